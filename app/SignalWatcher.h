@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+
+/// Turns SIGINT and SIGTERM into a Qt signal on the GUI thread, so the program can close
+/// its window the ordinary way. One instance per program.
+class SignalWatcher final : public QObject {
+    Q_OBJECT
+
+public:
+    SignalWatcher();
+    ~SignalWatcher() override;
+
+signals:
+    void terminationRequested();
+
+private:
+    int fds_[2] = {-1, -1};
+    QSocketNotifier* notifier_ = nullptr;
+};

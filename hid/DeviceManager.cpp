@@ -1,0 +1,169 @@
+#include "hid/DeviceManager.h"
+
+#include "hid/HidEvent.h"
+#include "hid/ReportTrace.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+
+namespace hid {
+
+DeviceManager::DeviceManager(std::size_t queueLimit) : queueLimit_(std::max<std::size_t>(queueLimit, 1)) {}
+
+DeviceManager::~DeviceManager() {
+    window_ = nullptr;
+    sources_.clear();
+}
+
+void DeviceManager::addSource(std::unique_ptr<DeviceSource> source) {
+    sources_.push_back(std::move(source));
+    sources_.back()->start(*this);
+}
+
+void DeviceManager::setTrace(std::unique_ptr<ReportTrace> trace) { trace_ = std::move(trace); }
+
+std::size_t DeviceManager::queuedReports(Handle handle) const {
+    const auto it = attached_.find(handle);
+    return it == attached_.end() ? 0 : it->second.queue.size();
+}
+
+bool DeviceManager::Connect(QObject* window) {
+    window_ = window;
+    for (const auto& [handle, device] : attached_)
+        post(HIDEventPlugged, handle);
+    post(HIDEventChanged, 0);
+    return true;
+}
+
+bool DeviceManager::Disconnect() {
+    window_ = nullptr;
+    for (auto& [handle, device] : attached_) {
+        device.readNotify = false;
+        device.queue.clear();
+    }
+    return true;
+}
+
+int DeviceManager::GetItemCount() { return static_cast<int>(attached_.size()); }
+
+Handle DeviceManager::GetHandle(int vendorId, int productId) {
+    for (const auto& [handle, device] : attached_) {
+        const DeviceInfo& info = device.device->info();
+        if (info.vendorId == vendorId && info.productId == productId)
+            return handle;
+    }
+    return 0;
+}
+
+int DeviceManager::GetVendorID(Handle handle) {
+    const auto it = ids_.find(handle);
+    return it == ids_.end() ? 0 : it->second.vendorId;
+}
+
+int DeviceManager::GetProductID(Handle handle) {
+    const auto it = ids_.find(handle);
+    return it == ids_.end() ? 0 : it->second.productId;
+}
+
+bool DeviceManager::GetVendorName(Handle handle, std::span<char> buffer) {
+    return copyText(handle, &DeviceInfo::manufacturer, buffer);
+}
+
+bool DeviceManager::GetProductName(Handle handle, std::span<char> buffer) {
+    return copyText(handle, &DeviceInfo::product, buffer);
+}
+
+bool DeviceManager::GetSerialNumber(Handle handle, std::span<char> buffer) {
+    return copyText(handle, &DeviceInfo::serialNumber, buffer);
+}
+
+bool DeviceManager::SetReadNotify(Handle handle, bool enabled) {
+    Attached* device = attached(handle);
+    if (!device)
+        return false;
+    device->readNotify = enabled;
+    if (!enabled)
+        device->queue.clear();
+    return true;
+}
+
+bool DeviceManager::Read(Handle handle, Report& buffer) {
+    Attached* device = attached(handle);
+    if (!device || device->queue.empty())
+        return false;
+    buffer = device->queue.front();
+    device->queue.pop_front();
+    return true;
+}
+
+bool DeviceManager::WriteEx(int vendorId, int productId, const Report& buffer) {
+    const Handle handle = GetHandle(vendorId, productId);
+    if (trace_)
+        trace_->record(ReportTrace::Direction::Out, handle, buffer);
+    if (handle == 0)
+        return false;
+    return attached_.at(handle).device->write(buffer);
+}
+
+void DeviceManager::deviceArrived(Device& device) {
+    const Handle handle = ++lastHandle_;
+    attached_.emplace(handle, Attached{&device, false, {}});
+    handles_.emplace(&device, handle);
+    ids_.emplace(handle, Ids{device.info().vendorId, device.info().productId});
+    post(HIDEventPlugged, handle);
+    post(HIDEventChanged, 0);
+}
+
+void DeviceManager::deviceRemoved(Device& device) {
+    const auto it = handles_.find(&device);
+    if (it == handles_.end())
+        return;
+    const Handle handle = it->second;
+    handles_.erase(it);
+    attached_.erase(handle);
+    post(HIDEventUnplugged, handle);
+    post(HIDEventChanged, 0);
+}
+
+void DeviceManager::reportReceived(Device& device, const Report& report) {
+    const auto it = handles_.find(&device);
+    if (it == handles_.end())
+        return;
+    const Handle handle = it->second;
+    if (trace_)
+        trace_->record(ReportTrace::Direction::In, handle, report);
+    Attached& entry = attached_.at(handle);
+    if (!entry.readNotify)
+        return;
+    if (entry.queue.size() >= queueLimit_) {
+        ++droppedReports_;
+        if (trace_)
+            trace_->record(ReportTrace::Direction::Dropped, handle, entry.queue.front());
+        entry.queue.pop_front();
+    }
+    entry.queue.push_back(report);
+    post(HIDEventRead, handle);
+}
+
+void DeviceManager::post(std::uint32_t code, Handle handle) {
+    if (window_)
+        QCoreApplication::postEvent(window_, new HidEvent(code, handle));
+}
+
+DeviceManager::Attached* DeviceManager::attached(Handle handle) {
+    const auto it = attached_.find(handle);
+    return it == attached_.end() ? nullptr : &it->second;
+}
+
+bool DeviceManager::copyText(Handle handle, std::string DeviceInfo::*field, std::span<char> buffer) {
+    if (buffer.empty())
+        return false;
+    const Attached* device = attached(handle);
+    const std::string text = device ? device->device->info().*field : std::string();
+    const std::size_t length = std::min(text.size(), buffer.size() - 1);
+    std::copy_n(text.begin(), length, buffer.begin());
+    buffer[length] = '\0';
+    return device != nullptr;
+}
+
+} // namespace hid

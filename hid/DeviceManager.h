@@ -1,0 +1,85 @@
+#pragma once
+
+#include "hid/DeviceSource.h"
+#include "hid/HidLayer.h"
+
+#include <QPointer>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace hid {
+
+class ReportTrace;
+
+/// The HID layer: gathers the devices of all its sources, hands out handles, queues input
+/// reports and posts HidEvents to the connected window. Lives on the GUI thread.
+///
+/// Handles are positive, unique within a run and never reused. Each device's input queue
+/// holds at most `queueLimit` reports; on overflow the oldest is dropped, counted and traced.
+class DeviceManager final : public HidLayer, private DeviceEvents {
+public:
+    static constexpr std::size_t DefaultQueueLimit = 1024;
+
+    explicit DeviceManager(std::size_t queueLimit = DefaultQueueLimit);
+    ~DeviceManager() override;
+    DeviceManager(const DeviceManager&) = delete;
+    DeviceManager& operator=(const DeviceManager&) = delete;
+
+    /// Takes the source and starts it at once.
+    void addSource(std::unique_ptr<DeviceSource> source);
+    /// Every report in and out is written to `trace` from now on.
+    void setTrace(std::unique_ptr<ReportTrace> trace);
+
+    /// Input reports dropped so far because a queue was full.
+    std::uint64_t droppedReports() const { return droppedReports_; }
+    /// Reports waiting in the device's queue.
+    std::size_t queuedReports(Handle handle) const;
+
+    bool Connect(QObject* window) override;
+    bool Disconnect() override;
+    int GetItemCount() override;
+    Handle GetHandle(int vendorId, int productId) override;
+    int GetVendorID(Handle handle) override;
+    int GetProductID(Handle handle) override;
+    bool GetVendorName(Handle handle, std::span<char> buffer) override;
+    bool GetProductName(Handle handle, std::span<char> buffer) override;
+    bool GetSerialNumber(Handle handle, std::span<char> buffer) override;
+    bool SetReadNotify(Handle handle, bool enabled) override;
+    bool Read(Handle handle, Report& buffer) override;
+    bool WriteEx(int vendorId, int productId, const Report& buffer) override;
+
+private:
+    struct Attached {
+        Device* device;
+        bool readNotify = false;
+        std::deque<Report> queue;
+    };
+    struct Ids {
+        int vendorId;
+        int productId;
+    };
+
+    void deviceArrived(Device& device) override;
+    void deviceRemoved(Device& device) override;
+    void reportReceived(Device& device, const Report& report) override;
+
+    void post(std::uint32_t code, Handle handle);
+    Attached* attached(Handle handle);
+    bool copyText(Handle handle, std::string DeviceInfo::*field, std::span<char> buffer);
+
+    std::size_t queueLimit_;
+    std::map<Handle, Attached> attached_; // ordered, so the earliest attached comes first
+    std::unordered_map<const Device*, Handle> handles_;
+    std::unordered_map<Handle, Ids> ids_; // every handle ever given out, departed ones too
+    Handle lastHandle_ = 0;
+    QPointer<QObject> window_;
+    std::uint64_t droppedReports_ = 0;
+    std::unique_ptr<ReportTrace> trace_;
+    std::vector<std::unique_ptr<DeviceSource>> sources_; // last member: goes first
+};
+
+} // namespace hid

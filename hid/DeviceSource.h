@@ -1,0 +1,51 @@
+#pragma once
+
+#include "hid/Report.h"
+
+#include <string>
+
+namespace hid {
+
+/// What a device tells about itself. Names are Latin-1 bytes.
+struct DeviceInfo {
+    int vendorId = 0;
+    int productId = 0;
+    std::string manufacturer;
+    std::string product;
+    std::string serialNumber;
+    std::string path; ///< where the device lives, e.g. its device node
+};
+
+/// One attached device, owned by the source that found it.
+class Device {
+public:
+    virtual ~Device() = default;
+    virtual const DeviceInfo& info() const = 0;
+    /// Send one output report, byte 0 the report id. False when the device refused it.
+    virtual bool write(const Report& report) = 0;
+};
+
+/// How a source reports to the layer. Every call comes on the GUI thread.
+class DeviceEvents {
+public:
+    virtual void deviceArrived(Device& device) = 0;
+    /// The device is still valid during this call and must not be used after it.
+    virtual void deviceRemoved(Device& device) = 0;
+    /// One input report, placed as 33 bytes with byte 0 the report id.
+    virtual void reportReceived(Device& device, const Report& report) = 0;
+
+protected:
+    ~DeviceEvents() = default;
+};
+
+/// Finds devices of one kind (the virtual board, hidraw nodes, ...) and watches them.
+/// Several sources can feed one layer at the same time.
+class DeviceSource {
+public:
+    virtual ~DeviceSource() = default;
+    /// Start watching; devices already present are announced through deviceArrived.
+    /// `events` outlives the source.
+    virtual void start(DeviceEvents& events) = 0;
+};
+
+} // namespace hid

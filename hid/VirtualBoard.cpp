@@ -1,0 +1,155 @@
+#include "hid/VirtualBoard.h"
+
+#include <algorithm>
+
+namespace hid {
+namespace {
+
+// The firmware's view of the report. It is written down here on purpose and not taken from
+// the console's protocol code: the board is the other end of the wire, and a console that
+// got a position wrong must not be answered by a board that shares the mistake.
+namespace firmware {
+constexpr std::size_t Command = 1;
+constexpr std::size_t TextStart = 2;
+constexpr std::size_t TextLength = 17;      // command 1: 2-18
+constexpr std::size_t ClockTextLength = 23; // command 6: 2-24
+constexpr std::size_t AdValue = 19;
+constexpr std::size_t InputBits = 20;
+constexpr std::size_t PortD = 21;
+constexpr std::size_t LoopFlag = 23;
+
+constexpr std::uint8_t StoreText = 1;
+constexpr std::uint8_t ReadText = 2;
+constexpr std::uint8_t ReadAdc = 4;
+constexpr std::uint8_t StoreClock = 6;
+constexpr std::uint8_t ReadInputs = 13;
+constexpr std::uint8_t WritePortD = 14;
+constexpr std::uint8_t Reset = 50;
+} // namespace firmware
+
+QByteArray textAt(const Report& report, std::size_t length) {
+    const auto* first = reinterpret_cast<const char*>(report.data() + firmware::TextStart);
+    return QByteArray(first, static_cast<qsizetype>(qstrnlen(first, static_cast<uint>(length))));
+}
+
+} // namespace
+
+VirtualBoard::VirtualBoard(bool plugged)
+    : info_{VendorId, ProductId, "ZOV Electronics", "ZOV-USB Virtual Board", "VB-0001", "virtual"},
+      plugged_(plugged), answerText_("Hello from ZOV!!") {}
+
+VirtualBoard::~VirtualBoard() = default;
+
+void VirtualBoard::start(DeviceEvents& events) {
+    events_ = &events;
+    if (plugged_)
+        events_->deviceArrived(*this);
+}
+
+void VirtualBoard::plug() {
+    if (plugged_)
+        return;
+    plugged_ = true;
+    ++plugGeneration_;
+    if (events_)
+        events_->deviceArrived(*this);
+    emit stateChanged();
+}
+
+void VirtualBoard::unplug() {
+    if (!plugged_)
+        return;
+    plugged_ = false;
+    ++plugGeneration_;
+    if (events_)
+        events_->deviceRemoved(*this);
+    emit stateChanged();
+}
+
+void VirtualBoard::setAdValue(std::uint8_t value) {
+    adValue_ = value;
+    emit stateChanged();
+}
+
+void VirtualBoard::setInputBits(std::uint8_t bits) {
+    inputBits_ = bits;
+    emit stateChanged();
+}
+
+void VirtualBoard::setAnswerText(const QByteArray& text) {
+    answerText_ = text.left(AnswerTextLength);
+    answerText_.append(AnswerTextLength - answerText_.size(), '\0');
+    emit stateChanged();
+}
+
+void VirtualBoard::sendReport(const Report& report) {
+    if (!plugged_ || !events_)
+        return;
+    ++reportsSent_;
+    events_->reportReceived(*this, report);
+    emit stateChanged();
+}
+
+bool VirtualBoard::write(const Report& report) {
+    if (!plugged_ || writesFail_)
+        return false;
+    ++reportsReceived_;
+    lastReport_ = report;
+    loopFlag_ = report[firmware::LoopFlag];
+    switch (report[firmware::Command]) {
+    case firmware::StoreText:
+        lastText_ = textAt(report, firmware::TextLength);
+        break;
+    case firmware::StoreClock:
+        lastClockText_ = textAt(report, firmware::ClockTextLength);
+        break;
+    case firmware::WritePortD:
+        portD_ = report[firmware::PortD];
+        break;
+    case firmware::Reset:
+        resetFirmware();
+        break;
+    case firmware::ReadText:
+    case firmware::ReadAdc:
+    case firmware::ReadInputs:
+        answer(report);
+        break;
+    default:
+        break;
+    }
+    emit reportReceived(report);
+    emit stateChanged();
+    return true;
+}
+
+void VirtualBoard::answer(const Report& request) {
+    Report reply{};
+    reply[firmware::Command] = request[firmware::Command];
+    switch (request[firmware::Command]) {
+    case firmware::ReadText:
+        std::copy(answerText_.begin(), answerText_.end(), reply.begin() + firmware::TextStart);
+        break;
+    case firmware::ReadAdc:
+        reply[firmware::AdValue] = adValue_;
+        break;
+    case firmware::ReadInputs:
+        reply[firmware::InputBits] = inputBits_;
+        break;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, reply, generation = plugGeneration_] {
+            if (generation == plugGeneration_)
+                sendReport(reply);
+        },
+        Qt::QueuedConnection);
+}
+
+void VirtualBoard::resetFirmware() {
+    portD_ = 0;
+    loopFlag_ = 0;
+    lastText_.clear();
+    lastClockText_.clear();
+}
+
+} // namespace hid

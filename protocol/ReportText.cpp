@@ -1,0 +1,23 @@
+#include "protocol/ReportText.h"
+
+#include <algorithm>
+
+namespace protocol {
+
+std::size_t PutText(Report& report, std::size_t index, QStringView text, std::size_t maxLength) {
+    const std::size_t room = index < report.size() ? report.size() - index : 0;
+    const std::size_t count = std::min({static_cast<std::size_t>(text.size()), maxLength, room});
+    for (std::size_t k = 0; k < count; ++k)
+        report[index + k] = CharToByte(text[static_cast<qsizetype>(k)]);
+    return count;
+}
+
+QString TakeText(const Report& report, std::size_t index, std::size_t length) {
+    const std::size_t count = index < report.size() ? std::min(length, report.size() - index) : 0;
+    QString text(static_cast<qsizetype>(count), Qt::Uninitialized);
+    for (std::size_t k = 0; k < count; ++k)
+        text[static_cast<qsizetype>(k)] = ByteToChar(report[index + k]);
+    return text;
+}
+
+} // namespace protocol

@@ -1,0 +1,9 @@
+#include "protocol/Send.h"
+
+namespace protocol {
+
+bool Send(hid::HidLayer& layer, const Report& bufferOut) {
+    return layer.WriteEx(DeviceVendorID, DeviceProductID, bufferOut);
+}
+
+} // namespace protocol

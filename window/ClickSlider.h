@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QSlider>
+
+namespace window {
+
+/// A horizontal slider that raises Click when the operator has moved it: on releasing the
+/// mouse over it, and after a key moved it. A value set by the program raises nothing.
+class ClickSlider final : public QSlider {
+    Q_OBJECT
+
+public:
+    explicit ClickSlider(QWidget* parent = nullptr);
+
+signals:
+    void Click();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+} // namespace window
