@@ -8,7 +8,8 @@
 
 namespace hid {
 
-DeviceManager::DeviceManager(std::size_t queueLimit) : queueLimit_(std::max<std::size_t>(queueLimit, 1)) {}
+DeviceManager::DeviceManager(std::size_t queueLimit)
+    : queueLimit_(std::max<std::size_t>(queueLimit, 1)) {}
 
 DeviceManager::~DeviceManager() {
     window_ = nullptr;
@@ -20,7 +21,9 @@ void DeviceManager::addSource(std::unique_ptr<DeviceSource> source) {
     sources_.back()->start(*this);
 }
 
-void DeviceManager::setTrace(std::unique_ptr<ReportTrace> trace) { trace_ = std::move(trace); }
+void DeviceManager::setTrace(std::unique_ptr<ReportTrace> trace) {
+    trace_ = std::move(trace);
+}
 
 std::size_t DeviceManager::queuedReports(Handle handle) const {
     const auto it = attached_.find(handle);
@@ -44,13 +47,14 @@ bool DeviceManager::Disconnect() {
     return true;
 }
 
-int DeviceManager::GetItemCount() { return static_cast<int>(attached_.size()); }
+int DeviceManager::GetItemCount() {
+    return static_cast<int>(attached_.size());
+}
 
 Handle DeviceManager::GetHandle(int vendorId, int productId) {
     for (const auto& [handle, device] : attached_) {
         const DeviceInfo& info = device.device->info();
-        if (info.vendorId == vendorId && info.productId == productId)
-            return handle;
+        if (info.vendorId == vendorId && info.productId == productId) return handle;
     }
     return 0;
 }
@@ -79,18 +83,15 @@ bool DeviceManager::GetSerialNumber(Handle handle, std::span<char> buffer) {
 
 bool DeviceManager::SetReadNotify(Handle handle, bool enabled) {
     Attached* device = attached(handle);
-    if (!device)
-        return false;
+    if (!device) return false;
     device->readNotify = enabled;
-    if (!enabled)
-        device->queue.clear();
+    if (!enabled) device->queue.clear();
     return true;
 }
 
 bool DeviceManager::Read(Handle handle, Report& buffer) {
     Attached* device = attached(handle);
-    if (!device || device->queue.empty())
-        return false;
+    if (!device || device->queue.empty()) return false;
     buffer = device->queue.front();
     device->queue.pop_front();
     return true;
@@ -98,10 +99,8 @@ bool DeviceManager::Read(Handle handle, Report& buffer) {
 
 bool DeviceManager::WriteEx(int vendorId, int productId, const Report& buffer) {
     const Handle handle = GetHandle(vendorId, productId);
-    if (trace_)
-        trace_->record(ReportTrace::Direction::Out, handle, buffer);
-    if (handle == 0)
-        return false;
+    if (trace_) trace_->record(ReportTrace::Direction::Out, handle, buffer);
+    if (handle == 0) return false;
     return attached_.at(handle).device->write(buffer);
 }
 
@@ -116,8 +115,7 @@ void DeviceManager::deviceArrived(Device& device) {
 
 void DeviceManager::deviceRemoved(Device& device) {
     const auto it = handles_.find(&device);
-    if (it == handles_.end())
-        return;
+    if (it == handles_.end()) return;
     const Handle handle = it->second;
     handles_.erase(it);
     attached_.erase(handle);
@@ -127,18 +125,14 @@ void DeviceManager::deviceRemoved(Device& device) {
 
 void DeviceManager::reportReceived(Device& device, const Report& report) {
     const auto it = handles_.find(&device);
-    if (it == handles_.end())
-        return;
+    if (it == handles_.end()) return;
     const Handle handle = it->second;
-    if (trace_)
-        trace_->record(ReportTrace::Direction::In, handle, report);
+    if (trace_) trace_->record(ReportTrace::Direction::In, handle, report);
     Attached& entry = attached_.at(handle);
-    if (!entry.readNotify)
-        return;
+    if (!entry.readNotify) return;
     if (entry.queue.size() >= queueLimit_) {
         ++droppedReports_;
-        if (trace_)
-            trace_->record(ReportTrace::Direction::Dropped, handle, entry.queue.front());
+        if (trace_) trace_->record(ReportTrace::Direction::Dropped, handle, entry.queue.front());
         entry.queue.pop_front();
     }
     entry.queue.push_back(report);
@@ -146,8 +140,7 @@ void DeviceManager::reportReceived(Device& device, const Report& report) {
 }
 
 void DeviceManager::post(std::uint32_t code, Handle handle) {
-    if (window_)
-        QCoreApplication::postEvent(window_, new HidEvent(code, handle));
+    if (window_) QCoreApplication::postEvent(window_, new HidEvent(code, handle));
 }
 
 DeviceManager::Attached* DeviceManager::attached(Handle handle) {
@@ -155,9 +148,9 @@ DeviceManager::Attached* DeviceManager::attached(Handle handle) {
     return it == attached_.end() ? nullptr : &it->second;
 }
 
-bool DeviceManager::copyText(Handle handle, std::string DeviceInfo::*field, std::span<char> buffer) {
-    if (buffer.empty())
-        return false;
+bool DeviceManager::copyText(Handle handle, std::string DeviceInfo::*field,
+                             std::span<char> buffer) {
+    if (buffer.empty()) return false;
     const Attached* device = attached(handle);
     const std::string text = device ? device->device->info().*field : std::string();
     const std::size_t length = std::min(text.size(), buffer.size() - 1);

@@ -4,12 +4,12 @@
 
 namespace hid {
 
-HIDDLLInterface::HIDDLLInterface(HidLayer& layer, HidEventSink& sink) : layer_(layer), sink_(sink) {}
+HIDDLLInterface::HIDDLLInterface(HidLayer& layer, HidEventSink& sink)
+    : layer_(layer), sink_(sink) {}
 
 bool HIDDLLInterface::AttachHID(QObject* windowHandle) {
     // One filter per window: a second attach would route every event twice.
-    if (attached_)
-        return false;
+    if (attached_) return false;
     HostWindowHandle_ = windowHandle;
     const bool flag = layer_.Connect(windowHandle);
     windowHandle->installEventFilter(this);
@@ -19,8 +19,7 @@ bool HIDDLLInterface::AttachHID(QObject* windowHandle) {
 
 bool HIDDLLInterface::DetachHID() {
     const bool flag = layer_.Disconnect();
-    if (HostWindowHandle_)
-        HostWindowHandle_->removeEventFilter(this);
+    if (HostWindowHandle_) HostWindowHandle_->removeEventFilter(this);
     attached_ = false;
     return flag;
 }
@@ -31,11 +30,9 @@ bool HIDDLLInterface::eventFilter(QObject* window, QEvent* event) {
 
 bool HIDDLLInterface::HIDWindowProc(QObject* window, QEvent* event) {
     // An event for a window that is gone, or another window, is not ours to route.
-    if (event->type() != HidEvent::messageType() || window != HostWindowHandle_)
-        return false;
+    if (event->type() != HidEvent::messageType() || window != HostWindowHandle_) return false;
     const auto* message = static_cast<const HidEvent*>(event);
-    if (message->wParam() - 1u > 3u)
-        return false;
+    if (message->wParam() - 1u > 3u) return false;
     switch (message->wParam()) {
     case HIDEventPlugged:
         sink_.OnPlugged(message->lParam());

@@ -49,13 +49,11 @@ void ReportTrace::record(Direction direction, Handle handle, const Report& repor
     pending_ += formatLine(std::chrono::duration_cast<std::chrono::microseconds>(now).count(),
                            direction, handle, report);
     pending_ += '\n';
-    if (!flushTimer_.isActive())
-        flushTimer_.start();
+    if (!flushTimer_.isActive()) flushTimer_.start();
 }
 
 void ReportTrace::flush() {
-    if (pending_.empty())
-        return;
+    if (pending_.empty()) return;
     std::fwrite(pending_.data(), 1, pending_.size(), file_);
     std::fflush(file_);
     pending_.clear();
@@ -70,9 +68,9 @@ std::string ReportTrace::formatLine(std::int64_t utcMicroseconds, Direction dire
     const std::size_t stampLength = std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &utc);
 
     char head[96];
-    const int headLength = std::snprintf(head, sizeof head, "%.*s.%06lldZ %s %d", static_cast<int>(stampLength), stamp,
-                                         static_cast<long long>(utcMicroseconds % 1'000'000),
-                                         name(direction), handle);
+    const int headLength =
+        std::snprintf(head, sizeof head, "%.*s.%06lldZ %s %d", static_cast<int>(stampLength), stamp,
+                      static_cast<long long>(utcMicroseconds % 1'000'000), name(direction), handle);
     static constexpr char Hex[] = "0123456789abcdef";
     std::string line(head, static_cast<std::size_t>(headLength));
     line.reserve(line.size() + 3 * report.size());

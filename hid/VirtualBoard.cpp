@@ -42,27 +42,22 @@ VirtualBoard::~VirtualBoard() = default;
 
 void VirtualBoard::start(DeviceEvents& events) {
     events_ = &events;
-    if (plugged_)
-        events_->deviceArrived(*this);
+    if (plugged_) events_->deviceArrived(*this);
 }
 
 void VirtualBoard::plug() {
-    if (plugged_)
-        return;
+    if (plugged_) return;
     plugged_ = true;
     ++plugGeneration_;
-    if (events_)
-        events_->deviceArrived(*this);
+    if (events_) events_->deviceArrived(*this);
     emit stateChanged();
 }
 
 void VirtualBoard::unplug() {
-    if (!plugged_)
-        return;
+    if (!plugged_) return;
     plugged_ = false;
     ++plugGeneration_;
-    if (events_)
-        events_->deviceRemoved(*this);
+    if (events_) events_->deviceRemoved(*this);
     emit stateChanged();
 }
 
@@ -83,16 +78,14 @@ void VirtualBoard::setAnswerText(const QByteArray& text) {
 }
 
 void VirtualBoard::sendReport(const Report& report) {
-    if (!plugged_ || !events_)
-        return;
+    if (!plugged_ || !events_) return;
     ++reportsSent_;
     events_->reportReceived(*this, report);
     emit stateChanged();
 }
 
 bool VirtualBoard::write(const Report& report) {
-    if (!plugged_ || writesFail_)
-        return false;
+    if (!plugged_ || writesFail_) return false;
     ++reportsReceived_;
     lastReport_ = report;
     loopFlag_ = report[firmware::LoopFlag];
@@ -139,8 +132,7 @@ void VirtualBoard::answer(const Report& request) {
     QMetaObject::invokeMethod(
         this,
         [this, reply, generation = plugGeneration_] {
-            if (generation == plugGeneration_)
-                sendReport(reply);
+            if (generation == plugGeneration_) sendReport(reply);
         },
         Qt::QueuedConnection);
 }

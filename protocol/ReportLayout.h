@@ -19,14 +19,14 @@ inline constexpr int DeviceProductID = 0x0001;
 // Byte positions.
 inline constexpr std::size_t ReportIdIndex = 0;
 inline constexpr std::size_t CommandIndex = 1;
-inline constexpr std::size_t TextIndex = 2;        ///< first character of any text payload
-inline constexpr std::size_t SendTextLength = 17;  ///< command 1: indexes 2 to 18
-inline constexpr std::size_t AnswerTextLength = 16;///< answer 2: indexes 2 to 17
-inline constexpr std::size_t ClockTextLength = 23; ///< command 6: indexes 2 to 24
-inline constexpr std::size_t AdValueIndex = 19;    ///< answer 4
-inline constexpr std::size_t InputBitsIndex = 20;  ///< answer 13
-inline constexpr std::size_t PortWriteIndex = 21;  ///< command 14
-inline constexpr std::size_t LoopFlagIndex = 23;   ///< 1 while the polling loop runs
+inline constexpr std::size_t TextIndex = 2;         ///< first character of any text payload
+inline constexpr std::size_t SendTextLength = 17;   ///< command 1: indexes 2 to 18
+inline constexpr std::size_t AnswerTextLength = 16; ///< answer 2: indexes 2 to 17
+inline constexpr std::size_t ClockTextLength = 23;  ///< command 6: indexes 2 to 24
+inline constexpr std::size_t AdValueIndex = 19;     ///< answer 4
+inline constexpr std::size_t InputBitsIndex = 20;   ///< answer 13
+inline constexpr std::size_t PortWriteIndex = 21;   ///< command 14
+inline constexpr std::size_t LoopFlagIndex = 23;    ///< 1 while the polling loop runs
 
 /// Indexes 0 to 24 are the ones the window shows.
 inline constexpr std::size_t MirroredBytes = 25;

@@ -13,7 +13,9 @@ inline std::uint8_t CharToByte(QChar character) {
 }
 
 /// In: a byte is a Latin-1 character; 0 stays the character with code 0.
-inline QChar ByteToChar(std::uint8_t byte) { return QChar(byte); }
+inline QChar ByteToChar(std::uint8_t byte) {
+    return QChar(byte);
+}
 
 /// Writes the first `maxLength` characters of `text` from `index` on; bytes after the text
 /// keep their values. Answers how many characters were written.

@@ -11,8 +11,7 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds dead
     QTimer wake; // keeps the blocking wait below from sleeping past the deadline
     wake.start(std::chrono::milliseconds(5));
     while (!done()) {
-        if (timer.hasExpired())
-            return false;
+        if (timer.hasExpired()) return false;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;

@@ -1,0 +1,68 @@
+#include "hid/HidrawScan.h"
+
+#include <hidapi.h>
+#include <map>
+#include <set>
+
+namespace hid {
+namespace {
+
+bool sameDevice(const DeviceInfo& a, const DeviceInfo& b) {
+    return a.vendorId == b.vendorId && a.productId == b.productId &&
+           a.serialNumber == b.serialNumber;
+}
+
+} // namespace
+
+std::string toLatin1(const wchar_t* text) {
+    std::string latin1;
+    if (!text) return latin1;
+    for (; *text; ++text) {
+        const auto code = static_cast<std::uint32_t>(*text);
+        latin1.push_back(code <= 0xFF ? static_cast<char>(code) : '?');
+    }
+    return latin1;
+}
+
+std::vector<DeviceInfo> enumerateHidraw() {
+    std::vector<DeviceInfo> devices;
+    hid_device_info* const list = hid_enumerate(0, 0);
+    std::set<std::string> seen;
+    for (const hid_device_info* entry = list; entry; entry = entry->next) {
+        // hidapi lists a device once per top-level collection; the node is what counts.
+        if (!entry->path || !seen.insert(entry->path).second) continue;
+        devices.push_back(DeviceInfo{
+            entry->vendor_id, entry->product_id, toLatin1(entry->manufacturer_string),
+            toLatin1(entry->product_string), toLatin1(entry->serial_number), entry->path});
+    }
+    hid_free_enumeration(list);
+    return devices;
+}
+
+ScanDiff diffScans(const std::vector<DeviceInfo>& before, const std::vector<DeviceInfo>& now) {
+    std::map<std::string, const DeviceInfo*> previous;
+    for (const DeviceInfo& device : before)
+        previous.emplace(device.path, &device);
+    std::map<std::string, const DeviceInfo*> current;
+    for (const DeviceInfo& device : now)
+        current.emplace(device.path, &device);
+
+    ScanDiff diff;
+    std::set<std::string> listed;
+    for (const DeviceInfo& device : before) {
+        if (!listed.insert(device.path).second) continue;
+        const auto it = current.find(device.path);
+        if (it == current.end() || !sameDevice(*previous.at(device.path), *it->second))
+            diff.removed.push_back(device.path);
+    }
+    listed.clear();
+    for (const DeviceInfo& device : now) {
+        if (!listed.insert(device.path).second) continue;
+        const auto it = previous.find(device.path);
+        if (it == previous.end() || !sameDevice(*it->second, device))
+            diff.arrived.push_back(device);
+    }
+    return diff;
+}
+
+} // namespace hid

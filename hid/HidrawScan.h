@@ -1,0 +1,29 @@
+#pragma once
+
+#include "hid/DeviceSource.h"
+
+#include <string>
+#include <vector>
+
+namespace hid {
+
+/// The device texts hidapi gives as wide characters, as Latin-1 bytes: characters above 255
+/// become '?'. A null pointer gives an empty text.
+std::string toLatin1(const wchar_t* text);
+
+/// Every HID device the kernel offers through hidraw, one entry per device node (path),
+/// in the order hidapi lists them. Needs no udev daemon: it reads sysfs.
+std::vector<DeviceInfo> enumerateHidraw();
+
+/// What changed between two enumerations.
+struct ScanDiff {
+    std::vector<DeviceInfo> arrived;  ///< in `now` only, in the order of `now`
+    std::vector<std::string> removed; ///< paths in `before` only, in the order of `before`
+};
+
+/// Compares two enumerations by device node. A node that lists a different device (other
+/// ids or serial number: the node name was freed and taken again between the two scans)
+/// counts as a removal and an arrival. Repeated paths count once, the first entry wins.
+ScanDiff diffScans(const std::vector<DeviceInfo>& before, const std::vector<DeviceInfo>& now);
+
+} // namespace hid

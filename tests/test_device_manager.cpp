@@ -1,0 +1,212 @@
+// The HID layer: handles, events, input queues and writes, fed by a scripted device source.
+#include "hid/DeviceManager.h"
+#include "hid/HidEvent.h"
+#include "support/EventLoop.h"
+#include "support/EventRecorder.h"
+
+#include <gtest/gtest.h>
+#include <list>
+
+namespace {
+
+using testsupport::DrainEvents;
+using testsupport::EventRecorder;
+
+struct ScriptedDevice final : hid::Device {
+    explicit ScriptedDevice(hid::DeviceInfo info) : details(std::move(info)) {}
+    const hid::DeviceInfo& info() const override { return details; }
+    bool write(const hid::Report& report) override {
+        written.push_back(report);
+        return writeAnswer;
+    }
+    hid::DeviceInfo details;
+    std::vector<hid::Report> written;
+    bool writeAnswer = true;
+};
+
+/// A source whose devices come and go when the test says so.
+struct ScriptedSource final : hid::DeviceSource {
+    void start(hid::DeviceEvents& sink) override {
+        events = &sink;
+        for (auto& device : devices)
+            events->deviceArrived(device);
+    }
+    ScriptedDevice& add(int vendorId, int productId, std::string product = "Board") {
+        ScriptedDevice& device = devices.emplace_back(
+            hid::DeviceInfo{vendorId, productId, "ZOV", std::move(product), "S1", ""});
+        if (events) events->deviceArrived(device);
+        return device;
+    }
+    void remove(ScriptedDevice& device) {
+        events->deviceRemoved(device);
+        devices.remove_if([&](const ScriptedDevice& d) { return &d == &device; });
+    }
+    void send(ScriptedDevice& device, std::uint8_t marker) {
+        hid::Report report{};
+        report[1] = marker;
+        events->reportReceived(device, report);
+    }
+    hid::DeviceEvents* events = nullptr;
+    std::list<ScriptedDevice> devices;
+};
+
+class Layer : public ::testing::Test {
+protected:
+    explicit Layer(std::size_t queueLimit = hid::DeviceManager::DefaultQueueLimit)
+        : layer(queueLimit) {
+        auto owned = std::make_unique<ScriptedSource>();
+        source = owned.get();
+        layer.addSource(std::move(owned));
+    }
+    std::vector<std::string> events() {
+        DrainEvents();
+        auto log = window.log();
+        window.clear();
+        return log;
+    }
+
+    hid::DeviceManager layer;
+    ScriptedSource* source;
+    EventRecorder window;
+};
+
+TEST_F(Layer, ConnectAnnouncesEveryAttachedDeviceThenOneChange) {
+    source->add(0x1234, 1);
+    source->add(0x046d, 0xc077);
+    layer.Connect(&window);
+    EXPECT_EQ(events(), (std::vector<std::string>{"window 1:1", "window 1:2", "window 3:0"}));
+}
+
+TEST_F(Layer, ArrivalAndRemovalPostPluggedOrUnpluggedThenChanged) {
+    layer.Connect(&window);
+    events();
+    ScriptedDevice& board = source->add(0x1234, 1);
+    EXPECT_EQ(events(), (std::vector<std::string>{"window 1:1", "window 3:0"}));
+    source->remove(board);
+    EXPECT_EQ(events(), (std::vector<std::string>{"window 2:1", "window 3:0"}));
+}
+
+TEST_F(Layer, HandlesArePositiveUniqueAndNeverReused) {
+    ScriptedDevice& first = source->add(0x1234, 1);
+    EXPECT_EQ(layer.GetHandle(0x1234, 1), 1);
+    source->remove(first);
+    EXPECT_EQ(layer.GetHandle(0x1234, 1), 0);
+    source->add(0x1234, 1);
+    EXPECT_EQ(layer.GetHandle(0x1234, 1), 2);
+    // The departed handle still answers its ids, for the unplug handler.
+    EXPECT_EQ(layer.GetVendorID(1), 0x1234);
+    EXPECT_EQ(layer.GetProductID(1), 1);
+    EXPECT_EQ(layer.GetVendorID(99), 0);
+}
+
+TEST_F(Layer, CountsEveryDeviceAndFindsTheEarliestBoard) {
+    source->add(0x046d, 0xc077);
+    source->add(0x1234, 1, "First");
+    source->add(0x1234, 1, "Second");
+    EXPECT_EQ(layer.GetItemCount(), 3);
+    EXPECT_EQ(layer.GetHandle(0x1234, 1), 2);
+    EXPECT_EQ(layer.GetHandle(0x1234, 2), 0);
+}
+
+TEST_F(Layer, NamesAreCutToTheBufferAndEmptyForAnUnknownHandle) {
+    source->add(0x1234, 1, "ZOV-USB Board");
+    std::array<char, 8> small;
+    EXPECT_TRUE(layer.GetProductName(1, small));
+    EXPECT_STREQ(small.data(), "ZOV-USB");
+    std::array<char, 255> name;
+    EXPECT_TRUE(layer.GetVendorName(1, name));
+    EXPECT_STREQ(name.data(), "ZOV");
+    EXPECT_FALSE(layer.GetVendorName(42, name));
+    EXPECT_STREQ(name.data(), "");
+}
+
+TEST_F(Layer, ReportsAreQueuedOnlyAfterReadNotifyAndReadOldestFirst) {
+    layer.Connect(&window);
+    ScriptedDevice& board = source->add(0x1234, 1);
+    events();
+    source->send(board, 10); // before SetReadNotify: not kept
+    EXPECT_TRUE(layer.SetReadNotify(1, true));
+    source->send(board, 11);
+    source->send(board, 12);
+    EXPECT_EQ(events(), (std::vector<std::string>{"window 4:1", "window 4:1"}));
+    hid::Report report{};
+    ASSERT_TRUE(layer.Read(1, report));
+    EXPECT_EQ(report[1], 11);
+    ASSERT_TRUE(layer.Read(1, report));
+    EXPECT_EQ(report[1], 12);
+    EXPECT_FALSE(layer.Read(1, report));
+}
+
+TEST_F(Layer, ReadAnswersFalseForHandleZeroAndUnknownHandles) {
+    source->add(0x1234, 1);
+    hid::Report report{};
+    report.fill(0xAA);
+    EXPECT_FALSE(layer.Read(0, report));
+    EXPECT_FALSE(layer.Read(5, report));
+    EXPECT_FALSE(layer.SetReadNotify(5, true));
+    EXPECT_EQ(report[0], 0xAA); // untouched
+}
+
+TEST_F(Layer, DisconnectStopsAllEventsAndMayBeRepeated) {
+    layer.Connect(&window);
+    ScriptedDevice& board = source->add(0x1234, 1);
+    layer.SetReadNotify(1, true);
+    events();
+    EXPECT_TRUE(layer.Disconnect());
+    EXPECT_TRUE(layer.Disconnect());
+    EXPECT_TRUE(layer.Disconnect());
+    source->send(board, 1);
+    source->add(0x1234, 1);
+    source->remove(board);
+    EXPECT_TRUE(events().empty());
+    hid::Report report{};
+    EXPECT_FALSE(layer.Read(1, report));
+}
+
+TEST_F(Layer, WriteGoesToTheBoardAndFailsWithoutOne) {
+    hid::Report report{};
+    report[1] = 50;
+    EXPECT_FALSE(layer.WriteEx(0x1234, 1, report));
+    source->add(0x046d, 0xc077);
+    ScriptedDevice& board = source->add(0x1234, 1);
+    EXPECT_TRUE(layer.WriteEx(0x1234, 1, report));
+    ASSERT_EQ(board.written.size(), 1u);
+    EXPECT_EQ(board.written[0], report);
+    EXPECT_TRUE(source->devices.front().written.empty());
+    board.writeAnswer = false;
+    EXPECT_FALSE(layer.WriteEx(0x1234, 1, report));
+}
+
+TEST_F(Layer, RemovalForgetsTheQueue) {
+    layer.Connect(&window);
+    ScriptedDevice& board = source->add(0x1234, 1);
+    layer.SetReadNotify(1, true);
+    source->send(board, 1);
+    source->remove(board);
+    hid::Report report{};
+    EXPECT_FALSE(layer.Read(1, report));
+    EXPECT_EQ(layer.queuedReports(1), 0u);
+}
+
+class SmallQueue : public Layer {
+protected:
+    SmallQueue() : Layer(4) {}
+};
+
+// A flood must cost the oldest reports, counted, never the memory of the program.
+TEST_F(SmallQueue, OverflowDropsTheOldestAndCountsIt) {
+    layer.Connect(&window);
+    ScriptedDevice& board = source->add(0x1234, 1);
+    layer.SetReadNotify(1, true);
+    for (std::uint8_t marker = 1; marker <= 6; ++marker)
+        source->send(board, marker);
+    EXPECT_EQ(layer.droppedReports(), 2u);
+    EXPECT_EQ(layer.queuedReports(1), 4u);
+    hid::Report report{};
+    for (std::uint8_t expected = 3; expected <= 6; ++expected) {
+        ASSERT_TRUE(layer.Read(1, report));
+        EXPECT_EQ(report[1], expected);
+    }
+}
+
+} // namespace

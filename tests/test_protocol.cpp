@@ -1,0 +1,56 @@
+// Text in and out of reports, and the one send.
+#include "protocol/ReportText.h"
+#include "protocol/Send.h"
+#include "support/FakeHidLayer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ReportText, OutgoingCharactersKeepTheLowByteOfTheirCodeUnit) {
+    protocol::Report report{};
+    report.fill(0x77);
+    const std::size_t written = protocol::PutText(report, 2, u"A\u00e9\u20ac", 17);
+    EXPECT_EQ(written, 3u);
+    EXPECT_EQ(report[2], 'A');
+    EXPECT_EQ(report[3], 0xE9);
+    EXPECT_EQ(report[4], 0xAC);
+    EXPECT_EQ(report[5], 0x77); // bytes after the text keep their values
+}
+
+TEST(ReportText, OutgoingTextStopsAtItsLimitAndAtTheEndOfTheReport) {
+    protocol::Report report{};
+    EXPECT_EQ(protocol::PutText(report, 2, u"abcdefghijklmnopqrstuvwxyz", 17), 17u);
+    EXPECT_EQ(report[18], 'q');
+    EXPECT_EQ(report[19], 0);
+    EXPECT_EQ(protocol::PutText(report, 30, u"abcdefgh", 23), 3u);
+    EXPECT_EQ(report[32], 'c');
+}
+
+TEST(ReportText, IncomingBytesAreLatin1CharactersZerosIncluded) {
+    protocol::Report report{};
+    report[2] = 'H';
+    report[3] = 0xE9;
+    report[4] = 0;
+    report[5] = 'i';
+    const QString text = protocol::TakeText(report, 2, 16);
+    ASSERT_EQ(text.size(), 16);
+    EXPECT_EQ(text[0], u'H');
+    EXPECT_EQ(text[1], QChar(0xE9));
+    EXPECT_EQ(text[2].unicode(), 0);
+    EXPECT_EQ(text[3], u'i');
+}
+
+TEST(Send, HandsTheWholeBufferToTheBoardsIds) {
+    testsupport::FakeHidLayer layer;
+    protocol::Report buffer{};
+    buffer[1] = 14;
+    buffer[21] = 200;
+    buffer[32] = 9;
+    protocol::Send(layer, buffer);
+    ASSERT_EQ(layer.writes.size(), 1u);
+    EXPECT_EQ(layer.calls.back(), "WriteEx 4660 1");
+    EXPECT_EQ(layer.writes[0], buffer);
+}
+
+} // namespace

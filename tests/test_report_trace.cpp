@@ -1,0 +1,74 @@
+// The --trace file: its line format and that lines reach the file soon.
+#include "hid/DeviceManager.h"
+#include "hid/ReportTrace.h"
+#include "hid/VirtualBoard.h"
+#include "support/EventLoop.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList ReadLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+TEST(ReportTrace, LineHasUtcMicrosecondsDirectionHandleAndAll33Bytes) {
+    hid::Report report{};
+    report[1] = 0x32;
+    report[32] = 0xAB;
+    // 2026-12-07 10:30:00.000042 UTC
+    const std::int64_t when = 1796639400LL * 1'000'000 + 42;
+    const std::string line =
+        hid::ReportTrace::formatLine(when, hid::ReportTrace::Direction::Out, 0, report);
+    std::string expected = "2026-12-07T10:30:00.000042Z out 0 00 32";
+    for (int i = 2; i < 32; ++i)
+        expected += " 00";
+    expected += " ab";
+    EXPECT_EQ(line, expected);
+    EXPECT_EQ(hid::ReportTrace::formatLine(when, hid::ReportTrace::Direction::In, -3, report)
+                  .substr(28, 5),
+              "in -3");
+}
+
+TEST(ReportTrace, OutInAndDropLinesReachTheFileWithin100ms) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("trace.txt");
+    std::string error;
+    auto trace = hid::ReportTrace::open(path.toStdString(), error);
+    ASSERT_TRUE(trace) << error;
+
+    hid::DeviceManager layer(1);
+    layer.setTrace(std::move(trace));
+    hid::Report request{};
+    request[1] = 4;
+    layer.WriteEx(0x1234, 1, request); // no device yet: traced with handle 0
+    auto board = std::make_unique<hid::VirtualBoard>();
+    layer.addSource(std::move(board));
+    QObject window;
+    layer.Connect(&window);
+    layer.SetReadNotify(1, true);
+    layer.WriteEx(0x1234, 1, request);
+    layer.WriteEx(0x1234, 1, request); // two answers into a queue of one: one dropped
+
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return ReadLines(path).size() >= 6; },
+                                       std::chrono::milliseconds(100 + 400)));
+    const QStringList lines = ReadLines(path);
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_TRUE(lines[0].contains(" out 0 00 04 "));
+    EXPECT_TRUE(lines[1].contains(" out 1 00 04 "));
+    EXPECT_TRUE(lines[3].contains(" in 1 00 04 "));
+    EXPECT_TRUE(lines[5].contains(" drop 1 00 04 "));
+    EXPECT_EQ(layer.droppedReports(), 1u);
+}
+
+TEST(ReportTrace, UnwritablePathIsRefusedWithAReason) {
+    std::string error;
+    EXPECT_FALSE(hid::ReportTrace::open("/nonexistent-dir/trace.txt", error));
+    EXPECT_FALSE(error.empty());
+}
+
+} // namespace

@@ -1,0 +1,109 @@
+// The router between the HID layer's events and the window's four handlers.
+#include "hid/HIDDLLInterface.h"
+#include "hid/HidEvent.h"
+#include "support/EventLoop.h"
+#include "support/EventRecorder.h"
+#include "support/FakeHidLayer.h"
+
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+using testsupport::DrainEvents;
+using testsupport::EventRecorder;
+using testsupport::FakeHidLayer;
+
+/// Logs each handler call into the same log as the window, so order can be checked.
+struct RecordingSink final : hid::HidEventSink {
+    explicit RecordingSink(std::vector<std::string>& log) : log(log) {}
+    void OnPlugged(hid::Handle h) override { log.push_back("OnPlugged " + std::to_string(h)); }
+    void OnUnplugged(hid::Handle h) override { log.push_back("OnUnplugged " + std::to_string(h)); }
+    void OnChanged() override { log.push_back("OnChanged"); }
+    void OnRead(hid::Handle h) override { log.push_back("OnRead " + std::to_string(h)); }
+    std::vector<std::string>& log;
+};
+
+class Routing : public ::testing::Test {
+protected:
+    void post(std::uint32_t wParam, hid::Handle lParam) {
+        QCoreApplication::postEvent(window.get(), new hid::HidEvent(wParam, lParam));
+        DrainEvents();
+    }
+
+    std::vector<std::string> log;
+    FakeHidLayer layer;
+    RecordingSink sink{log};
+    std::unique_ptr<EventRecorder> window = std::make_unique<EventRecorder>(&log);
+    hid::HIDDLLInterface router{layer, sink};
+};
+
+TEST_F(Routing, EachEventCodeCallsItsHandlerFirstThenReachesTheWindowUnchanged) {
+    router.AttachHID(window.get());
+    post(hid::HIDEventPlugged, 11);
+    post(hid::HIDEventUnplugged, -12);
+    post(hid::HIDEventChanged, 99); // the handle is not passed on to OnChanged
+    post(hid::HIDEventRead, 13);
+    EXPECT_EQ(log, (std::vector<std::string>{"OnPlugged 11", "window 1:11", "OnUnplugged -12",
+                                             "window 2:-12", "OnChanged", "window 3:99",
+                                             "OnRead 13", "window 4:13"}));
+}
+
+TEST_F(Routing, CodesOutsideOneToFourCallNothingButStillReachTheWindow) {
+    router.AttachHID(window.get());
+    post(0, 5);
+    post(5, 6);
+    post(0xFFFFFFFFu, 7); // wraps to a huge number when 1 is taken away
+    EXPECT_EQ(log, (std::vector<std::string>{"window 0:5", "window 5:6", "window 4294967295:7"}));
+}
+
+TEST_F(Routing, AttachConnectsTheWindowBeforeFilteringAndReturnsConnectsAnswer) {
+    EXPECT_TRUE(router.AttachHID(window.get()));
+    EXPECT_EQ(layer.connectedWindow, window.get());
+    EXPECT_EQ(router.HostWindowHandle(), window.get());
+    EXPECT_TRUE(router.isAttached());
+}
+
+TEST_F(Routing, DetachTwiceDisconnectsTwiceAndEventsAfterwardsRunNoHandler) {
+    router.AttachHID(window.get());
+    router.DetachHID();
+    router.DetachHID();
+    EXPECT_EQ(layer.count("Disconnect"), 2);
+    post(hid::HIDEventRead, 3);
+    EXPECT_EQ(log, (std::vector<std::string>{"window 4:3"}));
+    // The window stays remembered after a detach.
+    EXPECT_EQ(router.HostWindowHandle(), window.get());
+}
+
+TEST_F(Routing, AttachAfterDetachRoutesAgain) {
+    router.AttachHID(window.get());
+    router.DetachHID();
+    router.AttachHID(window.get());
+    EXPECT_EQ(layer.count("Connect"), 2);
+    post(hid::HIDEventRead, 4);
+    EXPECT_EQ(log, (std::vector<std::string>{"OnRead 4", "window 4:4"}));
+}
+
+// A second attach used to put a second router in front: every event reached its handler twice.
+TEST_F(Routing, SecondAttachWhileAttachedChangesNothing) {
+    router.AttachHID(window.get());
+    EXPECT_FALSE(router.AttachHID(window.get()));
+    EXPECT_EQ(layer.count("Connect"), 1);
+    post(hid::HIDEventPlugged, 1);
+    EXPECT_EQ(log, (std::vector<std::string>{"OnPlugged 1", "window 1:1"}));
+}
+
+// An event for a window that no longer exists must not bring anything back to life.
+TEST_F(Routing, EventsForAWindowThatIsGoneAreDropped) {
+    router.AttachHID(window.get());
+    QCoreApplication::postEvent(window.get(), new hid::HidEvent(hid::HIDEventRead, 1));
+    window.reset();
+    DrainEvents();
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(router.HostWindowHandle(), nullptr);
+    router.DetachHID(); // and detaching afterwards is harmless
+    EXPECT_EQ(layer.count("Disconnect"), 1);
+}
+
+} // namespace
