@@ -10,6 +10,8 @@ void SetBackColour(QPushButton* button, const QColor& colour) {
     button->setPalette(palette);
 }
 
-QColor BackColour(const QPushButton* button) { return button->palette().color(QPalette::Button); }
+QColor BackColour(const QPushButton* button) {
+    return button->palette().color(QPalette::Button);
+}
 
 } // namespace colours

@@ -7,9 +7,9 @@ class QPushButton;
 /// The colours the window uses, by what they mean.
 namespace colours {
 
-inline const QColor Green{0, 255, 0};   ///< on, active, online
-inline const QColor Red{255, 0, 0};     ///< off, stopped, offline
-inline const QColor Grey{192, 192, 192};///< the data-strobe lamp before its first event
+inline const QColor Green{0, 255, 0};    ///< on, active, online
+inline const QColor Red{255, 0, 0};      ///< off, stopped, offline
+inline const QColor Grey{192, 192, 192}; ///< the data-strobe lamp before its first event
 inline const QColor Black{0, 0, 0};
 inline const QColor Blue{0, 0, 255};
 /// The platform colours the layout names: button face and scroll-bar grey.

@@ -1,0 +1,47 @@
+// The mirrors of both report buffers, the reset and the input lamps' switch-off.
+#include "protocol/ReportText.h"
+#include "window/DisplayText.h"
+#include "window/MainForm.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+
+namespace {
+
+/// Text bytes show as characters, the command byte and the numeric positions as numbers.
+QString MirrorText(std::size_t index, std::uint8_t byte) {
+    constexpr std::size_t LastCharacterIndex = protocol::TextIndex + protocol::SendTextLength - 1;
+    if (index >= protocol::TextIndex && index <= LastCharacterIndex)
+        return window::VisibleChar(protocol::ByteToChar(byte).unicode());
+    return QString::number(byte);
+}
+
+void ShowBuffer(const protocol::Report& buffer,
+                const std::array<QLineEdit*, window::BufferRows>& boxes) {
+    for (std::size_t i = 0; i < protocol::MirroredBytes; ++i)
+        boxes[i]->setText(MirrorText(i, buffer[i]));
+}
+
+} // namespace
+
+void MainForm::ShowBufferIn() {
+    ShowBuffer(BufferIn, ui.BufferInBox);
+}
+
+void MainForm::ShowBufferOut() {
+    ShowBuffer(BufferOut, ui.BufferOutBox);
+}
+
+void MainForm::ClearBuffers_Click() {
+    BufferIn.fill(0);
+    BufferOut.fill(0);
+    ui.ListBox2->clear();
+    ShowBufferIn();
+    ShowBufferOut();
+}
+
+void MainForm::ClearLed() {
+    for (QLabel* lamp : ui.PORTA1ON)
+        lamp->hide();
+}
