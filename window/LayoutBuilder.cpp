@@ -1,0 +1,440 @@
+#include "window/ClickSlider.h"
+#include "window/Colours.h"
+#include "window/Controls.h"
+#include "window/LampPictures.h"
+#include "window/LampShape.h"
+#include "window/LayoutTable.h"
+#include "window/WindowIcon.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QTimer>
+#include <algorithm>
+#include <map>
+
+namespace window {
+
+namespace {
+
+using layout::Colour;
+using layout::ControlSpec;
+using layout::Kind;
+
+/// A push button whose caption wraps at word boundaries when it is wider than the button,
+/// as the classic buttons do ("Start Loop" on two lines in a narrow button). Painting
+/// follows the style's own push button: bevel, caption, focus frame. A graphical button
+/// fills its face with its back colour (the palette's Button colour) as it is, where the
+/// style would shade it into a gradient, so red shows as red.
+class CaptionButton final : public QPushButton {
+public:
+    CaptionButton(const QString& caption, bool graphical, QWidget* parent)
+        : QPushButton(caption, parent), graphical_(graphical) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QString caption = option.text;
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButtonBevel, option);
+        if (graphical_) {
+            const QColor face = palette().color(QPalette::Button);
+            painter.fillRect(rect().adjusted(2, 2, -2, -2), isDown() ? face.darker(115) : face);
+        }
+
+        QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        if (option.state & (QStyle::State_On | QStyle::State_Sunken))
+            area.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
+                           style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
+        painter.drawItemText(area, Qt::AlignCenter | Qt::TextWordWrap, option.palette, isEnabled(),
+                             caption, QPalette::ButtonText);
+
+        if (option.state & QStyle::State_HasFocus) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = style()->subElementRect(QStyle::SE_PushButtonFocusRect, &option, this);
+            painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        }
+    }
+
+private:
+    bool graphical_;
+};
+
+QColor ToColour(Colour colour) {
+    switch (colour) {
+    case Colour::Black:
+        return colours::Black;
+    case Colour::Blue:
+        return colours::Blue;
+    case Colour::Green:
+        return colours::Green;
+    case Colour::Red:
+        return colours::Red;
+    case Colour::Grey:
+        return colours::Grey;
+    case Colour::ScrollBars:
+        return colours::ScrollBars;
+    case Colour::ButtonFace:
+        return colours::ButtonFace;
+    case Colour::Default:
+        break;
+    }
+    return {};
+}
+
+/// The layout names Windows fonts; these metric-compatible (Liberation) or look-alike
+/// (DejaVu) faces stand in for them. Sizes become pixel sizes at 96 dpi so the window
+/// looks the same whatever dpi the screen reports. MS Sans Serif is set narrower than
+/// Arial, whose metrics Liberation Sans copies; a 95 % letter spacing brings its captions
+/// back to the widths the boxes were made for ("Data Strobe" in 57 pixels).
+QFont ToFont(const layout::FontSpec& spec) {
+    static const std::map<QString, QString> installed{
+        {"MS Sans Serif", "Liberation Sans"},
+        {"Arial", "Liberation Sans"},
+        {"Times New Roman", "Liberation Serif"},
+        {"Verdana", "DejaVu Sans"},
+    };
+    const auto found = installed.find(QString::fromLatin1(spec.face));
+    QFont font(found != installed.end() ? found->second : QString::fromLatin1(spec.face));
+    font.setPixelSize(qRound(spec.points * 96.0 / 72.0));
+    font.setWeight(QFont::Weight(spec.weight));
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    if (qstrcmp(spec.face, "MS Sans Serif") == 0)
+        font.setLetterSpacing(QFont::PercentageSpacing, 95);
+    return font;
+}
+
+QRect ToPixels(const layout::ControlRow& row) {
+    constexpr int px = layout::TwipsPerPixel;
+    return {row.left / px, row.top / px, row.width / px, row.height / px};
+}
+
+QString ObjectName(const layout::ControlRow& row) {
+    const QString name = QString::fromLatin1(row.name);
+    return row.index < 0 ? name : QStringLiteral("%1_%2").arg(name).arg(row.index);
+}
+
+void SetRole(QWidget* widget, QPalette::ColorRole role, Colour colour) {
+    if (colour == Colour::Default) return;
+    QPalette palette = widget->palette();
+    palette.setColor(role, ToColour(colour));
+    widget->setPalette(palette);
+}
+
+QWidget* MakeLabel(const ControlSpec& spec, QWidget* parent) {
+    auto* label = new QLabel(QString::fromStdString(spec.text), parent);
+    const Qt::Alignment horizontal =
+        spec.row.align == layout::Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft;
+    label->setAlignment(horizontal | Qt::AlignTop);
+    label->setWordWrap(true);
+    label->setFrameShape(QFrame::NoFrame);
+    label->setMargin(0);
+    label->setAutoFillBackground(true);
+    SetRole(label, QPalette::WindowText, spec.row.fore);
+    SetRole(label, QPalette::Window, spec.row.back);
+    return label;
+}
+
+QWidget* MakeImage(const ControlSpec& spec, QWidget* parent) {
+    auto* image = new QLabel(parent);
+    image->setPixmap(spec.row.picture == layout::Picture::LampLit ? LitLampPicture()
+                                                                  : UnlitLampPicture());
+    image->setScaledContents(false);
+    image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    image->setAutoFillBackground(false);
+    image->setAttribute(Qt::WA_TranslucentBackground);
+    return image;
+}
+
+QWidget* MakeButton(const ControlSpec& spec, QWidget* parent) {
+    auto* button = new CaptionButton(QString::fromStdString(spec.text), spec.row.graphical, parent);
+    button->setAutoDefault(false);
+    if (spec.row.graphical) colours::SetBackColour(button, ToColour(spec.row.back));
+    return button;
+}
+
+QWidget* MakeTextBox(const ControlSpec& spec, QWidget* parent) {
+    auto* box = new QLineEdit(QString::fromStdString(spec.text), parent);
+    box->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    box->setCursorPosition(0);
+    return box;
+}
+
+QWidget* MakeListBox(const ControlSpec& spec, QWidget* parent) {
+    auto* list = new QListWidget(parent);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSortingEnabled(false);
+    SetRole(list, QPalette::Base, spec.row.back);
+    SetRole(list, QPalette::Text, spec.row.fore);
+    return list;
+}
+
+QWidget* MakeFrame(const ControlSpec& spec, QWidget* parent) {
+    return new QGroupBox(QString::fromStdString(spec.text), parent);
+}
+
+QWidget* MakeShape(const ControlSpec& spec, QWidget* parent) {
+    auto* shape = new LampShape(parent);
+    shape->setFillColour(ToColour(spec.row.fill));
+    return shape;
+}
+
+QWidget* MakePictureBox(const ControlSpec&, QWidget* parent) {
+    auto* box = new QFrame(parent);
+    box->setFrameShape(QFrame::Panel);
+    box->setFrameShadow(QFrame::Sunken);
+    return box;
+}
+
+QWidget* MakeProgressBar(const ControlSpec& spec, QWidget* parent) {
+    auto* bar = new QProgressBar(parent);
+    bar->setOrientation(Qt::Horizontal);
+    bar->setRange(spec.row.minimum, spec.row.maximum);
+    bar->setValue(spec.row.minimum);
+    bar->setTextVisible(false);
+    return bar;
+}
+
+QWidget* MakeSlider(const ControlSpec& spec, QWidget* parent) {
+    auto* slider = new ClickSlider(parent);
+    slider->setRange(spec.row.minimum, spec.row.maximum);
+    slider->setValue(spec.row.minimum);
+    return slider;
+}
+
+/// Windowless controls are painted on their container's surface in the classic toolkit;
+/// here they are widgets kept at the bottom of the stack and never take focus.
+bool IsWindowless(Kind kind) {
+    return kind == Kind::Label || kind == Kind::Shape || kind == Kind::Image;
+}
+
+bool TakesFocus(Kind kind) {
+    return kind == Kind::Button || kind == Kind::TextBox || kind == Kind::ListBox ||
+           kind == Kind::Slider;
+}
+
+/// Stacking among siblings: windowless controls lowest (among them in table order), then
+/// frames, then every other windowed control, so buttons and lists that lie inside a
+/// frame's border show above it.
+int StackLayer(Kind kind) {
+    if (IsWindowless(kind)) return 0;
+    return kind == Kind::Frame ? 1 : 2;
+}
+
+struct Built {
+    QHash<QString, QObject*> byName;
+    QList<QObject*> unclaimed; // in table order; emptied as Controls takes them
+};
+
+template <class T> void Take(Built& built, T*& member, const QString& name) {
+    QObject* object = built.byName.value(name);
+    if (!object) qFatal("Main window layout: control %s is missing", qPrintable(name));
+    member = qobject_cast<T*>(object);
+    if (!member)
+        qFatal("Main window layout: control %s is a %s, not the kind the handlers expect",
+               qPrintable(name), object->metaObject()->className());
+    built.unclaimed.removeOne(object);
+}
+
+template <class T, std::size_t N>
+void TakeArray(Built& built, std::array<T*, N>& members, const char* name) {
+    for (std::size_t i = 0; i < N; ++i)
+        Take(built, members[i], QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i));
+}
+
+Controls TakeControls(Built& built) {
+    Controls c;
+#define ZOV_TAKE(member) Take(built, c.member, QStringLiteral(#member))
+    ZOV_TAKE(DateTime);
+    ZOV_TAKE(LED1);
+    ZOV_TAKE(Label6);
+    ZOV_TAKE(Label3);
+    ZOV_TAKE(Label2);
+    ZOV_TAKE(LED2);
+    ZOV_TAKE(USB_Command);
+    ZOV_TAKE(cmdUSB);
+    ZOV_TAKE(btnSendText);
+    ZOV_TAKE(WriteText);
+    ZOV_TAKE(Timer2);
+    ZOV_TAKE(Frame1);
+    ZOV_TAKE(ListBox);
+    ZOV_TAKE(ListBox2);
+    ZOV_TAKE(Frame2);
+    ZOV_TAKE(DisplayADC);
+    ZOV_TAKE(btnReadText);
+    ZOV_TAKE(btnReadInput);
+    ZOV_TAKE(btnWritePort);
+    ZOV_TAKE(btnWritePortClear);
+    ZOV_TAKE(btnHID_Disconnect);
+    ZOV_TAKE(btnHID_Connect);
+    ZOV_TAKE(btnExit);
+    ZOV_TAKE(txtWritePort);
+    ZOV_TAKE(Label4);
+    ZOV_TAKE(Text1);
+    ZOV_TAKE(Skinner1);
+    ZOV_TAKE(DateBut);
+    ZOV_TAKE(TimeBut);
+    ZOV_TAKE(Label5);
+    ZOV_TAKE(StartLoop);
+    ZOV_TAKE(StopLoop);
+    ZOV_TAKE(Slider1);
+    ZOV_TAKE(Label1);
+    ZOV_TAKE(ProgressBar1);
+    ZOV_TAKE(Label7);
+    ZOV_TAKE(ClearBuffers);
+    ZOV_TAKE(Label8);
+    ZOV_TAKE(Label9);
+#undef ZOV_TAKE
+    TakeArray(built, c.PORTA1OFF, "PORTA1OFF");
+    TakeArray(built, c.PORTA1ON, "PORTA1ON");
+    TakeArray(built, c.BufferInBox, "BufferInBox");
+    TakeArray(built, c.BufferOutBox, "BufferOutBox");
+    TakeArray(built, c.N, "N");
+    if (!built.unclaimed.isEmpty())
+        qFatal("Main window layout: control %s has no place in Controls",
+               qPrintable(built.unclaimed.first()->objectName()));
+    return c;
+}
+
+void ApplyWindowSettings(QWidget& form) {
+    const layout::WindowSettings& settings = layout::MainFormWindow();
+    if (form.objectName().isEmpty()) form.setObjectName(QStringLiteral("MainForm"));
+    form.setWindowTitle(QString::fromLatin1(settings.caption));
+    form.setWindowIcon(MakeWindowIcon());
+    form.setFont(ToFont(settings.font));
+    QPalette palette = form.palette();
+    palette.setColor(QPalette::Window, ToColour(settings.back));
+    form.setPalette(palette);
+    form.setAutoFillBackground(true);
+
+    const QSize client(settings.clientWidth / layout::TwipsPerPixel,
+                       settings.clientHeight / layout::TwipsPerPixel);
+    form.setFixedSize(client);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        form.move(available.center() - QPoint(client.width() / 2, client.height() / 2));
+    }
+}
+
+} // namespace
+
+Controls BuildMainFormLayout(QWidget& form) {
+    ApplyWindowSettings(form);
+
+    Built built;
+    struct Placed {
+        QWidget* widget;
+        const layout::ControlRow* row;
+    };
+    std::vector<Placed> placed;
+    const std::vector<ControlSpec> specs = layout::MainFormControls();
+    placed.reserve(specs.size());
+
+    for (const ControlSpec& spec : specs) {
+        const layout::ControlRow& row = spec.row;
+        const QString name = ObjectName(row);
+        if (built.byName.contains(name))
+            qFatal("Main window layout: control name %s is used twice", qPrintable(name));
+
+        if (row.kind == Kind::Timer) {
+            auto* timer = new QTimer(&form);
+            timer->setObjectName(name);
+            timer->setTimerType(Qt::PreciseTimer);
+            timer->setInterval(0); // no ticks until a handler gives it an interval and starts it
+            built.byName.insert(name, timer);
+            built.unclaimed.append(timer);
+            continue;
+        }
+
+        QWidget* parent = &form;
+        if (row.container) {
+            parent = qobject_cast<QWidget*>(built.byName.value(QString::fromLatin1(row.container)));
+            if (!parent)
+                qFatal("Main window layout: container %s of %s is not built before it",
+                       row.container, qPrintable(name));
+        }
+
+        QWidget* widget = nullptr;
+        switch (row.kind) {
+        case Kind::Label:
+            widget = MakeLabel(spec, parent);
+            break;
+        case Kind::Button:
+            widget = MakeButton(spec, parent);
+            break;
+        case Kind::TextBox:
+            widget = MakeTextBox(spec, parent);
+            break;
+        case Kind::ListBox:
+            widget = MakeListBox(spec, parent);
+            break;
+        case Kind::Frame:
+            widget = MakeFrame(spec, parent);
+            break;
+        case Kind::Shape:
+            widget = MakeShape(spec, parent);
+            break;
+        case Kind::Image:
+            widget = MakeImage(spec, parent);
+            break;
+        case Kind::PictureBox:
+            widget = MakePictureBox(spec, parent);
+            break;
+        case Kind::ProgressBar:
+            widget = MakeProgressBar(spec, parent);
+            break;
+        case Kind::Slider:
+            widget = MakeSlider(spec, parent);
+            break;
+        case Kind::Timer:
+            break;
+        }
+        widget->setObjectName(name);
+        widget->setGeometry(ToPixels(row));
+        if (row.kind != Kind::Image && row.kind != Kind::Shape) widget->setFont(ToFont(row.font));
+        if (TakesFocus(row.kind))
+            widget->setFocusPolicy(row.tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+        else
+            widget->setFocusPolicy(Qt::NoFocus);
+
+        built.byName.insert(name, widget);
+        built.unclaimed.append(widget);
+        placed.push_back({widget, &row});
+    }
+
+    // Stacking: raising in layer order leaves each container's children bottom to top.
+    std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
+        return StackLayer(a.row->kind) < StackLayer(b.row->kind);
+    });
+    for (const Placed& p : placed)
+        p.widget->raise();
+
+    // Tab order: every focusable control in ascending tab index; the Tab key passes over
+    // those with click focus only.
+    std::vector<Placed> focusable;
+    std::copy_if(placed.begin(), placed.end(), std::back_inserter(focusable),
+                 [](const Placed& p) { return p.widget->focusPolicy() != Qt::NoFocus; });
+    std::stable_sort(focusable.begin(), focusable.end(), [](const Placed& a, const Placed& b) {
+        return a.row->tabIndex < b.row->tabIndex;
+    });
+    for (std::size_t i = 1; i < focusable.size(); ++i)
+        QWidget::setTabOrder(focusable[i - 1].widget, focusable[i].widget);
+
+    return TakeControls(built);
+}
+
+} // namespace window
