@@ -1,13 +1,16 @@
 #include "app/CommandLine.h"
 #include "app/SignalWatcher.h"
 #include "hid/DeviceManager.h"
+#include "hid/HidrawSource.h"
 #include "hid/ReportTrace.h"
 #include "hid/VirtualBoard.h"
+#include "panel/VirtualBoardPanel.h"
 #include "window/MainForm.h"
 
 #include <QApplication>
 #include <QStyleFactory>
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -28,12 +31,28 @@ int main(int argc, char* argv[]) {
         }
         layer.setTrace(std::move(trace));
     }
-    if (options.virtualBoard)
-        layer.addSource(std::make_unique<hid::VirtualBoard>());
+    // The virtual board goes first when asked for: with a real board attached as well, the
+    // console talks to the earliest attached board, and the operator asked for this one.
+    hid::VirtualBoard* board = nullptr;
+    if (options.virtualBoard) {
+        auto virtualBoard = std::make_unique<hid::VirtualBoard>();
+        board = virtualBoard.get();
+        layer.addSource(std::move(virtualBoard));
+    }
+    layer.addSource(std::make_unique<hid::HidrawSource>());
 
     MainForm form(layer);
     SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &form, &QWidget::close);
     form.show();
+
+    // Declared after the layer, so it goes before the board it shows. It does not hold the
+    // program open: closing the main window ends the program.
+    std::unique_ptr<VirtualBoardPanel> panel;
+    if (board) {
+        panel = std::make_unique<VirtualBoardPanel>(*board);
+        panel->move(form.frameGeometry().topRight() + QPoint(16, 0));
+        panel->show();
+    }
     return app.exec();
 }
