@@ -3,7 +3,7 @@
 
 # Debian packages the build, the tests and the fonts of the window need.
 BUILD_PACKAGES=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config dpkg-dev file
     qt6-base-dev qt6-qpa-plugins
     libhidapi-dev libudev-dev
     libgtest-dev libgmock-dev libbenchmark-dev
