@@ -271,6 +271,7 @@ TEST_F(LayoutTest, FontsAreThePixelSizedLookAlikes) {
 }
 
 // Every caption at load is readable: wrapped at word boundaries it fits its box.
+// Regression: "Data Strobe" wrapped to a clipped second line in its 57 px box.
 TEST_F(LayoutTest, EveryCaptionFitsItsBox) {
     for (QLabel* label : form->findChildren<QLabel*>()) {
         if (label->text().isEmpty()) continue;
@@ -463,6 +464,7 @@ TEST_F(LayoutTest, GraphicalButtonsPaintTheirBackColour) {
     EXPECT_EQ(colours::BackColour(ui.TimeBut), colours::ButtonFace);
 
     form->show();
+    // Regression: the style's gradient painted StopLoop's red as pink.
     EXPECT_EQ(PaintedColour(ui.StopLoop), QColor(255, 0, 0));
     EXPECT_EQ(PaintedColour(ui.StartLoop), colours::ScrollBars);
     // A new back colour shows at the next paint.
