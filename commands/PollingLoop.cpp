@@ -24,20 +24,21 @@ const QString IdleMode = QStringLiteral("Clock");
 
 void MainForm::Timer2_Timer() {
     ui.LED2->setFillColour(colours::Green);
-    ui.DateTime->setText(fncDateAndTime());
+    // One reading of the clock per tick, for the label and the report alike: a fresh
+    // reading per character could mix two seconds into a time that never existed.
+    const QString now = fncDateAndTime();
+    ui.DateTime->setText(now);
     const QString mode = ui.DateBut->text();
     if (mode == PollingMode) {
         DisplayADC_Click();
         btnReadInput_Click();
     } else if (mode == ClockMode) {
-        SendDateTime();
+        SendDateTime(now);
     }
 }
 
-void MainForm::SendDateTime() {
-    // One text for the whole report: a fresh reading per character could mix two seconds.
-    const QString text = fncDateAndTime();
-    protocol::PutText(BufferOut, protocol::TextIndex, text, protocol::ClockTextLength);
+void MainForm::SendDateTime(const QString& dateAndTime) {
+    protocol::PutText(BufferOut, protocol::TextIndex, dateAndTime, protocol::ClockTextLength);
     BufferOut[protocol::CommandIndex] = protocol::Code::DateTime;
     protocol::Send(hid_, BufferOut);
     ui.LED2->setFillColour(colours::Red);

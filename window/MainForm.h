@@ -92,7 +92,7 @@ private:
     void StopLoop_Click();
     void DateBut_Click();
     void TimeBut_Click();
-    void SendDateTime();
+    void SendDateTime(const QString& dateAndTime);
     void SetCommandButtonsEnabled(bool enabled);
 
     hid::HidLayer& hid_;

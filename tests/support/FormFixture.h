@@ -1,0 +1,65 @@
+#pragma once
+
+#include "hid/HidEvent.h"
+#include "support/EventLoop.h"
+#include "support/FakeHidLayer.h"
+#include "window/MainForm.h"
+
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace testsupport {
+
+/// A shown MainForm on a recording fake layer that knows the board as handle 7.
+class FormFixture : public ::testing::Test {
+protected:
+    FormFixture() {
+        layer.devices[7] = {};
+        form = std::make_unique<MainForm>(layer);
+        form->show();
+    }
+
+    const window::Controls& ui() const { return form->controls(); }
+
+    /// Posts a device event to the window as the layer would, and lets it through.
+    void deliver(std::uint32_t code, hid::Handle handle) {
+        QCoreApplication::postEvent(form.get(), new hid::HidEvent(code, handle));
+        DrainEvents();
+    }
+
+    /// The board's answer: the layer will hand `report` to the next Read.
+    void answer(const hid::Report& report, hid::Handle handle = 7) {
+        layer.pendingReads.push_back(report);
+        deliver(hid::HIDEventRead, handle);
+    }
+
+    QStringList listLines(const QListWidget* list) const {
+        QStringList lines;
+        for (int i = 0; i < list->count(); ++i)
+            lines << list->item(i)->text();
+        return lines;
+    }
+
+    FakeHidLayer layer;
+    std::unique_ptr<MainForm> form;
+};
+
+/// A report with the given command byte and bytes set.
+inline hid::Report
+MakeReport(std::uint8_t code,
+           std::initializer_list<std::pair<std::size_t, std::uint8_t>> bytes = {}) {
+    hid::Report report{};
+    report[1] = code;
+    for (const auto& [index, value] : bytes)
+        report[index] = value;
+    return report;
+}
+
+} // namespace testsupport

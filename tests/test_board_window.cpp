@@ -1,0 +1,135 @@
+// The window with the virtual board behind the real HID layer, end to end.
+#include "hid/DeviceManager.h"
+#include "hid/VirtualBoard.h"
+#include "support/EventLoop.h"
+#include "window/Colours.h"
+#include "window/LampShape.h"
+#include "window/MainForm.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+using testsupport::WaitUntil;
+
+class BoardWindow : public ::testing::Test {
+protected:
+    BoardWindow() {
+        auto owned = std::make_unique<hid::VirtualBoard>();
+        board = owned.get();
+        layer.addSource(std::move(owned));
+        form = std::make_unique<MainForm>(layer);
+        form->show();
+        WaitUntil([&] { return form->windowTitle().startsWith("HID Device Online"); });
+    }
+    const window::Controls& ui() const { return form->controls(); }
+    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    hid::DeviceManager layer;
+    hid::VirtualBoard* board;
+    std::unique_ptr<MainForm> form;
+};
+
+TEST_F(BoardWindow, ComesUpOnlineWithTheBoardsDetails) {
+    EXPECT_EQ(form->windowTitle(), "HID Device Online | HID Devices Found = 1");
+    EXPECT_EQ(ui().Label6->text(), "ONLINE");
+    EXPECT_EQ(ui().Label3->text(), "HID Handle # 1");
+    EXPECT_EQ(ui().Frame1->title(), "VID #4660 /  PID #1");
+    ASSERT_EQ(ui().ListBox->count(), 2);
+    EXPECT_EQ(ui().ListBox->item(0)->text(), " MFG: ZOV Electronics");
+    EXPECT_EQ(ui().ListBox->item(1)->text(), " Product: ZOV-USB Virtual Board");
+    // The start-up report reached the board.
+    EXPECT_EQ(board->reportsReceived(), 1u);
+    EXPECT_EQ(board->lastReport()[1], 50);
+}
+
+TEST_F(BoardWindow, UnplugAndReplug) {
+    board->unplug();
+    ASSERT_TRUE(WaitUntil([&] { return form->windowTitle() == "HID Device Unplugged"; }));
+    EXPECT_EQ(ui().LED1->fillColour(), colours::Red);
+    EXPECT_EQ(ui().Label6->text(), "OFFLINE");
+    EXPECT_EQ(ui().ListBox->count(), 0);
+    board->plug();
+    ASSERT_TRUE(WaitUntil([&] { return form->windowTitle().startsWith("HID Device Online"); }));
+    EXPECT_EQ(ui().Label3->text(), "HID Handle # 2");
+    EXPECT_EQ(ui().LED1->fillColour(), colours::Green);
+    // Read events were re-armed for the new handle.
+    board->setAdValue(33);
+    click(ui().DisplayADC);
+    EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 33"; }));
+}
+
+TEST_F(BoardWindow, AnswersShowInTheTextListTheBarAndTheLamps) {
+    board->setAnswerText("Board says hi!!!");
+    board->setAdValue(180);
+    board->setInputBits(0b1000'0001);
+    click(ui().btnReadText);
+    click(ui().DisplayADC);
+    click(ui().btnReadInput);
+    ASSERT_TRUE(WaitUntil([&] { return ui().Label4->text() == "PIC Input Status (PORTC) = 129"; }));
+    ASSERT_EQ(ui().ListBox2->count(), 1);
+    EXPECT_EQ(ui().ListBox2->item(0)->text(), "Board says hi!!!");
+    EXPECT_EQ(ui().ProgressBar1->value(), 180);
+    EXPECT_EQ(ui().Label1->text(), "A to D (RA2) = 180");
+    EXPECT_EQ(ui().Text1->text(), "10000001");
+    EXPECT_FALSE(ui().PORTA1ON[0]->isHidden());
+    EXPECT_TRUE(ui().PORTA1ON[1]->isHidden());
+    EXPECT_FALSE(ui().PORTA1ON[7]->isHidden());
+}
+
+TEST_F(BoardWindow, PortWritesAndTextsReachTheBoard) {
+    ui().txtWritePort->setText("165");
+    click(ui().btnWritePort);
+    EXPECT_EQ(board->portD(), 165);
+    click(ui().btnSendText);
+    EXPECT_EQ(board->lastText(), QByteArray("Midi Char Test!!"));
+}
+
+TEST_F(BoardWindow, PollingFollowsTheBoardAndStopsCleanly) {
+    std::vector<hid::Report> received;
+    QObject::connect(board, &hid::VirtualBoard::reportReceived,
+                     [&](const hid::Report& report) { received.push_back(report); });
+    click(ui().StartLoop);
+    board->setAdValue(10);
+    ASSERT_TRUE(WaitUntil([&] { return ui().ProgressBar1->value() == 10; }));
+    board->setAdValue(250);
+    board->setInputBits(0x0F);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ui().ProgressBar1->value() == 250 && ui().Text1->text() == "00001111"; }));
+    EXPECT_EQ(board->loopFlag(), 1);
+    click(ui().StopLoop);
+    EXPECT_EQ(board->loopFlag(), 0);
+
+    std::size_t adRequests = 0;
+    std::size_t inputRequests = 0;
+    for (std::size_t i = 0; i + 1 < received.size(); ++i) {
+        adRequests += received[i][1] == 4;
+        inputRequests += received[i][1] == 13;
+        EXPECT_EQ(received[i][23], 1) << i;
+    }
+    EXPECT_GE(adRequests, 2u);
+    EXPECT_EQ(adRequests, inputRequests);
+    EXPECT_EQ(received.back()[1], 13);
+    EXPECT_EQ(received.back()[23], 0);
+    EXPECT_EQ(form->bufferOut(), hid::Report{});
+}
+
+TEST_F(BoardWindow, ClockStreamReachesTheBoardAndStopsWithReset) {
+    click(ui().DateBut);
+    ASSERT_TRUE(WaitUntil([&] { return !board->lastClockText().isEmpty(); }));
+    EXPECT_EQ(board->lastReport()[1], 6);
+    EXPECT_TRUE(
+        ui().DateTime->text().startsWith(QString::fromLatin1(board->lastClockText()).left(8)));
+    click(ui().TimeBut);
+    EXPECT_EQ(board->lastReport()[1], 50);
+    EXPECT_TRUE(board->lastClockText().isEmpty());
+}
+
+} // namespace

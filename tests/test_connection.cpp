@@ -1,0 +1,157 @@
+// Start-up, plug and unplug, Connect/Disconnect/Exit and the device details.
+#include "support/FormFixture.h"
+#include "window/Colours.h"
+#include "window/LampShape.h"
+
+#include <QTest>
+
+namespace {
+
+using testsupport::FormFixture;
+
+class Connection : public FormFixture {};
+
+TEST_F(Connection, StartUpAttachesProbesHandleZeroAndSendsCodeFifty) {
+    ASSERT_GE(layer.calls.size(), 3u);
+    EXPECT_EQ(layer.calls[0], "Connect");
+    EXPECT_EQ(layer.connectedWindow, form.get());
+    EXPECT_EQ(layer.calls[1], "Read");
+    EXPECT_EQ(layer.readHandles.front(), 0); // handle 0, even though a board is known
+    ASSERT_EQ(layer.writes.size(), 1u);
+    hid::Report expected{};
+    expected[1] = 50;
+    EXPECT_EQ(layer.writes[0], expected);
+    // The mirror was not refreshed after that send.
+    EXPECT_EQ(ui().BufferOutBox[1]->text(), "0");
+    EXPECT_EQ(form->bufferOut()[1], 50);
+    EXPECT_FALSE(ui().btnHID_Connect->isEnabled());
+    EXPECT_EQ(ui().DateBut->text(), "Clock Off");
+}
+
+TEST_F(Connection, FailedProbeShowsOfflineAndEveryButtonStaysClickable) {
+    EXPECT_EQ(form->windowTitle(), "No HID Device Present");
+    EXPECT_EQ(ui().Label6->text(), "OFFLINE");
+    EXPECT_EQ(ui().LED1->fillColour(), colours::Red);
+    EXPECT_EQ(ui().ListBox->count(), 0);
+    for (QPushButton* button : {ui().btnWritePort, ui().btnWritePortClear, ui().btnHID_Disconnect,
+                                ui().btnReadInput, ui().btnReadText, ui().btnExit})
+        EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
+}
+
+TEST(ConnectionProbe, SuccessfulProbeShowsOnlineAndKeepsTheLayoutCaption) {
+    testsupport::FakeHidLayer layer;
+    layer.pendingReads.push_back({});
+    MainForm form(layer);
+    EXPECT_EQ(form.windowTitle(), "ZOV-USB Test Interface");
+    EXPECT_EQ(form.controls().Label6->text(), "ONLINE");
+    EXPECT_EQ(form.controls().LED1->fillColour(), colours::Green);
+}
+
+TEST_F(Connection, BoardPluggedShowsOnlineWithCountHandleIdsAndNames) {
+    layer.itemCount = 3;
+    layer.devices[7].vendorName = "ZOV";
+    layer.devices[7].productName = "";
+    deliver(hid::HIDEventPlugged, 7);
+    EXPECT_EQ(form->windowTitle(), "HID Device Online | HID Devices Found = 3");
+    EXPECT_EQ(ui().Label6->text(), "ONLINE");
+    EXPECT_EQ(ui().LED1->fillColour(), colours::Green);
+    EXPECT_EQ(ui().Label3->text(), "HID Handle # 7");
+    EXPECT_EQ(ui().Frame1->title(), "VID #4660 /  PID #1");
+    EXPECT_EQ(listLines(ui().ListBox), (QStringList{" MFG: ZOV", " Product: "}));
+    EXPECT_FALSE(ui().btnHID_Connect->isEnabled());
+    EXPECT_TRUE(ui().btnReadText->isEnabled());
+}
+
+TEST_F(Connection, NegativeHandleIsShownWithItsSign) {
+    layer.devices[-5] = {};
+    layer.boardHandle = -5;
+    deliver(hid::HIDEventPlugged, -5);
+    EXPECT_EQ(ui().Label3->text(), "HID Handle # -5");
+}
+
+TEST_F(Connection, NamesAreCutAtTheirFirstNulAndAt255Characters) {
+    layer.devices[7].vendorName = std::string("AB\0CD", 5);
+    layer.devices[7].productName = std::string(300, 'x');
+    deliver(hid::HIDEventPlugged, 7);
+    const QStringList lines = listLines(ui().ListBox);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], " MFG: AB");
+    EXPECT_EQ(lines[1], " Product: " + QString(254, 'x')); // 255 bytes hold 254 and the NUL
+}
+
+TEST_F(Connection, EventsForAnotherDeviceChangeNothing) {
+    layer.devices[9] = {0x1234, 2};
+    const QString title = form->windowTitle();
+    deliver(hid::HIDEventPlugged, 9);
+    deliver(hid::HIDEventUnplugged, 9);
+    EXPECT_EQ(form->windowTitle(), title);
+    EXPECT_EQ(ui().Label6->text(), "OFFLINE");
+    // Both ids are asked even though the vendor id already matched.
+    EXPECT_EQ(layer.count("GetProductID"), 2);
+}
+
+TEST_F(Connection, NoDeviceCountGivesOneLineAndLeavesTheRestAlone) {
+    layer.itemCount = 0;
+    deliver(hid::HIDEventPlugged, 7);
+    EXPECT_EQ(listLines(ui().ListBox), QStringList{"No HID device found"});
+    EXPECT_EQ(form->windowTitle(), "HID Device Online");
+    EXPECT_EQ(ui().Label3->text(), "USB Handle");
+}
+
+TEST_F(Connection, UnplugEmptiesTheListButKeepsHandleAndIds) {
+    deliver(hid::HIDEventPlugged, 7);
+    deliver(hid::HIDEventUnplugged, 7);
+    EXPECT_EQ(form->windowTitle(), "HID Device Unplugged");
+    EXPECT_EQ(ui().ListBox->count(), 0);
+    EXPECT_EQ(ui().Label6->text(), "OFFLINE");
+    EXPECT_EQ(ui().LED1->fillColour(), colours::Red);
+    EXPECT_EQ(ui().Label3->text(), "HID Handle # 7");
+    EXPECT_EQ(ui().Frame1->title(), "VID #4660 /  PID #1");
+    for (QPushButton* button : {ui().btnWritePort, ui().btnWritePortClear, ui().btnHID_Disconnect,
+                                ui().btnReadInput, ui().btnReadText, ui().btnHID_Connect})
+        EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
+}
+
+TEST_F(Connection, ChangedArmsReadEventsForWhateverHandleTheLayerNames) {
+    layer.boardHandle = 0; // board absent: still asked, with handle 0
+    deliver(hid::HIDEventChanged, 123);
+    ASSERT_EQ(layer.readNotifies.size(), 1u);
+    EXPECT_EQ(layer.readNotifies[0], std::make_pair(hid::Handle{0}, true));
+}
+
+TEST_F(Connection, DisconnectAndConnectButtons) {
+    deliver(hid::HIDEventPlugged, 7);
+    ui().PORTA1ON[3]->show();
+    QTest::mouseClick(ui().btnHID_Disconnect, Qt::LeftButton);
+    EXPECT_EQ(form->windowTitle(), "Offline, Click HID Connect");
+    EXPECT_EQ(ui().Label6->text(), "OFFLINE");
+    EXPECT_TRUE(ui().btnHID_Connect->isEnabled());
+    EXPECT_FALSE(ui().btnReadText->isEnabled());
+    EXPECT_TRUE(ui().PORTA1ON[3]->isHidden());
+    EXPECT_EQ(ui().ListBox->count(), 2); // the device list stays
+    EXPECT_EQ(layer.count("Disconnect"), 1);
+    // Detached: a read event reaches no handler.
+    const int reads = layer.count("Read");
+    deliver(hid::HIDEventRead, 7);
+    EXPECT_EQ(layer.count("Read"), reads);
+
+    QTest::mouseClick(ui().btnHID_Connect, Qt::LeftButton);
+    EXPECT_EQ(layer.count("Connect"), 2);
+    EXPECT_FALSE(ui().btnHID_Connect->isEnabled());
+    EXPECT_TRUE(ui().btnReadText->isEnabled());
+    EXPECT_EQ(form->windowTitle(), "Offline, Click HID Connect"); // only a plug event changes it
+}
+
+TEST_F(Connection, ExitDisconnectsThreeTimesAndClosesTheWindow) {
+    QTest::mouseClick(ui().btnExit, Qt::LeftButton);
+    EXPECT_EQ(layer.count("Disconnect"), 3);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(Connection, CloseBoxDisconnectsTwice) {
+    form->close();
+    EXPECT_EQ(layer.count("Disconnect"), 2);
+    EXPECT_FALSE(form->isVisible());
+}
+
+} // namespace

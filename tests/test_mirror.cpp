@@ -1,0 +1,74 @@
+// The buffer mirrors, Clear Buffer and the lamps' switch-off.
+#include "support/FormFixture.h"
+
+#include <QTest>
+
+namespace {
+
+using testsupport::FormFixture;
+using testsupport::MakeReport;
+
+class Mirror : public FormFixture {};
+
+TEST_F(Mirror, NumbersAtOneAndNineteenOnCharactersFromTwoToEighteen) {
+    hid::Report report = MakeReport(2);
+    for (std::size_t i = 2; i <= 24; ++i)
+        report[i] = 'A';
+    report[24] = 255;
+    answer(report);
+    EXPECT_EQ(ui().BufferInBox[0]->text(), "0");
+    EXPECT_EQ(ui().BufferInBox[1]->text(), "2");
+    EXPECT_EQ(ui().BufferInBox[2]->text(), "A");
+    EXPECT_EQ(ui().BufferInBox[18]->text(), "A");
+    EXPECT_EQ(ui().BufferInBox[19]->text(), "65");
+    EXPECT_EQ(ui().BufferInBox[24]->text(), "255");
+}
+
+TEST_F(Mirror, StartUpLeavesBothMirrorsCleared) {
+    for (std::size_t i = 0; i < window::BufferRows; ++i) {
+        const bool character = i >= 2 && i <= 18;
+        const QString expected = character ? QString(QChar(0x2400)) : QString("0");
+        EXPECT_EQ(ui().BufferInBox[i]->text(), expected) << i;
+        EXPECT_EQ(ui().BufferOutBox[i]->text(), expected) << i;
+    }
+}
+
+TEST_F(Mirror, ClearBufferZeroesEverythingButLeavesLampsAndAnswers) {
+    answer(MakeReport(13, {{20, 0xF0}}));
+    answer(MakeReport(4, {{19, 99}}));
+    hid::Report text = MakeReport(2);
+    text[2] = 'x';
+    answer(text);
+    QTest::mouseClick(ui().btnReadText, Qt::LeftButton);
+
+    QTest::mouseClick(ui().ClearBuffers, Qt::LeftButton);
+    EXPECT_EQ(form->bufferIn(), hid::Report{});
+    EXPECT_EQ(form->bufferOut(), hid::Report{});
+    EXPECT_EQ(ui().ListBox2->count(), 0);
+    EXPECT_EQ(ui().BufferInBox[1]->text(), "0");
+    EXPECT_EQ(ui().BufferOutBox[1]->text(), "0");
+    EXPECT_EQ(ui().Text1->text(), "11110000");
+    EXPECT_FALSE(ui().PORTA1ON[0]->isHidden());
+    EXPECT_EQ(ui().ProgressBar1->value(), 99);
+    EXPECT_EQ(ui().Label1->text(), "A to D (RA2) = 99");
+    EXPECT_EQ(ui().Label4->text(), "PIC Input Status (PORTC) = 240");
+    EXPECT_EQ(layer.writes.size(), 2u); // start-up and Read Text: clearing sends nothing
+}
+
+TEST_F(Mirror, ClearLedHidesAllLampsAndKeepsTheDigits) {
+    answer(MakeReport(13, {{20, 0xFF}}));
+    form->ClearLed();
+    for (const QLabel* lamp : ui().PORTA1ON)
+        EXPECT_TRUE(lamp->isHidden());
+    for (const QLabel* lamp : ui().PORTA1OFF)
+        EXPECT_FALSE(lamp->isHidden());
+    EXPECT_EQ(ui().Text1->text(), "11111111");
+}
+
+TEST_F(Mirror, OutputMirrorCatchesUpWithTheFirstSendAfterStartUp) {
+    EXPECT_EQ(ui().BufferOutBox[1]->text(), "0");
+    QTest::mouseClick(ui().btnReadInput, Qt::LeftButton);
+    EXPECT_EQ(ui().BufferOutBox[1]->text(), "13");
+}
+
+} // namespace

@@ -1,0 +1,161 @@
+// The loop and clock buttons, the tick, and the consequences of sharing one timer.
+#include "support/FormFixture.h"
+#include "window/Colours.h"
+#include "window/LampShape.h"
+
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+using colours::BackColour;
+using testsupport::FormFixture;
+using testsupport::WaitUntil;
+
+class Loop : public FormFixture {
+protected:
+    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    const hid::Report& lastSent() const { return layer.writes.back(); }
+    std::vector<QPushButton*> commandButtons() const {
+        return {ui().DisplayADC,   ui().btnReadInput,      ui().btnReadText, ui().btnSendText,
+                ui().btnWritePort, ui().btnWritePortClear, ui().USB_Command};
+    }
+    bool commandButtonsEnabled(bool enabled) const {
+        for (const QPushButton* button : commandButtons())
+            if (button->isEnabled() != enabled) return false;
+        return true;
+    }
+    std::string textAt(const hid::Report& report, std::size_t length) const {
+        return std::string(report.begin() + 2, report.begin() + 2 + static_cast<long>(length));
+    }
+};
+
+TEST_F(Loop, TimerIsPreciseAndDoesNotTickBeforeAButton) {
+    EXPECT_FALSE(ui().Timer2->isActive());
+    EXPECT_EQ(ui().Timer2->timerType(), Qt::PreciseTimer);
+}
+
+TEST_F(Loop, StartLoopPollsAdThenInputWithTheLoopFlag) {
+    const std::size_t before = layer.writes.size();
+    click(ui().StartLoop);
+    EXPECT_EQ(ui().Timer2->interval(), 20);
+    EXPECT_TRUE(commandButtonsEnabled(false));
+    EXPECT_EQ(BackColour(ui().StartLoop), colours::Green);
+    EXPECT_EQ(BackColour(ui().StopLoop), colours::ButtonFace);
+    EXPECT_EQ(layer.writes.size(), before); // the flag waits for the first tick
+    ASSERT_TRUE(WaitUntil([&] { return layer.writes.size() >= before + 4; }));
+    for (std::size_t i = before; i < before + 4; ++i) {
+        EXPECT_EQ(layer.writes[i][1], (i - before) % 2 == 0 ? 4 : 13) << i;
+        EXPECT_EQ(layer.writes[i][23], 1) << i;
+    }
+    EXPECT_EQ(ui().LED2->fillColour(), colours::Green);
+    EXPECT_FALSE(ui().DateTime->text().isEmpty());
+}
+
+TEST_F(Loop, StopLoopResendsTheLastCodeWithTheFlagDownAndClearsEverything) {
+    click(ui().StartLoop);
+    form->Timer2_Timer();
+    click(ui().StopLoop);
+    EXPECT_FALSE(ui().Timer2->isActive());
+    EXPECT_EQ(lastSent()[1], 13);
+    EXPECT_EQ(lastSent()[23], 0);
+    EXPECT_EQ(form->bufferOut(), hid::Report{});
+    EXPECT_EQ(form->bufferIn(), hid::Report{});
+    EXPECT_EQ(ui().BufferOutBox[1]->text(), "0");
+    EXPECT_EQ(ui().BufferOutBox[23]->text(), "0");
+    EXPECT_TRUE(commandButtonsEnabled(true));
+    EXPECT_EQ(BackColour(ui().StopLoop), colours::Red);
+    EXPECT_EQ(BackColour(ui().StartLoop), colours::ButtonFace);
+}
+
+TEST_F(Loop, ClockStreamSendsTheTextAndEndsEachTickRed) {
+    click(ui().DateBut);
+    EXPECT_EQ(ui().DateBut->text(), "Clock On");
+    EXPECT_EQ(BackColour(ui().DateBut), colours::Green);
+    EXPECT_EQ(BackColour(ui().TimeBut), colours::ButtonFace);
+    EXPECT_EQ(ui().TimeBut->text(), "Off");
+    EXPECT_TRUE(ui().Timer2->isActive());
+    form->Timer2_Timer();
+    const QString shown = ui().DateTime->text();
+    const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(shown.size()), 23);
+    EXPECT_EQ(lastSent()[1], 6);
+    // The report carries the very text the label shows.
+    EXPECT_EQ(textAt(lastSent(), length), shown.left(static_cast<qsizetype>(length)).toStdString());
+    EXPECT_EQ(ui().LED2->fillColour(), colours::Red);
+    EXPECT_EQ(ui().BufferOutBox[1]->text(), "6");
+}
+
+TEST_F(Loop, LongClockTextsOverwriteThePortValueAndTheLoopFlag) {
+    ui().txtWritePort->setText("200");
+    click(ui().btnWritePort);
+    click(ui().StartLoop);
+    click(ui().DateBut);
+    form->Timer2_Timer();
+    const QString shown = ui().DateTime->text();
+    if (shown.size() >= 22) {
+        EXPECT_EQ(lastSent()[21], shown[19].unicode() & 0xFF);
+        EXPECT_EQ(lastSent()[23], shown[21].unicode() & 0xFF);
+    } else if (shown.size() < 20) {
+        EXPECT_EQ(lastSent()[21], 200);
+        EXPECT_EQ(lastSent()[23], 1);
+    }
+    click(ui().StopLoop); // repeats code 6 and the clock text with the flag down
+    EXPECT_EQ(lastSent()[1], 6);
+    EXPECT_EQ(lastSent()[23], 0);
+    EXPECT_EQ(lastSent()[2], shown[0].unicode());
+}
+
+TEST_F(Loop, TimeButSendsResetAndStopsEvenAPollingLoop) {
+    click(ui().StartLoop);
+    click(ui().TimeBut);
+    EXPECT_FALSE(ui().Timer2->isActive());
+    EXPECT_EQ(lastSent()[1], 50);
+    EXPECT_EQ(lastSent()[23], 0);
+    EXPECT_EQ(form->bufferOut(), hid::Report{});
+    EXPECT_EQ(ui().DateBut->text(), "Clock");
+    EXPECT_EQ(ui().TimeBut->text(), "Clock Off");
+    EXPECT_EQ(BackColour(ui().TimeBut), colours::Red);
+    EXPECT_EQ(BackColour(ui().DateBut), colours::ButtonFace);
+    // The loop's buttons are left as the loop set them until Stop Loop.
+    EXPECT_TRUE(commandButtonsEnabled(false));
+    EXPECT_EQ(BackColour(ui().StartLoop), colours::Green);
+}
+
+TEST_F(Loop, AfterTheClockButtonsTheLoopNeverPollsAgain) {
+    click(ui().TimeBut);
+    const std::size_t sent = layer.writes.size();
+    click(ui().StartLoop);
+    ui().LED2->setFillColour(colours::Red);
+    form->Timer2_Timer();
+    EXPECT_EQ(layer.writes.size(), sent);
+    EXPECT_EQ(ui().LED2->fillColour(), colours::Green);
+    EXPECT_FALSE(ui().DateTime->text().isEmpty());
+
+    click(ui().DateBut);
+    click(ui().StopLoop);
+    click(ui().StartLoop); // resumes the clock stream, not polling
+    form->Timer2_Timer();
+    EXPECT_EQ(lastSent()[1], 6);
+}
+
+TEST_F(Loop, DateButWhilePollingSwitchesTheTicksToTheClock) {
+    click(ui().StartLoop);
+    form->Timer2_Timer();
+    EXPECT_EQ(lastSent()[1], 13);
+    click(ui().DateBut);
+    form->Timer2_Timer();
+    EXPECT_EQ(lastSent()[1], 6);
+    EXPECT_TRUE(commandButtonsEnabled(false));
+}
+
+// A plug event while polling enables four of the seven again, as the device buttons are a group.
+TEST_F(Loop, PlugWhilePollingEnablesTheDeviceButtons) {
+    click(ui().StartLoop);
+    deliver(hid::HIDEventPlugged, 7);
+    EXPECT_TRUE(ui().btnReadInput->isEnabled());
+    EXPECT_TRUE(ui().btnWritePort->isEnabled());
+    EXPECT_FALSE(ui().DisplayADC->isEnabled());
+    EXPECT_FALSE(ui().USB_Command->isEnabled());
+}
+
+} // namespace
