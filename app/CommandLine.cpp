@@ -11,8 +11,8 @@ Options ParseCommandLine(const QCoreApplication& app) {
     parser.addVersionOption();
     const QCommandLineOption virtualBoard(
         "virtual-board", "Attach the built-in virtual board, with its own window.");
-    const QCommandLineOption trace(
-        "trace", "Write one line per report in and out to <file>.", "file");
+    const QCommandLineOption trace("trace", "Write one line per report in and out to <file>.",
+                                   "file");
     parser.addOption(virtualBoard);
     parser.addOption(trace);
     parser.process(app);
