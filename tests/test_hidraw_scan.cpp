@@ -1,0 +1,82 @@
+#include "hid/HidrawScan.h"
+
+#include <gtest/gtest.h>
+
+using hid::DeviceInfo;
+using hid::diffScans;
+using hid::toLatin1;
+
+namespace {
+
+DeviceInfo device(const std::string& node, int vendor, int product,
+                  const std::string& serial = "") {
+    return DeviceInfo{vendor, product, "maker", "product", serial, node};
+}
+
+std::vector<std::string> paths(const std::vector<DeviceInfo>& devices) {
+    std::vector<std::string> result;
+    for (const DeviceInfo& info : devices)
+        result.push_back(info.path);
+    return result;
+}
+
+using Paths = std::vector<std::string>;
+
+TEST(Latin1Text, KeepsLatin1AndMarksTheRest) {
+    EXPECT_EQ(toLatin1(L"ZOV Electronics"), "ZOV Electronics");
+    EXPECT_EQ(toLatin1(L"Caf\u00e9 \u00ff"), "Caf\xe9 \xff");
+    EXPECT_EQ(toLatin1(L"\u0100 \u20ac \U0001F600"), "? ? ?");
+    EXPECT_EQ(toLatin1(nullptr), "");
+    EXPECT_EQ(toLatin1(L""), "");
+}
+
+TEST(ScanDiff, ArrivalsAndRemovalsByNode) {
+    const std::vector<DeviceInfo> before{device("/dev/hidraw0", 1, 1),
+                                         device("/dev/hidraw1", 0x1234, 1)};
+    const std::vector<DeviceInfo> now{device("/dev/hidraw0", 1, 1), device("/dev/hidraw2", 2, 2),
+                                      device("/dev/hidraw3", 3, 3)};
+    const hid::ScanDiff diff = diffScans(before, now);
+    EXPECT_EQ(paths(diff.arrived), (Paths{"/dev/hidraw2", "/dev/hidraw3"}));
+    EXPECT_EQ(diff.removed, (Paths{"/dev/hidraw1"}));
+    EXPECT_EQ(diff.arrived[0].vendorId, 2) << "arrivals carry their details";
+}
+
+TEST(ScanDiff, SameEnumerationChangesNothing) {
+    const std::vector<DeviceInfo> scan{device("/dev/hidraw0", 1, 1),
+                                       device("/dev/hidraw1", 0x1234, 1, "A")};
+    const hid::ScanDiff diff = diffScans(scan, scan);
+    EXPECT_TRUE(diff.arrived.empty());
+    EXPECT_TRUE(diff.removed.empty());
+}
+
+TEST(ScanDiff, FirstAndLastScans) {
+    const std::vector<DeviceInfo> scan{device("/dev/hidraw0", 1, 1), device("/dev/hidraw1", 2, 2)};
+    EXPECT_EQ(paths(diffScans({}, scan).arrived), (Paths{"/dev/hidraw0", "/dev/hidraw1"}));
+    EXPECT_TRUE(diffScans({}, scan).removed.empty());
+    EXPECT_EQ(diffScans(scan, {}).removed, (Paths{"/dev/hidraw0", "/dev/hidraw1"}));
+    EXPECT_TRUE(diffScans(scan, {}).arrived.empty());
+}
+
+TEST(ScanDiff, NodeTakenByAnotherDeviceIsARemovalAndAnArrival) {
+    // One unplug and another plug between two scans: the kernel hands out the freed node again.
+    const hid::ScanDiff otherIds =
+        diffScans({device("/dev/hidraw0", 1, 1)}, {device("/dev/hidraw0", 0x1234, 1)});
+    EXPECT_EQ(otherIds.removed, (Paths{"/dev/hidraw0"}));
+    ASSERT_EQ(otherIds.arrived.size(), 1u);
+    EXPECT_EQ(otherIds.arrived[0].vendorId, 0x1234);
+
+    const hid::ScanDiff otherSerial = diffScans({device("/dev/hidraw0", 0x1234, 1, "A")},
+                                                {device("/dev/hidraw0", 0x1234, 1, "B")});
+    EXPECT_EQ(otherSerial.removed, (Paths{"/dev/hidraw0"}));
+    EXPECT_EQ(paths(otherSerial.arrived), (Paths{"/dev/hidraw0"}));
+}
+
+TEST(ScanDiff, RepeatedNodeCountsOnce) {
+    // hidapi lists a device once per top-level collection.
+    const std::vector<DeviceInfo> now{device("/dev/hidraw0", 1, 1), device("/dev/hidraw0", 1, 1)};
+    EXPECT_EQ(paths(diffScans({}, now).arrived), (Paths{"/dev/hidraw0"}));
+    EXPECT_EQ(diffScans(now, {}).removed, (Paths{"/dev/hidraw0"}));
+    EXPECT_TRUE(diffScans(now, {device("/dev/hidraw0", 1, 1)}).removed.empty());
+}
+
+} // namespace
