@@ -7,7 +7,7 @@ BUILD_PACKAGES=(
     qt6-base-dev qt6-qpa-plugins
     libhidapi-dev libudev-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    fonts-liberation fonts-dejavu-core fonts-freefont-ttf
+    fonts-liberation fonts-dejavu-core
 )
 
 # ensure_packages PKG...: installs the ones that are missing (apt-get, through sudo when not root).

@@ -64,8 +64,8 @@ TEST_F(Input, TextAnswersAddSixteenCharacterLinesInOrder) {
     EXPECT_EQ(lines[0], "ABCDEFGHIJKLMNOP");
     EXPECT_EQ(lines[1].size(), 16);
     EXPECT_TRUE(lines[1].startsWith("Hi"));
-    // Zero bytes stay in the line, shown as the visible symbol for code 0.
-    EXPECT_EQ(lines[1][2], QChar(0x2400));
+    // Zero bytes stay in the line, each shown as one bullet.
+    EXPECT_EQ(lines[1].mid(2), QString(14, QChar(0x2022)));
 }
 
 TEST_F(Input, OtherCodesOnlyLightTheStrobeAndLeaveTheMirror) {

@@ -15,7 +15,13 @@ TEST_F(Mirror, NumbersAtOneAndNineteenOnCharactersFromTwoToEighteen) {
     for (std::size_t i = 2; i <= 24; ++i)
         report[i] = 'A';
     report[24] = 255;
+    report[3] = 27;
+    report[4] = 0x85;
+    report[5] = 0xE9;
     answer(report);
+    EXPECT_EQ(ui().BufferInBox[3]->text(), "<27>");
+    EXPECT_EQ(ui().BufferInBox[4]->text(), "<133>");
+    EXPECT_EQ(ui().BufferInBox[5]->text(), QString(QChar(0xE9)));
     EXPECT_EQ(ui().BufferInBox[0]->text(), "0");
     EXPECT_EQ(ui().BufferInBox[1]->text(), "2");
     EXPECT_EQ(ui().BufferInBox[2]->text(), "A");
@@ -27,7 +33,7 @@ TEST_F(Mirror, NumbersAtOneAndNineteenOnCharactersFromTwoToEighteen) {
 TEST_F(Mirror, StartUpLeavesBothMirrorsCleared) {
     for (std::size_t i = 0; i < window::BufferRows; ++i) {
         const bool character = i >= 2 && i <= 18;
-        const QString expected = character ? QString(QChar(0x2400)) : QString("0");
+        const QString expected = character ? QString("<0>") : QString("0");
         EXPECT_EQ(ui().BufferInBox[i]->text(), expected) << i;
         EXPECT_EQ(ui().BufferOutBox[i]->text(), expected) << i;
     }

@@ -1,5 +1,4 @@
 // The mirrors of both report buffers, the reset and the input lamps' switch-off.
-#include "protocol/ReportText.h"
 #include "window/DisplayText.h"
 #include "window/MainForm.h"
 
@@ -13,7 +12,7 @@ namespace {
 QString MirrorText(std::size_t index, std::uint8_t byte) {
     constexpr std::size_t LastCharacterIndex = protocol::TextIndex + protocol::SendTextLength - 1;
     if (index >= protocol::TextIndex && index <= LastCharacterIndex)
-        return window::VisibleChar(protocol::ByteToChar(byte).unicode());
+        return window::MirrorCharacter(byte);
     return QString::number(byte);
 }
 

@@ -1,20 +1,26 @@
 #include "window/DisplayText.h"
 
-namespace window {
+#include "protocol/ReportText.h"
 
-QChar VisibleChar(char16_t latin1) {
-    constexpr char16_t ControlPictures = 0x2400; // U+2400 "␀" stands for code 0, and so on
-    constexpr char16_t DeletePicture = 0x2421;
-    if (latin1 < 0x20) return QChar(static_cast<char16_t>(ControlPictures + latin1));
-    if (latin1 == 0x7F) return QChar(DeletePicture);
-    if (latin1 >= 0x80 && latin1 <= 0x9F) return QChar(QChar::ReplacementCharacter);
-    return QChar(latin1);
+namespace window {
+namespace {
+
+bool IsControlCode(char16_t latin1) {
+    return latin1 < 0x20 || (latin1 >= 0x7F && latin1 <= 0x9F);
 }
 
-QString VisibleText(QString text) {
-    for (QChar& character : text)
-        character = VisibleChar(character.unicode());
-    return text;
+} // namespace
+
+QString ListText(QString latin1Text) {
+    constexpr char16_t Bullet = 0x2022;
+    for (QChar& character : latin1Text)
+        if (IsControlCode(character.unicode())) character = QChar(Bullet);
+    return latin1Text;
+}
+
+QString MirrorCharacter(std::uint8_t byte) {
+    if (IsControlCode(byte)) return QStringLiteral("<%1>").arg(byte);
+    return QString(protocol::ByteToChar(byte));
 }
 
 } // namespace window

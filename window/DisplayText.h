@@ -5,13 +5,13 @@
 
 namespace window {
 
-/// A report byte as one character an engineer can read: Latin-1 as it is, a control code
-/// as its visible symbol (0 shows as U+2400 "␀", 0x1B as "␛", 0x7F as "␡") and a C1
-/// control (0x80-0x9F) as U+FFFD. One byte always gives one character, so a 16-byte text
-/// stays 16 characters long.
-QChar VisibleChar(char16_t latin1);
+/// A text answer as the text list shows it: one character per byte, every control code (C0,
+/// DEL, C1) as "•". The bullet lies outside Latin-1, so it can never be a character the
+/// board sent; zero bytes padding a short text show as a row of bullets.
+QString ListText(QString latin1Text);
 
-/// VisibleChar for every character of a text read from a report.
-QString VisibleText(QString text);
+/// A text byte as its mirror box shows it: the Latin-1 character, or for a control code its
+/// number in angle brackets ("<0>", "<27>"), which no single character can be mistaken for.
+QString MirrorCharacter(std::uint8_t byte);
 
 } // namespace window

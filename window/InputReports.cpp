@@ -27,7 +27,7 @@ void MainForm::OnRead(hid::Handle pHandle) {
     case protocol::Code::ReadText: {
         const QString text =
             protocol::TakeText(BufferIn, protocol::TextIndex, protocol::AnswerTextLength);
-        ui.ListBox2->addItem(window::VisibleText(text));
+        ui.ListBox2->addItem(window::ListText(text));
         ShowBufferIn();
         break;
     }
