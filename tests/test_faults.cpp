@@ -1,0 +1,493 @@
+// Faults and soak: the board comes and goes every 20 ms while the window polls it, its writes
+// fail, its answers stop or flood the queue. Nothing may crash or leak, and the window has to
+// end in the state the last event calls for.
+#include "hid/DeviceManager.h"
+#include "hid/HidrawDevice.h"
+#include "hid/HidrawSource.h"
+#include "hid/VirtualBoard.h"
+#include "support/EventLoop.h"
+#include "window/Colours.h"
+#include "window/LampShape.h"
+#include "window/MainForm.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::DrainEvents;
+using testsupport::WaitUntil;
+
+constexpr int BoardVendor = 0x1234;
+constexpr int BoardProduct = 0x0001;
+// A bound for the whole of a soak, so a hang fails the test instead of blocking the suite.
+constexpr auto SoakDeadline = 60s;
+
+/// Passes every call on to the real layer and counts the reports the window took out.
+class CountingLayer final : public hid::HidLayer {
+public:
+    explicit CountingLayer(hid::HidLayer& inner) : inner_(inner) {}
+
+    std::uint64_t reportsRead = 0;
+    hid::Report lastRead{};
+
+    bool Connect(QObject* window) override { return inner_.Connect(window); }
+    bool Disconnect() override { return inner_.Disconnect(); }
+    int GetItemCount() override { return inner_.GetItemCount(); }
+    hid::Handle GetHandle(int vendorId, int productId) override {
+        return inner_.GetHandle(vendorId, productId);
+    }
+    int GetVendorID(hid::Handle handle) override { return inner_.GetVendorID(handle); }
+    int GetProductID(hid::Handle handle) override { return inner_.GetProductID(handle); }
+    bool GetVendorName(hid::Handle handle, std::span<char> buffer) override {
+        return inner_.GetVendorName(handle, buffer);
+    }
+    bool GetProductName(hid::Handle handle, std::span<char> buffer) override {
+        return inner_.GetProductName(handle, buffer);
+    }
+    bool GetSerialNumber(hid::Handle handle, std::span<char> buffer) override {
+        return inner_.GetSerialNumber(handle, buffer);
+    }
+    bool SetReadNotify(hid::Handle handle, bool enabled) override {
+        return inner_.SetReadNotify(handle, enabled);
+    }
+    bool Read(hid::Handle handle, hid::Report& buffer) override {
+        if (!inner_.Read(handle, buffer)) return false;
+        ++reportsRead;
+        lastRead = buffer;
+        return true;
+    }
+    bool WriteEx(int vendorId, int productId, const hid::Report& buffer) override {
+        return inner_.WriteEx(vendorId, productId, buffer);
+    }
+
+private:
+    hid::HidLayer& inner_;
+};
+
+/// Timers running for `root` and everything below it, once the event loop has had its turn
+/// (the dispatcher knows a timer only while it runs).
+int RegisteredTimers(QObject* root) {
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    // Item views run zero-interval timers for their delayed layout: let those fire first.
+    DrainEvents();
+    int count = static_cast<int>(dispatcher->registeredTimers(root).size());
+    for (QObject* child : root->findChildren<QObject*>())
+        count += static_cast<int>(dispatcher->registeredTimers(child).size());
+    return count;
+}
+
+/// Open descriptors of this process.
+int OpenDescriptors() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+/// Objects whose deleteLater is pending are deleted now, so that what is left can be counted.
+void DeleteDeferred() {
+    DrainEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+/// Calls `step` every 20 ms, `times` times, and answers once it has.
+bool RunEvery20ms(int times, const std::function<void(int)>& step) {
+    int done = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (done < times) step(done++);
+    });
+    ticker.start(20ms);
+    return WaitUntil([&] { return done == times; }, SoakDeadline);
+}
+
+bool ShowsOnline(const MainForm& form) {
+    return form.windowTitle().startsWith("HID Device Online") &&
+           form.controls().Label6->text() == "ONLINE" &&
+           form.controls().LED1->fillColour() == colours::Green;
+}
+
+bool ShowsUnplugged(const MainForm& form) {
+    return form.windowTitle() == "HID Device Unplugged" &&
+           form.controls().Label6->text() == "OFFLINE" &&
+           form.controls().LED1->fillColour() == colours::Red;
+}
+
+// --- The virtual board behind the real layer -------------------------------------------------
+
+class VirtualBoardFaults : public ::testing::Test {
+protected:
+    VirtualBoardFaults() {
+        auto owned = std::make_unique<hid::VirtualBoard>();
+        board = owned.get();
+        layer.addSource(std::move(owned));
+        form = std::make_unique<MainForm>(counting);
+        form->show();
+        WaitUntil([&] { return ShowsOnline(*form); });
+    }
+
+    const window::Controls& ui() const { return form->controls(); }
+    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    hid::Handle boardHandle() { return layer.GetHandle(BoardVendor, BoardProduct); }
+    /// Every report the board sent is read, dropped or still waiting.
+    bool reportsAccountedFor() {
+        return board->reportsSent() ==
+               counting.reportsRead + layer.droppedReports() + layer.queuedReports(boardHandle());
+    }
+
+    hid::DeviceManager layer;
+    CountingLayer counting{layer};
+    hid::VirtualBoard* board;
+    std::unique_ptr<MainForm> form;
+};
+
+TEST_F(VirtualBoardFaults, PlugAndUnplugEvery20msWhilePollingEndsOnlineAndPollsAgain) {
+    ASSERT_TRUE(ShowsOnline(*form));
+    click(ui().StartLoop);
+    const int timersBefore = RegisteredTimers(form.get());
+    ASSERT_GE(timersBefore, 1) << "the polling timer runs";
+
+    // 100 toggles: ends plugged, as it began.
+    ASSERT_TRUE(
+        RunEvery20ms(100, [&](int) { board->isPlugged() ? board->unplug() : board->plug(); }));
+    ASSERT_TRUE(board->isPlugged());
+    ASSERT_TRUE(WaitUntil([&] { return ShowsOnline(*form); }));
+    EXPECT_EQ(layer.GetItemCount(), 1) << "every departed board was let go";
+    EXPECT_EQ(boardHandle(), 51) << "one new handle per plug, none reused";
+    EXPECT_TRUE(ui().Timer2->isActive());
+    EXPECT_EQ(RegisteredTimers(form.get()), timersBefore);
+
+    // Reads were re-armed for the last handle: the polls' answers still reach the window.
+    board->setAdValue(201);
+    EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 201"; }));
+    click(ui().StopLoop);
+    DrainEvents();
+    EXPECT_EQ(RegisteredTimers(form.get()), timersBefore - 1) << "the loop's timer stopped";
+}
+
+TEST_F(VirtualBoardFaults, PlugAndUnplugEvery20msWhilePollingEndsOffline) {
+    click(ui().StartLoop);
+    const int timersBefore = RegisteredTimers(form.get());
+    const std::uint64_t writesBefore = board->reportsReceived();
+
+    // 101 toggles: ends unplugged.
+    ASSERT_TRUE(
+        RunEvery20ms(101, [&](int) { board->isPlugged() ? board->unplug() : board->plug(); }));
+    ASSERT_FALSE(board->isPlugged());
+    ASSERT_TRUE(WaitUntil([&] { return ShowsUnplugged(*form); }));
+    DrainEvents();
+    EXPECT_TRUE(ShowsUnplugged(*form)) << "no late event brings it back";
+    EXPECT_EQ(layer.GetItemCount(), 0);
+    EXPECT_EQ(boardHandle(), 0);
+    EXPECT_GT(board->reportsReceived(), writesBefore) << "the loop reached the board meanwhile";
+    // The loop goes on with nothing to talk to: its writes fail quietly.
+    const std::uint64_t writesWhileGone = board->reportsReceived();
+    const std::uint64_t reportsBefore = board->reportsSent();
+    ASSERT_TRUE(RunEvery20ms(5, [](int) {}));
+    EXPECT_EQ(board->reportsReceived(), writesWhileGone);
+    EXPECT_EQ(board->reportsSent(), reportsBefore) << "no answer from before the unplug";
+    EXPECT_TRUE(ui().Timer2->isActive());
+    EXPECT_EQ(RegisteredTimers(form.get()), timersBefore);
+}
+
+TEST_F(VirtualBoardFaults, FailingWritesWhilePollingKeepTheWindowUpUntilTheyWorkAgain) {
+    board->setAdValue(10);
+    click(ui().StartLoop);
+    ASSERT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 10"; }));
+
+    board->setWritesFail(true);
+    const std::uint64_t received = board->reportsReceived();
+    DrainEvents(); // answers to polls made before the failure
+    const std::uint64_t answered = board->reportsSent();
+    board->setAdValue(20);
+    ASSERT_TRUE(RunEvery20ms(25, [](int) {}));
+    EXPECT_EQ(board->reportsReceived(), received) << "no write got through";
+    EXPECT_EQ(board->reportsSent(), answered) << "so nothing was answered";
+    EXPECT_EQ(ui().Label1->text(), "A to D (RA2) = 10");
+    EXPECT_TRUE(ShowsOnline(*form)) << "a failed write is not an unplug";
+    EXPECT_TRUE(ui().Timer2->isActive());
+
+    board->setWritesFail(false);
+    EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 20"; }));
+    EXPECT_TRUE(reportsAccountedFor());
+}
+
+TEST_F(VirtualBoardFaults, FloodFasterThanTheWindowReadsDropsTheOldestAndCountsEveryOne) {
+    click(ui().StartLoop);
+    ASSERT_TRUE(WaitUntil([&] { return board->reportsSent() >= 4; })); // polls answered
+    const hid::Handle handle = boardHandle();
+    constexpr std::size_t Limit = hid::DeviceManager::DefaultQueueLimit;
+    constexpr std::size_t Burst = Limit * 3 + 7; // far more than the queue holds
+
+    // Bursts sent between two turns of the event loop, while polling goes on; the layer's
+    // arithmetic is checked around each burst.
+    int mismatches = 0;
+    std::uint8_t value = 0;
+    ASSERT_TRUE(RunEvery20ms(20, [&](int) {
+        const std::size_t queuedBefore = layer.queuedReports(handle);
+        const std::uint64_t droppedBefore = layer.droppedReports();
+        for (std::size_t i = 0; i < Burst; ++i) {
+            hid::Report report{};
+            report[1] = 4; // an A/D answer the window shows
+            report[19] = ++value;
+            board->sendReport(report);
+        }
+        const std::size_t expectedDrops = queuedBefore + Burst - Limit;
+        if (layer.droppedReports() - droppedBefore != expectedDrops ||
+            layer.queuedReports(handle) != Limit || !reportsAccountedFor())
+            ++mismatches;
+    }));
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GE(layer.droppedReports(), 20 * (Burst - Limit));
+
+    click(ui().StopLoop); // sends once more, and the board answers that too
+    ASSERT_TRUE(WaitUntil([&] { return layer.queuedReports(handle) == 0; }, SoakDeadline));
+    DrainEvents();
+    hid::Report last{};
+    last[1] = 4;
+    last[19] = 77;
+    board->sendReport(last);
+    ASSERT_TRUE(WaitUntil([&] { return layer.queuedReports(handle) == 0; }, SoakDeadline));
+    DrainEvents();
+    EXPECT_TRUE(reportsAccountedFor())
+        << "sent " << board->reportsSent() << ", read " << counting.reportsRead << ", dropped "
+        << layer.droppedReports();
+    EXPECT_EQ(counting.lastRead, last) << "the newest report is never the one dropped";
+    EXPECT_EQ(ui().Label1->text(), "A to D (RA2) = 77");
+    EXPECT_TRUE(ShowsOnline(*form));
+}
+
+TEST_F(VirtualBoardFaults, EverythingAtOnceThenACalmEnding) {
+    click(ui().StartLoop);
+    const int timersBefore = RegisteredTimers(form.get());
+    ASSERT_TRUE(RunEvery20ms(120, [&](int tick) {
+        if (tick % 3 == 0) board->isPlugged() ? board->unplug() : board->plug();
+        board->setWritesFail(tick % 5 == 1);
+        for (int i = 0; i < (tick % 4 == 0 ? 1500 : 3); ++i)
+            board->sendReport(hid::Report{0, 13, 0, 0, 0, 0, 0,
+                                          0, 0,  0, 0, 0, 0, 0,
+                                          0, 0,  0, 0, 0, 0, static_cast<std::uint8_t>(tick)});
+    }));
+    board->setWritesFail(false);
+    board->plug();
+    board->setInputBits(0b0110'0110);
+    ASSERT_TRUE(WaitUntil([&] { return ShowsOnline(*form); }));
+    EXPECT_TRUE(WaitUntil([&] { return ui().Text1->text() == "01100110"; }));
+    EXPECT_EQ(layer.GetItemCount(), 1);
+    EXPECT_EQ(RegisteredTimers(form.get()), timersBefore);
+}
+
+// --- A hidraw board over socket pairs ---------------------------------------------------------
+
+/// The board's end of one socket pair: answers A/D and input requests as the firmware does,
+/// unless told to keep quiet.
+class BoardEnd {
+public:
+    explicit BoardEnd(int fd) : fd_(fd), notifier_(fd, QSocketNotifier::Read) {
+        QObject::connect(&notifier_, &QSocketNotifier::activated, [this] { serve(); });
+    }
+    ~BoardEnd() {
+        notifier_.setEnabled(false);
+        ::close(fd_);
+    }
+    BoardEnd(const BoardEnd&) = delete;
+    BoardEnd& operator=(const BoardEnd&) = delete;
+
+    bool quiet = false;
+    std::uint8_t adValue = 0;
+    int requests = 0;
+
+    /// One report from the board; false when its socket is full.
+    bool send(const std::uint8_t* data, std::size_t length) {
+        return ::send(fd_, data, length, MSG_NOSIGNAL | MSG_DONTWAIT) ==
+               static_cast<ssize_t>(length);
+    }
+
+    void serve() {
+        if (quiet) return;
+        std::uint8_t request[64];
+        ssize_t length;
+        while ((length = ::recv(fd_, request, sizeof request, MSG_DONTWAIT)) > 0) {
+            ++requests;
+            if (length < 2 || request[1] != 4) continue;
+            std::uint8_t answer[32] = {4};
+            answer[18] = adValue; // index 19 once the report id is put in front
+            send(answer, sizeof answer);
+        }
+    }
+
+private:
+    int fd_;
+    QSocketNotifier notifier_;
+};
+
+class HidrawFaults : public ::testing::Test {
+protected:
+    static inline const hid::DeviceInfo Board{BoardVendor, BoardProduct, "ZOV",
+                                              "ZOV-USB",   "B1",         "/dev/hidraw5"};
+
+    void start(bool plugged) {
+        attached = plugged;
+        hid::HidrawOptions options;
+        options.hotplug = hid::HidrawOptions::Hotplug::None; // the test re-scans
+        options.openRetries = 0;
+        hid::HidrawBackend backend;
+        backend.enumerate = [this] {
+            return attached ? std::vector<hid::DeviceInfo>{Board} : std::vector<hid::DeviceInfo>{};
+        };
+        backend.open = [this](const std::string&) {
+            int fds[2];
+            if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0)
+                return -errno;
+            // A small send buffer: a board that stops reading blocks the console's writes soon.
+            const int size = 4096;
+            ::setsockopt(fds[0], SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+            boardEnd = std::make_unique<BoardEnd>(fds[1]);
+            return fds[0];
+        };
+        backend.warn = [](const std::string&) {};
+        auto owned = std::make_unique<hid::HidrawSource>(options, std::move(backend));
+        source = owned.get();
+        layer.addSource(std::move(owned));
+        form = std::make_unique<MainForm>(counting);
+        form->show();
+        DeleteDeferred();
+    }
+
+    void plug() {
+        attached = true;
+        source->rescan();
+    }
+    void unplug() {
+        attached = false;
+        boardEnd.reset();
+        source->rescan();
+    }
+    /// The cable pulled while the node still lists: the device sees the end of its file.
+    void breakLink() { boardEnd.reset(); }
+    std::size_t liveDevices() const { return source->findChildren<hid::HidrawDevice*>().size(); }
+    const window::Controls& ui() const { return form->controls(); }
+    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    bool attached = false;
+    std::unique_ptr<BoardEnd> boardEnd;
+    hid::DeviceManager layer;
+    CountingLayer counting{layer};
+    hid::HidrawSource* source = nullptr;
+    std::unique_ptr<MainForm> form;
+};
+
+TEST_F(HidrawFaults, PlugUnplugAndBrokenLinksEvery20msLeakNoDescriptorOrDevice) {
+    start(false);
+    click(ui().StartLoop);
+    const int descriptorsUnplugged = OpenDescriptors();
+    const int timersBefore = RegisteredTimers(form.get());
+
+    // Even ticks plug; odd ones unplug cleanly or break the link, which a re-scan finds and
+    // opens again while the node is still listed.
+    ASSERT_TRUE(RunEvery20ms(100, [&](int tick) {
+        if (tick % 2 == 0)
+            plug();
+        else if (tick % 4 == 1)
+            unplug();
+        else
+            breakLink();
+        if (tick % 4 == 3) source->rescan();
+    }));
+    // The last tick broke the link: once the device has seen that, a re-scan brings it back.
+    ASSERT_TRUE(WaitUntil([&] { return ShowsUnplugged(*form); }));
+    EXPECT_EQ(layer.GetItemCount(), 0);
+    source->rescan();
+    ASSERT_TRUE(WaitUntil([&] { return ShowsOnline(*form); }));
+    DeleteDeferred();
+    EXPECT_EQ(layer.GetItemCount(), 1);
+    EXPECT_EQ(liveDevices(), 1u) << "every withdrawn device was deleted";
+    EXPECT_EQ(OpenDescriptors(), descriptorsUnplugged + 2) << "one socket pair, both ends here";
+    ASSERT_TRUE(boardEnd);
+    boardEnd->adValue = 99;
+    EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 99"; }));
+
+    unplug();
+    ASSERT_TRUE(WaitUntil([&] { return ShowsUnplugged(*form); }));
+    DeleteDeferred();
+    EXPECT_EQ(layer.GetItemCount(), 0);
+    EXPECT_EQ(liveDevices(), 0u);
+    EXPECT_EQ(OpenDescriptors(), descriptorsUnplugged);
+    EXPECT_EQ(RegisteredTimers(form.get()), timersBefore);
+}
+
+TEST_F(HidrawFaults, BoardThatStopsAnsweringBlocksWritesButNothingBreaks) {
+    start(true);
+    ASSERT_TRUE(WaitUntil([&] { return ShowsOnline(*form); }));
+    boardEnd->adValue = 5;
+    click(ui().StartLoop);
+    ASSERT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 5"; }));
+    const int descriptors = OpenDescriptors();
+
+    // It stops reading: the socket fills and the console's writes fail as "try again".
+    boardEnd->quiet = true;
+    const int served = boardEnd->requests;
+    ASSERT_TRUE(RunEvery20ms(30, [](int) {}));
+    EXPECT_EQ(boardEnd->requests, served);
+    EXPECT_TRUE(ShowsOnline(*form)) << "a full buffer is not an unplug";
+    EXPECT_EQ(layer.GetItemCount(), 1);
+    EXPECT_TRUE(source->device(Board.path)->isOpen());
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+
+    // It comes back: the backlog is served and new polls are answered.
+    boardEnd->adValue = 6;
+    boardEnd->quiet = false;
+    boardEnd->serve();
+    EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 6"; }));
+    EXPECT_GT(boardEnd->requests, served);
+}
+
+TEST_F(HidrawFaults, FloodFromTheBoardIsReadCompletelyOrCountedAsDropped) {
+    start(true);
+    ASSERT_TRUE(WaitUntil([&] { return ShowsOnline(*form); }));
+    const hid::Handle handle = layer.GetHandle(BoardVendor, BoardProduct);
+    std::uint64_t sent = 0;
+    std::uint64_t arrived = 0;
+    QObject::connect(source->device(Board.path), &hid::HidrawDevice::reportReceived,
+                     [&] { ++arrived; });
+    // Every 20 ms the board writes until its socket is full: far more than the window reads
+    // between two turns of the event loop.
+    std::uint8_t last = 0;
+    ASSERT_TRUE(RunEvery20ms(25, [&](int) {
+        for (;;) {
+            std::uint8_t report[32] = {4};
+            report[18] = static_cast<std::uint8_t>(sent); // the A/D value at index 19
+            if (!boardEnd->send(report, sizeof report)) break;
+            last = report[18];
+            ++sent;
+        }
+    }));
+    ASSERT_TRUE(WaitUntil([&] { return arrived == sent && layer.queuedReports(handle) == 0; },
+                          SoakDeadline));
+    DrainEvents();
+    EXPECT_GT(sent, hid::DeviceManager::DefaultQueueLimit);
+    EXPECT_EQ(sent, counting.reportsRead + layer.droppedReports())
+        << "read " << counting.reportsRead << ", dropped " << layer.droppedReports();
+    EXPECT_EQ(counting.lastRead[19], last);
+    EXPECT_EQ(ui().Label1->text(), "A to D (RA2) = " + QString::number(last));
+    EXPECT_TRUE(ShowsOnline(*form));
+}
+
+} // namespace
