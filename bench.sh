@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (installing what is missing) and runs them all on the virtual board:
+# the micro-benchmarks, then the timed scenarios and the program's start-up. Prints the machine
+# and a table with each figure beside its goal; the table is also kept in
+# build-bench/bench-results.md.
+#
+# Usage: ./bench.sh [--quick]   (--quick: 2 s polling runs and 1 s throughput runs)
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")" && pwd)
+source "$ROOT/scripts/common.sh"
+
+POLL_SECONDS=10
+THROUGHPUT_SECONDS=5
+if [ "${1:-}" = "--quick" ]; then
+    POLL_SECONDS=2
+    THROUGHPUT_SECONDS=1
+fi
+
+ensure_packages "${BUILD_PACKAGES[@]}"
+BUILD="$ROOT/build-bench"
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DZOV_BUILD_BENCHMARKS=ON -DZOV_BUILD_TESTS=OFF >/dev/null
+cmake --build "$BUILD" -j2 --target zov_micro zov_scenario zov-usb-test
+
+export QT_QPA_PLATFORM=offscreen
+cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
+machine="$(nproc) CPUs, ${cpu:-unknown CPU}, Linux $(uname -r)"
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+
+echo "== Machine: $machine; load average before the run: $load_before"
+echo
+echo "== Micro-benchmarks (Google Benchmark)"
+"$BUILD/bench/zov_micro" --benchmark_min_time=0.2
+echo
+echo "== Scenarios on the virtual board (progress on stderr)"
+table=$("$BUILD/bench/zov_scenario" --program "$BUILD/zov-usb-test" \
+    --poll-seconds "$POLL_SECONDS" --throughput-seconds "$THROUGHPUT_SECONDS")
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+{
+    echo "Machine: $machine."
+    echo "Load average before / after the run: $load_before / $load_after."
+    echo
+    echo "$table"
+} | tee "$BUILD/bench-results.md"
