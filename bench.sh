@@ -30,7 +30,8 @@ load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "== Machine: $machine; load average before the run: $load_before"
 echo
 echo "== Micro-benchmarks (Google Benchmark)"
-"$BUILD/bench/zov_micro" --benchmark_min_time=0.2
+micro=$("$BUILD/bench/zov_micro" --benchmark_min_time=0.2 2>&1 | grep -v XDG_RUNTIME_DIR)
+echo "$micro"
 echo
 echo "== Scenarios on the virtual board (progress on stderr)"
 table=$("$BUILD/bench/zov_scenario" --program "$BUILD/zov-usb-test" \
@@ -42,4 +43,10 @@ load_after=$(cut -d' ' -f1-3 /proc/loadavg)
     echo "Load average before / after the run: $load_before / $load_after."
     echo
     echo "$table"
+    echo
+    echo "Per-call costs (Google Benchmark):"
+    echo
+    echo '```'
+    echo "$micro" | sed -n '/^-\{10,\}/,$p'
+    echo '```'
 } | tee "$BUILD/bench-results.md"
