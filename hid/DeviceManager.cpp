@@ -42,7 +42,7 @@ bool DeviceManager::Disconnect() {
     window_ = nullptr;
     for (auto& [handle, device] : attached_) {
         device.readNotify = false;
-        device.queue.clear();
+        dropQueued(handle, device, device.queue.size());
     }
     return true;
 }
@@ -85,7 +85,7 @@ bool DeviceManager::SetReadNotify(Handle handle, bool enabled) {
     Attached* device = attached(handle);
     if (!device) return false;
     device->readNotify = enabled;
-    if (!enabled) device->queue.clear();
+    if (!enabled) dropQueued(handle, *device, device->queue.size());
     return true;
 }
 
@@ -118,6 +118,8 @@ void DeviceManager::deviceRemoved(Device& device) {
     if (it == handles_.end()) return;
     const Handle handle = it->second;
     handles_.erase(it);
+    Attached& entry = attached_.at(handle);
+    dropQueued(handle, entry, entry.queue.size());
     attached_.erase(handle);
     post(HIDEventUnplugged, handle);
     post(HIDEventChanged, 0);
@@ -130,13 +132,17 @@ void DeviceManager::reportReceived(Device& device, const Report& report) {
     if (trace_) trace_->record(ReportTrace::Direction::In, handle, report);
     Attached& entry = attached_.at(handle);
     if (!entry.readNotify) return;
-    if (entry.queue.size() >= queueLimit_) {
-        ++droppedReports_;
-        if (trace_) trace_->record(ReportTrace::Direction::Dropped, handle, entry.queue.front());
-        entry.queue.pop_front();
-    }
+    if (entry.queue.size() >= queueLimit_) dropQueued(handle, entry, 1);
     entry.queue.push_back(report);
     post(HIDEventRead, handle);
+}
+
+void DeviceManager::dropQueued(Handle handle, Attached& device, std::size_t count) {
+    for (; count > 0 && !device.queue.empty(); --count) {
+        ++droppedReports_;
+        if (trace_) trace_->record(ReportTrace::Direction::Dropped, handle, device.queue.front());
+        device.queue.pop_front();
+    }
 }
 
 void DeviceManager::post(std::uint32_t code, Handle handle) {

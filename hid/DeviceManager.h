@@ -19,7 +19,8 @@ class ReportTrace;
 /// reports and posts HidEvents to the connected window. Lives on the GUI thread.
 ///
 /// Handles are positive, unique within a run and never reused. Each device's input queue
-/// holds at most `queueLimit` reports; on overflow the oldest is dropped, counted and traced.
+/// holds at most `queueLimit` reports; on overflow the oldest is dropped. Every report
+/// dropped unread is counted and traced.
 class DeviceManager final : public HidLayer, private DeviceEvents {
 public:
     static constexpr std::size_t DefaultQueueLimit = 1024;
@@ -34,7 +35,9 @@ public:
     /// Every report in and out is written to `trace` from now on.
     void setTrace(std::unique_ptr<ReportTrace> trace);
 
-    /// Input reports dropped so far because a queue was full.
+    /// Input reports dropped so far unread: the oldest of a full queue, and whatever was still
+    /// queued when its device left, its read notification was switched off or the layer
+    /// disconnected.
     std::uint64_t droppedReports() const { return droppedReports_; }
     /// Reports waiting in the device's queue.
     std::size_t queuedReports(Handle handle) const;
@@ -67,6 +70,8 @@ private:
     void deviceRemoved(Device& device) override;
     void reportReceived(Device& device, const Report& report) override;
 
+    /// Drops the `count` oldest queued reports of the device, counting and tracing each.
+    void dropQueued(Handle handle, Attached& device, std::size_t count);
     void post(std::uint32_t code, Handle handle);
     Attached* attached(Handle handle);
     bool copyText(Handle handle, std::string DeviceInfo::*field, std::span<char> buffer);

@@ -177,15 +177,23 @@ TEST_F(Layer, WriteGoesToTheBoardAndFailsWithoutOne) {
     EXPECT_FALSE(layer.WriteEx(0x1234, 1, report));
 }
 
-TEST_F(Layer, RemovalForgetsTheQueue) {
+// Reports still queued when the board left used to vanish without being counted.
+TEST_F(Layer, ReportsLeftUnreadAreCountedAsDropped) {
     layer.Connect(&window);
     ScriptedDevice& board = source->add(0x1234, 1);
     layer.SetReadNotify(1, true);
     source->send(board, 1);
+    source->send(board, 2);
     source->remove(board);
     hid::Report report{};
     EXPECT_FALSE(layer.Read(1, report));
-    EXPECT_EQ(layer.queuedReports(1), 0u);
+    EXPECT_EQ(layer.droppedReports(), 2u);
+
+    ScriptedDevice& again = source->add(0x1234, 1);
+    layer.SetReadNotify(2, true);
+    source->send(again, 3);
+    layer.Disconnect();
+    EXPECT_EQ(layer.droppedReports(), 3u);
 }
 
 class SmallQueue : public Layer {
