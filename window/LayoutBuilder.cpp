@@ -178,6 +178,9 @@ QWidget* MakeListBox(const ControlSpec& spec, QWidget* parent) {
     auto* list = new QListWidget(parent);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setSortingEnabled(false);
+    // Every line is one line of one font: without this the list lays out all its lines
+    // again after each line added, which grows with the list.
+    list->setUniformItemSizes(true);
     SetRole(list, QPalette::Base, spec.row.back);
     SetRole(list, QPalette::Text, spec.row.fore);
     return list;

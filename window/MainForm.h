@@ -3,6 +3,7 @@
 #include "hid/HIDDLLInterface.h"
 #include "protocol/ReportLayout.h"
 #include "window/Controls.h"
+#include "window/RepaintPacer.h"
 
 #include <QString>
 #include <QWidget>
@@ -100,5 +101,6 @@ private:
     protocol::Report BufferIn{};
     protocol::Report BufferOut{};
     window::Controls ui;
+    window::RepaintPacer repaintPacer_{*this};
     QMessageBox* numberMessage_ = nullptr;
 };

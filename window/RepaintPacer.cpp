@@ -1,0 +1,33 @@
+#include "window/RepaintPacer.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QWidget>
+
+namespace window {
+
+RepaintPacer::RepaintPacer(QWidget& window, std::chrono::milliseconds frame)
+    : window_(window), frame_(frame) {
+    nextFrame_.setSingleShot(true);
+    nextFrame_.setTimerType(Qt::PreciseTimer);
+    // Qt keeps the dirty regions while a request is held back; a fresh request paints them all.
+    connect(&nextFrame_, &QTimer::timeout, this, [this] {
+        QCoreApplication::postEvent(&window_, new QEvent(QEvent::UpdateRequest),
+                                    Qt::LowEventPriority);
+    });
+    window_.installEventFilter(this);
+}
+
+bool RepaintPacer::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != &window_ || event->type() != QEvent::UpdateRequest) return false;
+    const std::chrono::milliseconds elapsed(sinceLastPaint_.isValid() ? sinceLastPaint_.elapsed()
+                                                                      : 0);
+    if (!sinceLastPaint_.isValid() || elapsed >= frame_) {
+        sinceLastPaint_.start();
+        return false;
+    }
+    if (!nextFrame_.isActive()) nextFrame_.start(frame_ - elapsed);
+    return true;
+}
+
+} // namespace window

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+
+class QWidget;
+
+namespace window {
+
+/// Lets a window repaint at most once a frame. A board can answer a thousand times a second,
+/// and each answer changes a few controls; painting every change on its own costs far more
+/// than handling the reports. Changes made between two frames are painted together at the
+/// next one: every change shows, at most a frame later.
+class RepaintPacer final : public QObject {
+public:
+    explicit RepaintPacer(QWidget& window,
+                          std::chrono::milliseconds frame = std::chrono::milliseconds(16));
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget& window_;
+    std::chrono::milliseconds frame_;
+    QElapsedTimer sinceLastPaint_;
+    QTimer nextFrame_;
+};
+
+} // namespace window
