@@ -10,6 +10,7 @@
 #include "hid/DeviceManager.h"
 #include "hid/HidrawSource.h"
 #include "hid/VirtualBoard.h"
+#include "support/ForwardingHidLayer.h"
 #include "window/MainForm.h"
 
 #include <QLabel>
@@ -63,51 +64,25 @@ private:
 };
 
 /// The window's layer: passes every call on and writes down each report the window read.
-class ReadRecorder final : public hid::HidLayer {
+class ReadRecorder final : public testsupport::ForwardingHidLayer {
 public:
-    explicit ReadRecorder(hid::HidLayer& inner) : inner_(inner) {}
+    using ForwardingHidLayer::ForwardingHidLayer;
 
     Streams reads;
     std::vector<hid::Report> allReads;
 
-    bool Connect(QObject* window) override { return inner_.Connect(window); }
-    bool Disconnect() override { return inner_.Disconnect(); }
-    int GetItemCount() override { return inner_.GetItemCount(); }
-    hid::Handle GetHandle(int vendorId, int productId) override {
-        return inner_.GetHandle(vendorId, productId);
-    }
-    int GetVendorID(hid::Handle handle) override { return inner_.GetVendorID(handle); }
-    int GetProductID(hid::Handle handle) override { return inner_.GetProductID(handle); }
-    bool GetVendorName(hid::Handle handle, std::span<char> buffer) override {
-        return inner_.GetVendorName(handle, buffer);
-    }
-    bool GetProductName(hid::Handle handle, std::span<char> buffer) override {
-        return inner_.GetProductName(handle, buffer);
-    }
-    bool GetSerialNumber(hid::Handle handle, std::span<char> buffer) override {
-        return inner_.GetSerialNumber(handle, buffer);
-    }
-    bool SetReadNotify(hid::Handle handle, bool enabled) override {
-        return inner_.SetReadNotify(handle, enabled);
-    }
     bool Read(hid::Handle handle, hid::Report& buffer) override {
         const hid::Report before = buffer;
-        if (!inner_.Read(handle, buffer)) {
+        if (!ForwardingHidLayer::Read(handle, buffer)) {
             FUZZ_CHECK(buffer == before); // a failed read leaves the buffer alone
             return false;
         }
         char name[64];
-        FUZZ_CHECK(inner_.GetProductName(handle, name)); // read from an attached device
+        FUZZ_CHECK(GetProductName(handle, name)); // read from an attached device
         reads[name].push_back(buffer);
         allReads.push_back(buffer);
         return true;
     }
-    bool WriteEx(int vendorId, int productId, const hid::Report& buffer) override {
-        return inner_.WriteEx(vendorId, productId, buffer);
-    }
-
-private:
-    hid::HidLayer& inner_;
 };
 
 /// The hidraw board's side of the wire: the enumeration it appears in and its socket ends.

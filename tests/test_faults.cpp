@@ -6,6 +6,7 @@
 #include "hid/HidrawSource.h"
 #include "hid/VirtualBoard.h"
 #include "support/EventLoop.h"
+#include "support/ForwardingHidLayer.h"
 #include "window/Colours.h"
 #include "window/LampShape.h"
 #include "window/MainForm.h"
@@ -39,45 +40,19 @@ constexpr int BoardProduct = 0x0001;
 constexpr auto SoakDeadline = 60s;
 
 /// Passes every call on to the real layer and counts the reports the window took out.
-class CountingLayer final : public hid::HidLayer {
+class CountingLayer final : public testsupport::ForwardingHidLayer {
 public:
-    explicit CountingLayer(hid::HidLayer& inner) : inner_(inner) {}
+    using ForwardingHidLayer::ForwardingHidLayer;
 
     std::uint64_t reportsRead = 0;
     hid::Report lastRead{};
 
-    bool Connect(QObject* window) override { return inner_.Connect(window); }
-    bool Disconnect() override { return inner_.Disconnect(); }
-    int GetItemCount() override { return inner_.GetItemCount(); }
-    hid::Handle GetHandle(int vendorId, int productId) override {
-        return inner_.GetHandle(vendorId, productId);
-    }
-    int GetVendorID(hid::Handle handle) override { return inner_.GetVendorID(handle); }
-    int GetProductID(hid::Handle handle) override { return inner_.GetProductID(handle); }
-    bool GetVendorName(hid::Handle handle, std::span<char> buffer) override {
-        return inner_.GetVendorName(handle, buffer);
-    }
-    bool GetProductName(hid::Handle handle, std::span<char> buffer) override {
-        return inner_.GetProductName(handle, buffer);
-    }
-    bool GetSerialNumber(hid::Handle handle, std::span<char> buffer) override {
-        return inner_.GetSerialNumber(handle, buffer);
-    }
-    bool SetReadNotify(hid::Handle handle, bool enabled) override {
-        return inner_.SetReadNotify(handle, enabled);
-    }
     bool Read(hid::Handle handle, hid::Report& buffer) override {
-        if (!inner_.Read(handle, buffer)) return false;
+        if (!ForwardingHidLayer::Read(handle, buffer)) return false;
         ++reportsRead;
         lastRead = buffer;
         return true;
     }
-    bool WriteEx(int vendorId, int productId, const hid::Report& buffer) override {
-        return inner_.WriteEx(vendorId, productId, buffer);
-    }
-
-private:
-    hid::HidLayer& inner_;
 };
 
 /// Timers running for `root` and everything below it, once the event loop has had its turn
