@@ -9,19 +9,31 @@ source "$ROOT/scripts/common.sh"
 started=$SECONDS
 stage() { echo "== $1 ($((SECONDS - started)) s so far)"; }
 
+# run_suite DIR: the whole suite in that build, adding its counts to the closing line.
+passed=0
+failed=0
+run_suite() {
+    local log="$1/ctest.log" counts
+    (cd "$1" && ctest --output-on-failure -j "$(nproc)") | tee "$log"
+    counts=$(grep -oE '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+    failed=$((failed + $(echo "$counts" | cut -d' ' -f1)))
+    passed=$((passed + $(echo "$counts" | awk '{print $NF - $1}')))
+}
+
 ensure_packages "${BUILD_PACKAGES[@]}" "${SANITIZER_PACKAGES[@]}"
 
 stage "Build and test suite"
 build_tree "$ROOT/build"
-(cd "$ROOT/build" && ctest --output-on-failure -j "$(nproc)")
+run_suite "$ROOT/build"
 
 stage "Sanitizer build and test suite (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer)"
 sanitizer_environment
 build_tree "$ROOT/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++-14 -DZOV_BUILD_FUZZERS=ON
-(cd "$ROOT/build-asan" && ctest --output-on-failure -j "$(nproc)")
+run_suite "$ROOT/build-asan"
 
 stage "Fuzzers, ${FUZZ_SECONDS:-60} s each"
 run_fuzzers "$ROOT/build-asan" "${FUZZ_SECONDS:-60}"
 
 stage "All stages passed"
+echo "tests: $passed passed, $failed failed"
