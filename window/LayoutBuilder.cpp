@@ -99,21 +99,21 @@ QColor ToColour(Colour colour) {
 /// looks the same whatever dpi the screen reports. MS Sans Serif is set narrower than
 /// Arial, whose metrics Liberation Sans copies; a 95 % letter spacing brings its captions
 /// back to the widths the boxes were made for ("Data Strobe" in 57 pixels).
-QFont ToFont(const layout::FontSpec& spec) {
+QFont ToFont(const layout::FontSpec& wanted) {
     static const std::map<QString, QString> installed{
         {"MS Sans Serif", "Liberation Sans"},
         {"Arial", "Liberation Sans"},
         {"Times New Roman", "Liberation Serif"},
         {"Verdana", "DejaVu Sans"},
     };
-    const auto found = installed.find(QString::fromLatin1(spec.face));
-    QFont font(found != installed.end() ? found->second : QString::fromLatin1(spec.face));
-    font.setPixelSize(qRound(spec.points * 96.0 / 72.0));
-    font.setWeight(QFont::Weight(spec.weight));
+    const auto found = installed.find(QString::fromLatin1(wanted.face));
+    QFont font(found != installed.end() ? found->second : QString::fromLatin1(wanted.face));
+    font.setPixelSize(qRound(wanted.points * 96.0 / 72.0));
+    font.setWeight(QFont::Weight(wanted.weight));
     font.setItalic(false);
     font.setUnderline(false);
     font.setStrikeOut(false);
-    if (qstrcmp(spec.face, "MS Sans Serif") == 0)
+    if (qstrcmp(wanted.face, "MS Sans Serif") == 0)
         font.setLetterSpacing(QFont::PercentageSpacing, 95);
     return font;
 }
@@ -135,23 +135,23 @@ void SetRole(QWidget* widget, QPalette::ColorRole role, Colour colour) {
     widget->setPalette(palette);
 }
 
-QWidget* MakeLabel(const ControlSpec& spec, QWidget* parent) {
-    auto* label = new QLabel(QString::fromStdString(spec.text), parent);
+QWidget* MakeLabel(const ControlSpec& control, QWidget* parent) {
+    auto* label = new QLabel(QString::fromStdString(control.text), parent);
     const Qt::Alignment horizontal =
-        spec.row.align == layout::Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft;
+        control.row.align == layout::Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft;
     label->setAlignment(horizontal | Qt::AlignTop);
     label->setWordWrap(true);
     label->setFrameShape(QFrame::NoFrame);
     label->setMargin(0);
     label->setAutoFillBackground(true);
-    SetRole(label, QPalette::WindowText, spec.row.fore);
-    SetRole(label, QPalette::Window, spec.row.back);
+    SetRole(label, QPalette::WindowText, control.row.fore);
+    SetRole(label, QPalette::Window, control.row.back);
     return label;
 }
 
-QWidget* MakeImage(const ControlSpec& spec, QWidget* parent) {
+QWidget* MakeImage(const ControlSpec& control, QWidget* parent) {
     auto* image = new QLabel(parent);
-    image->setPixmap(spec.row.picture == layout::Picture::LampLit ? LitLampPicture()
+    image->setPixmap(control.row.picture == layout::Picture::LampLit ? LitLampPicture()
                                                                   : UnlitLampPicture());
     image->setScaledContents(false);
     image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -160,39 +160,39 @@ QWidget* MakeImage(const ControlSpec& spec, QWidget* parent) {
     return image;
 }
 
-QWidget* MakeButton(const ControlSpec& spec, QWidget* parent) {
-    auto* button = new CaptionButton(QString::fromStdString(spec.text), spec.row.graphical, parent);
+QWidget* MakeButton(const ControlSpec& control, QWidget* parent) {
+    auto* button = new CaptionButton(QString::fromStdString(control.text), control.row.graphical, parent);
     button->setAutoDefault(false);
-    if (spec.row.graphical) colours::SetBackColour(button, ToColour(spec.row.back));
+    if (control.row.graphical) colours::SetBackColour(button, ToColour(control.row.back));
     return button;
 }
 
-QWidget* MakeTextBox(const ControlSpec& spec, QWidget* parent) {
-    auto* box = new QLineEdit(QString::fromStdString(spec.text), parent);
+QWidget* MakeTextBox(const ControlSpec& control, QWidget* parent) {
+    auto* box = new QLineEdit(QString::fromStdString(control.text), parent);
     box->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     box->setCursorPosition(0);
     return box;
 }
 
-QWidget* MakeListBox(const ControlSpec& spec, QWidget* parent) {
+QWidget* MakeListBox(const ControlSpec& control, QWidget* parent) {
     auto* list = new QListWidget(parent);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setSortingEnabled(false);
     // Every line is one line of one font: without this the list lays out all its lines
     // again after each line added, which grows with the list.
     list->setUniformItemSizes(true);
-    SetRole(list, QPalette::Base, spec.row.back);
-    SetRole(list, QPalette::Text, spec.row.fore);
+    SetRole(list, QPalette::Base, control.row.back);
+    SetRole(list, QPalette::Text, control.row.fore);
     return list;
 }
 
-QWidget* MakeFrame(const ControlSpec& spec, QWidget* parent) {
-    return new QGroupBox(QString::fromStdString(spec.text), parent);
+QWidget* MakeFrame(const ControlSpec& control, QWidget* parent) {
+    return new QGroupBox(QString::fromStdString(control.text), parent);
 }
 
-QWidget* MakeShape(const ControlSpec& spec, QWidget* parent) {
+QWidget* MakeShape(const ControlSpec& control, QWidget* parent) {
     auto* shape = new LampShape(parent);
-    shape->setFillColour(ToColour(spec.row.fill));
+    shape->setFillColour(ToColour(control.row.fill));
     return shape;
 }
 
@@ -203,19 +203,19 @@ QWidget* MakePictureBox(const ControlSpec&, QWidget* parent) {
     return box;
 }
 
-QWidget* MakeProgressBar(const ControlSpec& spec, QWidget* parent) {
+QWidget* MakeProgressBar(const ControlSpec& control, QWidget* parent) {
     auto* bar = new QProgressBar(parent);
     bar->setOrientation(Qt::Horizontal);
-    bar->setRange(spec.row.minimum, spec.row.maximum);
-    bar->setValue(spec.row.minimum);
+    bar->setRange(control.row.minimum, control.row.maximum);
+    bar->setValue(control.row.minimum);
     bar->setTextVisible(false);
     return bar;
 }
 
-QWidget* MakeSlider(const ControlSpec& spec, QWidget* parent) {
+QWidget* MakeSlider(const ControlSpec& control, QWidget* parent) {
     auto* slider = new ClickSlider(parent);
-    slider->setRange(spec.row.minimum, spec.row.maximum);
-    slider->setValue(spec.row.minimum);
+    slider->setRange(control.row.minimum, control.row.maximum);
+    slider->setValue(control.row.minimum);
     return slider;
 }
 
@@ -344,11 +344,11 @@ Controls BuildMainFormLayout(QWidget& form) {
         const layout::ControlRow* row;
     };
     std::vector<Placed> placed;
-    const std::vector<ControlSpec> specs = layout::MainFormControls();
-    placed.reserve(specs.size());
+    const std::vector<ControlSpec> controls = layout::MainFormControls();
+    placed.reserve(controls.size());
 
-    for (const ControlSpec& spec : specs) {
-        const layout::ControlRow& row = spec.row;
+    for (const ControlSpec& control : controls) {
+        const layout::ControlRow& row = control.row;
         const QString name = ObjectName(row);
         if (built.byName.contains(name))
             qFatal("Main window layout: control name %s is used twice", qPrintable(name));
@@ -374,34 +374,34 @@ Controls BuildMainFormLayout(QWidget& form) {
         QWidget* widget = nullptr;
         switch (row.kind) {
         case Kind::Label:
-            widget = MakeLabel(spec, parent);
+            widget = MakeLabel(control, parent);
             break;
         case Kind::Button:
-            widget = MakeButton(spec, parent);
+            widget = MakeButton(control, parent);
             break;
         case Kind::TextBox:
-            widget = MakeTextBox(spec, parent);
+            widget = MakeTextBox(control, parent);
             break;
         case Kind::ListBox:
-            widget = MakeListBox(spec, parent);
+            widget = MakeListBox(control, parent);
             break;
         case Kind::Frame:
-            widget = MakeFrame(spec, parent);
+            widget = MakeFrame(control, parent);
             break;
         case Kind::Shape:
-            widget = MakeShape(spec, parent);
+            widget = MakeShape(control, parent);
             break;
         case Kind::Image:
-            widget = MakeImage(spec, parent);
+            widget = MakeImage(control, parent);
             break;
         case Kind::PictureBox:
-            widget = MakePictureBox(spec, parent);
+            widget = MakePictureBox(control, parent);
             break;
         case Kind::ProgressBar:
-            widget = MakeProgressBar(spec, parent);
+            widget = MakeProgressBar(control, parent);
             break;
         case Kind::Slider:
-            widget = MakeSlider(spec, parent);
+            widget = MakeSlider(control, parent);
             break;
         case Kind::Timer:
             break;
