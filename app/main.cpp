@@ -8,7 +8,9 @@
 #include "window/MainForm.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QStyleFactory>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -51,7 +53,12 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<VirtualBoardPanel> panel;
     if (board) {
         panel = std::make_unique<VirtualBoardPanel>(*board);
-        panel->move(form.frameGeometry().topRight() + QPoint(16, 0));
+        // Beside the main window where the screen has room, else at the screen's right edge.
+        panel->adjustSize();
+        const QRect screen = form.screen()->availableGeometry();
+        const QPoint beside = form.frameGeometry().topRight() + QPoint(16, 0);
+        panel->move(std::min(beside.x(), screen.right() - panel->frameGeometry().width()),
+                    beside.y());
         panel->show();
     }
     return app.exec();
