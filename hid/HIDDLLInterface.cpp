@@ -32,7 +32,7 @@ bool HIDDLLInterface::HIDWindowProc(QObject* window, QEvent* event) {
     // An event for a window that is gone, or another window, is not ours to route.
     if (event->type() != HidEvent::messageType() || window != HostWindowHandle_) return false;
     const auto* message = static_cast<const HidEvent*>(event);
-    if (message->wParam() - 1u > 3u) return false;
+    // Codes 1 to 4 call their handler; any other code calls nothing.
     switch (message->wParam()) {
     case HIDEventPlugged:
         sink_.OnPlugged(message->lParam());
