@@ -37,9 +37,7 @@ int main(int argc, char* argv[]) {
     // console talks to the earliest attached board, and the operator asked for this one.
     hid::VirtualBoard* board = nullptr;
     if (options.virtualBoard) {
-        auto virtualBoard = std::make_unique<hid::VirtualBoard>();
-        board = virtualBoard.get();
-        layer.addSource(std::move(virtualBoard));
+        board = &hid::VirtualBoard::attachTo(layer);
     }
     layer.addSource(std::make_unique<hid::HidrawSource>());
 

@@ -113,9 +113,7 @@ void BM_TraceLine(benchmark::State& state) {
 // window's Read takes it out. No window is connected, so no event is posted.
 void BM_QueuePushPop(benchmark::State& state) {
     hid::DeviceManager layer;
-    auto owned = std::make_unique<hid::VirtualBoard>();
-    hid::VirtualBoard* board = owned.get();
-    layer.addSource(std::move(owned));
+    hid::VirtualBoard* board = &hid::VirtualBoard::attachTo(layer);
     const hid::Handle handle =
         layer.GetHandle(hid::VirtualBoard::VendorId, hid::VirtualBoard::ProductId);
     layer.SetReadNotify(handle, true);
@@ -133,9 +131,7 @@ void BM_QueuePushPop(benchmark::State& state) {
 // A full queue: every report in drops and counts the oldest.
 void BM_QueueOverflow(benchmark::State& state) {
     hid::DeviceManager layer(64);
-    auto owned = std::make_unique<hid::VirtualBoard>();
-    hid::VirtualBoard* board = owned.get();
-    layer.addSource(std::move(owned));
+    hid::VirtualBoard* board = &hid::VirtualBoard::attachTo(layer);
     const hid::Handle handle =
         layer.GetHandle(hid::VirtualBoard::VendorId, hid::VirtualBoard::ProductId);
     layer.SetReadNotify(handle, true);

@@ -127,9 +127,7 @@ struct Rig {
     hid::Handle handle = 0;
 
     Rig() {
-        auto owned = std::make_unique<hid::VirtualBoard>();
-        board = owned.get();
-        layer.addSource(std::move(owned));
+        board = &hid::VirtualBoard::attachTo(layer);
         form = std::make_unique<MainForm>(layer);
         form->show();
         if (!WaitUntil([&] { return form->windowTitle().startsWith("HID Device Online"); })) {

@@ -1,5 +1,7 @@
 #include "hid/VirtualBoard.h"
 
+#include "hid/DeviceManager.h"
+
 #include <algorithm>
 
 namespace hid {
@@ -39,6 +41,13 @@ VirtualBoard::VirtualBoard(bool plugged)
       plugged_(plugged), answerText_("Hello from ZOV!!") {}
 
 VirtualBoard::~VirtualBoard() = default;
+
+VirtualBoard& VirtualBoard::attachTo(DeviceManager& layer) {
+    auto board = std::make_unique<VirtualBoard>();
+    VirtualBoard& attached = *board;
+    layer.addSource(std::move(board));
+    return attached;
+}
 
 void VirtualBoard::start(DeviceEvents& events) {
     events_ = &events;

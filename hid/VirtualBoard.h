@@ -8,6 +8,8 @@
 
 namespace hid {
 
+class DeviceManager;
+
 /// A board that lives inside the program and answers like the real firmware, so the
 /// console can be tried and tested with no hardware. It is its own device source with
 /// one device, plugged in from the start unless told otherwise.
@@ -26,6 +28,9 @@ public:
 
     explicit VirtualBoard(bool plugged = true);
     ~VirtualBoard() override;
+
+    /// Adds a new board, plugged in, to `layer` as one of its sources; `layer` owns it.
+    static VirtualBoard& attachTo(DeviceManager& layer);
 
     void start(DeviceEvents& events) override;
 

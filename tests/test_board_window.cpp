@@ -22,9 +22,7 @@ using testsupport::WaitUntil;
 class BoardWindow : public ::testing::Test {
 protected:
     BoardWindow() {
-        auto owned = std::make_unique<hid::VirtualBoard>();
-        board = owned.get();
-        layer.addSource(std::move(owned));
+        board = &hid::VirtualBoard::attachTo(layer);
         form = std::make_unique<MainForm>(layer);
         form->show();
         WaitUntil([&] { return form->windowTitle().startsWith("HID Device Online"); });

@@ -110,9 +110,7 @@ bool ShowsUnplugged(const MainForm& form) {
 class VirtualBoardFaults : public ::testing::Test {
 protected:
     VirtualBoardFaults() {
-        auto owned = std::make_unique<hid::VirtualBoard>();
-        board = owned.get();
-        layer.addSource(std::move(owned));
+        board = &hid::VirtualBoard::attachTo(layer);
         form = std::make_unique<MainForm>(counting);
         form->show();
         WaitUntil([&] { return ShowsOnline(*form); });

@@ -46,8 +46,7 @@ TEST(ReportTrace, OutInAndDropLinesReachTheFileWithin100ms) {
     hid::Report request{};
     request[1] = 4;
     layer.WriteEx(0x1234, 1, request); // no device yet: traced with handle 0
-    auto board = std::make_unique<hid::VirtualBoard>();
-    layer.addSource(std::move(board));
+    hid::VirtualBoard::attachTo(layer);
     QObject window;
     layer.Connect(&window);
     layer.SetReadNotify(1, true);

@@ -13,9 +13,7 @@ using testsupport::DrainEvents;
 class Board : public ::testing::Test {
 protected:
     Board() {
-        auto owned = std::make_unique<hid::VirtualBoard>();
-        board = owned.get();
-        layer.addSource(std::move(owned));
+        board = &hid::VirtualBoard::attachTo(layer);
         layer.Connect(&window);
         handle = layer.GetHandle(0x1234, 1);
         layer.SetReadNotify(handle, true);

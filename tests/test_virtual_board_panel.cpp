@@ -22,9 +22,7 @@ namespace {
 class VirtualBoardPanelTest : public ::testing::Test {
 protected:
     VirtualBoardPanelTest() {
-        auto owned = std::make_unique<hid::VirtualBoard>();
-        board = owned.get();
-        layer.addSource(std::move(owned));
+        board = &hid::VirtualBoard::attachTo(layer);
         panel = std::make_unique<VirtualBoardPanel>(*board);
     }
 
