@@ -60,8 +60,7 @@ void MainForm::StopLoop_Click() {
     SetCommandButtonsEnabled(true);
     // The last command code goes out again, now with the loop flag down.
     BufferOut[protocol::LoopFlagIndex] = protocol::LoopStopped;
-    protocol::Send(hid_, BufferOut);
-    ShowBufferOut();
+    SendBufferOut();
     ClearBuffers_Click();
 }
 
