@@ -22,7 +22,17 @@ void DeviceManager::addSource(std::unique_ptr<DeviceSource> source) {
 }
 
 void DeviceManager::setTrace(std::unique_ptr<ReportTrace> trace) {
+    if (trace_) removeObserver(*trace_);
     trace_ = std::move(trace);
+    if (trace_) addObserver(*trace_);
+}
+
+void DeviceManager::addObserver(ReportObserver& observer) {
+    observers_.push_back(&observer);
+}
+
+void DeviceManager::removeObserver(ReportObserver& observer) {
+    std::erase(observers_, &observer);
 }
 
 std::size_t DeviceManager::queuedReports(Handle handle) const {
@@ -99,9 +109,13 @@ bool DeviceManager::Read(Handle handle, Report& buffer) {
 
 bool DeviceManager::WriteEx(int vendorId, int productId, const Report& buffer) {
     const Handle handle = GetHandle(vendorId, productId);
-    if (trace_) trace_->record(ReportTrace::Direction::Out, handle, buffer);
-    if (handle == 0) return false;
-    return attached_.at(handle).device->write(buffer);
+    if (handle == 0) {
+        notify(ReportDirection::Refused, handle, buffer);
+        return false;
+    }
+    const bool written = attached_.at(handle).device->write(buffer);
+    notify(written ? ReportDirection::Out : ReportDirection::Failed, handle, buffer);
+    return written;
 }
 
 void DeviceManager::deviceArrived(Device& device) {
@@ -129,9 +143,14 @@ void DeviceManager::reportReceived(Device& device, const Report& report) {
     const auto it = handles_.find(&device);
     if (it == handles_.end()) return;
     const Handle handle = it->second;
-    if (trace_) trace_->record(ReportTrace::Direction::In, handle, report);
+    notify(ReportDirection::In, handle, report);
     Attached& entry = attached_.at(handle);
-    if (!entry.readNotify) return;
+    if (!entry.readNotify) {
+        // Nobody asked for it: it is lost, and accounted for like any other drop.
+        ++droppedReports_;
+        notify(ReportDirection::Dropped, handle, report);
+        return;
+    }
     if (entry.queue.size() >= queueLimit_) dropQueued(handle, entry, 1);
     entry.queue.push_back(report);
     post(HIDEventRead, handle);
@@ -140,13 +159,18 @@ void DeviceManager::reportReceived(Device& device, const Report& report) {
 void DeviceManager::dropQueued(Handle handle, Attached& device, std::size_t count) {
     for (; count > 0 && !device.queue.empty(); --count) {
         ++droppedReports_;
-        if (trace_) trace_->record(ReportTrace::Direction::Dropped, handle, device.queue.front());
+        notify(ReportDirection::Dropped, handle, device.queue.front());
         device.queue.pop_front();
     }
 }
 
 void DeviceManager::post(std::uint32_t code, Handle handle) {
     if (window_) QCoreApplication::postEvent(window_, new HidEvent(code, handle));
+}
+
+void DeviceManager::notify(ReportDirection direction, Handle handle, const Report& report) {
+    for (ReportObserver* observer : observers_)
+        observer->record(direction, handle, report);
 }
 
 DeviceManager::Attached* DeviceManager::attached(Handle handle) {

@@ -2,6 +2,7 @@
 
 #include "hid/DeviceSource.h"
 #include "hid/HidLayer.h"
+#include "hid/ReportObserver.h"
 
 #include <QPointer>
 #include <cstdint>
@@ -32,12 +33,15 @@ public:
 
     /// Takes the source and starts it at once.
     void addSource(std::unique_ptr<DeviceSource> source);
-    /// Every report in and out is written to `trace` from now on.
+    /// Every report in and out is written to `trace` from now on; the layer owns it.
     void setTrace(std::unique_ptr<ReportTrace> trace);
+    /// `observer` is told of every report from now on, until removed; it must outlive that.
+    void addObserver(ReportObserver& observer);
+    void removeObserver(ReportObserver& observer);
 
-    /// Input reports dropped so far unread: the oldest of a full queue, and whatever was still
-    /// queued when its device left, its read notification was switched off or the layer
-    /// disconnected.
+    /// Input reports dropped so far unread: the oldest of a full queue, every report that came
+    /// while its device's read notification was off, and whatever was still queued when its
+    /// device left, its read notification was switched off or the layer disconnected.
     std::uint64_t droppedReports() const { return droppedReports_; }
     /// Reports waiting in the device's queue.
     std::size_t queuedReports(Handle handle) const;
@@ -73,6 +77,7 @@ private:
     /// Drops the `count` oldest queued reports of the device, counting and tracing each.
     void dropQueued(Handle handle, Attached& device, std::size_t count);
     void post(std::uint32_t code, Handle handle);
+    void notify(ReportDirection direction, Handle handle, const Report& report);
     Attached* attached(Handle handle);
     bool copyText(Handle handle, std::string DeviceInfo::*field, std::span<char> buffer);
 
@@ -84,6 +89,7 @@ private:
     QPointer<QObject> window_;
     std::uint64_t droppedReports_ = 0;
     std::unique_ptr<ReportTrace> trace_;
+    std::vector<ReportObserver*> observers_;
     std::vector<std::unique_ptr<DeviceSource>> sources_; // last member: goes first
 };
 

@@ -18,6 +18,10 @@ const char* name(ReportTrace::Direction direction) {
         return "in";
     case ReportTrace::Direction::Dropped:
         return "drop";
+    case ReportTrace::Direction::Failed:
+        return "fail";
+    case ReportTrace::Direction::Refused:
+        return "refuse";
     }
     return "?";
 }

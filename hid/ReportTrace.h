@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hid/Report.h"
+#include "hid/ReportObserver.h"
 
 #include <QTimer>
 #include <cstdio>
@@ -11,19 +11,18 @@ namespace hid {
 
 /// Writes one line per report to a file:
 ///   2026-12-07T10:30:00.123456Z out 1 00 32 00 ... (33 bytes as two-digit hex)
-/// Directions: `out` (WriteEx; handle 0 when no device was found), `in` (a report from a
-/// device) and `drop` (a queued input report dropped because the queue was full).
+/// Directions: `out`, `in`, `drop`, `fail` and `refuse`, one for each ReportDirection.
 /// Lines are gathered in memory and reach the file within 50 ms, so tracing costs the
 /// layer one formatted line per report and no system call.
-class ReportTrace final {
+class ReportTrace final : public ReportObserver {
 public:
-    enum class Direction { Out, In, Dropped };
+    using Direction = ReportDirection;
 
     /// Opens (truncates) the file; nullptr with `error` set when it cannot be opened.
     static std::unique_ptr<ReportTrace> open(const std::string& path, std::string& error);
-    ~ReportTrace();
+    ~ReportTrace() override;
 
-    void record(Direction direction, Handle handle, const Report& report);
+    void record(Direction direction, Handle handle, const Report& report) override;
     /// Writes what is gathered to the file now.
     void flush();
 
