@@ -57,6 +57,9 @@ private:
         streams_[device.info().product].push_back(report);
         outer_->reportReceived(device, report);
     }
+    void deviceUnusable(const hid::DeviceProblem& problem) override {
+        outer_->deviceUnusable(problem);
+    }
 
     std::unique_ptr<hid::DeviceSource> inner_;
     Streams& streams_;

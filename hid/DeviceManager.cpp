@@ -35,6 +35,10 @@ void DeviceManager::removeObserver(ReportObserver& observer) {
     std::erase(observers_, &observer);
 }
 
+void DeviceManager::addProblemObserver(DeviceProblemObserver& observer) {
+    problemObservers_.push_back(&observer);
+}
+
 std::size_t DeviceManager::queuedReports(Handle handle) const {
     const auto it = attached_.find(handle);
     return it == attached_.end() ? 0 : it->second.queue.size();
@@ -154,6 +158,11 @@ void DeviceManager::reportReceived(Device& device, const Report& report) {
     if (entry.queue.size() >= queueLimit_) dropQueued(handle, entry, 1);
     entry.queue.push_back(report);
     post(HIDEventRead, handle);
+}
+
+void DeviceManager::deviceUnusable(const DeviceProblem& problem) {
+    for (DeviceProblemObserver* observer : problemObservers_)
+        observer->deviceProblem(problem);
 }
 
 void DeviceManager::dropQueued(Handle handle, Attached& device, std::size_t count) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hid/DeviceProblem.h"
 #include "hid/DeviceSource.h"
 #include "hid/HidLayer.h"
 #include "hid/ReportObserver.h"
@@ -38,6 +39,8 @@ public:
     /// `observer` is told of every report from now on, until removed; it must outlive that.
     void addObserver(ReportObserver& observer);
     void removeObserver(ReportObserver& observer);
+    /// `observer` is told of every device problem from now on; it must outlive the layer.
+    void addProblemObserver(DeviceProblemObserver& observer);
 
     /// Input reports dropped so far unread: the oldest of a full queue, every report that came
     /// while its device's read notification was off, and whatever was still queued when its
@@ -73,6 +76,7 @@ private:
     void deviceArrived(Device& device) override;
     void deviceRemoved(Device& device) override;
     void reportReceived(Device& device, const Report& report) override;
+    void deviceUnusable(const DeviceProblem& problem) override;
 
     /// Drops the `count` oldest queued reports of the device, counting and tracing each.
     void dropQueued(Handle handle, Attached& device, std::size_t count);
@@ -90,6 +94,7 @@ private:
     std::uint64_t droppedReports_ = 0;
     std::unique_ptr<ReportTrace> trace_;
     std::vector<ReportObserver*> observers_;
+    std::vector<DeviceProblemObserver*> problemObservers_;
     std::vector<std::unique_ptr<DeviceSource>> sources_; // last member: goes first
 };
 

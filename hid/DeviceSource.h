@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hid/DeviceProblem.h"
 #include "hid/Report.h"
 
 #include <string>
@@ -33,6 +34,8 @@ public:
     virtual void deviceRemoved(Device& device) = 0;
     /// One input report, placed as 33 bytes with byte 0 the report id.
     virtual void reportReceived(Device& device, const Report& report) = 0;
+    /// A device was found that cannot be used; it is not announced.
+    virtual void deviceUnusable(const DeviceProblem& problem) = 0;
 
 protected:
     ~DeviceEvents() = default;

@@ -86,6 +86,24 @@ TEST_F(Layer, ArrivalAndRemovalPostPluggedOrUnpluggedThenChanged) {
     EXPECT_EQ(events(), (std::vector<std::string>{"window 2:1", "window 3:0"}));
 }
 
+TEST_F(Layer, AnUnusableDeviceIsToldToEveryProblemObserverAndNeverAnnounced) {
+    struct Collector final : hid::DeviceProblemObserver {
+        void deviceProblem(const hid::DeviceProblem& problem) override {
+            nodes.push_back(problem.node);
+        }
+        std::vector<std::string> nodes;
+    } first, second;
+    layer.addProblemObserver(first);
+    layer.addProblemObserver(second);
+    layer.Connect(&window);
+    events();
+    source->events->deviceUnusable({hid::DeviceProblem::Kind::NoPermission, "/dev/hidraw7", "why"});
+    EXPECT_EQ(first.nodes, std::vector<std::string>{"/dev/hidraw7"});
+    EXPECT_EQ(second.nodes, std::vector<std::string>{"/dev/hidraw7"});
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(layer.GetItemCount(), 0);
+}
+
 TEST_F(Layer, HandlesArePositiveUniqueAndNeverReused) {
     ScriptedDevice& first = source->add(0x1234, 1);
     EXPECT_EQ(layer.GetHandle(0x1234, 1), 1);
