@@ -15,6 +15,13 @@ struct DeviceInfo {
     std::string product;
     std::string serialNumber;
     std::string path; ///< where the device lives, e.g. its device node
+    /// The report format, as the device's report descriptor gives it once the device is open;
+    /// sizes in bytes without the report id, 0 while unknown.
+    struct ReportFormat {
+        bool usesReportIds = false;
+        int inputReportSize = 0;
+        int outputReportSize = 0;
+    } format;
 };
 
 /// One attached device, owned by the source that found it.

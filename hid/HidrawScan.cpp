@@ -31,9 +31,13 @@ std::vector<DeviceInfo> enumerateHidraw() {
     for (const hid_device_info* entry = list; entry; entry = entry->next) {
         // hidapi lists a device once per top-level collection; the node is what counts.
         if (!entry->path || !seen.insert(entry->path).second) continue;
-        devices.push_back(DeviceInfo{
-            entry->vendor_id, entry->product_id, toLatin1(entry->manufacturer_string),
-            toLatin1(entry->product_string), toLatin1(entry->serial_number), entry->path});
+        devices.push_back(DeviceInfo{entry->vendor_id,
+                                     entry->product_id,
+                                     toLatin1(entry->manufacturer_string),
+                                     toLatin1(entry->product_string),
+                                     toLatin1(entry->serial_number),
+                                     entry->path,
+                                     {}});
     }
     hid_free_enumeration(list);
     return devices;

@@ -37,7 +37,13 @@ QByteArray textAt(const Report& report, std::size_t length) {
 } // namespace
 
 VirtualBoard::VirtualBoard(bool plugged)
-    : info_{VendorId, ProductId, "ZOV Electronics", "ZOV-USB Virtual Board", "VB-0001", "virtual"},
+    : info_{VendorId,
+            ProductId,
+            "ZOV Electronics",
+            "ZOV-USB Virtual Board",
+            "VB-0001",
+            "virtual",
+            {false, ReportSize - 1, ReportSize - 1}},
       plugged_(plugged), answerText_("Hello from ZOV!!") {}
 
 VirtualBoard::~VirtualBoard() = default;

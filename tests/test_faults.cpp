@@ -313,8 +313,8 @@ private:
 
 class HidrawFaults : public ::testing::Test {
 protected:
-    static inline const hid::DeviceInfo Board{BoardVendor, BoardProduct, "ZOV",
-                                              "ZOV-USB",   "B1",         "/dev/hidraw5"};
+    static inline const hid::DeviceInfo Board{BoardVendor, BoardProduct,   "ZOV", "ZOV-USB",
+                                              "B1",        "/dev/hidraw5", {}};
 
     void start(bool plugged) {
         attached = plugged;

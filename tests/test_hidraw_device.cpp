@@ -52,7 +52,7 @@ protected:
         return bytes;
     }
 
-    HidrawDevice device{hid::DeviceInfo{0x1234, 0x0001, "ZOV", "Board", "1", "/dev/hidraw7"}};
+    HidrawDevice device{hid::DeviceInfo{0x1234, 0x0001, "ZOV", "Board", "1", "/dev/hidraw7", {}}};
     int board = -1;
 };
 
@@ -137,7 +137,7 @@ TEST_F(HidrawDeviceTest, WriteToAnUnpluggedDeviceFailsItFromTheEventLoop) {
 
 TEST(HidrawDeviceClosed, ListedButNotOpenedDeviceRefusesWrites) {
     HidrawDevice keyboard(
-        hid::DeviceInfo{0x046d, 0xc31c, "Logitech", "Keyboard", "", "/dev/hidraw0"});
+        hid::DeviceInfo{0x046d, 0xc31c, "Logitech", "Keyboard", "", "/dev/hidraw0", {}});
     EXPECT_FALSE(keyboard.isOpen());
     EXPECT_FALSE(keyboard.write(Report{}));
     EXPECT_EQ(keyboard.info().path, "/dev/hidraw0");

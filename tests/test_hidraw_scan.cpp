@@ -10,7 +10,7 @@ namespace {
 
 DeviceInfo device(const std::string& node, int vendor, int product,
                   const std::string& serial = "") {
-    return DeviceInfo{vendor, product, "maker", "product", serial, node};
+    return DeviceInfo{vendor, product, "maker", "product", serial, node, {}};
 }
 
 std::vector<std::string> paths(const std::vector<DeviceInfo>& devices) {

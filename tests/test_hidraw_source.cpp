@@ -26,9 +26,9 @@ namespace {
 constexpr int BoardVendor = 0x1234;
 constexpr int BoardProduct = 0x0001;
 
-const DeviceInfo Board{BoardVendor, BoardProduct, "ZOV", "ZOV-USB", "B1", "/dev/hidraw3"};
-const DeviceInfo Keyboard{0x046d, 0xc31c, "Logitech", "USB Keyboard", "", "/dev/hidraw0"};
-const DeviceInfo Mouse{0x046d, 0xc077, "Logitech", "USB Mouse", "", "/dev/hidraw1"};
+const DeviceInfo Board{BoardVendor, BoardProduct, "ZOV", "ZOV-USB", "B1", "/dev/hidraw3", {}};
+const DeviceInfo Keyboard{0x046d, 0xc31c, "Logitech", "USB Keyboard", "", "/dev/hidraw0", {}};
+const DeviceInfo Mouse{0x046d, 0xc077, "Logitech", "USB Mouse", "", "/dev/hidraw1", {}};
 
 /// The system as the source sees it: an enumeration the test edits, nodes that open as one end
 /// of a socket pair (or fail as told), and the lines the operator would read.
