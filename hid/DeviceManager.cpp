@@ -39,6 +39,23 @@ void DeviceManager::addProblemObserver(DeviceProblemObserver& observer) {
     problemObservers_.push_back(&observer);
 }
 
+void DeviceManager::removeProblemObserver(DeviceProblemObserver& observer) {
+    std::erase(problemObservers_, &observer);
+}
+
+void DeviceManager::addDeviceListObserver(DeviceListObserver& observer) {
+    listObservers_.push_back(&observer);
+}
+
+void DeviceManager::removeDeviceListObserver(DeviceListObserver& observer) {
+    std::erase(listObservers_, &observer);
+}
+
+const DeviceInfo* DeviceManager::deviceInfo(Handle handle) const {
+    const auto it = attached_.find(handle);
+    return it == attached_.end() ? nullptr : &it->second.device->info();
+}
+
 std::size_t DeviceManager::queuedReports(Handle handle) const {
     const auto it = attached_.find(handle);
     return it == attached_.end() ? 0 : it->second.queue.size();
@@ -129,6 +146,7 @@ void DeviceManager::deviceArrived(Device& device) {
     ids_.emplace(handle, Ids{device.info().vendorId, device.info().productId});
     post(HIDEventPlugged, handle);
     post(HIDEventChanged, 0);
+    notifyListChanged();
 }
 
 void DeviceManager::deviceRemoved(Device& device) {
@@ -141,6 +159,7 @@ void DeviceManager::deviceRemoved(Device& device) {
     attached_.erase(handle);
     post(HIDEventUnplugged, handle);
     post(HIDEventChanged, 0);
+    notifyListChanged();
 }
 
 void DeviceManager::reportReceived(Device& device, const Report& report) {
@@ -180,6 +199,11 @@ void DeviceManager::post(std::uint32_t code, Handle handle) {
 void DeviceManager::notify(ReportDirection direction, Handle handle, const Report& report) {
     for (ReportObserver* observer : observers_)
         observer->record(direction, handle, report);
+}
+
+void DeviceManager::notifyListChanged() {
+    for (DeviceListObserver* observer : listObservers_)
+        observer->devicesChanged();
 }
 
 DeviceManager::Attached* DeviceManager::attached(Handle handle) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hid/DeviceListObserver.h"
 #include "hid/DeviceProblem.h"
 #include "hid/DeviceSource.h"
 #include "hid/HidLayer.h"
@@ -41,6 +42,13 @@ public:
     void removeObserver(ReportObserver& observer);
     /// `observer` is told of every device problem from now on; it must outlive the layer.
     void addProblemObserver(DeviceProblemObserver& observer);
+    void removeProblemObserver(DeviceProblemObserver& observer);
+    /// `observer` is told of every arrival and removal from now on, until removed.
+    void addDeviceListObserver(DeviceListObserver& observer);
+    void removeDeviceListObserver(DeviceListObserver& observer);
+
+    /// What the attached device tells about itself; null for a handle that is not attached.
+    const DeviceInfo* deviceInfo(Handle handle) const;
 
     /// Input reports dropped so far unread: the oldest of a full queue, every report that came
     /// while its device's read notification was off, and whatever was still queued when its
@@ -82,6 +90,7 @@ private:
     void dropQueued(Handle handle, Attached& device, std::size_t count);
     void post(std::uint32_t code, Handle handle);
     void notify(ReportDirection direction, Handle handle, const Report& report);
+    void notifyListChanged();
     Attached* attached(Handle handle);
     bool copyText(Handle handle, std::string DeviceInfo::*field, std::span<char> buffer);
 
@@ -95,6 +104,7 @@ private:
     std::unique_ptr<ReportTrace> trace_;
     std::vector<ReportObserver*> observers_;
     std::vector<DeviceProblemObserver*> problemObservers_;
+    std::vector<DeviceListObserver*> listObservers_;
     std::vector<std::unique_ptr<DeviceSource>> sources_; // last member: goes first
 };
 
