@@ -13,12 +13,16 @@ Options ParseCommandLine(const QCoreApplication& app) {
         "virtual-board", "Attach the built-in virtual board, with its own window.");
     const QCommandLineOption trace("trace", "Write one line per report in and out to <file>.",
                                    "file");
+    const QCommandLineOption monitor(
+        "monitor", "Open the board monitor: the board's readings, traffic and answer times.");
     parser.addOption(virtualBoard);
+    parser.addOption(monitor);
     parser.addOption(trace);
     parser.process(app);
 
     Options options;
     options.virtualBoard = parser.isSet(virtualBoard);
+    options.monitor = parser.isSet(monitor);
     options.traceFile = parser.value(trace);
     return options;
 }

@@ -7,6 +7,7 @@ class QCoreApplication;
 /// What the command line asks for.
 struct Options {
     bool virtualBoard = false; ///< attach the built-in virtual board
+    bool monitor = false;      ///< open the board monitor beside the main window
     QString traceFile;         ///< write every report to this file; empty for none
 };
 

@@ -1,16 +1,17 @@
 #include "app/CommandLine.h"
 #include "app/SignalWatcher.h"
+#include "app/WindowPlacement.h"
 #include "hid/DeviceManager.h"
 #include "hid/HidrawSource.h"
 #include "hid/ReportTrace.h"
 #include "hid/VirtualBoard.h"
+#include "monitor/BoardMonitor.h"
 #include "panel/VirtualBoardPanel.h"
+#include "protocol/ReportLayout.h"
 #include "window/MainForm.h"
 
 #include <QApplication>
-#include <QScreen>
 #include <QStyleFactory>
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -39,6 +40,14 @@ int main(int argc, char* argv[]) {
     if (options.virtualBoard) {
         board = &hid::VirtualBoard::attachTo(layer);
     }
+    // The monitor listens from before the window's start-up report, and goes before the layer.
+    // Like the panel, it does not hold the program open.
+    std::unique_ptr<monitor::BoardMonitor> boardMonitor;
+    if (options.monitor) {
+        boardMonitor = std::make_unique<monitor::BoardMonitor>(
+            layer,
+            monitor::BoardMonitor::BoardIds{protocol::DeviceVendorID, protocol::DeviceProductID});
+    }
     layer.addSource(std::make_unique<hid::HidrawSource>());
 
     MainForm form(layer);
@@ -46,17 +55,19 @@ int main(int argc, char* argv[]) {
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &form, &QWidget::close);
     form.show();
 
+    // The monitor beside the main window, the panel beside the last of them.
+    const QWidget* rightmost = &form;
+    if (boardMonitor) {
+        PlaceBeside(*boardMonitor, form);
+        boardMonitor->show();
+        rightmost = boardMonitor.get();
+    }
     // Declared after the layer, so it goes before the board it shows. It does not hold the
     // program open: closing the main window ends the program.
     std::unique_ptr<VirtualBoardPanel> panel;
     if (board) {
         panel = std::make_unique<VirtualBoardPanel>(*board);
-        // Beside the main window where the screen has room, else at the screen's right edge.
-        panel->adjustSize();
-        const QRect screen = form.screen()->availableGeometry();
-        const QPoint beside = form.frameGeometry().topRight() + QPoint(16, 0);
-        panel->move(std::min(beside.x(), screen.right() - panel->frameGeometry().width()),
-                    beside.y());
+        PlaceBeside(*panel, *rightmost);
         panel->show();
     }
     return app.exec();

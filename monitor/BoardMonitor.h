@@ -1,0 +1,131 @@
+#pragma once
+
+#include "hid/DeviceListObserver.h"
+#include "hid/DeviceProblem.h"
+#include "hid/ReportObserver.h"
+#include "monitor/BackgroundSave.h"
+#include "monitor/ReportLog.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <map>
+
+class QLabel;
+class QPushButton;
+
+namespace hid {
+class DeviceManager;
+}
+
+namespace monitor {
+
+class LogicLanes;
+class StripChart;
+
+/// "Board monitor": a window of its own that shows what the board does over time: its A/D
+/// readings as a strip chart, its input bits and the port D byte the console wrote as logic
+/// lanes, the traffic by command code, how fast each request is answered, and the board's
+/// details or why it cannot be used.
+///
+/// It only listens to the HID layer; it never sends a report and never touches the main window.
+/// Reports are taken in as they come and the window is redrawn at most once a frame, only while
+/// something changed. Pause freezes the picture; the reports go on being counted.
+class BoardMonitor final : public QWidget,
+                           private hid::ReportObserver,
+                           private hid::DeviceProblemObserver,
+                           private hid::DeviceListObserver {
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds Frame{16};
+    static constexpr std::chrono::seconds ShortSpan{10};
+    static constexpr std::chrono::seconds LongSpan{60};
+    /// The width of the column beside the charts: board, traffic and timing.
+    static constexpr int DetailsWidth = 390;
+
+    /// The board shown is the one the console talks to: the earliest attached with these ids.
+    struct BoardIds {
+        int vendorId;
+        int productId;
+    };
+
+    /// Starts listening to `layer`, which must outlive the monitor.
+    BoardMonitor(hid::DeviceManager& layer, BoardIds board, ClockSource clock = Clock::now,
+                 QWidget* parent = nullptr);
+    ~BoardMonitor() override;
+
+    /// How often the monitor has taken in what changed (for tests: wait for the next one).
+    int refreshCount() const { return refreshCount_; }
+    /// Where the CSV's times count from: when the monitor started.
+    Clock::time_point origin() const { return origin_; }
+
+private:
+    void record(hid::ReportDirection direction, hid::Handle handle,
+                const hid::Report& report) override;
+    void deviceProblem(const hid::DeviceProblem& problem) override;
+    void devicesChanged() override;
+
+    QWidget* buildCharts();
+    QWidget* buildBoard();
+    QWidget* buildTraffic();
+    QWidget* buildTiming();
+    QWidget* buildButtons();
+
+    void changed();
+    void refresh();
+    void showCharts(Clock::time_point now);
+    void showTraffic(Clock::time_point now);
+    void showTiming(Clock::time_point from);
+    void showBoard();
+    void setPaused(bool paused);
+    void askWhereToSave(const QString& title, const QString& suggestedName, const QString& filter,
+                        void (BoardMonitor::*save)(const QString&));
+    void savePicture(const QString& path);
+    void saveSamples(const QString& path);
+    void showSaved(const QString& path, const QString& error);
+
+    hid::DeviceManager& layer_;
+    BoardIds board_;
+    ClockSource clock_;
+    Clock::time_point origin_;
+    ReportLog log_;
+    std::map<std::string, hid::DeviceProblem> problems_; // the latest per node
+    bool boardChanged_ = true;
+    bool paused_ = false;
+    std::uint64_t totalAtPause_ = 0;
+    std::chrono::seconds span_ = ShortSpan;
+    int refreshCount_ = 0;
+
+    StripChart* adChart_;
+    QLabel* adStats_;
+    LogicLanes* inputLanes_;
+    LogicLanes* portDLanes_;
+    std::map<QString, QLabel*> boardFields_;
+    QLabel* boardProblem_;
+    struct TrafficRow {
+        QLabel* out;
+        QLabel* in;
+    };
+    std::map<int, TrafficRow> traffic_; // by code; -1 for every other code
+    std::array<QLabel*, 5> directionCounts_{};
+    struct TimingRow {
+        QLabel* last;
+        QLabel* median;
+        QLabel* p99;
+        QLabel* longest;
+        QLabel* answered;
+        QLabel* unanswered;
+    };
+    std::map<int, TimingRow> timing_;
+    QPushButton* pause_;
+    QPushButton* spanButton_;
+    QLabel* pausedNote_;
+    QLabel* saveStatus_;
+
+    QTimer frame_;
+    QTimer deadline_;
+    BackgroundSave saver_;
+};
+
+} // namespace monitor

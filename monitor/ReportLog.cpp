@@ -1,0 +1,71 @@
+#include "monitor/ReportLog.h"
+
+#include "monitor/WireBytes.h"
+
+#include <algorithm>
+#include <map>
+
+namespace monitor {
+
+using hid::ReportDirection;
+
+void ReportLog::add(ReportDirection direction, hid::Handle handle, const hid::Report& report,
+                    Clock::time_point time) {
+    ++counts_[static_cast<std::size_t>(direction)];
+    ++total_;
+    if (direction != ReportDirection::In && direction != ReportDirection::Out) return;
+    lastHandle_ = handle;
+    const std::uint8_t code = report[wire::Command];
+    const bool out = direction == ReportDirection::Out;
+    recent_.push_back({time, code, out});
+    while (time - recent_.front().time > std::chrono::seconds(1))
+        recent_.pop_front();
+
+    if (out) {
+        if (code != wire::ClockText) append(Series::PortD, time, code, report[wire::PortD]);
+        if (AnswerTiming::isRequestCode(code)) timing_.request(code, time);
+        return;
+    }
+    if (code == wire::ReadAdc) append(Series::AdValue, time, code, report[wire::AdValue]);
+    if (code == wire::ReadInputs) append(Series::InputBits, time, code, report[wire::InputBits]);
+    if (AnswerTiming::isRequestCode(code)) {
+        timing_.answer(code, time);
+        timing_.forgetBefore(time - Kept);
+    }
+}
+
+void ReportLog::append(Series series, Clock::time_point time, std::uint8_t code,
+                       std::uint8_t value) {
+    std::vector<Sample>& samples = series_[static_cast<std::size_t>(series)];
+    samples.push_back({time, code, value});
+    // Keep one sample from before the span, for the level the lanes start at. Dropping only
+    // once a quarter of the samples are stale moves each sample a bounded number of times.
+    const auto firstKept = std::partition_point(
+        samples.begin(), samples.end(), [&](const Sample& s) { return s.time < time - Kept; });
+    const auto stale = firstKept - samples.begin() - 1;
+    if (stale > 0 && std::size_t(stale) * 4 >= samples.size())
+        samples.erase(samples.begin(), samples.begin() + stale);
+}
+
+std::span<const Sample> ReportLog::samples(Series series, Clock::time_point from) const {
+    const std::vector<Sample>& samples = series_[static_cast<std::size_t>(series)];
+    auto first = std::partition_point(samples.begin(), samples.end(),
+                                      [&](const Sample& s) { return s.time < from; });
+    if (first != samples.begin()) --first;
+    return {first, samples.end()};
+}
+
+std::vector<CodeRate> ReportLog::rates(Clock::time_point now) const {
+    std::map<std::uint8_t, CodeRate> byCode;
+    for (auto it = recent_.rbegin();
+         it != recent_.rend() && now - it->time <= std::chrono::seconds(1); ++it) {
+        CodeRate& rate = byCode.try_emplace(it->code, CodeRate{it->code, 0, 0}).first->second;
+        ++(it->out ? rate.out : rate.in);
+    }
+    std::vector<CodeRate> rates;
+    for (const auto& [code, rate] : byCode)
+        rates.push_back(rate);
+    return rates;
+}
+
+} // namespace monitor
