@@ -262,6 +262,8 @@ QWidget* BoardMonitor::buildButtons() {
     pausedNote_->setObjectName("pausedNote");
     saveStatus_ = new QLabel(bar);
     saveStatus_->setObjectName("saveStatus");
+    // A long path must not widen the window; the whole text is in the tool tip.
+    saveStatus_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     for (QWidget* widget : std::initializer_list<QWidget*>{pause_, spanButton_, savePicture,
                                                            saveSamples, pausedNote_})
         row->addWidget(widget);
@@ -447,6 +449,7 @@ void BoardMonitor::saveSamples(const QString& path) {
 void BoardMonitor::showSaved(const QString& path, const QString& error) {
     saveStatus_->setText(error.isEmpty() ? tr("Saved %1").arg(QDir::toNativeSeparators(path))
                                          : tr("Could not save %1: %2").arg(path, error));
+    saveStatus_->setToolTip(saveStatus_->text());
 }
 
 } // namespace monitor

@@ -35,14 +35,11 @@ std::span<const Sample> LogicLanes::shown() const {
     return {first, samples_.end()};
 }
 
-bool LogicLanes::levelAtStart(int bit) const {
-    return !samples_.empty() && samples_.front().time < from_ && bitOf(samples_.front().value, bit);
-}
-
 std::vector<LogicLanes::Edge> LogicLanes::edges(int bit) const {
     std::vector<Edge> edges;
-    bool level = levelAtStart(bit);
-    for (const Sample& sample : shown()) {
+    if (samples_.empty()) return edges;
+    bool level = bitOf(samples_.front().value, bit);
+    for (const Sample& sample : samples_) {
         if (bitOf(sample.value, bit) == level) continue;
         level = !level;
         edges.push_back({sample.time, level});
@@ -73,8 +70,7 @@ void LogicLanes::paintEvent(QPaintEvent*) {
 
         // The trace as a path of steps; the stretches where the bit is high are filled.
         QPainterPath trace;
-        bool level =
-            samples_.front().time < from_ ? levelAtStart(bit) : bitOf(samples_.front().value, bit);
+        bool level = bitOf(samples_.front().value, bit);
         double x = start;
         trace.moveTo(x, level ? high : low);
         const auto highStretch = [&](double from, double to) {

@@ -25,10 +25,9 @@ public:
     void show(std::span<const Sample> samples, Clock::time_point from, Clock::time_point to);
     /// The samples shown, from the span's start on.
     std::span<const Sample> shown() const;
-    /// The level changes of `bit` within the span, in time order.
+    /// The level changes of `bit` within the span, in time order, from the level of the first
+    /// sample shown (the last one before the span, where there is one).
     std::vector<Edge> edges(int bit) const;
-    /// The level of `bit` at the span's start; false when nothing is known yet.
-    bool levelAtStart(int bit) const;
 
     QSize sizeHint() const override { return {560, LaneHeight * 8 + 4}; }
 

@@ -59,6 +59,7 @@ TEST_F(Program, HelpAndVersionAnswerWithoutAWindow) {
     const QString help = QString::fromLocal8Bit(process.readAllStandardOutput());
     EXPECT_TRUE(help.contains("--virtual-board"));
     EXPECT_TRUE(help.contains("--trace"));
+    EXPECT_TRUE(help.contains("--monitor"));
     start({"--version"});
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardOutput()).contains("zov-usb-test"));

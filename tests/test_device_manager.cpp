@@ -104,6 +104,26 @@ TEST_F(Layer, AnUnusableDeviceIsToldToEveryProblemObserverAndNeverAnnounced) {
     EXPECT_EQ(layer.GetItemCount(), 0);
 }
 
+TEST_F(Layer, ListObserversSeeEachArrivalAndRemovalWithTheDetailsAlreadyInPlace) {
+    struct Watcher final : hid::DeviceListObserver {
+        void devicesChanged() override {
+            const hid::Handle handle = layer->GetHandle(0x1234, 1);
+            const hid::DeviceInfo* info = layer->deviceInfo(handle);
+            seen.push_back(info ? info->product : "none");
+        }
+        hid::DeviceManager* layer = nullptr;
+        std::vector<std::string> seen;
+    } watcher;
+    watcher.layer = &layer;
+    layer.addDeviceListObserver(watcher);
+    ScriptedDevice& board = source->add(0x1234, 1, "Board A");
+    source->remove(board);
+    layer.removeDeviceListObserver(watcher);
+    source->add(0x1234, 1, "Board B");
+    EXPECT_EQ(watcher.seen, (std::vector<std::string>{"Board A", "none"}));
+    EXPECT_EQ(layer.deviceInfo(0), nullptr);
+}
+
 TEST_F(Layer, HandlesArePositiveUniqueAndNeverReused) {
     ScriptedDevice& first = source->add(0x1234, 1);
     EXPECT_EQ(layer.GetHandle(0x1234, 1), 1);
