@@ -55,8 +55,10 @@ public:
                  QWidget* parent = nullptr);
     ~BoardMonitor() override;
 
-    /// How often the monitor has taken in what changed (for tests: wait for the next one).
+    /// How often the monitor has taken in what changed.
     int refreshCount() const { return refreshCount_; }
+    /// Something changed that is not shown yet; it will be at the next frame.
+    bool refreshPending() const { return frame_.isActive(); }
     /// Where the CSV's times count from: when the monitor started.
     Clock::time_point origin() const { return origin_; }
 
