@@ -8,6 +8,7 @@
 #include "hid/DeviceManager.h"
 #include "hid/HidEvent.h"
 #include "hid/VirtualBoard.h"
+#include "monitor/BoardMonitor.h"
 #include "protocol/ReportLayout.h"
 #include "window/MainForm.h"
 
@@ -123,11 +124,18 @@ const char* YesNo(bool met) {
 struct Rig {
     hid::DeviceManager layer;
     hid::VirtualBoard* board = nullptr;
+    std::unique_ptr<monitor::BoardMonitor> boardMonitor; // shown too, when asked for
     std::unique_ptr<MainForm> form;
     hid::Handle handle = 0;
 
-    Rig() {
+    explicit Rig(bool withMonitor = false) {
         board = &hid::VirtualBoard::attachTo(layer);
+        if (withMonitor) {
+            boardMonitor = std::make_unique<monitor::BoardMonitor>(
+                layer, monitor::BoardMonitor::BoardIds{protocol::DeviceVendorID,
+                                                       protocol::DeviceProductID});
+            boardMonitor->show();
+        }
         form = std::make_unique<MainForm>(layer);
         form->show();
         if (!WaitUntil([&] { return form->windowTitle().startsWith("HID Device Online"); })) {
@@ -236,8 +244,9 @@ struct Throughput {
     int listLines; // ListBox2's lines at the end: one per answer text
 };
 
-Throughput MeasureThroughput(int rate, std::chrono::milliseconds duration, bool withText) {
-    Rig rig;
+Throughput MeasureThroughput(int rate, std::chrono::milliseconds duration, bool withText,
+                             bool withMonitor) {
+    Rig rig(withMonitor);
     AnswerRotation answers(withText);
     std::uint64_t sent = 0;
     Clock::time_point start = Clock::now();
@@ -321,17 +330,19 @@ void InputThroughput(std::chrono::milliseconds duration) {
     struct Run {
         int rate; // 0: unpaced
         bool withText;
+        bool withMonitor = false;
     };
-    for (const Run run :
-         {Run{1000, true}, Run{2000, true}, Run{5000, true}, Run{0, true}, Run{1000, false}}) {
+    for (const Run run : {Run{1000, true}, Run{2000, true}, Run{5000, true}, Run{0, true},
+                          Run{1000, false}, Run{1000, true, true}}) {
         const int rate = run.rate;
-        const Throughput t = MeasureThroughput(rate, duration, run.withText);
+        const Throughput t = MeasureThroughput(rate, duration, run.withText, run.withMonitor);
         std::string label =
             rate ? Format("Input at %d reports/s", rate) : std::string("Input unpaced (saturated)");
         if (!run.withText) label += " (A/D and input bits only, no answer text)";
+        if (run.withMonitor) label += ", board monitor open";
         const bool flat = t.dropped == 0 && t.queuedLastSecond <= t.queuedFirstSecond + 8;
-        // The goal is for the full mix at 1000/s; the same rate without answer texts is shown
-        // against it for comparison, its verdict in brackets.
+        // The goal is for the full mix at 1000/s, with or without the board monitor; the same
+        // rate without answer texts is shown against it for comparison, its verdict in brackets.
         std::string goal = "-";
         std::string met = "-";
         std::string cpuGoal = "-";

@@ -53,7 +53,9 @@ QLabel* figure(QWidget* parent, const QString& name) {
     auto* label = new QLabel(QStringLiteral("–"), parent);
     label->setObjectName(name);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("000 µs")));
+    // Fixed in size, so a new number repaints the label alone and lays out nothing.
+    label->setFixedSize(label->fontMetrics().horizontalAdvance(QStringLiteral("000 µs")),
+                        label->sizeHint().height());
     return label;
 }
 
@@ -96,6 +98,8 @@ BoardMonitor::BoardMonitor(hid::DeviceManager& layer, BoardIds board, ClockSourc
     frame_.setTimerType(Qt::PreciseTimer);
     frame_.setInterval(Frame);
     connect(&frame_, &QTimer::timeout, this, &BoardMonitor::refresh);
+    figures_.setSingleShot(true);
+    connect(&figures_, &QTimer::timeout, this, &BoardMonitor::showFigures);
     deadline_.setSingleShot(true);
     deadline_.setTimerType(Qt::PreciseTimer);
     connect(&deadline_, &QTimer::timeout, this, &BoardMonitor::refresh);
@@ -302,8 +306,11 @@ void BoardMonitor::refresh() {
             tr("Paused: %1 reports since").arg(QLocale().toString(log_.total() - totalAtPause_)));
     } else {
         showCharts(now);
-        showTraffic(now);
-        showTiming(now - span_);
+        const auto sinceFigures = std::chrono::milliseconds(sinceFigures_.elapsed());
+        if (!sinceFigures_.isValid() || sinceFigures >= FiguresInterval)
+            showFigures();
+        else if (!figures_.isActive())
+            figures_.start(FiguresInterval - sinceFigures);
     }
     // A request waiting for its answer turns into a miss at its deadline, report or none.
     if (const auto next = log_.timing().nextDeadline())
@@ -318,6 +325,15 @@ void BoardMonitor::showCharts(Clock::time_point now) {
     adChart_->show(log_.samples(Series::AdValue, from), from, now);
     inputLanes_->show(log_.samples(Series::InputBits, from), from, now);
     portDLanes_->show(log_.samples(Series::PortD, from), from, now);
+}
+
+void BoardMonitor::showFigures() {
+    if (paused_) return;
+    sinceFigures_.start();
+    const Clock::time_point now = clock_();
+    log_.expire(now);
+    showTraffic(now);
+    showTiming(now - span_);
     const SpanStats stats = adChart_->stats();
     adStats_->setText(stats.count == 0 ? tr("No A/D answers in the last %1 s").arg(span_.count())
                                        : tr("Last %1 s: min %2, max %3, mean %4 (%5 answers)")
@@ -401,6 +417,7 @@ void BoardMonitor::showBoard() {
 
 void BoardMonitor::setPaused(bool paused) {
     paused_ = paused;
+    figures_.stop();
     totalAtPause_ = log_.total();
     pausedNote_->setText(paused ? tr("Paused") : QString());
     pause_->setText(paused ? tr("Resume") : tr("Pause"));

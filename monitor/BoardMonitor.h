@@ -6,6 +6,7 @@
 #include "monitor/BackgroundSave.h"
 #include "monitor/ReportLog.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -39,6 +40,8 @@ class BoardMonitor final : public QWidget,
 
 public:
     static constexpr std::chrono::milliseconds Frame{16};
+    /// The numbers change at most this often: faster is no easier to read, and costs more.
+    static constexpr std::chrono::milliseconds FiguresInterval{250};
     static constexpr std::chrono::seconds ShortSpan{10};
     static constexpr std::chrono::seconds LongSpan{60};
     /// The width of the column beside the charts: board, traffic and timing.
@@ -58,7 +61,7 @@ public:
     /// How often the monitor has taken in what changed.
     int refreshCount() const { return refreshCount_; }
     /// Something changed that is not shown yet; it will be at the next frame.
-    bool refreshPending() const { return frame_.isActive(); }
+    bool refreshPending() const { return frame_.isActive() || figures_.isActive(); }
     /// Where the CSV's times count from: when the monitor started.
     Clock::time_point origin() const { return origin_; }
 
@@ -77,6 +80,7 @@ private:
     void changed();
     void refresh();
     void showCharts(Clock::time_point now);
+    void showFigures();
     void showTraffic(Clock::time_point now);
     void showTiming(Clock::time_point from);
     void showBoard();
@@ -126,6 +130,8 @@ private:
     QLabel* saveStatus_;
 
     QTimer frame_;
+    QTimer figures_;
+    QElapsedTimer sinceFigures_;
     QTimer deadline_;
     BackgroundSave saver_;
 };

@@ -3,7 +3,6 @@
 #include "monitor/TimeAxis.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 
 namespace monitor {
@@ -54,42 +53,68 @@ void LogicLanes::paintEvent(QPaintEvent*) {
                      width() - TimeAxis::LeftMargin - TimeAxis::RightMargin, LaneHeight * 8);
     const TimeAxis axis(from_, to_, plot);
     axis.drawGrid(painter, false);
-    if (samples_.empty()) return;
-    const double start = std::max(axis.x(samples_.front().time), double(plot.left()));
-    const double end = plot.right() + 1;
+    for (int bit = 7; bit >= 0; --bit) {
+        painter.setPen(colours::Text);
+        painter.drawText(
+            QRect(0, plot.top() + (7 - bit) * LaneHeight, TimeAxis::LeftMargin - 6, LaneHeight),
+            Qt::AlignRight | Qt::AlignVCenter, prefix_ + QString::number(bit));
+    }
+    if (samples_.empty() || plot.width() <= 0) return;
+
+    // One column per pixel, gathered once for all eight lanes: which bits were seen high and
+    // which low in it, and where it ends. Painting then costs the same at any report rate.
+    struct Column {
+        std::uint8_t high = 0;
+        std::uint8_t low = 0;
+        std::uint8_t last = 0;
+        bool any = false;
+    };
+    std::vector<Column> columns(static_cast<std::size_t>(plot.width()));
+    const auto columnOf = [&](Clock::time_point time) {
+        return std::clamp(static_cast<int>(axis.x(time)) - plot.left(), 0, plot.width() - 1);
+    };
+    for (const Sample& sample : samples_) {
+        Column& column = columns[static_cast<std::size_t>(columnOf(sample.time))];
+        column.high |= sample.value;
+        column.low |= static_cast<std::uint8_t>(~sample.value);
+        column.last = sample.value;
+        column.any = true;
+    }
+    const int first = columnOf(samples_.front().time);
 
     QColor fill = trace_;
     fill.setAlpha(60);
+    std::vector<QLineF> lines;
     for (int bit = 7; bit >= 0; --bit) {
         const int top = plot.top() + (7 - bit) * LaneHeight;
         const double high = top + 3;
         const double low = top + LaneHeight - 3;
-        painter.setPen(colours::Text);
-        painter.drawText(QRect(0, top, TimeAxis::LeftMargin - 6, LaneHeight),
-                         Qt::AlignRight | Qt::AlignVCenter, prefix_ + QString::number(bit));
-
-        // The trace as a path of steps; the stretches where the bit is high are filled.
-        QPainterPath trace;
         bool level = bitOf(samples_.front().value, bit);
-        double x = start;
-        trace.moveTo(x, level ? high : low);
-        const auto highStretch = [&](double from, double to) {
-            // At least two pixels, so a pulse narrower than a pixel still shows.
-            painter.fillRect(QRectF(from, high, std::max(to - from, 2.0), low - high), fill);
+        double runStart = plot.left() + first;
+        // A stretch at one level: a line, filled beneath where the bit is high.
+        const auto endRun = [&](double x) {
+            lines.emplace_back(runStart, level ? high : low, x, level ? high : low);
+            if (level) painter.fillRect(QRectF(runStart, high, x - runStart, low - high), fill);
         };
-        for (const Edge& edge : edges(bit)) {
-            const double at = std::max(axis.x(edge.time), start);
-            if (level) highStretch(x, at);
-            trace.lineTo(at, level ? high : low);
-            level = edge.high;
-            trace.lineTo(at, level ? high : low);
-            x = at;
+        for (int i = first; i < plot.width(); ++i) {
+            const Column& column = columns[static_cast<std::size_t>(i)];
+            if (!column.any) continue;
+            const bool sawHigh = level || bitOf(column.high, bit);
+            const bool sawLow = !level || bitOf(column.low, bit);
+            if (!(sawHigh && sawLow)) continue;
+            // The bit changed in this column, once or more: a stroke from low to high, at least
+            // two pixels filled, so a pulse narrower than a pixel still shows.
+            const double x = plot.left() + i + 0.5;
+            endRun(x);
+            lines.emplace_back(x, high, x, low);
+            painter.fillRect(QRectF(x - 1, high, 2, low - high), fill);
+            level = bitOf(column.last, bit);
+            runStart = x;
         }
-        if (level) highStretch(x, end);
-        trace.lineTo(end, level ? high : low);
-        painter.setPen(QPen(trace_, 1.2));
-        painter.drawPath(trace);
+        endRun(plot.right() + 1);
     }
+    painter.setPen(QPen(trace_, 1.2));
+    painter.drawLines(lines.data(), static_cast<int>(lines.size()));
 }
 
 } // namespace monitor

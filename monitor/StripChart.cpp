@@ -95,16 +95,17 @@ void StripChart::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setClipRect(plot);
     painter.setPen(QPen(trace_, 1.5));
+    std::vector<QLineF> lines;
     std::optional<QPointF> previous;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (!columns[i]) continue;
         const double x = plot.left() + double(i) + 0.5;
         const Column& column = *columns[i];
-        if (previous) painter.drawLine(*previous, QPointF(x, y(column.first)));
-        if (column.max != column.min)
-            painter.drawLine(QPointF(x, y(column.min)), QPointF(x, y(column.max)));
+        if (previous) lines.emplace_back(*previous, QPointF(x, y(column.first)));
+        if (column.max != column.min) lines.emplace_back(x, y(column.min), x, y(column.max));
         previous = QPointF(x, y(column.last));
     }
+    painter.drawLines(lines.data(), static_cast<int>(lines.size()));
     // A sample alone in its stretch of time is a dot, not lost between two lines.
     if (shown().size() < static_cast<std::size_t>(plot.width() / 4)) {
         painter.setBrush(trace_);
