@@ -38,6 +38,10 @@ constexpr std::array<CodeName, 9> TrafficCodes{{{1, "1 text"},
                                                 {-1, "other"}}};
 constexpr std::array<CodeName, 3> TimingCodes{{{2, "2 text"}, {4, "4 A/D"}, {13, "13 inputs"}}};
 constexpr std::array<const char*, 5> DirectionNames{"Out", "In", "Dropped", "Failed", "Refused"};
+// The widest texts the figures take.
+const QString WidestCount = QStringLiteral("0,000,000");
+const QString WidestRate = QStringLiteral("00000");
+const QString WidestTime = QStringLiteral("00.00 ms");
 
 QString duration(Clock::duration took) {
     const double micros = std::chrono::duration<double, std::micro>(took).count();
@@ -49,13 +53,13 @@ QString hexId(int id) {
     return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0'));
 }
 
-QLabel* figure(QWidget* parent, const QString& name) {
+/// A number's label, as wide as `widest`.
+QLabel* figure(QWidget* parent, const QString& name, const QString& widest) {
     auto* label = new QLabel(QStringLiteral("–"), parent);
     label->setObjectName(name);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Fixed in size, so a new number repaints the label alone and lays out nothing.
-    label->setFixedSize(label->fontMetrics().horizontalAdvance(QStringLiteral("000 µs")),
-                        label->sizeHint().height());
+    label->setFixedSize(label->fontMetrics().horizontalAdvance(widest), label->sizeHint().height());
     return label;
 }
 
@@ -185,7 +189,8 @@ QWidget* BoardMonitor::buildTraffic() {
     for (const CodeName& code : TrafficCodes) {
         const QString key = code.code < 0 ? QStringLiteral("Other") : QString::number(code.code);
         grid->addWidget(new QLabel(tr(code.name), box), row, 0);
-        TrafficRow labels{figure(box, "trafficOut" + key), figure(box, "trafficIn" + key)};
+        TrafficRow labels{figure(box, "trafficOut" + key, WidestRate),
+                          figure(box, "trafficIn" + key, WidestRate)};
         grid->addWidget(labels.out, row, 1);
         grid->addWidget(labels.in, row, 2);
         traffic_[code.code] = labels;
@@ -196,7 +201,7 @@ QWidget* BoardMonitor::buildTraffic() {
     auto* counts = new QGridLayout;
     for (std::size_t i = 0; i < DirectionNames.size(); ++i) {
         counts->addWidget(heading(tr(DirectionNames[i]), box), 0, int(i));
-        directionCounts_[i] = figure(box, QStringLiteral("count") + DirectionNames[i]);
+        directionCounts_[i] = figure(box, QStringLiteral("count") + DirectionNames[i], WidestCount);
         counts->addWidget(directionCounts_[i], 1, int(i));
     }
     grid->addLayout(counts, row, 0, 1, 3);
@@ -215,9 +220,10 @@ QWidget* BoardMonitor::buildTiming() {
     for (const CodeName& code : TimingCodes) {
         const QString key = QStringLiteral("timing%1").arg(code.code);
         grid->addWidget(new QLabel(tr(code.name), box), row, 0);
-        TimingRow labels{figure(box, key + "Last"),     figure(box, key + "Median"),
-                         figure(box, key + "P99"),      figure(box, key + "Longest"),
-                         figure(box, key + "Answered"), figure(box, key + "Unanswered")};
+        TimingRow labels{
+            figure(box, key + "Last", WidestTime),     figure(box, key + "Median", WidestTime),
+            figure(box, key + "P99", WidestTime),      figure(box, key + "Longest", WidestTime),
+            figure(box, key + "Answered", WidestRate), figure(box, key + "Unanswered", WidestRate)};
         const std::array<QLabel*, 6> cells{labels.last,    labels.median,   labels.p99,
                                            labels.longest, labels.answered, labels.unanswered};
         for (std::size_t column = 0; column < cells.size(); ++column)

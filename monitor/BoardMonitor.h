@@ -45,7 +45,7 @@ public:
     static constexpr std::chrono::seconds ShortSpan{10};
     static constexpr std::chrono::seconds LongSpan{60};
     /// The width of the column beside the charts: board, traffic and timing.
-    static constexpr int DetailsWidth = 390;
+    static constexpr int DetailsWidth = 470;
 
     /// The board shown is the one the console talks to: the earliest attached with these ids.
     struct BoardIds {

@@ -23,5 +23,5 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$(dirname "$OUTPUT")"
 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work" \
-    xvfb-run --auto-servernum --server-args="-screen 0 1860x900x24 -nolisten tcp" \
+    xvfb-run --auto-servernum --server-args="-screen 0 1960x900x24 -nolisten tcp" \
     "$TOOL" "$OUTPUT" 12
