@@ -53,6 +53,19 @@ TEST_F(Program, FirstReportIsFiftyAndSigtermEndsItCleanly) {
     EXPECT_EQ(process.exitCode(), 0);
 }
 
+TEST_F(Program, WithTheBoardMonitorOpenTheConsoleRunsAndSigtermEndsItCleanly) {
+    const QString trace = dir.filePath("trace.txt");
+    start({"--virtual-board", "--monitor", "--trace", trace});
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !TraceLines(trace).isEmpty(); },
+                                       std::chrono::seconds(10)));
+    // The monitor sends nothing of its own: the start-up report is still the only one.
+    EXPECT_EQ(TraceLines(trace).size(), 1);
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+}
+
 TEST_F(Program, HelpAndVersionAnswerWithoutAWindow) {
     start({"--help"});
     ASSERT_TRUE(process.waitForFinished(10000));
