@@ -28,10 +28,12 @@ void ReportLog::add(ReportDirection direction, hid::Handle handle, const hid::Re
     }
     if (code == wire::ReadAdc) append(Series::AdValue, time, code, report[wire::AdValue]);
     if (code == wire::ReadInputs) append(Series::InputBits, time, code, report[wire::InputBits]);
-    if (AnswerTiming::isRequestCode(code)) {
-        timing_.answer(code, time);
-        timing_.forgetBefore(time - Kept);
-    }
+    if (AnswerTiming::isRequestCode(code)) timing_.answer(code, time);
+}
+
+void ReportLog::expire(Clock::time_point now) {
+    timing_.expire(now);
+    timing_.forgetBefore(now - Kept);
 }
 
 void ReportLog::append(Series series, Clock::time_point time, std::uint8_t code,

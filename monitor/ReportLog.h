@@ -39,8 +39,9 @@ public:
 
     void add(hid::ReportDirection direction, hid::Handle handle, const hid::Report& report,
              Clock::time_point time);
-    /// Counts requests that ran out of time by `now` as unanswered.
-    void expire(Clock::time_point now) { timing_.expire(now); }
+    /// Counts requests that ran out of time by `now` as unanswered, and forgets the answer
+    /// times and misses older than Kept.
+    void expire(Clock::time_point now);
 
     /// The series' samples from `from` on, led by the last one before it (its level at `from`).
     std::span<const Sample> samples(Series series, Clock::time_point from) const;
