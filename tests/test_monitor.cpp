@@ -226,6 +226,23 @@ TEST_F(Monitor, ARequestLeftWithoutAnswerIsCountedAtItsDeadlineWithNoFurtherRepo
     ASSERT_TRUE(WaitUntil([&] { return text("timing4Unanswered") == "1"; }));
 }
 
+TEST_F(Monitor, MissesAreCountedOverTheShownSpan) {
+    const auto missOne = [&] {
+        send(ReadAdc);
+        board->unplug(); // its answer is lost
+        board->plug();
+        readAnswers();
+        now += 200ms;
+    };
+    missOne();
+    missOne();
+    now += 11s;
+    missOne();
+    ASSERT_TRUE(WaitUntil([&] { return text("timing4Unanswered") == "1"; }));
+    child<QPushButton>("spanButton")->click();
+    ASSERT_TRUE(WaitUntil([&] { return text("timing4Unanswered") == "3"; }));
+}
+
 TEST_F(Monitor, TheSavedSamplesAreTheSpansRowsInTimeOrder) {
     board->setAdValue(33);
     poll(); // 12 s before the rest: outside the span when they are saved
