@@ -314,27 +314,33 @@ void HidrawSource::retryUnopened() {
     for (const auto& [node, kind] : unusable_)
         nodes.push_back(node);
     nodes.insert(nodes.end(), failed_.begin(), failed_.end());
+    for (const PendingOpen& open : pending_)
+        nodes.push_back(open.node);
+    const auto forget = [this](const std::string& node) {
+        unusable_.erase(node);
+        failed_.erase(node);
+        std::erase_if(pending_, [&](const PendingOpen& open) { return open.node == node; });
+    };
     for (const std::string& node : nodes) {
         const DeviceInfo* info = listed(node);
         if (!info) {
-            unusable_.erase(node);
-            failed_.erase(node);
+            forget(node);
             continue;
         }
         const OpenAttempt attempt = openBoard(*info);
         if (attempt.fd >= 0) {
-            unusable_.erase(node);
-            failed_.erase(node);
+            forget(node);
             DeviceInfo board = *info;
             board.format = attempt.format;
             announce(std::move(board), attempt.fd);
         } else if (unusable_.count(node)) {
             markUnusable(attempt.problem);
         }
-        // A failed device's node lingers in sysfs for a moment after an unplug: its open
-        // failing then is expected and not told.
+        // A failed device's node lingers in sysfs for a moment after an unplug, and a node
+        // just plugged may wait for udev: their opens failing is expected and not told.
     }
     if (unusable_.empty()) unusableTimer_.stop();
+    if (pending_.empty()) retryTimer_.stop();
 }
 
 void HidrawSource::markUnusable(const DeviceProblem& problem) {
