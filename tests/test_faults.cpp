@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTest>
@@ -333,6 +334,7 @@ protected:
             return attached ? std::vector<hid::DeviceInfo>{Board} : std::vector<hid::DeviceInfo>{};
         };
         backend.open = [this](const std::string&) {
+            if (openError != 0) return -openError;
             int fds[2];
             // A blocking node stands for hidraw, whose write waits for the board whatever
             // O_NONBLOCK says.
@@ -351,6 +353,7 @@ protected:
         source = owned.get();
         layer.addSource(std::move(owned));
         form = std::make_unique<MainForm>(counting);
+        layer.addProblemObserver(*form); // after the window, as main does
         form->show();
         DeleteDeferred();
     }
@@ -372,6 +375,7 @@ protected:
 
     bool attached = false;
     bool blockingNode = false;
+    int openError = 0; // what opening the node answers, 0 for success
     std::unique_ptr<BoardEnd> boardEnd;
     hid::DeviceManager layer;
     CountingLayer counting{layer};
@@ -443,6 +447,34 @@ TEST_F(HidrawFaults, BoardThatStopsAnsweringBlocksWritesButNothingBreaks) {
     boardEnd->serve();
     EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 6"; }));
     EXPECT_GT(boardEnd->requests, served);
+}
+
+// A board the console could not open showed ONLINE with a green lamp, and only a line on
+// standard error said why; fixing the node's rights did not bring it online without a replug.
+TEST_F(HidrawFaults, BoardThatCannotBeOpenedStaysOfflineSaysWhyAndComesOnlineOnceFixed) {
+    openError = EACCES;
+    start(true);
+    QMessageBox* message = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        message = form->findChild<QMessageBox*>("DeviceProblemMessage");
+        return message && message->isVisible();
+    }));
+    EXPECT_TRUE(message->text().contains(QString::fromStdString(Board.path)));
+    EXPECT_TRUE(message->text().contains("sudo udevadm control --reload-rules && sudo udevadm trigger"));
+    EXPECT_FALSE(message->isModal());
+    EXPECT_EQ(ui().Label6->text(), "OFFLINE");
+    EXPECT_FALSE(ShowsOnline(*form));
+    EXPECT_EQ(layer.GetItemCount(), 0);
+
+    // Another problem with the same node replaces the text in the same box.
+    openError = EBUSY;
+    source->rescan();
+    ASSERT_TRUE(WaitUntil([&] { return message->text().contains("busy"); }));
+    EXPECT_EQ(form->findChildren<QMessageBox*>("DeviceProblemMessage").size(), 1);
+
+    openError = 0; // the rule installed and udevadm trigger run, or the node's mode fixed
+    source->rescan();
+    EXPECT_TRUE(WaitUntil([&] { return ShowsOnline(*form); }));
 }
 
 /// Shuts the board's end down after `after` unless the test ends first, so that a close that
