@@ -17,11 +17,11 @@
 
 #include <QDeadlineTimer>
 #include <QLabel>
-#include <QTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 #include <functional>
 #include <map>

@@ -74,15 +74,15 @@ struct HidrawDevice::Channel {
     const int stopFd; ///< an eventfd, readable once the threads are to stop
 
     std::mutex mutex;
-    std::condition_variable wake;      ///< a report queued, the stop, or a write returned
-    HidrawDevice* receiver;            ///< null once closing: nothing more is posted
+    std::condition_variable wake; ///< a report queued, the stop, or a write returned
+    HidrawDevice* receiver;       ///< null once closing: nothing more is posted
     bool stopping = false;
-    bool inWrite = false;              ///< the writer is inside a write system call
-    std::deque<Report> writes;         ///< the front one is being written
-    std::vector<Result> results;       ///< for the GUI thread, oldest first
-    std::size_t inputsWaiting = 0;     ///< input reports among `results`
-    std::uint64_t inputsLost = 0;      ///< input reports not taken: `results` held too many
-    bool takePosted = false;           ///< a call to takeResults is on its way
+    bool inWrite = false;          ///< the writer is inside a write system call
+    std::deque<Report> writes;     ///< the front one is being written
+    std::vector<Result> results;   ///< for the GUI thread, oldest first
+    std::size_t inputsWaiting = 0; ///< input reports among `results`
+    std::uint64_t inputsLost = 0;  ///< input reports not taken: `results` held too many
+    bool takePosted = false;       ///< a call to takeResults is on its way
 };
 
 void HidrawDevice::Channel::post(Result result) {

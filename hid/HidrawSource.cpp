@@ -224,8 +224,8 @@ HidrawSource::OpenAttempt HidrawSource::openBoard(const DeviceInfo& info) const 
         attempt.problem = identityProblem(info.path, info.vendorId, info.productId,
                                           details.vendorId, details.productId);
     } else if (!ReportDescriptor::parse(details.reportDescriptor, descriptor, error)) {
-        attempt.problem = formatProblem(info.path, "a report descriptor the console cannot read (" +
-                                                       error + ")");
+        attempt.problem =
+            formatProblem(info.path, "a report descriptor the console cannot read (" + error + ")");
     } else if (const DeviceInfo::ReportFormat format = descriptor.format();
                format.usesReportIds || format.inputReportSize != BoardReportBytes ||
                format.outputReportSize != BoardReportBytes) {
@@ -347,7 +347,7 @@ void HidrawSource::markUnusable(const DeviceProblem& problem) {
     unusable_[problem.node] = problem.kind;
     // Fixing a node's mode makes no udev event: while the monitor stands in for re-scans, try
     // such boards on a timer of their own.
-    if (monitor_ && options_.hotplug != HidrawOptions::Hotplug::None) unusableTimer_.start();
+    if (monitor_) unusableTimer_.start();
     if (!told_.insert({problem.node, problem.kind}).second) return;
     // Told from the event loop, so that observers added right after the source (the window,
     // built once the boards present at start are known) hear of boards found at start too.
@@ -376,8 +376,7 @@ void HidrawSource::writeCompleted(HidrawDevice* device, const Report& report, bo
     const std::string& node = device->info().path;
     if (!devices_.count(node) || !writeErrorsTold_[node].insert(error).second) return;
     backend_.warn("zov-usb-test: a report to the board at " + node +
-                  " could not be written: " + std::strerror(error) +
-                  "; the board stays attached");
+                  " could not be written: " + std::strerror(error) + "; the board stays attached");
 }
 
 } // namespace hid

@@ -460,7 +460,8 @@ TEST_F(HidrawFaults, BoardThatCannotBeOpenedStaysOfflineSaysWhyAndComesOnlineOnc
         return message && message->isVisible();
     }));
     EXPECT_TRUE(message->text().contains(QString::fromStdString(Board.path)));
-    EXPECT_TRUE(message->text().contains("sudo udevadm control --reload-rules && sudo udevadm trigger"));
+    EXPECT_TRUE(
+        message->text().contains("sudo udevadm control --reload-rules && sudo udevadm trigger"));
     EXPECT_FALSE(message->isModal());
     EXPECT_EQ(ui().Label6->text(), "OFFLINE");
     EXPECT_FALSE(ShowsOnline(*form));

@@ -5,19 +5,19 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <string>
-#include <thread>
-#include <array>
-#include <cerrno>
-#include <gtest/gtest.h>
 #include <numeric>
+#include <string>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -347,9 +347,9 @@ TEST(HidrawDeviceInput, AThousandReportsASecondAllArriveWhileTheGuiThreadIsBusy)
     QTimer busy;
     QObject::connect(&busy, &QTimer::timeout, [&] { BusyFor(Busy); });
     busy.start(std::chrono::milliseconds(50));
-    const bool allCame = WaitUntil(
-        [&] { return !feeding && received.size() + droppedByTheQueue == Count; },
-        std::chrono::seconds(20));
+    const bool allCame =
+        WaitUntil([&] { return !feeding && received.size() + droppedByTheQueue == Count; },
+                  std::chrono::seconds(20));
     busy.stop();
     feeder.join();
 

@@ -9,8 +9,8 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
-#include <cstring>
 #include <cerrno>
+#include <cstring>
 #include <deque>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -153,7 +153,9 @@ protected:
     /// Every problem the layer passed on, and every report's direction, as the window and the
     /// trace hear of them.
     struct Listener final : hid::DeviceProblemObserver, hid::ReportObserver {
-        void deviceProblem(const hid::DeviceProblem& problem) override { problems.push_back(problem); }
+        void deviceProblem(const hid::DeviceProblem& problem) override {
+            problems.push_back(problem);
+        }
         void record(hid::ReportDirection direction, hid::Handle, const Report& report) override {
             static const char* const names[] = {"out", "in", "drop", "fail", "refuse"};
             directions.push_back(std::string(names[static_cast<int>(direction)]) + " " +
@@ -388,7 +390,8 @@ TEST_F(HidrawSourceTest, UnusableBoardIsRetriedOnATimerWhileUdevRuns) {
 }
 
 TEST_F(HidrawSourceTest, OtherOpenFailuresNameTheNodeAndTheError) {
-    system.attached = {Board, {BoardVendor, BoardProduct, "ZOV", "ZOV-USB", "B2", "/dev/hidraw4", {}}};
+    system.attached = {Board,
+                       {BoardVendor, BoardProduct, "ZOV", "ZOV-USB", "B2", "/dev/hidraw4", {}}};
     system.failOpens(Board.path, {EBUSY});
     system.failOpens("/dev/hidraw4", {EIO});
     start();
@@ -407,7 +410,8 @@ TEST_F(HidrawSourceTest, OtherOpenFailuresNameTheNodeAndTheError) {
 // A node freed and taken by another device during the open retries was driven as the board.
 TEST_F(HidrawSourceTest, NodeThatAnswersOtherIdsIsClosedAndNotUsed) {
     system.attached = {Board};
-    system.details[Board.path] = hid::NodeDetails{0x046d, 0xc077, testsupport::BoardReportDescriptor()};
+    system.details[Board.path] =
+        hid::NodeDetails{0x046d, 0xc077, testsupport::BoardReportDescriptor()};
     start();
     testsupport::DrainEvents();
     EXPECT_EQ(board(), 0);
@@ -495,7 +499,8 @@ TEST_F(HidrawSourceTest, WriteErrorsKeepTheBoardAndAreToldOncePerKind) {
         ASSERT_TRUE(layer.WriteEx(BoardVendor, BoardProduct, report));
     }
     ASSERT_TRUE(WaitUntil([&] { return listener.directions.size() == 4; }));
-    EXPECT_EQ(listener.directions, (std::vector<std::string>{"fail 1", "fail 1", "fail 2", "out 3"}));
+    EXPECT_EQ(listener.directions,
+              (std::vector<std::string>{"fail 1", "fail 1", "fail 2", "out 3"}));
     EXPECT_EQ(board(), handle) << "still attached";
     EXPECT_EQ(layer.failedReports(), 3u);
     ASSERT_EQ(system.warnings.size(), 2u);

@@ -33,7 +33,7 @@ TEST(ReportDescriptor, TheBoardHas32ByteInputAndOutputReportsWithoutAnId) {
 
 TEST(ReportDescriptor, NumberedReportsAreSummedPerIdAndKind) {
     const ReportDescriptor descriptor = Parsed({
-        0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, // vendor collection
+        0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,       // vendor collection
         0x85, 0x02, 0x75, 0x08, 0x95, 0x40, 0x91, 0x02, // id 2: 64-byte output
         0x85, 0x01, 0x95, 0x20, 0x81, 0x02,             // id 1: 32-byte input
         0x75, 0x01, 0x95, 0x04, 0x81, 0x02,             // id 1: 4 more bits of input
@@ -53,11 +53,10 @@ TEST(ReportDescriptor, NumberedReportsAreSummedPerIdAndKind) {
 
 TEST(ReportDescriptor, PopRestoresWhatPushSaved) {
     const ReportDescriptor descriptor = Parsed({
-        0x75, 0x08, 0x95, 0x04,             // 4 bytes
-        0xA4,                               // Push
-        0x85, 0x05, 0x95, 0x02, 0x81, 0x02, // id 5: 2 bytes of input
-        0xB4,                               // Pop: id 0, 4 bytes again
-        0x81, 0x02,
+        0x75, 0x08, 0x95, 0x04, // 4 bytes
+        0xA4, 0x85, 0x05,       // Push, id 5
+        0x95, 0x02, 0x81, 0x02, // id 5: 2 bytes of input
+        0xB4, 0x81, 0x02,       // Pop: id 0, 4 bytes of input
     });
     ASSERT_EQ(descriptor.reports.size(), 2u);
     EXPECT_EQ(descriptor.reports[0].id, 0u);
@@ -131,7 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"PushBeyondFourLevels", TooDeep(), "Push beyond 4 levels at byte 4"},
         Malformed{"PopWithNothingPushed", {0xB4}, "Pop with nothing pushed"},
         Malformed{"EndWithoutCollection", {0xA1, 0x01, 0xC0, 0xC0}, "End Collection without"},
-        Malformed{"CollectionLeftOpen", {0xA1, 0x01, 0xA1, 0x00, 0xC0}, "1 collection(s) left open"},
+        Malformed{
+            "CollectionLeftOpen", {0xA1, 0x01, 0xA1, 0x00, 0xC0}, "1 collection(s) left open"},
         Malformed{"ReportTooLong", TooLong(), "longer than 16383 bytes"}),
     [](const auto& info) { return std::string(info.param.name); });
 
