@@ -77,6 +77,7 @@ struct HidrawDevice::Channel {
     std::condition_variable wake; ///< a report queued, the stop, or a write returned
     HidrawDevice* receiver;       ///< null once closing: nothing more is posted
     bool stopping = false;
+    bool abandoned = false;        ///< close went on without waiting for the writer
     bool inWrite = false;          ///< the writer is inside a write system call
     std::deque<Report> writes;     ///< the front one is being written
     std::vector<Result> results;   ///< for the GUI thread, oldest first
@@ -147,14 +148,15 @@ void HidrawDevice::Channel::writeLoop(int fd) {
         const Report report = writes.front();
         int error = 0;
         const bool sent = writeOne(fd, report, lock, error);
-        if (stopping) return; // close has taken the queue, this report included
+        // Left behind in the kernel: close has told this report and the rest cancelled.
+        if (abandoned) return;
+        // Stopped before the write was made: close tells it cancelled with the rest.
+        if (!sent && error == ECANCELED) return;
+        // A report the kernel took is told sent even while closing: its board did get it.
         writes.pop_front();
-        if (sent) {
-            post(Result{Result::Kind::Written, report, 0});
-            continue;
-        }
-        post(Result{Result::Kind::WriteFailed, report, error});
-        if (meansGone(error)) {
+        post(Result{sent ? Result::Kind::Written : Result::Kind::WriteFailed, report, error});
+        if (stopping) return;
+        if (!sent && meansGone(error)) {
             post(Result{Result::Kind::Gone, {}, error});
             return; // what is still queued is told failed when the device is closed
         }
@@ -166,7 +168,10 @@ bool HidrawDevice::Channel::writeOne(int fd, const Report& report,
     for (;;) {
         // Checked under the lock before each system call: close either sees inWrite set and
         // leaves this thread to finish alone, or this thread sees stopping and makes no call.
-        if (stopping) return false;
+        if (stopping) {
+            error = ECANCELED;
+            return false;
+        }
         inWrite = true;
         lock.unlock();
         const ssize_t written = calls.write(fd, report.data(), report.size());
@@ -282,6 +287,7 @@ void HidrawDevice::shutDown(bool deliverLeftovers) {
         // returns; one it holds longer (a board that does not answer) is not.
         writerInKernel =
             !channel->wake.wait_for(lock, WriteGrace, [&] { return !channel->inWrite; });
+        channel->abandoned = writerInKernel;
     }
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t signalled = ::write(channel->stopFd, &one, sizeof one);

@@ -277,6 +277,21 @@ TEST_F(ScriptedNode, AWriteTheKernelHoldsNeitherStopsTheEventLoopNorTheClose) {
     EXPECT_EQ(completions.size(), static_cast<int>(HidrawDevice::WriteQueueLimit));
 }
 
+// A report the kernel was still writing when the device closed was told failed, though the
+// board got it: the trace said `fail` for a report that went out.
+TEST_F(ScriptedNode, AWriteTheKernelFinishesDuringTheCloseIsToldSent) {
+    script->blockWrites(9);
+    script->slowWrite = std::chrono::milliseconds(20); // well within the close's grace
+    QSignalSpy completions(&device, &HidrawDevice::writeCompleted);
+    ASSERT_EQ(device.write(command(9)), hid::WriteResult::Queued);
+    ASSERT_EQ(device.write(command(10)), hid::WriteResult::Queued);
+    ASSERT_TRUE(WaitUntil([&] { return script->isBlocked(); }));
+
+    device.close();
+    EXPECT_EQ(outcomes(completions),
+              (std::vector<std::string>{"9:0", "10:" + std::to_string(ECANCELED)}));
+}
+
 // --- Input while the GUI thread is busy -----------------------------------------------------
 
 /// A socket pair whose board end holds about as many reports as the kernel keeps for a

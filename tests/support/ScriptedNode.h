@@ -3,11 +3,13 @@
 #include "hid/HidrawDevice.h"
 
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace testsupport {
 
@@ -19,6 +21,7 @@ struct NodeScript {
     std::map<std::uint8_t, int> writeErrors; // by command byte: the errno that write answers
     int readError = 0;                       // once set, every read answers it
     std::uint8_t blockingCommand = 0xFF;     // a write of this command waits for `released`
+    std::chrono::milliseconds slowWrite{0};  // else it takes this long, then succeeds
     bool blocked = false;
     bool released = false;
     bool blockedWriteReturned = false;
@@ -66,6 +69,13 @@ inline hid::NodeCalls ScriptedCalls(const std::shared_ptr<NodeScript>& script) {
     };
     calls.write = [script, real](int fd, const std::uint8_t* data, std::size_t size) -> ssize_t {
         std::unique_lock lock(script->mutex);
+        if (data[1] == script->blockingCommand && script->slowWrite.count() > 0) {
+            // A board that answers after a while: the kernel holds the write, then takes it.
+            script->blocked = true;
+            lock.unlock();
+            std::this_thread::sleep_for(script->slowWrite);
+            return real.write(fd, data, size);
+        }
         if (data[1] == script->blockingCommand) {
             // A board that does not answer: the kernel holds the write (up to 5 s on USB).
             script->blocked = true;
