@@ -1,0 +1,56 @@
+#!/bin/bash
+# The real-kernel scenario, run as root in the guest of scripts/kernel-stage.sh, inside the
+# host's root file system (read-only) with fresh /dev, /proc, /sys, /tmp and /run. Starts the
+# uhid board stand-in, runs the console's checks against it (as root, then the permission
+# check as an unprivileged user) and leaves the logs and the counts in $ZOV_RESULTS.
+set -u
+build=$ZOV_BUILD_DIR
+results=$ZOV_RESULTS
+tests=$build/tests/kernel/guest_console_test
+export QT_QPA_PLATFORM=offscreen
+export ZOV_BOARD_CONTROL=/tmp/board.control ZOV_BOARD_LOG=/tmp/board.log
+export ZOV_PROGRAM=$build/zov-usb-test
+
+echo "guest: $(uname -r), $(nproc) CPUs; starting the board stand-in"
+"$build/tests/kernel/uhid_board" --control "$ZOV_BOARD_CONTROL" --log "$ZOV_BOARD_LOG" &
+board=$!
+for _ in $(seq 100); do
+    grep -qs ready "$ZOV_BOARD_LOG" && break
+    sleep 0.1
+done
+
+passed=0
+failed=0
+# run_checks NAME [setpriv options...] -- gtest options...: one run of the checks, counted.
+run_checks() {
+    local name=$1 log=$results/$1.log as=() status ok bad
+    shift
+    while [ "$1" != -- ]; do as+=("$1"); shift; done
+    shift
+    echo "guest: checks '$name' start at $(cut -d' ' -f1 /proc/uptime) s"
+    if [ ${#as[@]} -gt 0 ]; then
+        setpriv "${as[@]}" env HOME=/tmp XDG_RUNTIME_DIR= "$tests" "$@" >"$log" 2>&1
+    else
+        "$tests" "$@" >"$log" 2>&1
+    fi
+    status=$?
+    ok=$(grep -c '^\[       OK \]' "$log")
+    bad=$(grep -cE '^\[  FAILED  \] .*\([0-9]+ ms\)$' "$log")
+    # A crash leaves no FAILED line: count the run as one failed check.
+    [ "$status" -ne 0 ] && [ "$bad" -eq 0 ] && bad=1
+    passed=$((passed + ok))
+    failed=$((failed + bad))
+    echo "guest: checks '$name': $ok passed, $bad failed (status $status)"
+}
+
+run_checks as-root -- --gtest_filter='-Unprivileged.*'
+run_checks as-nobody --reuid=nobody --regid=nogroup --clear-groups -- \
+    --gtest_filter='Unprivileged.*'
+
+echo quit >"$ZOV_BOARD_CONTROL"
+wait "$board"
+cp "$ZOV_BOARD_LOG" "$results/board.log"
+cp /tmp/program-trace.txt "$results/" 2>/dev/null
+dmesg >"$results/dmesg.txt"
+grep -h '^figure: ' "$results"/as-*.log | sed 's/^figure: //' >"$results/figures.txt"
+echo "$passed $failed" >"$results/counts"
