@@ -75,7 +75,7 @@ timeout --foreground -k 5 "$LIMIT" qemu-system-x86_64 \
     </dev/null >"$WORK/console.log" 2>&1 || status=$?
 guest_seconds=$((SECONDS - started))
 results=$WORK/results
-for log in "$results"/as-*.log; do
+for log in "$results"/as-*.log "$results"/with-udev.log; do
     [ -f "$log" ] && { echo "---- $(basename "$log")"; cat "$log"; }
 done
 echo "---- guest console"

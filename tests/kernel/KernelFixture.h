@@ -47,14 +47,17 @@ struct Console {
         std::string error;
         layer.setTrace(hid::ReportTrace::open(tracePath, error));
         layer.addObserver(reports);
-        layer.addSource(std::make_unique<hid::HidrawSource>());
+        auto hidraw = std::make_unique<hid::HidrawSource>();
+        source = hidraw.get();
+        layer.addSource(std::move(hidraw));
         form = std::make_unique<MainForm>(layer);
         form->show();
     }
 
     ReportRecorder reports; // outlives the layer that tells it
     hid::DeviceManager layer;
-    std::unique_ptr<MainForm> form; // goes before the layer
+    hid::HidrawSource* source = nullptr; // owned by the layer
+    std::unique_ptr<MainForm> form;      // goes before the layer
 };
 
 /// A real-kernel scenario: the stand-in board, and the console once started. Each test
@@ -66,12 +69,15 @@ protected:
         board.unplug();
     }
 
-    /// The window is built with whatever board is plugged now.
+    /// The window is built with whatever board is plugged now. Where the scenario runs a udev
+    /// daemon (ZOV_UDEV=1), hotplug has to come from the udev monitor, else from rescans.
     void startConsole() {
         tracePath = "/tmp/trace-" +
                     std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
                     ".txt";
         console = std::make_unique<Console>(tracePath);
+        EXPECT_EQ(console->source->usesUdevMonitor(),
+                  qEnvironmentVariableIntValue("ZOV_UDEV") == 1);
     }
 
     const window::Controls& ui() const { return console->form->controls(); }
