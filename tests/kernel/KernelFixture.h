@@ -51,6 +51,7 @@ struct Console {
         source = hidraw.get();
         layer.addSource(std::move(hidraw));
         form = std::make_unique<MainForm>(layer);
+        layer.addProblemObserver(*form);
         form->show();
     }
 
