@@ -58,6 +58,7 @@ version=$(kernel_version)
 rm -rf "$WORK"
 mkdir -p "$WORK/results"
 build_initramfs "$version" "$WORK/initramfs.gz"
+printf '%s\n' "$ROOT" "$BUILD" >"$WORK/results/paths"
 cat >"$WORK/results/guest-job.sh" <<JOB
 export ZOV_SOURCE_DIR='$ROOT' ZOV_BUILD_DIR='$BUILD' ZOV_RESULTS=/tmp/results
 exec /bin/bash '$ROOT/tests/kernel/guest.sh'

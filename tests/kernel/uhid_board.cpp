@@ -15,8 +15,12 @@
 //   ready, plugged, node /dev/hidrawN, unplugged, open, close, output SIZE HEX..., sync,
 //   burst-done COUNT MS, mode NODE OCTAL, error TEXT.
 // A burst's report k carries k at bytes 2 to 5 (little-endian) and k % 256 as the A/D value.
+// A burst is paced as an interrupt endpoint delivers: one report per 1/RATE s, and when the
+// stand-in was held up, no more than a few back to back to catch up; a USB board cannot put
+// dozens of reports into the kernel at once after the host missed its polls.
 #include "UhidBoard.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -33,6 +37,7 @@ namespace {
 
 constexpr std::size_t SequenceStart = 2; // 33-byte position of a burst report's number
 constexpr std::size_t AdValue = 19;
+constexpr double BurstCatchUp = 16; // reports a late burst may send back to back
 
 double monotonicMs() {
     timespec now{};
@@ -100,7 +105,8 @@ public:
             burstCount_ = 0;
             words >> burstCount_ >> burstRate_;
             burstSent_ = 0;
-            burstStart_ = monotonicMs();
+            burstStart_ = burstTick_ = monotonicMs();
+            burstCredit_ = 1;
         } else if (command == "mode") {
             setMode(words);
         } else if (command == "sync") {
@@ -116,10 +122,10 @@ public:
     /// Sends what the running burst owes by now and says when it is done.
     void continueBurst() {
         if (burstLeft() == 0) return;
-        const double elapsed = monotonicMs() - burstStart_;
-        const auto due = std::min<long>(
-            burstCount_, 1 + static_cast<long>(std::floor(elapsed * burstRate_ / 1e3)));
-        while (burstSent_ < due) {
+        const double now = monotonicMs();
+        burstCredit_ = std::min(BurstCatchUp, burstCredit_ + (now - burstTick_) * burstRate_ / 1e3);
+        burstTick_ = now;
+        for (; burstCredit_ >= 1 && burstLeft() > 0; burstCredit_ -= 1) {
             std::array<std::uint8_t, UhidBoard::PayloadSize> payload{};
             payload[0] = 4; // an A/D answer
             for (std::size_t i = 0; i < 4; ++i)
@@ -188,6 +194,8 @@ private:
     long burstSent_ = 0;
     double burstRate_ = 0;
     double burstStart_ = 0;
+    double burstTick_ = 0;   ///< when the credit was last topped up
+    double burstCredit_ = 0; ///< reports the burst may send now
 };
 
 int openControl(const std::string& path) {
