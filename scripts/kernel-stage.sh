@@ -6,7 +6,9 @@
 #   scripts/kernel-stage.sh [BUILD_DIR]     (default: build)
 #
 # Prints the guest's console and the checks' lines; exits non-zero when a check failed or the
-# guest did not finish within KERNEL_STAGE_SECONDS (240 by default).
+# guest did not finish within KERNEL_STAGE_SECONDS (240 by default). KERNEL_STAGE_CHECKS runs
+# only the checks it names, as root, under a udev daemon when KERNEL_STAGE_UDEV=1, e.g.
+#   KERNEL_STAGE_CHECKS='--gtest_filter=RealKernel.Unplug* --gtest_repeat=10' scripts/kernel-stage.sh
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$(cd "${1:-$ROOT/build}" && pwd)
@@ -61,6 +63,7 @@ build_initramfs "$version" "$WORK/initramfs.gz"
 printf '%s\n' "$ROOT" "$BUILD" >"$WORK/results/paths"
 cat >"$WORK/results/guest-job.sh" <<JOB
 export ZOV_SOURCE_DIR='$ROOT' ZOV_BUILD_DIR='$BUILD' ZOV_RESULTS=/tmp/results
+export ZOV_ONLY_CHECKS='${KERNEL_STAGE_CHECKS:-}' ZOV_UDEV='${KERNEL_STAGE_UDEV:-}'
 exec /bin/bash '$ROOT/tests/kernel/guest.sh'
 JOB
 
