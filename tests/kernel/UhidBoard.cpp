@@ -29,6 +29,7 @@ constexpr std::uint8_t ReadInputs = 13;
 
 constexpr std::uint8_t NumberedReportId = 1;
 constexpr std::uint16_t VendorId = 0x1234;
+constexpr std::uint16_t ProductId = 0x0001;
 
 // Vendor page 0xFF00, one application collection: 32 bytes in, 32 bytes out. The numbered
 // variant puts Report ID 1 in front of both.
@@ -122,7 +123,7 @@ bool UhidBoard::plug(const Options& options) {
     create.rd_size = static_cast<__u16>(bytes.size());
     create.bus = BUS_USB;
     create.vendor = VendorId;
-    create.product = static_cast<__u32>(options.productId);
+    create.product = ProductId;
     if (!writeEvent(fd_, event)) {
         log_(std::string("error UHID_CREATE2: ") + std::strerror(errno));
         return false;

@@ -17,7 +17,6 @@ public:
     struct Options {
         /// The descriptor numbers its reports (id 1), which the console must refuse.
         bool reportId = false;
-        int productId = 0x0001;
     };
     /// Told of what the board saw, one line each: "output <hex>", "open", "close", ...
     using Log = std::function<void(const std::string& line)>;

@@ -3,6 +3,7 @@
 // guest of scripts/kernel-stage.sh, which starts the stand-in and names it in the environment.
 #include "KernelFixture.h"
 #include "TraceLines.h"
+#include "protocol/ReportLayout.h"
 
 #include <QListWidget>
 #include <unistd.h>
@@ -169,7 +170,8 @@ TEST_F(RealKernel, ThousandReportsASecondForTwoSecondsAllReachTheLayer) {
     const auto done = board.waitForWord("burst-done", from, std::chrono::seconds(20));
     ASSERT_TRUE(done);
     figure("burst of 2000 sent by the board in", BurstMs(board.lines()[*done]));
-    const hid::Handle handle = console->layer.GetHandle(0x1234, 0x0001);
+    const hid::Handle handle =
+        console->layer.GetHandle(protocol::DeviceVendorID, protocol::DeviceProductID);
     WaitUntil(
         [&] {
             return console->reports.count(ReportDirection::In) >= Count &&

@@ -3,8 +3,8 @@
 //   uhid_board --control FIFO --log FILE
 //
 // Reads one command a line from FIFO (made if missing, writable by anyone):
-//   plug [report-id] [product=N]   create the board (N decimal or 0x...)
-//   unplug | replug                destroy it | destroy it and create it again at once
+//   plug [report-id]               create the board (its reports numbered: report id 1)
+//   unplug                         destroy it
 //   unplug-after-output            destroy it as soon as the next output report came
 //   ad N | bits N | text WORDS     what the board answers to A/D, input bits and text requests
 //   burst COUNT RATE               send COUNT A/D answers at RATE a second, each numbered
@@ -22,7 +22,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -47,7 +46,8 @@ double monotonicMs() {
 
 class Controller {
 public:
-    Controller(int logFd) : logFd_(logFd), board_([this](const std::string& line) { log(line); }) {}
+    explicit Controller(int logFd)
+        : logFd_(logFd), board_([this](const std::string& line) { log(line); }) {}
 
     int boardFd() const { return board_.fd(); }
     bool running() const { return running_; }
@@ -76,20 +76,13 @@ public:
         words >> command;
         if (command == "plug") {
             options_ = {};
-            for (std::string word; words >> word;) {
-                if (word == "report-id")
-                    options_.reportId = true;
-                else if (word.rfind("product=", 0) == 0)
-                    options_.productId = static_cast<int>(std::stol(word.substr(8), nullptr, 0));
-            }
+            for (std::string word; words >> word;)
+                options_.reportId = options_.reportId || word == "report-id";
             plug();
         } else if (command == "unplug") {
             unplug();
         } else if (command == "unplug-after-output") {
             unplugAfterOutput_ = true;
-        } else if (command == "replug") {
-            unplug();
-            plug();
         } else if (command == "ad" || command == "bits") {
             int value = 0;
             words >> value;
