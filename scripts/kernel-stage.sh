@@ -99,5 +99,5 @@ if [ ! -f "$results/counts" ]; then
     exit 1
 fi
 read -r passed failed <"$results/counts"
-echo "kernel-stage: $passed checks passed, $failed failed"
+echo "kernel-stage: $passed checks passed, $failed failed, in $SECONDS s"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
