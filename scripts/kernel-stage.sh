@@ -37,20 +37,26 @@ modules_in_order() {
     done
 }
 
+# build_initramfs VERSION IMAGE: busybox, tests/kernel/init.sh as /init, and the modules the
+# guest loads (uncompressed, with their load order in /modules/order).
 build_initramfs() {
-    local version=$1 image=$2 tree file
+    local version=$1 image=$2 tree file name
     tree=$(mktemp -d)
     mkdir -p "$tree"/{bin,dev,proc,sys,root,modules}
     cp "$(command -v busybox)" "$tree/bin/busybox"
     cp "$ROOT/tests/kernel/init.sh" "$tree/init"
     chmod 755 "$tree/init"
-    for file in $(modules_in_order "$version" virtio_pci 9pnet_virtio 9p uhid hid-generic | awk '!seen[$0]++'); do
+    for file in $(modules_in_order "$version" virtio_pci 9pnet_virtio 9p uhid hid-generic |
+        awk '!seen[$0]++'); do
+        name=$(basename "$file")
+        name=${name%.xz}
+        name=${name%.zst}
         case "$file" in
-        *.ko.xz) xz -dc "$file" >"$tree/modules/$(basename "${file%.xz}")" ;;
-        *.ko.zst) zstd -qdc "$file" >"$tree/modules/$(basename "${file%.zst}")" ;;
-        *) cp "$file" "$tree/modules/" ;;
+        *.xz) xz -dc "$file" >"$tree/modules/$name" ;;
+        *.zst) zstd -qdc "$file" >"$tree/modules/$name" ;;
+        *) cp "$file" "$tree/modules/$name" ;;
         esac
-        basename "${file%.*}" | sed 's/\.ko$//;s/$/.ko/' >>"$tree/modules/order"
+        echo "$name" >>"$tree/modules/order"
     done
     (cd "$tree" && find . | busybox cpio -o -H newc -R 0:0 2>/dev/null | gzip -1) >"$image"
     rm -rf "$tree"
@@ -62,7 +68,7 @@ mkdir -p "$WORK/results"
 build_initramfs "$version" "$WORK/initramfs.gz"
 printf '%s\n' "$ROOT" "$BUILD" >"$WORK/results/paths"
 cat >"$WORK/results/guest-job.sh" <<JOB
-export ZOV_SOURCE_DIR='$ROOT' ZOV_BUILD_DIR='$BUILD' ZOV_RESULTS=/tmp/results
+export ZOV_BUILD_DIR='$BUILD' ZOV_RESULTS=/tmp/results
 export ZOV_ONLY_CHECKS='${KERNEL_STAGE_CHECKS:-}' ZOV_UDEV='${KERNEL_STAGE_UDEV:-}'
 exec /bin/bash '$ROOT/tests/kernel/guest.sh'
 JOB
