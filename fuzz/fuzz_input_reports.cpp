@@ -110,9 +110,12 @@ struct HidrawWire {
     ~HidrawWire() { breakLink(); }
     /// The board's end goes away. It first takes what the console wrote to it: a socket closed
     /// with unread data resets the link, and the reports still on their way would be lost,
-    /// which a hidraw node does not do (it hands out what it holds, then fails).
+    /// which a hidraw node does not do (it hands out what it holds, then fails). The shutdown
+    /// comes first, because the console's writer thread may write at any moment: from then on
+    /// its writes fail instead of landing unread.
     void breakLink() {
         if (boardEnd < 0) return;
+        ::shutdown(boardEnd, SHUT_RDWR);
         std::uint8_t buffer[64];
         while (::recv(boardEnd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
         }
