@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds into build/ and runs the whole test suite. Then builds
 # build-asan/ with clang, AddressSanitizer and UndefinedBehaviorSanitizer, runs the suite again
-# there, and runs each fuzzer for FUZZ_SECONDS (60 by default). Any failure fails the run.
+# there, and runs each fuzzer for FUZZ_SECONDS (60 by default). Between the two suites it boots a
+# real kernel in QEMU and runs the console against a uhid board there. Any failure fails the run.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$ROOT/scripts/common.sh"
@@ -20,11 +21,26 @@ run_suite() {
     passed=$((passed + $(echo "$counts" | awk '{print $NF - $1}')))
 }
 
-ensure_packages "${BUILD_PACKAGES[@]}" "${SANITIZER_PACKAGES[@]}"
+# kernel_stage: the real-kernel stage on the Release build, adding its checks to the closing line.
+kernel_stage() {
+    local log="$ROOT/build/kernel-stage.log" counts status=0
+    "$ROOT/scripts/kernel-stage.sh" "$ROOT/build" 2>&1 | tee "$log" || status=$?
+    counts=$(grep -oE '^kernel-stage: [0-9]+ checks passed, [0-9]+ failed' "$log" | tail -n 1)
+    if [ -n "$counts" ]; then
+        passed=$((passed + $(echo "$counts" | awk '{print $2}')))
+        failed=$((failed + $(echo "$counts" | awk '{print $5}')))
+    fi
+    return "$status"
+}
+
+ensure_packages "${BUILD_PACKAGES[@]}" "${SANITIZER_PACKAGES[@]}" "${KERNEL_STAGE_PACKAGES[@]}"
 
 stage "Build and test suite"
 build_tree "$ROOT/build"
 run_suite "$ROOT/build"
+
+stage "Real kernel in QEMU: the console against a uhid board"
+kernel_stage || { echo "tests: $passed passed, $failed failed"; exit 1; }
 
 stage "Sanitizer build and test suite (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer)"
 sanitizer_environment

@@ -35,6 +35,10 @@ build_tree() {
     cmake --build "$dir"
 }
 
+# The real-kernel stage (scripts/kernel-stage.sh): QEMU, a kernel with its modules, a static
+# busybox for the guest's first minutes, and udev for the guest's udev daemon.
+KERNEL_STAGE_PACKAGES=(qemu-system-x86 linux-image-amd64 busybox-static udev)
+
 # The sanitizer build and the fuzzers (test.sh's later stages): clang 14, its sanitizer and
 # libFuzzer runtimes, and llvm-symbolizer for readable stack traces.
 SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)

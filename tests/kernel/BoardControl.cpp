@@ -1,0 +1,138 @@
+#include "BoardControl.h"
+
+#include "support/EventLoop.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <sstream>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace {
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    if (!value) throw std::runtime_error(std::string(name) + " is not set");
+    return value;
+}
+
+} // namespace
+
+double MonotonicMs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+std::vector<std::uint8_t> OutputBytes(const std::string& rest) {
+    std::istringstream words(rest);
+    std::size_t size = 0;
+    words >> size;
+    std::vector<std::uint8_t> bytes;
+    for (unsigned value; bytes.size() < size && words >> std::hex >> value;)
+        bytes.push_back(static_cast<std::uint8_t>(value));
+    return bytes;
+}
+
+BoardControl::BoardControl()
+    : control_(::open(environment("ZOV_BOARD_CONTROL").c_str(), O_WRONLY | O_CLOEXEC)),
+      log_(environment("ZOV_BOARD_LOG")) {
+    if (control_ < 0 || !log_) throw std::runtime_error("the board stand-in is not running");
+    log_.seekg(0, std::ios::end);
+}
+
+BoardControl::~BoardControl() {
+    if (control_ >= 0) ::close(control_);
+}
+
+void BoardControl::send(const std::string& command) {
+    const std::string line = command + "\n";
+    [[maybe_unused]] const auto written = ::write(control_, line.data(), line.size());
+}
+
+void BoardControl::readNewLines() {
+    log_.clear();
+    std::string chunk(4096, '\0');
+    while (log_.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || log_.gcount() > 0)
+        partial_.append(chunk.data(), static_cast<std::size_t>(log_.gcount()));
+    log_.clear();
+    for (std::size_t end; (end = partial_.find('\n')) != partial_.npos;) {
+        std::istringstream words(partial_.substr(0, end));
+        partial_.erase(0, end + 1);
+        Line line;
+        words >> line.monotonicMs >> line.word;
+        std::getline(words >> std::ws, line.rest);
+        lines_.push_back(std::move(line));
+    }
+}
+
+const std::vector<BoardControl::Line>& BoardControl::lines() {
+    readNewLines();
+    return lines_;
+}
+
+std::optional<std::size_t> BoardControl::waitFor(const std::function<bool(const Line&)>& matches,
+                                                 std::size_t from,
+                                                 std::chrono::milliseconds deadline) {
+    std::optional<std::size_t> found;
+    testsupport::WaitUntil(
+        [&] {
+            const auto& all = lines();
+            for (std::size_t i = from; i < all.size(); ++i)
+                if (matches(all[i])) {
+                    found = i;
+                    return true;
+                }
+            return false;
+        },
+        deadline);
+    return found;
+}
+
+std::optional<std::size_t> BoardControl::waitForWord(const std::string& word, std::size_t from,
+                                                     std::chrono::milliseconds deadline) {
+    return waitFor([&](const Line& line) { return line.word == word; }, from, deadline);
+}
+
+std::string BoardControl::plug(const std::string& options) {
+    const std::size_t from = mark();
+    send("plug " + options);
+    const auto node =
+        waitFor([](const Line& line) { return line.word == "node" || line.word == "error"; }, from);
+    if (!node || lines_[*node].word != "node") return {};
+    return lines_[*node].rest;
+}
+
+bool BoardControl::unplug() {
+    const std::size_t from = mark();
+    send("unplug");
+    // The stand-in answers every sync, plugged or not: no waiting for a line that never comes.
+    if (!sync()) return false;
+    const auto& all = lines();
+    return std::any_of(all.begin() + static_cast<std::ptrdiff_t>(from), all.end(),
+                       [](const Line& line) { return line.word == "unplugged"; });
+}
+
+bool BoardControl::sync() {
+    const std::size_t from = mark();
+    send("sync");
+    return waitForWord("sync", from).has_value();
+}
+
+std::vector<std::vector<std::uint8_t>> BoardControl::outputsSince(std::size_t from) {
+    std::vector<std::vector<std::uint8_t>> outputs;
+    const auto& all = lines();
+    for (std::size_t i = from; i < all.size(); ++i)
+        if (all[i].word == "output") outputs.push_back(OutputBytes(all[i].rest));
+    return outputs;
+}
+
+double BurstMs(const BoardControl::Line& line) {
+    std::istringstream words(line.rest);
+    long count = 0;
+    double ms = 0;
+    words >> count >> ms;
+    return ms;
+}

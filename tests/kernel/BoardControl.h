@@ -1,0 +1,66 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+/// The test's end of the uhid board stand-in (uhid_board): commands go into its control FIFO,
+/// and what it did is read back from its log while the event loop runs.
+class BoardControl {
+public:
+    /// One line of the stand-in's log: "<ms> <word> <rest>".
+    struct Line {
+        double monotonicMs = 0;
+        std::string word;
+        std::string rest;
+    };
+
+    /// Uses the stand-in that the guest's scenario started; only lines logged from now on count.
+    BoardControl();
+    ~BoardControl();
+    BoardControl(const BoardControl&) = delete;
+    BoardControl& operator=(const BoardControl&) = delete;
+
+    void send(const std::string& command);
+
+    /// Runs the event loop until a line after `from` (an index into lines()) matches, or the
+    /// deadline passes. The index of the line, or nullopt.
+    std::optional<std::size_t>
+    waitFor(const std::function<bool(const Line&)>& matches, std::size_t from = 0,
+            std::chrono::milliseconds deadline = std::chrono::seconds(10));
+    std::optional<std::size_t>
+    waitForWord(const std::string& word, std::size_t from = 0,
+                std::chrono::milliseconds deadline = std::chrono::seconds(10));
+
+    /// Every line read so far.
+    const std::vector<Line>& lines();
+    std::size_t mark() { return lines().size(); }
+
+    /// Plugs the board and waits for its node; the node path, empty on failure.
+    std::string plug(const std::string& options = {});
+    /// Unplugs it, if plugged; true when it was.
+    bool unplug();
+    /// Makes the stand-in take every event the kernel queued for it.
+    bool sync();
+    /// The output reports (their bytes as the board saw them) logged after `from`.
+    std::vector<std::vector<std::uint8_t>> outputsSince(std::size_t from);
+
+private:
+    void readNewLines();
+
+    int control_ = -1;
+    std::ifstream log_;
+    std::string partial_;
+    std::vector<Line> lines_;
+};
+
+/// The bytes of an "output" line's rest: "SIZE HEX HEX ...".
+std::vector<std::uint8_t> OutputBytes(const std::string& rest);
+/// CLOCK_MONOTONIC in ms, the stand-in's clock.
+double MonotonicMs();
+/// How long the burst of a "burst-done COUNT MS" line took, in ms.
+double BurstMs(const BoardControl::Line& line);

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "BoardControl.h"
+#include "hid/DeviceManager.h"
+#include "hid/HidrawSource.h"
+#include "hid/ReportObserver.h"
+#include "hid/ReportTrace.h"
+#include "support/EventLoop.h"
+#include "window/MainForm.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <chrono>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+/// Every report the layer accounted for, in order.
+class ReportRecorder final : public hid::ReportObserver {
+public:
+    struct Entry {
+        hid::ReportDirection direction;
+        hid::Handle handle;
+        hid::Report report;
+    };
+    void record(hid::ReportDirection direction, hid::Handle handle,
+                const hid::Report& report) override {
+        entries.push_back({direction, handle, report});
+    }
+    std::size_t count(hid::ReportDirection direction) const {
+        std::size_t n = 0;
+        for (const Entry& entry : entries)
+            n += entry.direction == direction;
+        return n;
+    }
+    std::vector<Entry> entries;
+};
+
+/// The console as the program wires it (the layer, the hidraw source with the system
+/// backend, the window), with a trace file and a recorder listening to the layer.
+struct Console {
+    explicit Console(const std::string& tracePath) {
+        std::string error;
+        layer.setTrace(hid::ReportTrace::open(tracePath, error));
+        layer.addObserver(reports);
+        auto hidraw = std::make_unique<hid::HidrawSource>();
+        source = hidraw.get();
+        layer.addSource(std::move(hidraw));
+        form = std::make_unique<MainForm>(layer);
+        layer.addProblemObserver(*form);
+        form->show();
+    }
+
+    ReportRecorder reports; // outlives the layer that tells it
+    hid::DeviceManager layer;
+    hid::HidrawSource* source = nullptr; // owned by the layer
+    std::unique_ptr<MainForm> form;      // goes before the layer
+};
+
+/// A real-kernel scenario: the stand-in board, and the console once started. Each test
+/// leaves the board unplugged.
+class KernelFixture : public ::testing::Test {
+protected:
+    void TearDown() override {
+        console.reset();
+        board.unplug();
+    }
+
+    /// The window is built with whatever board is plugged now. Where the scenario runs a udev
+    /// daemon (ZOV_UDEV=1), hotplug has to come from the udev monitor, else from rescans.
+    void startConsole() {
+        tracePath = "/tmp/trace-" +
+                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                    ".txt";
+        console = std::make_unique<Console>(tracePath);
+        EXPECT_EQ(console->source->usesUdevMonitor(),
+                  qEnvironmentVariableIntValue("ZOV_UDEV") == 1);
+    }
+
+    const window::Controls& ui() const { return console->form->controls(); }
+    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    bool online() const { return ui().Label6->text() == "ONLINE"; }
+    bool offline() const { return ui().Label6->text() == "OFFLINE"; }
+
+    /// Runs the event loop until `done`; the ms it took, or -1 past the deadline.
+    static double msUntil(const std::function<bool()>& done,
+                          std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
+        const double started = MonotonicMs();
+        return testsupport::WaitUntil(done, deadline) ? MonotonicMs() - started : -1;
+    }
+
+    /// The window's device problem message, when it shows one naming `node`.
+    QMessageBox* problemMessageFor(const std::string& node) const {
+        auto* message = console->form->findChild<QMessageBox*>("DeviceProblemMessage");
+        if (!message || !message->isVisible()) return nullptr;
+        const QString text = message->text() + "\n" + message->informativeText();
+        return text.contains(QString::fromStdString(node)) ? message : nullptr;
+    }
+
+    /// A measured fact, gathered by the guest's scenario into the stage's result.
+    static void figure(const std::string& what, double value, const char* unit = "ms") {
+        std::printf("figure: %s: %.0f %s\n", what.c_str(), value, unit);
+        std::fflush(stdout);
+    }
+
+    BoardControl board;
+    std::unique_ptr<Console> console;
+    std::string tracePath;
+};
