@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <chrono>
 
+class QProgressBar;
 class QWidget;
 
 namespace window {
@@ -27,5 +28,10 @@ private:
     QElapsedTimer sinceLastPaint_;
     QTimer nextFrame_;
 };
+
+/// Sets the bar's value and leaves its repaint to the pacer. QProgressBar::setValue repaints
+/// the bar inside the call, past any pacing: that paint would open a frame of its own and hold
+/// back the rest of the same report's changes until the next one.
+void SetPacedValue(QProgressBar& bar, int value);
 
 } // namespace window
