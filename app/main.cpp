@@ -42,6 +42,9 @@ int main(int argc, char* argv[]) {
     layer.addSource(std::make_unique<hid::HidrawSource>());
 
     MainForm form(layer);
+    // Boards found at start that cannot be used are told from the event loop, so this
+    // hears of them too.
+    layer.addProblemObserver(form);
     SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &form, &QWidget::close);
     form.show();

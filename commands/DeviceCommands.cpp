@@ -5,10 +5,10 @@
 #include "protocol/Send.h"
 #include "window/ClickSlider.h"
 #include "window/MainForm.h"
+#include "window/NoticeBox.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <algorithm>
 
 void MainForm::SendBufferOut() {
@@ -84,15 +84,6 @@ void MainForm::ShowPortOutput() {
 }
 
 void MainForm::ReportBadNumber(const QString& field) {
-    // Not modal: a running loop and the board's answers go on while the message is up.
-    if (!numberMessage_) {
-        numberMessage_ =
-            new QMessageBox(QMessageBox::Warning, windowTitle(), QString(), QMessageBox::Ok, this);
-        numberMessage_->setObjectName("NumberMessage");
-        numberMessage_->setWindowModality(Qt::NonModal);
-    }
-    numberMessage_->setWindowTitle("ZOV-USB Test Interface");
-    numberMessage_->setText(field + " must be a whole number from 0 to 255. Nothing was sent.");
-    numberMessage_->show();
-    numberMessage_->raise();
+    window::ShowNotice(numberMessage_, this, "NumberMessage",
+                       field + " must be a whole number from 0 to 255. Nothing was sent.");
 }

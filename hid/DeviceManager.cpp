@@ -114,12 +114,26 @@ bool DeviceManager::Read(Handle handle, Report& buffer) {
 bool DeviceManager::WriteEx(int vendorId, int productId, const Report& buffer) {
     const Handle handle = GetHandle(vendorId, productId);
     if (handle == 0) {
+        ++refusedReports_;
         notify(ReportDirection::Refused, handle, buffer);
         return false;
     }
-    const bool written = attached_.at(handle).device->write(buffer);
-    notify(written ? ReportDirection::Out : ReportDirection::Failed, handle, buffer);
-    return written;
+    switch (attached_.at(handle).device->write(buffer)) {
+    case WriteResult::Sent:
+        notify(ReportDirection::Out, handle, buffer);
+        return true;
+    case WriteResult::Queued:
+        return true; // accounted for when writeCompleted tells how it went
+    case WriteResult::Refused:
+        ++refusedReports_;
+        notify(ReportDirection::Refused, handle, buffer);
+        return false;
+    case WriteResult::Failed:
+        ++failedReports_;
+        notify(ReportDirection::Failed, handle, buffer);
+        return false;
+    }
+    return false;
 }
 
 void DeviceManager::deviceArrived(Device& device) {
@@ -158,6 +172,17 @@ void DeviceManager::reportReceived(Device& device, const Report& report) {
     if (entry.queue.size() >= queueLimit_) dropQueued(handle, entry, 1);
     entry.queue.push_back(report);
     post(HIDEventRead, handle);
+}
+
+void DeviceManager::reportsLost(Device&, std::uint64_t count) {
+    droppedReports_ += count;
+}
+
+void DeviceManager::writeCompleted(Device& device, const Report& report, bool sent, int) {
+    const auto it = handles_.find(&device);
+    const Handle handle = it == handles_.end() ? 0 : it->second;
+    if (!sent) ++failedReports_;
+    notify(sent ? ReportDirection::Out : ReportDirection::Failed, handle, report);
 }
 
 void DeviceManager::deviceUnusable(const DeviceProblem& problem) {

@@ -22,7 +22,9 @@ class ReportTrace;
 ///
 /// Handles are positive, unique within a run and never reused. Each device's input queue
 /// holds at most `queueLimit` reports; on overflow the oldest is dropped. Every report
-/// dropped unread is counted and traced.
+/// dropped unread is counted and traced. Every output report is accounted for once: Out when
+/// the device took it whole (for a queued write, when the write completes), Refused when no
+/// device took it, Failed when its write failed.
 class DeviceManager final : public HidLayer, private DeviceEvents {
 public:
     static constexpr std::size_t DefaultQueueLimit = 1024;
@@ -46,6 +48,10 @@ public:
     /// while its device's read notification was off, and whatever was still queued when its
     /// device left, its read notification was switched off or the layer disconnected.
     std::uint64_t droppedReports() const { return droppedReports_; }
+    /// Output reports no device took (none attached, or its write queue full), and output
+    /// reports whose write failed, so far.
+    std::uint64_t refusedReports() const { return refusedReports_; }
+    std::uint64_t failedReports() const { return failedReports_; }
     /// Reports waiting in the device's queue.
     std::size_t queuedReports(Handle handle) const;
 
@@ -76,6 +82,8 @@ private:
     void deviceArrived(Device& device) override;
     void deviceRemoved(Device& device) override;
     void reportReceived(Device& device, const Report& report) override;
+    void reportsLost(Device& device, std::uint64_t count) override;
+    void writeCompleted(Device& device, const Report& report, bool sent, int error) override;
     void deviceUnusable(const DeviceProblem& problem) override;
 
     /// Drops the `count` oldest queued reports of the device, counting and tracing each.
@@ -92,6 +100,8 @@ private:
     Handle lastHandle_ = 0;
     QPointer<QObject> window_;
     std::uint64_t droppedReports_ = 0;
+    std::uint64_t refusedReports_ = 0;
+    std::uint64_t failedReports_ = 0;
     std::unique_ptr<ReportTrace> trace_;
     std::vector<ReportObserver*> observers_;
     std::vector<DeviceProblemObserver*> problemObservers_;

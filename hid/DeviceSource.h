@@ -3,6 +3,7 @@
 #include "hid/DeviceProblem.h"
 #include "hid/Report.h"
 
+#include <cstdint>
 #include <string>
 
 namespace hid {
@@ -24,13 +25,21 @@ struct DeviceInfo {
     } format;
 };
 
+/// What became of a report handed to Device::write.
+enum class WriteResult {
+    Sent,    ///< the device took the whole report
+    Queued,  ///< it will be written later; DeviceEvents::writeCompleted tells how it went
+    Refused, ///< not taken: the device is not open, or its write queue is full
+    Failed,  ///< the write was tried and failed
+};
+
 /// One attached device, owned by the source that found it.
 class Device {
 public:
     virtual ~Device() = default;
     virtual const DeviceInfo& info() const = 0;
-    /// Send one output report, byte 0 the report id. False when the device refused it.
-    virtual bool write(const Report& report) = 0;
+    /// Send one output report, byte 0 the report id. Returns at once; never blocks.
+    virtual WriteResult write(const Report& report) = 0;
 };
 
 /// How a source reports to the layer. Every call comes on the GUI thread.
@@ -41,6 +50,11 @@ public:
     virtual void deviceRemoved(Device& device) = 0;
     /// One input report, placed as 33 bytes with byte 0 the report id.
     virtual void reportReceived(Device& device, const Report& report) = 0;
+    /// `count` input reports the device read but could not hand over: lost, and counted.
+    virtual void reportsLost(Device& device, std::uint64_t count) = 0;
+    /// How a write that Device::write answered Queued ended: the device took the whole report
+    /// (`sent`), or it failed with `error` (an errno value). Comes before the device's removal.
+    virtual void writeCompleted(Device& device, const Report& report, bool sent, int error) = 0;
     /// A device was found that cannot be used; it is not announced.
     virtual void deviceUnusable(const DeviceProblem& problem) = 0;
 

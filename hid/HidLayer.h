@@ -53,7 +53,9 @@ public:
     virtual bool Read(Handle handle, Report& buffer) = 0;
 
     /// Send the 33 bytes of `buffer` (byte 0 the report id) as one output report to the
-    /// device with these ids. False when no such device is attached or the write failed.
+    /// device with these ids. Never waits for the device: a real board's report is queued and
+    /// written by the device's own thread. False when no such device is attached, its write
+    /// queue is full, or the write failed at once; true when it was sent or queued.
     virtual bool WriteEx(int vendorId, int productId, const Report& buffer) = 0;
 };
 

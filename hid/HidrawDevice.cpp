@@ -1,102 +1,304 @@
 #include "hid/HidrawDevice.h"
 
-#include <QSocketNotifier>
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace hid {
 namespace {
 
-// Errors that say nothing about the device itself: try again later.
-bool isTransient(int error) {
-    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+/// The open node; whichever of the device's threads finishes last closes it.
+struct Node {
+    explicit Node(int descriptor) : fd(descriptor) {}
+    ~Node() { ::close(fd); }
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+    const int fd;
+};
+
+// The write errors that mean the device itself is gone, not just this report.
+bool meansGone(int error) {
+    return error == ENODEV || error == ESHUTDOWN;
 }
 
 } // namespace
+
+NodeCalls NodeCalls::system() {
+    NodeCalls calls;
+    calls.read = [](int fd, std::uint8_t* buffer, std::size_t size) {
+        return ::read(fd, buffer, size);
+    };
+    calls.write = [](int fd, const std::uint8_t* data, std::size_t size) {
+        // A socket whose peer has gone would raise SIGPIPE on a plain write.
+        const ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (sent >= 0 || errno != ENOTSOCK) return sent;
+        return ::write(fd, data, size);
+    };
+    return calls;
+}
+
+struct HidrawDevice::Result {
+    enum class Kind { Input, Written, WriteFailed, Gone };
+    Kind kind;
+    Report report{};
+    int error = 0;
+};
+
+/// What the device's threads and the GUI thread share; every member below the mutex is
+/// guarded by it.
+struct HidrawDevice::Channel {
+    Channel(NodeCalls nodeCalls, int stopDescriptor, HidrawDevice* device)
+        : calls(std::move(nodeCalls)), stopFd(stopDescriptor), receiver(device) {}
+    ~Channel() { ::close(stopFd); }
+    Channel(const Channel&) = delete;
+    Channel& operator=(const Channel&) = delete;
+
+    void readLoop(int fd);
+    void writeLoop(int fd);
+    bool writeOne(int fd, const Report& report, std::unique_lock<std::mutex>& lock, int& error);
+    /// Hands a result to the GUI thread; the mutex is held.
+    void post(Result result);
+
+    const NodeCalls calls;
+    const int stopFd; ///< an eventfd, readable once the threads are to stop
+
+    std::mutex mutex;
+    std::condition_variable wake;      ///< the writer waits here for a report or the stop
+    HidrawDevice* receiver;            ///< null once closing: nothing more is posted
+    bool stopping = false;
+    bool inWrite = false;              ///< the writer is inside a write system call
+    std::deque<Report> writes;         ///< the front one is being written
+    std::vector<Result> results;       ///< for the GUI thread, oldest first
+    std::size_t inputsWaiting = 0;     ///< input reports among `results`
+    std::uint64_t inputsLost = 0;      ///< input reports not taken: `results` held too many
+    bool takePosted = false;           ///< a call to takeResults is on its way
+};
+
+void HidrawDevice::Channel::post(Result result) {
+    if (result.kind == Result::Kind::Input) {
+        if (inputsWaiting >= HandOffLimit) {
+            ++inputsLost;
+            return;
+        }
+        ++inputsWaiting;
+    }
+    results.push_back(result);
+    if (receiver && !takePosted) {
+        takePosted = true;
+        QMetaObject::invokeMethod(receiver, &HidrawDevice::takeResults, Qt::QueuedConnection);
+    }
+}
+
+void HidrawDevice::Channel::readLoop(int fd) {
+    // Larger than any report this console expects; a longer report is cut to fit.
+    std::array<std::uint8_t, 256> buffer;
+    pollfd watched[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+    const auto gone = [this](int error) {
+        const std::lock_guard lock(mutex);
+        post(Result{Result::Kind::Gone, {}, error});
+    };
+    for (;;) {
+        if (::poll(watched, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return gone(errno);
+        }
+        if (watched[1].revents != 0) return;
+        const short events = watched[0].revents;
+        if (events & POLLNVAL) return gone(EBADF);
+        if (!(events & (POLLIN | POLLHUP | POLLERR))) continue;
+        // One read per wake-up: the descriptor may be blocking, and poll said one is there.
+        const ssize_t length = calls.read(fd, buffer.data(), buffer.size());
+        if (length > 0) {
+            Result input{Result::Kind::Input, {}, 0};
+            std::copy_n(buffer.begin(),
+                        std::min<std::size_t>(static_cast<std::size_t>(length), InputReportSize),
+                        input.report.begin() + 1);
+            const std::lock_guard lock(mutex);
+            post(input);
+            continue;
+        }
+        if (length == 0) return gone(ENODEV); // end of file: the other end is gone
+        const int error = errno;
+        if (error == EINTR) continue;
+        if (error == EAGAIN || error == EWOULDBLOCK) {
+            if (events & (POLLHUP | POLLERR)) return gone(ENODEV);
+            continue;
+        }
+        return gone(error); // EIO or ENODEV once the node is unplugged
+    }
+}
+
+void HidrawDevice::Channel::writeLoop(int fd) {
+    std::unique_lock lock(mutex);
+    for (;;) {
+        wake.wait(lock, [this] { return stopping || !writes.empty(); });
+        if (stopping) return;
+        const Report report = writes.front();
+        int error = 0;
+        const bool sent = writeOne(fd, report, lock, error);
+        if (stopping) return; // close has taken the queue, this report included
+        writes.pop_front();
+        if (sent) {
+            post(Result{Result::Kind::Written, report, 0});
+            continue;
+        }
+        post(Result{Result::Kind::WriteFailed, report, error});
+        if (meansGone(error)) {
+            post(Result{Result::Kind::Gone, {}, error});
+            return; // what is still queued is told failed when the device is closed
+        }
+    }
+}
+
+bool HidrawDevice::Channel::writeOne(int fd, const Report& report,
+                                     std::unique_lock<std::mutex>& lock, int& error) {
+    for (;;) {
+        // Checked under the lock before each system call: close either sees inWrite set and
+        // leaves this thread to finish alone, or this thread sees stopping and makes no call.
+        if (stopping) return false;
+        inWrite = true;
+        lock.unlock();
+        const ssize_t written = calls.write(fd, report.data(), report.size());
+        const int writeError = errno;
+        lock.lock();
+        inWrite = false;
+        if (written == static_cast<ssize_t>(report.size())) return true;
+        if (written >= 0) {
+            error = EMSGSIZE; // the kernel took part of the report
+            return false;
+        }
+        if (writeError == EINTR) continue;
+        if (writeError != EAGAIN && writeError != EWOULDBLOCK) {
+            error = writeError;
+            return false;
+        }
+        // A non-blocking descriptor with a full buffer: wait until it takes more, or the stop.
+        lock.unlock();
+        pollfd watched[2] = {{fd, POLLOUT, 0}, {stopFd, POLLIN, 0}};
+        while (::poll(watched, 2, -1) < 0 && errno == EINTR) {
+        }
+        lock.lock();
+    }
+}
 
 HidrawDevice::HidrawDevice(DeviceInfo info, QObject* parent)
     : QObject(parent), info_(std::move(info)) {}
 
 HidrawDevice::~HidrawDevice() {
-    close();
+    shutDown(false);
 }
 
-void HidrawDevice::attach(int fd) {
+bool HidrawDevice::attach(int fd, NodeCalls calls) {
     close();
-    fd_ = fd;
-    struct stat status {};
-    isSocket_ = ::fstat(fd_, &status) == 0 && S_ISSOCK(status.st_mode);
-    notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &HidrawDevice::readReports);
+    const int stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stopFd < 0) {
+        ::close(fd);
+        return false;
+    }
+    channel_ = std::make_shared<Channel>(std::move(calls), stopFd, this);
+    const auto node = std::make_shared<Node>(fd);
+    reader_ = std::thread([channel = channel_, node] { channel->readLoop(node->fd); });
+    writer_ = std::thread([channel = channel_, node] { channel->writeLoop(node->fd); });
+    return true;
 }
 
 void HidrawDevice::close() {
-    if (notifier_) {
-        // The notifier may be the one calling us: switch it off now, delete it later. It must
-        // be off before the descriptor is closed, or the dispatcher would poll a stale number.
-        notifier_->setEnabled(false);
-        notifier_->deleteLater();
-        notifier_ = nullptr;
-    }
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    shutDown(true);
 }
 
-bool HidrawDevice::write(const Report& report) {
-    if (fd_ < 0) return false;
-    return send(report);
-}
-
-bool HidrawDevice::send(const Report& report) {
-    ssize_t written;
-    do {
-        // A socket whose peer has gone would raise SIGPIPE on a plain write.
-        written = isSocket_ ? ::send(fd_, report.data(), report.size(), MSG_NOSIGNAL)
-                            : ::write(fd_, report.data(), report.size());
-    } while (written < 0 && errno == EINTR);
-    if (written == static_cast<ssize_t>(report.size())) return true;
-    if (written < 0 && !isTransient(errno)) {
-        // The caller is still inside the layer's write: report the loss from the event loop.
-        const int error = errno;
-        QMetaObject::invokeMethod(
-            this, [this, error] { fail(error); }, Qt::QueuedConnection);
+WriteResult HidrawDevice::write(const Report& report) {
+    if (!channel_) return WriteResult::Refused;
+    {
+        const std::lock_guard lock(channel_->mutex);
+        if (channel_->writes.size() >= WriteQueueLimit) return WriteResult::Refused;
+        channel_->writes.push_back(report);
     }
-    return false;
+    channel_->wake.notify_one();
+    return WriteResult::Queued;
 }
 
-void HidrawDevice::readReports() {
-    // Larger than any report this console expects; a longer report is cut to fit.
-    std::uint8_t buffer[256];
-    for (int count = 0; count < MaxReadsPerWakeup && fd_ >= 0; ++count) {
-        const ssize_t length = ::read(fd_, buffer, sizeof buffer);
-        if (length > 0) {
-            Report report{};
-            std::copy_n(buffer,
-                        std::min<std::size_t>(static_cast<std::size_t>(length), InputReportSize),
-                        report.begin() + 1);
-            emit reportReceived(report);
-            continue;
+void HidrawDevice::takeResults() {
+    if (!channel_) return; // closed meanwhile: close delivered what there was
+    std::vector<Result> results;
+    std::uint64_t lost = 0;
+    {
+        const std::lock_guard lock(channel_->mutex);
+        results.swap(channel_->results);
+        channel_->inputsWaiting = 0;
+        lost = std::exchange(channel_->inputsLost, 0);
+        channel_->takePosted = false;
+    }
+    deliver(results, lost, true);
+}
+
+void HidrawDevice::deliver(const std::vector<Result>& results, std::uint64_t lost, bool mayFail) {
+    int goneError = 0;
+    for (const Result& result : results) {
+        switch (result.kind) {
+        case Result::Kind::Input:
+            emit reportReceived(result.report);
+            break;
+        case Result::Kind::Written:
+            emit writeCompleted(result.report, true, 0);
+            break;
+        case Result::Kind::WriteFailed:
+            emit writeCompleted(result.report, false, result.error);
+            break;
+        case Result::Kind::Gone:
+            if (goneError == 0) goneError = result.error;
+            break;
         }
-        if (length == 0) {
-            fail(ENODEV); // end of file: the other end is gone
-            return;
-        }
-        if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) return;
-        fail(errno); // ENODEV or EIO after an unplug
-        return;
+    }
+    if (lost > 0) emit reportsLost(lost);
+    // Told last, so everything the threads handed over before it reaches the layer while the
+    // device is still attached.
+    if (mayFail && goneError != 0) {
+        close();
+        emit failed(goneError);
     }
 }
 
-void HidrawDevice::fail(int error) {
-    if (fd_ < 0) return;
-    close();
-    emit failed(error);
+void HidrawDevice::shutDown(bool deliverLeftovers) {
+    if (!channel_) return;
+    const std::shared_ptr<Channel> channel = std::move(channel_);
+    bool writerInKernel = false;
+    {
+        const std::lock_guard lock(channel->mutex);
+        channel->stopping = true;
+        channel->receiver = nullptr;
+        writerInKernel = channel->inWrite;
+    }
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t signalled = ::write(channel->stopFd, &one, sizeof one);
+    channel->wake.notify_all();
+    reader_.join(); // its poll wakes on the stop signal and its reads never block
+    // A write the kernel holds can take seconds (a board that does not answer): that thread
+    // is left to finish on its own. It makes no further call and posts nothing.
+    if (writerInKernel)
+        writer_.detach();
+    else
+        writer_.join();
+
+    std::vector<Result> results;
+    std::deque<Report> unsent;
+    std::uint64_t lost = 0;
+    {
+        const std::lock_guard lock(channel->mutex);
+        results.swap(channel->results);
+        unsent.swap(channel->writes);
+        lost = std::exchange(channel->inputsLost, 0);
+    }
+    if (!deliverLeftovers) return;
+    deliver(results, lost, false);
+    for (const Report& report : unsent)
+        emit writeCompleted(report, false, ECANCELED);
 }
 
 } // namespace hid

@@ -99,8 +99,9 @@ void VirtualBoard::sendReport(const Report& report) {
     emit stateChanged();
 }
 
-bool VirtualBoard::write(const Report& report) {
-    if (!plugged_ || writesFail_) return false;
+WriteResult VirtualBoard::write(const Report& report) {
+    if (!plugged_) return WriteResult::Refused;
+    if (writesFail_) return WriteResult::Failed;
     ++reportsReceived_;
     lastReport_ = report;
     loopFlag_ = report[firmware::LoopFlag];
@@ -127,7 +128,7 @@ bool VirtualBoard::write(const Report& report) {
     }
     emit reportReceived(report);
     emit stateChanged();
-    return true;
+    return WriteResult::Sent;
 }
 
 void VirtualBoard::answer(const Report& request) {

@@ -74,7 +74,7 @@ signals:
 
 private:
     const DeviceInfo& info() const override { return info_; }
-    bool write(const Report& report) override;
+    WriteResult write(const Report& report) override;
     void answer(const Report& report);
     void resetFirmware();
 

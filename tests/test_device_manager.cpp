@@ -1,9 +1,11 @@
 // The HID layer: handles, events, input queues and writes, fed by a scripted device source.
 #include "hid/DeviceManager.h"
 #include "hid/HidEvent.h"
+#include "hid/ReportObserver.h"
 #include "support/EventLoop.h"
 #include "support/EventRecorder.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <list>
 
@@ -15,13 +17,13 @@ using testsupport::EventRecorder;
 struct ScriptedDevice final : hid::Device {
     explicit ScriptedDevice(hid::DeviceInfo info) : details(std::move(info)) {}
     const hid::DeviceInfo& info() const override { return details; }
-    bool write(const hid::Report& report) override {
+    hid::WriteResult write(const hid::Report& report) override {
         written.push_back(report);
         return writeAnswer;
     }
     hid::DeviceInfo details;
     std::vector<hid::Report> written;
-    bool writeAnswer = true;
+    hid::WriteResult writeAnswer = hid::WriteResult::Sent;
 };
 
 /// A source whose devices come and go when the test says so.
@@ -191,8 +193,56 @@ TEST_F(Layer, WriteGoesToTheBoardAndFailsWithoutOne) {
     ASSERT_EQ(board.written.size(), 1u);
     EXPECT_EQ(board.written[0], report);
     EXPECT_TRUE(source->devices.front().written.empty());
-    board.writeAnswer = false;
+    board.writeAnswer = hid::WriteResult::Failed;
     EXPECT_FALSE(layer.WriteEx(0x1234, 1, report));
+}
+
+/// Writes down what the layer tells its observers, one word per report.
+struct DirectionLog final : hid::ReportObserver {
+    void record(hid::ReportDirection direction, hid::Handle handle, const hid::Report& report) override {
+        static const char* const names[] = {"out", "in", "drop", "fail", "refuse"};
+        lines.push_back(std::string(names[static_cast<int>(direction)]) + " " +
+                        std::to_string(handle) + " " + std::to_string(report[1]));
+    }
+    std::vector<std::string> lines;
+};
+
+// A write that never left (failed, refused, or still queued) used to be observed as 'out'.
+TEST_F(Layer, EveryWriteIsObservedOnceByWhatBecameOfIt) {
+    DirectionLog log;
+    layer.addObserver(log);
+    ScriptedDevice& board = source->add(0x1234, 1);
+    hid::Report report{};
+    const auto write = [&](hid::WriteResult answer, std::uint8_t marker) {
+        board.writeAnswer = answer;
+        report[1] = marker;
+        return layer.WriteEx(0x1234, 1, report);
+    };
+    EXPECT_TRUE(write(hid::WriteResult::Sent, 1));
+    EXPECT_FALSE(write(hid::WriteResult::Refused, 2)); // its write queue is full
+    EXPECT_FALSE(write(hid::WriteResult::Failed, 3));
+    EXPECT_TRUE(write(hid::WriteResult::Queued, 4));
+    EXPECT_TRUE(write(hid::WriteResult::Queued, 5));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"out 1 1", "refuse 1 2", "fail 1 3"}))
+        << "a queued report is observed when its write completes, not before";
+
+    report[1] = 5;
+    source->events->writeCompleted(board, report, false, ETIMEDOUT);
+    report[1] = 4;
+    source->events->writeCompleted(board, report, true, 0);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"out 1 1", "refuse 1 2", "fail 1 3",
+                                                   "fail 1 5", "out 1 4"}));
+    EXPECT_EQ(layer.refusedReports(), 1u);
+    EXPECT_EQ(layer.failedReports(), 2u);
+    EXPECT_EQ(layer.GetHandle(0x1234, 1), 1) << "a failed write leaves the board attached";
+    layer.removeObserver(log);
+}
+
+// Reports a device read but could not hand over were lost without a count.
+TEST_F(Layer, ReportsADeviceLostAreCountedAsDropped) {
+    ScriptedDevice& board = source->add(0x1234, 1);
+    source->events->reportsLost(board, 7);
+    EXPECT_EQ(layer.droppedReports(), 7u);
 }
 
 // Reports still queued when the board left used to vanish without being counted.

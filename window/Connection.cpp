@@ -1,9 +1,11 @@
-// Start-up, the board coming and going, Connect/Disconnect/Exit and the device details.
+// Start-up, the board coming and going, Connect/Disconnect/Exit, the device details, and
+// boards found that cannot be used.
 #include "hid/HidLayer.h"
 #include "protocol/Send.h"
 #include "window/Colours.h"
 #include "window/LampShape.h"
 #include "window/MainForm.h"
+#include "window/NoticeBox.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -134,4 +136,10 @@ void MainForm::DisplayDevices() {
 void MainForm::ShowOnline(bool online) {
     ui.LED1->setFillColour(online ? colours::Green : colours::Red);
     ui.Label6->setText(online ? "ONLINE" : "OFFLINE");
+}
+
+void MainForm::deviceProblem(const hid::DeviceProblem& problem) {
+    // The board stays OFFLINE; the message names the node and what fixes it.
+    window::ShowNotice(problemMessage_, this, "DeviceProblemMessage",
+                       QString::fromStdString(problem.message));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hid/DeviceProblem.h"
 #include "hid/HIDDLLInterface.h"
 #include "protocol/ReportLayout.h"
 #include "window/Controls.h"
@@ -22,7 +23,9 @@ class HidLayer;
 /// The handlers live beside what they serve: window/Connection.cpp, window/InputReports.cpp
 /// and window/BufferMirror.cpp; commands/DeviceCommands.cpp, commands/PollingLoop.cpp and
 /// commands/DateAndTime.cpp.
-class MainForm final : public QWidget, public hid::HidEventSink {
+class MainForm final : public QWidget,
+                       public hid::HidEventSink,
+                       public hid::DeviceProblemObserver {
     Q_OBJECT
 
 public:
@@ -41,6 +44,8 @@ public:
     void EnableButtons();
     void DisableButtons();
     void DisplayDevices();
+    /// A board was found that cannot be used: says why in a message beside the window.
+    void deviceProblem(const hid::DeviceProblem& problem) override;
 
     // Input reports
     void OnRead(hid::Handle pHandle) override;
@@ -103,4 +108,5 @@ private:
     window::Controls ui;
     window::RepaintPacer repaintPacer_{*this};
     QMessageBox* numberMessage_ = nullptr;
+    QMessageBox* problemMessage_ = nullptr;
 };
