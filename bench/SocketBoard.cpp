@@ -1,6 +1,7 @@
 #include "bench/SocketBoard.h"
 
 #include "protocol/ReportLayout.h"
+#include "support/BoardNode.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -59,6 +60,12 @@ hid::HidrawBackend SocketBoard::backend() {
         ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
         return fd;
     };
+    // A socket pair cannot answer the hidraw ioctls: the board's answers stand in for them.
+    backend.describe = [](int, hid::NodeDetails& details) {
+        details = {protocol::DeviceVendorID, protocol::DeviceProductID,
+                   testsupport::BoardReportDescriptor()};
+        return 0;
+    };
     backend.warn = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
     return backend;
 }
@@ -92,8 +99,9 @@ void SocketBoard::feed(int rate, const NextReport& next) {
                                ? std::chrono::duration<double>(Clock::now() - start).count() * rate
                                : double(count + 64);
         while (double(count) < due && running_.load(std::memory_order_relaxed)) {
-            if (!send(next())) return;
+            // Counted before it goes: the reader may have it before send() returns.
             sent_.store(++count, std::memory_order_relaxed);
+            if (!send(next())) return;
         }
         drainOutput();
         feederCpuNs_.store(ThreadCpuNs() - cpu0, std::memory_order_relaxed);
