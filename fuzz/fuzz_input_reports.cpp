@@ -8,17 +8,22 @@
 // last report it read, and its list, bar and lamps show the reports read.
 #include "FuzzSupport.h"
 #include "hid/DeviceManager.h"
+#include "hid/HidrawDevice.h"
 #include "hid/HidrawSource.h"
 #include "hid/VirtualBoard.h"
+#include "support/BoardNode.h"
 #include "support/ForwardingHidLayer.h"
 #include "window/MainForm.h"
 
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -56,6 +61,13 @@ private:
     void reportReceived(hid::Device& device, const hid::Report& report) override {
         streams_[device.info().product].push_back(report);
         outer_->reportReceived(device, report);
+    }
+    void reportsLost(hid::Device& device, std::uint64_t count) override {
+        outer_->reportsLost(device, count);
+    }
+    void writeCompleted(hid::Device& device, const hid::Report& report, bool sent,
+                        int error) override {
+        outer_->writeCompleted(device, report, sent, error);
     }
     void deviceUnusable(const hid::DeviceProblem& problem) override {
         outer_->deviceUnusable(problem);
@@ -98,9 +110,12 @@ struct HidrawWire {
     ~HidrawWire() { breakLink(); }
     /// The board's end goes away. It first takes what the console wrote to it: a socket closed
     /// with unread data resets the link, and the reports still on their way would be lost,
-    /// which a hidraw node does not do (it hands out what it holds, then fails).
+    /// which a hidraw node does not do (it hands out what it holds, then fails). The shutdown
+    /// comes first, because the console's writer thread may write at any moment: from then on
+    /// its writes fail instead of landing unread.
     void breakLink() {
         if (boardEnd < 0) return;
+        ::shutdown(boardEnd, SHUT_RDWR);
         std::uint8_t buffer[64];
         while (::recv(boardEnd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
         }
@@ -121,10 +136,23 @@ struct HidrawWire {
             boardEnd = fds[1];
             return fds[0];
         };
+        backend.describe = testsupport::DescribeAsBoard;
         backend.warn = [](const std::string&) {};
         return backend;
     }
 };
+
+/// Runs the event loop until `done` answers true; false if that takes longer than 5 s.
+bool WaitFor(const std::function<bool()>& done) {
+    QDeadlineTimer deadline(5000);
+    QTimer wake; // keeps the wait below from sleeping past the deadline
+    wake.start(5);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
 
 /// `part` appears in `whole` in the same order.
 bool IsSubsequence(const std::vector<hid::Report>& part, const std::vector<hid::Report>& whole) {
@@ -251,6 +279,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             }
         }
+        // The device reads on a thread of its own: end the link and wait for the device to see
+        // the end of its file, which comes after every datagram sent before it.
+        wire.breakLink();
+        FUZZ_CHECK(WaitFor([&] {
+            const hid::HidrawDevice* device = hidraw.device(HidrawBoard.path);
+            return !device || !device->isOpen();
+        }));
         DrainEvents();
 
         const std::vector<hid::Report>& arrived = sent[HidrawBoard.product];

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -22,6 +23,9 @@ struct Node {
     Node& operator=(const Node&) = delete;
     const int fd;
 };
+
+// How long close waits for a write under way before it leaves the writer to finish alone.
+constexpr auto WriteGrace = std::chrono::milliseconds(50);
 
 // The write errors that mean the device itself is gone, not just this report.
 bool meansGone(int error) {
@@ -70,15 +74,15 @@ struct HidrawDevice::Channel {
     const int stopFd; ///< an eventfd, readable once the threads are to stop
 
     std::mutex mutex;
-    std::condition_variable wake;      ///< the writer waits here for a report or the stop
-    HidrawDevice* receiver;            ///< null once closing: nothing more is posted
+    std::condition_variable wake; ///< a report queued, the stop, or a write returned
+    HidrawDevice* receiver;       ///< null once closing: nothing more is posted
     bool stopping = false;
-    bool inWrite = false;              ///< the writer is inside a write system call
-    std::deque<Report> writes;         ///< the front one is being written
-    std::vector<Result> results;       ///< for the GUI thread, oldest first
-    std::size_t inputsWaiting = 0;     ///< input reports among `results`
-    std::uint64_t inputsLost = 0;      ///< input reports not taken: `results` held too many
-    bool takePosted = false;           ///< a call to takeResults is on its way
+    bool inWrite = false;          ///< the writer is inside a write system call
+    std::deque<Report> writes;     ///< the front one is being written
+    std::vector<Result> results;   ///< for the GUI thread, oldest first
+    std::size_t inputsWaiting = 0; ///< input reports among `results`
+    std::uint64_t inputsLost = 0;  ///< input reports not taken: `results` held too many
+    bool takePosted = false;       ///< a call to takeResults is on its way
 };
 
 void HidrawDevice::Channel::post(Result result) {
@@ -169,6 +173,7 @@ bool HidrawDevice::Channel::writeOne(int fd, const Report& report,
         const int writeError = errno;
         lock.lock();
         inWrite = false;
+        wake.notify_all(); // close may be waiting for this write
         if (written == static_cast<ssize_t>(report.size())) return true;
         if (written >= 0) {
             error = EMSGSIZE; // the kernel took part of the report
@@ -270,10 +275,13 @@ void HidrawDevice::shutDown(bool deliverLeftovers) {
     const std::shared_ptr<Channel> channel = std::move(channel_);
     bool writerInKernel = false;
     {
-        const std::lock_guard lock(channel->mutex);
+        std::unique_lock lock(channel->mutex);
         channel->stopping = true;
         channel->receiver = nullptr;
-        writerInKernel = channel->inWrite;
+        // A write the kernel finishes at once is waited for, so the node is closed when close
+        // returns; one it holds longer (a board that does not answer) is not.
+        writerInKernel =
+            !channel->wake.wait_for(lock, WriteGrace, [&] { return !channel->inWrite; });
     }
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t signalled = ::write(channel->stopFd, &one, sizeof one);

@@ -51,7 +51,8 @@ class HidrawDevice final : public QObject, public Device {
 public:
     /// Bytes of an input report as the device sends them (the report without its id).
     static constexpr std::size_t InputReportSize = ReportSize - 1;
-    /// Output reports waiting for the writer; one more is refused.
+    /// Output reports queued for the writer, the one it is writing included; one more is
+    /// refused.
     static constexpr std::size_t WriteQueueLimit = 64;
     /// Input reports read but not yet taken by the GUI thread; more are lost, and counted.
     /// Four seconds of a full-speed USB board at 1000 reports a second.
@@ -71,8 +72,9 @@ public:
     /// with the descriptor closed, when the threads' stop signal cannot be made.
     bool attach(int fd, NodeCalls calls = NodeCalls::system());
     bool isOpen() const { return channel_ != nullptr; }
-    /// Stops the threads and lets go of the descriptor, without waiting for a write the
-    /// kernel holds (that thread finishes on its own and closes the descriptor). Before it
+    /// Stops the threads and lets go of the descriptor. A write the kernel holds for more
+    /// than 50 ms is not waited for: its thread finishes on its own, posts nothing, and closes
+    /// the descriptor then. Before it
     /// returns, what was read but not yet handed over comes out as signals, and every report
     /// still queued or being written is told failed with ECANCELED. Emits no failed signal.
     void close();

@@ -224,8 +224,8 @@ HidrawSource::OpenAttempt HidrawSource::openBoard(const DeviceInfo& info) const 
         attempt.problem = identityProblem(info.path, info.vendorId, info.productId,
                                           details.vendorId, details.productId);
     } else if (!ReportDescriptor::parse(details.reportDescriptor, descriptor, error)) {
-        attempt.problem = formatProblem(info.path, "a report descriptor the console cannot read (" +
-                                                       error + ")");
+        attempt.problem =
+            formatProblem(info.path, "a report descriptor the console cannot read (" + error + ")");
     } else if (const DeviceInfo::ReportFormat format = descriptor.format();
                format.usesReportIds || format.inputReportSize != BoardReportBytes ||
                format.outputReportSize != BoardReportBytes) {
@@ -314,34 +314,40 @@ void HidrawSource::retryUnopened() {
     for (const auto& [node, kind] : unusable_)
         nodes.push_back(node);
     nodes.insert(nodes.end(), failed_.begin(), failed_.end());
+    for (const PendingOpen& open : pending_)
+        nodes.push_back(open.node);
+    const auto forget = [this](const std::string& node) {
+        unusable_.erase(node);
+        failed_.erase(node);
+        std::erase_if(pending_, [&](const PendingOpen& open) { return open.node == node; });
+    };
     for (const std::string& node : nodes) {
         const DeviceInfo* info = listed(node);
         if (!info) {
-            unusable_.erase(node);
-            failed_.erase(node);
+            forget(node);
             continue;
         }
         const OpenAttempt attempt = openBoard(*info);
         if (attempt.fd >= 0) {
-            unusable_.erase(node);
-            failed_.erase(node);
+            forget(node);
             DeviceInfo board = *info;
             board.format = attempt.format;
             announce(std::move(board), attempt.fd);
         } else if (unusable_.count(node)) {
             markUnusable(attempt.problem);
         }
-        // A failed device's node lingers in sysfs for a moment after an unplug: its open
-        // failing then is expected and not told.
+        // A failed device's node lingers in sysfs for a moment after an unplug, and a node
+        // just plugged may wait for udev: their opens failing is expected and not told.
     }
     if (unusable_.empty()) unusableTimer_.stop();
+    if (pending_.empty()) retryTimer_.stop();
 }
 
 void HidrawSource::markUnusable(const DeviceProblem& problem) {
     unusable_[problem.node] = problem.kind;
     // Fixing a node's mode makes no udev event: while the monitor stands in for re-scans, try
     // such boards on a timer of their own.
-    if (monitor_ && options_.hotplug != HidrawOptions::Hotplug::None) unusableTimer_.start();
+    if (monitor_) unusableTimer_.start();
     if (!told_.insert({problem.node, problem.kind}).second) return;
     // Told from the event loop, so that observers added right after the source (the window,
     // built once the boards present at start are known) hear of boards found at start too.
@@ -370,8 +376,7 @@ void HidrawSource::writeCompleted(HidrawDevice* device, const Report& report, bo
     const std::string& node = device->info().path;
     if (!devices_.count(node) || !writeErrorsTold_[node].insert(error).second) return;
     backend_.warn("zov-usb-test: a report to the board at " + node +
-                  " could not be written: " + std::strerror(error) +
-                  "; the board stays attached");
+                  " could not be written: " + std::strerror(error) + "; the board stays attached");
 }
 
 } // namespace hid

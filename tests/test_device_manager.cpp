@@ -199,7 +199,8 @@ TEST_F(Layer, WriteGoesToTheBoardAndFailsWithoutOne) {
 
 /// Writes down what the layer tells its observers, one word per report.
 struct DirectionLog final : hid::ReportObserver {
-    void record(hid::ReportDirection direction, hid::Handle handle, const hid::Report& report) override {
+    void record(hid::ReportDirection direction, hid::Handle handle,
+                const hid::Report& report) override {
         static const char* const names[] = {"out", "in", "drop", "fail", "refuse"};
         lines.push_back(std::string(names[static_cast<int>(direction)]) + " " +
                         std::to_string(handle) + " " + std::to_string(report[1]));
@@ -230,8 +231,8 @@ TEST_F(Layer, EveryWriteIsObservedOnceByWhatBecameOfIt) {
     source->events->writeCompleted(board, report, false, ETIMEDOUT);
     report[1] = 4;
     source->events->writeCompleted(board, report, true, 0);
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"out 1 1", "refuse 1 2", "fail 1 3",
-                                                   "fail 1 5", "out 1 4"}));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"out 1 1", "refuse 1 2", "fail 1 3", "fail 1 5",
+                                                   "out 1 4"}));
     EXPECT_EQ(layer.refusedReports(), 1u);
     EXPECT_EQ(layer.failedReports(), 2u);
     EXPECT_EQ(layer.GetHandle(0x1234, 1), 1) << "a failed write leaves the board attached";

@@ -4,7 +4,9 @@
 #include "hid/DeviceManager.h"
 #include "hid/HidrawDevice.h"
 #include "hid/HidrawSource.h"
+#include "hid/ReportObserver.h"
 #include "hid/VirtualBoard.h"
+#include "support/BoardNode.h"
 #include "support/EventLoop.h"
 #include "support/ForwardingHidLayer.h"
 #include "window/Colours.h"
@@ -15,17 +17,21 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -287,6 +293,8 @@ public:
     std::uint8_t adValue = 0;
     int requests = 0;
 
+    int fd() const { return fd_; }
+
     /// One report from the board; false when its socket is full.
     bool send(const std::uint8_t* data, std::size_t length) {
         return ::send(fd_, data, length, MSG_NOSIGNAL | MSG_DONTWAIT) ==
@@ -326,8 +334,12 @@ protected:
             return attached ? std::vector<hid::DeviceInfo>{Board} : std::vector<hid::DeviceInfo>{};
         };
         backend.open = [this](const std::string&) {
+            if (openError != 0) return -openError;
             int fds[2];
-            if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0)
+            // A blocking node stands for hidraw, whose write waits for the board whatever
+            // O_NONBLOCK says.
+            const int blocking = blockingNode ? 0 : SOCK_NONBLOCK;
+            if (::socketpair(AF_UNIX, SOCK_SEQPACKET | blocking | SOCK_CLOEXEC, 0, fds) != 0)
                 return -errno;
             // A small send buffer: a board that stops reading blocks the console's writes soon.
             const int size = 4096;
@@ -335,11 +347,13 @@ protected:
             boardEnd = std::make_unique<BoardEnd>(fds[1]);
             return fds[0];
         };
+        backend.describe = testsupport::DescribeAsBoard;
         backend.warn = [](const std::string&) {};
         auto owned = std::make_unique<hid::HidrawSource>(options, std::move(backend));
         source = owned.get();
         layer.addSource(std::move(owned));
         form = std::make_unique<MainForm>(counting);
+        layer.addProblemObserver(*form); // after the window, as main does
         form->show();
         DeleteDeferred();
     }
@@ -360,6 +374,8 @@ protected:
     void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
     bool attached = false;
+    bool blockingNode = false;
+    int openError = 0; // what opening the node answers, 0 for success
     std::unique_ptr<BoardEnd> boardEnd;
     hid::DeviceManager layer;
     CountingLayer counting{layer};
@@ -392,7 +408,8 @@ TEST_F(HidrawFaults, PlugUnplugAndBrokenLinksEvery20msLeakNoDescriptorOrDevice) 
     DeleteDeferred();
     EXPECT_EQ(layer.GetItemCount(), 1);
     EXPECT_EQ(liveDevices(), 1u) << "every withdrawn device was deleted";
-    EXPECT_EQ(OpenDescriptors(), descriptorsUnplugged + 2) << "one socket pair, both ends here";
+    EXPECT_EQ(OpenDescriptors(), descriptorsUnplugged + 3)
+        << "one socket pair, both ends here, and the device's stop signal";
     ASSERT_TRUE(boardEnd);
     boardEnd->adValue = 99;
     EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 99"; }));
@@ -430,6 +447,105 @@ TEST_F(HidrawFaults, BoardThatStopsAnsweringBlocksWritesButNothingBreaks) {
     boardEnd->serve();
     EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 6"; }));
     EXPECT_GT(boardEnd->requests, served);
+}
+
+// A board the console could not open showed ONLINE with a green lamp, and only a line on
+// standard error said why; fixing the node's rights did not bring it online without a replug.
+TEST_F(HidrawFaults, BoardThatCannotBeOpenedStaysOfflineSaysWhyAndComesOnlineOnceFixed) {
+    openError = EACCES;
+    start(true);
+    QMessageBox* message = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        message = form->findChild<QMessageBox*>("DeviceProblemMessage");
+        return message && message->isVisible();
+    }));
+    EXPECT_TRUE(message->text().contains(QString::fromStdString(Board.path)));
+    EXPECT_TRUE(
+        message->text().contains("sudo udevadm control --reload-rules && sudo udevadm trigger"));
+    EXPECT_FALSE(message->isModal());
+    EXPECT_EQ(ui().Label6->text(), "OFFLINE");
+    EXPECT_FALSE(ShowsOnline(*form));
+    EXPECT_EQ(layer.GetItemCount(), 0);
+
+    // Another problem with the same node replaces the text in the same box.
+    openError = EBUSY;
+    source->rescan();
+    ASSERT_TRUE(WaitUntil([&] { return message->text().contains("busy"); }));
+    EXPECT_EQ(form->findChildren<QMessageBox*>("DeviceProblemMessage").size(), 1);
+
+    openError = 0; // the rule installed and udevadm trigger run, or the node's mode fixed
+    source->rescan();
+    EXPECT_TRUE(WaitUntil([&] { return ShowsOnline(*form); }));
+}
+
+/// Shuts the board's end down after `after` unless the test ends first, so that a close that
+/// waits for a hanging write fails the test instead of hanging it.
+class HangValve {
+public:
+    HangValve(int fd, std::chrono::milliseconds after)
+        : thread_([this, fd, after] {
+              std::unique_lock lock(mutex_);
+              if (done_.wait_for(lock, after, [this] { return dismissed_; })) return;
+              fired_ = true;
+              ::shutdown(fd, SHUT_RDWR);
+          }) {}
+    ~HangValve() {
+        {
+            const std::lock_guard lock(mutex_);
+            dismissed_ = true;
+        }
+        done_.notify_all();
+        thread_.join();
+    }
+    bool fired() {
+        const std::lock_guard lock(mutex_);
+        return fired_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool dismissed_ = false;
+    bool fired_ = false;
+    std::thread thread_;
+};
+
+/// Counts the reports the layer observed as refused, by command code.
+struct RefusedCounter final : hid::ReportObserver {
+    void record(hid::ReportDirection direction, hid::Handle, const hid::Report& report) override {
+        if (direction == hid::ReportDirection::Refused) ++refused[report[1]];
+    }
+    std::map<std::uint8_t, int> refused;
+};
+
+// hidraw's write waits for the board: a board that stopped taking reports froze every click
+// and poll tick of the window for up to 5 s, and its unplug and the window's close with them.
+TEST_F(HidrawFaults, BoardWhoseWritesHangLeavesTheWindowRunningAndLetsItGo) {
+    blockingNode = true;
+    start(true);
+    ASSERT_TRUE(WaitUntil([&] { return ShowsOnline(*form); }));
+    RefusedCounter observer;
+    layer.addObserver(observer);
+    boardEnd->quiet = true; // the socket fills, then the device's writer waits in the kernel
+    click(ui().StartLoop);
+
+    // The loop's polls fill the socket and then the write queue; the rest are refused, counted.
+    ASSERT_TRUE(WaitUntil([&] { return layer.refusedReports() >= 3; }, SoakDeadline));
+    EXPECT_TRUE(ShowsOnline(*form)) << "a board that does not answer is still attached";
+    EXPECT_GE(observer.refused[4], 1) << "polls for the A/D value among them";
+    const std::uint64_t refused = layer.refusedReports();
+    click(ui().StopLoop); // the window takes the click at once, and its report is refused
+    EXPECT_FALSE(ui().Timer2->isActive());
+    EXPECT_EQ(layer.refusedReports(), refused + 1);
+
+    {
+        HangValve valve(boardEnd->fd(), std::chrono::seconds(5));
+        source->removeNode(Board.path); // udev says the board left while its write hangs
+        EXPECT_TRUE(WaitUntil([&] { return ShowsUnplugged(*form); }));
+        form->close();
+        EXPECT_FALSE(valve.fired()) << "the unplug and the close waited for the write";
+    }
+    layer.removeObserver(observer);
 }
 
 TEST_F(HidrawFaults, FloodFromTheBoardIsReadCompletelyOrCountedAsDropped) {

@@ -1,17 +1,30 @@
 #include "hid/HidrawDevice.h"
 #include "support/EventLoop.h"
+#include "support/ScriptedNode.h"
 
 #include <QSignalSpy>
+#include <QTimer>
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <numeric>
+#include <string>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 using hid::HidrawDevice;
 using hid::Report;
+using testsupport::NodeScript;
+using testsupport::ScriptedCalls;
 using testsupport::WaitUntil;
 
 namespace {
@@ -57,10 +70,14 @@ protected:
 };
 
 TEST_F(HidrawDeviceTest, OutputReportGoesOutAsAll33BytesWithTheReportIdFirst) {
+    QSignalSpy completions(&device, &HidrawDevice::writeCompleted);
     Report report{};
     std::iota(report.begin() + 1, report.end(), std::uint8_t{100});
-    ASSERT_TRUE(device.write(report));
+    ASSERT_EQ(device.write(report), hid::WriteResult::Queued);
 
+    ASSERT_TRUE(WaitUntil([&] { return completions.size() == 1; }));
+    EXPECT_EQ(completions.at(0).at(0).value<Report>(), report);
+    EXPECT_TRUE(completions.at(0).at(1).toBool()) << "the kernel took the whole report";
     const std::vector<std::uint8_t> received = boardReceives();
     ASSERT_EQ(received.size(), 33u);
     EXPECT_EQ(received[0], 0) << "byte 0 is the report id, which the kernel strips";
@@ -98,8 +115,7 @@ TEST_F(HidrawDeviceTest, ShortAndLongInputReportsArePaddedOrCut) {
 
 TEST_F(HidrawDeviceTest, BurstArrivesCompleteAndInOrder) {
     QSignalSpy reports(&device, &HidrawDevice::reportReceived);
-    // More than one wake-up's worth, so the notifier has to come back for the rest.
-    constexpr int Count = HidrawDevice::MaxReadsPerWakeup * 2 + 5;
+    constexpr int Count = 133;
     for (int i = 0; i < Count; ++i)
         boardSends({static_cast<std::uint8_t>(i), 0xAA});
 
@@ -118,19 +134,7 @@ TEST_F(HidrawDeviceTest, UnplugWhileReadingClosesOnceAfterDeliveringWhatCame) {
     EXPECT_EQ(reports.size(), 1) << "the report sent before the unplug still arrives";
     EXPECT_EQ(failures.at(0).at(0).toInt(), ENODEV);
     EXPECT_FALSE(device.isOpen());
-    EXPECT_FALSE(device.write(Report{}));
-    testsupport::DrainEvents();
-    EXPECT_EQ(failures.size(), 1);
-}
-
-TEST_F(HidrawDeviceTest, WriteToAnUnpluggedDeviceFailsItFromTheEventLoop) {
-    QSignalSpy failures(&device, &HidrawDevice::failed);
-    // The reading side would notice too; stop it so the write is what finds the loss.
-    boardUnplugs();
-    ASSERT_FALSE(device.write(Report{})); // must not raise SIGPIPE either
-    EXPECT_EQ(failures.size(), 0) << "not inside the caller's write";
-    ASSERT_TRUE(WaitUntil([&] { return failures.size() == 1; }));
-    EXPECT_FALSE(device.isOpen());
+    EXPECT_EQ(device.write(Report{}), hid::WriteResult::Refused);
     testsupport::DrainEvents();
     EXPECT_EQ(failures.size(), 1);
 }
@@ -139,8 +143,254 @@ TEST(HidrawDeviceClosed, ListedButNotOpenedDeviceRefusesWrites) {
     HidrawDevice keyboard(
         hid::DeviceInfo{0x046d, 0xc31c, "Logitech", "Keyboard", "", "/dev/hidraw0", {}});
     EXPECT_FALSE(keyboard.isOpen());
-    EXPECT_FALSE(keyboard.write(Report{}));
+    EXPECT_EQ(keyboard.write(Report{}), hid::WriteResult::Refused);
     EXPECT_EQ(keyboard.info().path, "/dev/hidraw0");
+}
+
+// --- The device's threads against a node that answers as the test says -----------------------
+
+class ScriptedNode : public ::testing::Test {
+protected:
+    void SetUp() override {
+        int fds[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds), 0);
+        ASSERT_TRUE(device.attach(fds[0], ScriptedCalls(script)));
+        board = fds[1];
+    }
+    void TearDown() override {
+        script->release();
+        ::close(board);
+    }
+    static Report command(std::uint8_t code) {
+        Report report{};
+        report[1] = code;
+        return report;
+    }
+    /// The completions so far, as "code:errno" (errno 0 when sent).
+    static std::vector<std::string> outcomes(const QSignalSpy& spy) {
+        std::vector<std::string> list;
+        for (const auto& call : spy)
+            list.push_back(std::to_string(call.at(0).value<Report>()[1]) + ":" +
+                           std::to_string(call.at(1).toBool() ? 0 : call.at(2).toInt()));
+        return list;
+    }
+
+    std::shared_ptr<NodeScript> script = std::make_shared<NodeScript>();
+    HidrawDevice device{hid::DeviceInfo{0x1234, 0x0001, "ZOV", "Board", "1", "/dev/hidraw7", {}}};
+    int board = -1;
+};
+
+// Any write error used to close the device, as if the board had been pulled out.
+TEST_F(ScriptedNode, WriteErrorsThatDoNotMeanGoneFailThatReportAlone) {
+    script->failWrites(1, ETIMEDOUT);
+    script->failWrites(2, EPIPE);
+    script->failWrites(3, EPROTO);
+    script->failWrites(4, EILSEQ);
+    QSignalSpy completions(&device, &HidrawDevice::writeCompleted);
+    QSignalSpy failures(&device, &HidrawDevice::failed);
+    for (std::uint8_t code = 1; code <= 5; ++code)
+        ASSERT_EQ(device.write(command(code)), hid::WriteResult::Queued);
+
+    ASSERT_TRUE(WaitUntil([&] { return completions.size() == 5; }));
+    EXPECT_EQ(outcomes(completions),
+              (std::vector<std::string>{"1:" + std::to_string(ETIMEDOUT),
+                                        "2:" + std::to_string(EPIPE), "3:" + std::to_string(EPROTO),
+                                        "4:" + std::to_string(EILSEQ), "5:0"}));
+    EXPECT_EQ(failures.size(), 0);
+    EXPECT_TRUE(device.isOpen());
+}
+
+class GoneOnWrite : public ScriptedNode, public ::testing::WithParamInterface<int> {};
+
+TEST_P(GoneOnWrite, ClosesTheDeviceAndFailsWhatWasQueuedBehind) {
+    script->failWrites(1, GetParam());
+    QSignalSpy completions(&device, &HidrawDevice::writeCompleted);
+    QSignalSpy failures(&device, &HidrawDevice::failed);
+    for (std::uint8_t code = 1; code <= 3; ++code)
+        ASSERT_EQ(device.write(command(code)), hid::WriteResult::Queued);
+
+    ASSERT_TRUE(WaitUntil([&] { return failures.size() == 1; }));
+    EXPECT_EQ(failures.at(0).at(0).toInt(), GetParam());
+    EXPECT_FALSE(device.isOpen());
+    const std::string canceled = std::to_string(ECANCELED);
+    EXPECT_EQ(outcomes(completions), (std::vector<std::string>{"1:" + std::to_string(GetParam()),
+                                                               "2:" + canceled, "3:" + canceled}))
+        << "every report is accounted for, and before the failure";
+}
+
+INSTANTIATE_TEST_SUITE_P(HidrawDevice, GoneOnWrite, ::testing::Values(ENODEV, ESHUTDOWN));
+
+class GoneOnRead : public ScriptedNode, public ::testing::WithParamInterface<int> {};
+
+TEST_P(GoneOnRead, ClosesTheDevice) {
+    QSignalSpy failures(&device, &HidrawDevice::failed);
+    script->failReads(GetParam());
+    const std::uint8_t wake[32] = {4};
+    ASSERT_EQ(::send(board, wake, sizeof wake, MSG_NOSIGNAL), 32);
+
+    ASSERT_TRUE(WaitUntil([&] { return failures.size() == 1; }));
+    EXPECT_EQ(failures.at(0).at(0).toInt(), GetParam());
+    EXPECT_FALSE(device.isOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(HidrawDevice, GoneOnRead, ::testing::Values(EIO, ENODEV));
+
+// hidraw's write waits for the board: one that did not answer froze the window for 5 s a
+// report, and its close with it.
+TEST_F(ScriptedNode, AWriteTheKernelHoldsNeitherStopsTheEventLoopNorTheClose) {
+    script->blockWrites(9);
+    QSignalSpy completions(&device, &HidrawDevice::writeCompleted);
+    ASSERT_EQ(device.write(command(9)), hid::WriteResult::Queued);
+    ASSERT_TRUE(WaitUntil([&] { return script->isBlocked(); }));
+
+    // The window goes on: its timer ticks, and reports queue up to the limit, then are refused.
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(std::chrono::milliseconds(5));
+    // The one being written counts towards the limit.
+    for (std::size_t i = 1; i < HidrawDevice::WriteQueueLimit; ++i)
+        ASSERT_EQ(device.write(command(10)), hid::WriteResult::Queued) << i;
+    EXPECT_EQ(device.write(command(11)), hid::WriteResult::Refused);
+    EXPECT_TRUE(WaitUntil([&] { return ticks >= 5; }));
+    EXPECT_TRUE(completions.isEmpty());
+
+    // Board input still arrives while the write hangs.
+    QSignalSpy reports(&device, &HidrawDevice::reportReceived);
+    const std::uint8_t answer[32] = {13};
+    ASSERT_EQ(::send(board, answer, sizeof answer, MSG_NOSIGNAL), 32);
+    EXPECT_TRUE(WaitUntil([&] { return reports.size() == 1; }));
+
+    device.close();
+    EXPECT_TRUE(script->isBlocked() && !script->returned()) << "close did not wait for the write";
+    ASSERT_EQ(completions.size(), static_cast<int>(HidrawDevice::WriteQueueLimit));
+    EXPECT_EQ(completions.at(0).at(0).value<Report>()[1], 9);
+    for (const auto& call : completions) {
+        EXPECT_FALSE(call.at(1).toBool());
+        EXPECT_EQ(call.at(2).toInt(), ECANCELED);
+    }
+
+    // When the kernel lets go, the abandoned thread ends without a word.
+    script->release();
+    ASSERT_TRUE(WaitUntil([&] { return script->returned(); }));
+    testsupport::DrainEvents();
+    EXPECT_EQ(completions.size(), static_cast<int>(HidrawDevice::WriteQueueLimit));
+}
+
+// --- Input while the GUI thread is busy -----------------------------------------------------
+
+/// A socket pair whose board end holds about as many reports as the kernel keeps for a
+/// hidraw reader (64); the board's sends fail when it is full, as the kernel drops them.
+struct SmallQueuePair {
+    static constexpr int BoardBuffer = 24576;
+    SmallQueuePair() {
+        int fds[2];
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) return;
+        console = fds[0];
+        board = fds[1];
+        ::setsockopt(board, SOL_SOCKET, SO_SNDBUF, &BoardBuffer, sizeof BoardBuffer);
+    }
+    ~SmallQueuePair() {
+        if (board >= 0) ::close(board);
+    }
+    /// Reports of 32 bytes the board end takes before it is full, nobody reading.
+    static int capacity() {
+        SmallQueuePair pair;
+        int count = 0;
+        const std::uint8_t report[32] = {};
+        while (::send(pair.board, report, sizeof report, MSG_DONTWAIT | MSG_NOSIGNAL) > 0)
+            ++count;
+        ::close(pair.console);
+        return count;
+    }
+    int console = -1; // handed to the device, which closes it
+    int board = -1;
+};
+
+/// Keeps the calling thread busy, without the event loop, for `span`.
+void BusyFor(std::chrono::milliseconds span) {
+    const auto until = std::chrono::steady_clock::now() + span;
+    while (std::chrono::steady_clock::now() < until) {
+    }
+}
+
+// Reports were read only when the window's thread was free, so the kernel's queue overflowed
+// behind a busy window and reports vanished without a trace.
+TEST(HidrawDeviceInput, AThousandReportsASecondAllArriveWhileTheGuiThreadIsBusy) {
+    constexpr auto Busy = std::chrono::milliseconds(200);
+    const int capacity = SmallQueuePair::capacity();
+    ASSERT_LT(capacity, 150) << "the stand-in queue must overflow if nobody read while busy";
+
+    SmallQueuePair pair;
+    HidrawDevice device(hid::DeviceInfo{0x1234, 0x0001, "ZOV", "Board", "1", "/dev/hidraw7", {}});
+    ASSERT_TRUE(device.attach(pair.console));
+    std::vector<std::uint16_t> received;
+    QObject::connect(&device, &HidrawDevice::reportReceived, [&](const Report& report) {
+        received.push_back(static_cast<std::uint16_t>(report[1] | report[2] << 8));
+    });
+
+    constexpr int Count = 1000;
+    std::atomic<int> droppedByTheQueue{0};
+    std::atomic<bool> feeding{true};
+    std::thread feeder([&] {
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < Count; ++i) {
+            std::this_thread::sleep_until(start + std::chrono::milliseconds(i));
+            const std::uint8_t report[32] = {static_cast<std::uint8_t>(i & 0xFF),
+                                             static_cast<std::uint8_t>(i >> 8)};
+            if (::send(pair.board, report, sizeof report, MSG_DONTWAIT | MSG_NOSIGNAL) < 0)
+                ++droppedByTheQueue;
+        }
+        feeding = false;
+    });
+    // The window's thread is busy 200 ms of every 250 while the reports come.
+    QTimer busy;
+    QObject::connect(&busy, &QTimer::timeout, [&] { BusyFor(Busy); });
+    busy.start(std::chrono::milliseconds(50));
+    const bool allCame =
+        WaitUntil([&] { return !feeding && received.size() + droppedByTheQueue == Count; },
+                  std::chrono::seconds(20));
+    busy.stop();
+    feeder.join();
+
+    ASSERT_TRUE(allCame) << received.size() << " arrived";
+    EXPECT_EQ(droppedByTheQueue, 0) << "the stand-in queue of " << capacity << " overflowed";
+    ASSERT_EQ(received.size(), static_cast<std::size_t>(Count));
+    for (int i = 0; i < Count; ++i)
+        ASSERT_EQ(received[static_cast<std::size_t>(i)], i);
+}
+
+// The hand-off to a GUI thread that has stopped must not grow without bound, nor lose
+// reports without counting them.
+TEST(HidrawDeviceInput, ReportsBeyondTheHandOffLimitAreCountedAsLost) {
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds), 0);
+    HidrawDevice device(hid::DeviceInfo{0x1234, 0x0001, "ZOV", "Board", "1", "/dev/hidraw7", {}});
+    ASSERT_TRUE(device.attach(fds[0]));
+    std::vector<std::uint16_t> received;
+    std::uint64_t lost = 0;
+    QObject::connect(&device, &HidrawDevice::reportReceived, [&](const Report& report) {
+        received.push_back(static_cast<std::uint16_t>(report[1] | report[2] << 8));
+    });
+    QObject::connect(&device, &HidrawDevice::reportsLost, [&](quint64 count) { lost += count; });
+
+    constexpr int Count = static_cast<int>(HidrawDevice::HandOffLimit) + 500;
+    // The GUI thread waits for the whole burst without running its event loop.
+    std::thread([&] {
+        for (int i = 0; i < Count; ++i) {
+            const std::uint8_t report[32] = {static_cast<std::uint8_t>(i & 0xFF),
+                                             static_cast<std::uint8_t>(i >> 8)};
+            ::send(fds[1], report, sizeof report, MSG_NOSIGNAL); // blocks while the socket is full
+        }
+    }).join();
+
+    ASSERT_TRUE(WaitUntil([&] { return received.size() + lost == Count; }));
+    EXPECT_GT(lost, 0u);
+    ASSERT_GE(received.size(), HidrawDevice::HandOffLimit);
+    for (std::size_t i = 0; i < HidrawDevice::HandOffLimit; ++i)
+        ASSERT_EQ(received[i], i) << "the oldest are kept, in order";
+    EXPECT_TRUE(std::is_sorted(received.begin(), received.end()));
+    ::close(fds[1]);
 }
 
 } // namespace

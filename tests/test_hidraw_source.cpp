@@ -2,10 +2,15 @@
 #include "hid/HidEvent.h"
 #include "hid/HidrawDevice.h"
 #include "hid/HidrawSource.h"
+#include "hid/ReportObserver.h"
+#include "support/BoardNode.h"
 #include "support/EventLoop.h"
+#include "support/ScriptedNode.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <deque>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -38,7 +43,10 @@ struct FakeSystem {
     std::vector<std::string> opened;                   // every successful open, by node
     std::map<std::string, int> attempts;               // every open, by node
     std::map<std::string, int> boardEnd;               // the test's end of each opened node
+    std::map<int, std::string> nodeOf;                 // the console's end of each, by descriptor
+    std::map<std::string, hid::NodeDetails> details; // what an open node answers, if not the board
     std::vector<std::string> warnings;
+    std::shared_ptr<testsupport::NodeScript> script = std::make_shared<testsupport::NodeScript>();
     int enumerations = 0;
 
     ~FakeSystem() {
@@ -65,9 +73,17 @@ struct FakeSystem {
                 return -errno;
             if (boardEnd.count(node)) ::close(boardEnd[node]);
             boardEnd[node] = fds[1];
+            nodeOf[fds[0]] = node;
             opened.push_back(node);
             return fds[0];
         };
+        backend.describe = [this](int fd, hid::NodeDetails& answer) {
+            const std::string& node = nodeOf.at(fd);
+            if (!details.count(node)) return testsupport::DescribeAsBoard(fd, answer);
+            answer = details.at(node);
+            return 0;
+        };
+        backend.calls = testsupport::ScriptedCalls(script);
         backend.warn = [this](const std::string& line) { warnings.push_back(line); };
         return backend;
     }
@@ -110,6 +126,8 @@ protected:
         auto owned = std::make_unique<HidrawSource>(std::move(options), system.backend());
         source = owned.get();
         layer.Connect(&window);
+        layer.addProblemObserver(listener);
+        layer.addObserver(listener);
         layer.addSource(std::move(owned));
         return *source;
     }
@@ -120,9 +138,36 @@ protected:
         return options;
     }
     hid::Handle board() { return layer.GetHandle(BoardVendor, BoardProduct); }
+    /// Waits until the board's end of its node has received a report; empty if none came.
+    std::vector<std::uint8_t> boardReceives(const std::string& node = Board.path) {
+        std::vector<std::uint8_t> bytes(64);
+        ssize_t length = -1;
+        WaitUntil([&] {
+            length = ::recv(system.boardEnd.at(node), bytes.data(), bytes.size(), MSG_DONTWAIT);
+            return length >= 0;
+        });
+        bytes.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+        return bytes;
+    }
+
+    /// Every problem the layer passed on, and every report's direction, as the window and the
+    /// trace hear of them.
+    struct Listener final : hid::DeviceProblemObserver, hid::ReportObserver {
+        void deviceProblem(const hid::DeviceProblem& problem) override {
+            problems.push_back(problem);
+        }
+        void record(hid::ReportDirection direction, hid::Handle, const Report& report) override {
+            static const char* const names[] = {"out", "in", "drop", "fail", "refuse"};
+            directions.push_back(std::string(names[static_cast<int>(direction)]) + " " +
+                                 std::to_string(report[1]));
+        }
+        std::vector<hid::DeviceProblem> problems;
+        std::vector<std::string> directions;
+    };
 
     FakeSystem system;
     EventRecorder window;
+    Listener listener;
     DeviceManager layer;
     HidrawSource* source = nullptr;
 };
@@ -153,11 +198,13 @@ TEST_F(HidrawSourceTest, ReportsTravelBothWaysThroughTheLayer) {
     out[1] = 13;
     out[23] = 1;
     ASSERT_TRUE(layer.WriteEx(BoardVendor, BoardProduct, out));
-    std::uint8_t wire[64];
-    ASSERT_EQ(::recv(boardEnd, wire, sizeof wire, MSG_DONTWAIT), 33);
+    const std::vector<std::uint8_t> wire = boardReceives();
+    ASSERT_EQ(wire.size(), 33u);
     EXPECT_EQ(wire[0], 0);
     EXPECT_EQ(wire[1], 13);
     EXPECT_EQ(wire[23], 1);
+    ASSERT_TRUE(WaitUntil([&] { return !listener.directions.empty(); }));
+    EXPECT_EQ(listener.directions, std::vector<std::string>{"out 13"});
 
     std::uint8_t answer[32] = {13};
     answer[19] = 0x5A; // lands at index 20 of the report
@@ -244,54 +291,257 @@ TEST_F(HidrawSourceTest, OpenIsRetriedRightAfterAPlug) {
     system.failOpens(Board.path, {EACCES, EACCES, EACCES});
     system.attached = {Board};
     source->rescan();
-    ASSERT_NE(board(), 0) << "listed at once, opened when udev has caught up";
+    EXPECT_EQ(board(), 0) << "announced only once it opens";
     EXPECT_TRUE(system.opened.empty());
 
     system.allowOpens(Board.path);
-    ASSERT_TRUE(WaitUntil([&] { return system.opened.size() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return board() != 0; }));
     EXPECT_TRUE(source->device(Board.path)->isOpen());
+    testsupport::DrainEvents();
     EXPECT_TRUE(system.warnings.empty());
+    EXPECT_TRUE(listener.problems.empty()) << "udev had not set the rights yet: no problem";
 }
 
-TEST_F(HidrawSourceTest, PermissionDeniedAfterTheRetriesWarnsOnceNamingTheNode) {
+// A board that could not be opened was shown ONLINE, and only a replug tried it again.
+TEST_F(HidrawSourceTest, PermissionDeniedAfterTheRetriesIsToldOnceAndNotAnnounced) {
     HidrawOptions options = manualOptions();
     options.openRetries = 4;
     start(options);
     system.failOpens(Board.path, {EACCES});
-    system.attached = {Board};
+    system.attached = {Keyboard, Board};
     source->rescan();
 
     ASSERT_TRUE(WaitUntil([&] { return !system.warnings.empty(); }));
     EXPECT_EQ(system.attempts[Board.path], 1 + 4);
     EXPECT_EQ(system.warnings, (std::vector<std::string>{hid::permissionMessage(Board.path)}));
-    EXPECT_NE(board(), 0) << "the board is still listed";
+    ASSERT_EQ(listener.problems.size(), 1u);
+    EXPECT_EQ(listener.problems[0].kind, hid::DeviceProblem::Kind::NoPermission);
+    EXPECT_EQ(listener.problems[0].node, Board.path);
+    EXPECT_EQ(board(), 0);
+    EXPECT_EQ(layer.GetItemCount(), 1) << "only the keyboard counts";
+    EXPECT_EQ(window.count(hid::HIDEventPlugged), 1);
     EXPECT_FALSE(layer.WriteEx(BoardVendor, BoardProduct, Report{}));
 
-    // Plugged in again, still without permission: no second line.
+    // Plugged in again, still without permission: nothing told twice.
     system.unplug(Board.path);
     source->rescan();
-    system.attached = {Board};
+    system.attached.push_back(Board);
     source->rescan();
-    ASSERT_TRUE(WaitUntil([&] { return system.attempts[Board.path] == 2 * (1 + 4); }));
-    EXPECT_NE(board(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return system.attempts[Board.path] >= 2 * (1 + 4); }));
+    testsupport::DrainEvents();
+    EXPECT_EQ(board(), 0);
     EXPECT_EQ(system.warnings.size(), 1u);
+    EXPECT_EQ(listener.problems.size(), 1u);
 }
 
-TEST_F(HidrawSourceTest, BoardPresentAtStartWithoutPermissionWarnsAtOnce) {
+TEST_F(HidrawSourceTest, BoardPresentAtStartWithoutPermissionIsToldFromTheEventLoop) {
     system.attached = {Keyboard, Board};
     system.failOpens(Board.path, {EACCES});
     start();
+    EXPECT_TRUE(listener.problems.empty()) << "observers added after the source still hear it";
+    testsupport::DrainEvents();
     EXPECT_EQ(system.warnings, (std::vector<std::string>{hid::permissionMessage(Board.path)}));
-    EXPECT_EQ(layer.GetItemCount(), 2) << "the program carries on";
+    ASSERT_EQ(listener.problems.size(), 1u);
+    const std::string& message = listener.problems[0].message;
+    EXPECT_NE(message.find(Board.path), std::string::npos);
+    EXPECT_NE(message.find(hid::UdevRuleFile), std::string::npos);
+    EXPECT_NE(message.find("sudo udevadm control --reload-rules && sudo udevadm trigger"),
+              std::string::npos);
+    EXPECT_EQ(layer.GetItemCount(), 1) << "the program carries on, without the board";
 }
 
-TEST_F(HidrawSourceTest, OtherOpenFailuresNameTheError) {
+// Neither fixing the node's mode nor udevadm trigger brought the board online without a replug.
+TEST_F(HidrawSourceTest, UnusableBoardComesOnlineOnTheNextRescanOrChangeEvent) {
     system.attached = {Board};
-    system.failOpens(Board.path, {EBUSY});
+    system.failOpens(Board.path, {EACCES});
     start();
-    ASSERT_EQ(system.warnings.size(), 1u);
+    source->rescan();
+    EXPECT_EQ(board(), 0);
+
+    system.allowOpens(Board.path); // the rule installed, or the mode fixed
+    source->retryUnopened();       // what a udev change event does
+    EXPECT_NE(board(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return window.count(hid::HIDEventPlugged) == 1; }));
+    EXPECT_TRUE(source->device(Board.path)->isOpen());
+
+    // And through a re-scan, after the board was taken away and given back without rights.
+    system.unplug(Board.path);
+    source->rescan();
+    system.failOpens(Board.path, {EPERM});
+    system.attached = {Board};
+    source->rescan();
+    ASSERT_TRUE(WaitUntil([&] { return system.attempts[Board.path] >= 1 + 1 + 10 + 1; }));
+    EXPECT_EQ(board(), 0);
+    system.allowOpens(Board.path);
+    source->rescan();
+    EXPECT_NE(board(), 0);
+}
+
+TEST_F(HidrawSourceTest, UnusableBoardIsRetriedOnATimerWhileUdevRuns) {
+    HidrawOptions options;
+    options.hotplug = HidrawOptions::Hotplug::UdevMonitor;
+    options.rescanInterval = std::chrono::milliseconds(20);
+    system.attached = {Board};
+    system.failOpens(Board.path, {EACCES});
+    start(options);
+    if (!source->usesUdevMonitor()) GTEST_SKIP() << "no netlink socket for a udev monitor here";
+    system.allowOpens(Board.path); // chmod makes no udev event
+    EXPECT_TRUE(WaitUntil([&] { return board() != 0; }));
+}
+
+TEST_F(HidrawSourceTest, OtherOpenFailuresNameTheNodeAndTheError) {
+    system.attached = {Board,
+                       {BoardVendor, BoardProduct, "ZOV", "ZOV-USB", "B2", "/dev/hidraw4", {}}};
+    system.failOpens(Board.path, {EBUSY});
+    system.failOpens("/dev/hidraw4", {EIO});
+    start();
+    testsupport::DrainEvents();
+    ASSERT_EQ(listener.problems.size(), 2u);
+    EXPECT_EQ(listener.problems[0].kind, hid::DeviceProblem::Kind::Busy);
+    EXPECT_NE(listener.problems[0].message.find(Board.path), std::string::npos);
+    EXPECT_EQ(listener.problems[1].kind, hid::DeviceProblem::Kind::OpenFailed);
+    EXPECT_NE(listener.problems[1].message.find("/dev/hidraw4"), std::string::npos);
+    EXPECT_NE(listener.problems[1].message.find(std::strerror(EIO)), std::string::npos);
+    ASSERT_EQ(system.warnings.size(), 2u);
+    EXPECT_EQ(system.warnings[1], "zov-usb-test: " + listener.problems[1].message);
+    EXPECT_EQ(layer.GetItemCount(), 0);
+}
+
+// A node freed and taken by another device during the open retries was driven as the board.
+TEST_F(HidrawSourceTest, NodeThatAnswersOtherIdsIsClosedAndNotUsed) {
+    system.attached = {Board};
+    system.details[Board.path] =
+        hid::NodeDetails{0x046d, 0xc077, testsupport::BoardReportDescriptor()};
+    start();
+    testsupport::DrainEvents();
+    EXPECT_EQ(board(), 0);
+    ASSERT_EQ(listener.problems.size(), 1u);
+    EXPECT_EQ(listener.problems[0].kind, hid::DeviceProblem::Kind::WrongIdentity);
+    EXPECT_NE(listener.problems[0].message.find("0x046d"), std::string::npos);
+    std::uint8_t byte;
+    EXPECT_EQ(::recv(system.boardEnd.at(Board.path), &byte, 1, MSG_DONTWAIT), 0)
+        << "the node was closed";
+
+    system.details.erase(Board.path); // the board itself, plugged in again
+    source->rescan();
+    EXPECT_NE(board(), 0);
+}
+
+struct FormatCase {
+    const char* name;
+    std::vector<std::uint8_t> descriptor;
+    const char* found; // in the message
+};
+
+class WrongFormat : public HidrawSourceTest, public ::testing::WithParamInterface<FormatCase> {};
+
+// A board with a report id got its input shifted by one byte and its output without the id.
+TEST_P(WrongFormat, BoardIsNotDrivenAndTheMessageSaysWhatItFound) {
+    system.attached = {Board};
+    system.details[Board.path] = hid::NodeDetails{BoardVendor, BoardProduct, GetParam().descriptor};
+    start();
+    testsupport::DrainEvents();
+    EXPECT_EQ(board(), 0);
+    ASSERT_EQ(listener.problems.size(), 1u);
+    EXPECT_EQ(listener.problems[0].kind, hid::DeviceProblem::Kind::WrongFormat);
+    const std::string& message = listener.problems[0].message;
+    EXPECT_NE(message.find(Board.path), std::string::npos);
+    EXPECT_NE(message.find(GetParam().found), std::string::npos) << message;
+    EXPECT_NE(message.find("32-byte input and output reports without a report id"),
+              std::string::npos);
+}
+
+std::vector<std::uint8_t> WithReportId() {
+    std::vector<std::uint8_t> bytes = testsupport::BoardReportDescriptor();
+    bytes.insert(bytes.begin() + 7, {0x85, 0x01}); // Report ID (1) inside the collection
+    return bytes;
+}
+
+std::vector<std::uint8_t> WithOutputOf64() {
+    std::vector<std::uint8_t> bytes = testsupport::BoardReportDescriptor();
+    bytes.insert(bytes.end() - 5, {0x95, 0x40}); // Report Count (64) before the Output item
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HidrawSource, WrongFormat,
+    ::testing::Values(FormatCase{"ReportId", WithReportId(), "numbered reports"},
+                      FormatCase{"LongOutput", WithOutputOf64(), "output reports of 64 bytes"},
+                      FormatCase{"CutOff", {0x06, 0x00}, "cannot read"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HidrawSourceTest, ProblemsAreToldOncePerNodeAndKind) {
+    system.attached = {Board};
+    system.failOpens(Board.path, {EACCES});
+    start();
+    source->rescan();
+    source->retryUnopened();
+    system.failOpens(Board.path, {EBUSY});
+    source->rescan();
+    source->rescan();
+    testsupport::DrainEvents();
+    ASSERT_EQ(listener.problems.size(), 2u);
+    EXPECT_EQ(listener.problems[0].kind, hid::DeviceProblem::Kind::NoPermission);
+    EXPECT_EQ(listener.problems[1].kind, hid::DeviceProblem::Kind::Busy);
+    EXPECT_EQ(system.warnings.size(), 2u);
+}
+
+// A timed-out or stalled write was taken for an unplug: "HID Device Unplugged" with the board in.
+TEST_F(HidrawSourceTest, WriteErrorsKeepTheBoardAndAreToldOncePerKind) {
+    system.attached = {Board};
+    start();
+    system.script->failWrites(1, ETIMEDOUT);
+    system.script->failWrites(2, EPIPE);
+    const hid::Handle handle = board();
+    for (std::uint8_t code : {1, 1, 2, 3}) {
+        Report report{};
+        report[1] = code;
+        ASSERT_TRUE(layer.WriteEx(BoardVendor, BoardProduct, report));
+    }
+    ASSERT_TRUE(WaitUntil([&] { return listener.directions.size() == 4; }));
+    EXPECT_EQ(listener.directions,
+              (std::vector<std::string>{"fail 1", "fail 1", "fail 2", "out 3"}));
+    EXPECT_EQ(board(), handle) << "still attached";
+    EXPECT_EQ(layer.failedReports(), 3u);
+    ASSERT_EQ(system.warnings.size(), 2u);
     EXPECT_NE(system.warnings[0].find(Board.path), std::string::npos);
-    EXPECT_NE(system.warnings[0].find(std::strerror(EBUSY)), std::string::npos);
+    EXPECT_NE(system.warnings[0].find(std::strerror(ETIMEDOUT)), std::string::npos);
+    EXPECT_NE(system.warnings[1].find(std::strerror(EPIPE)), std::string::npos);
+    testsupport::DrainEvents();
+    EXPECT_EQ(window.count(hid::HIDEventUnplugged), 0);
+}
+
+TEST_F(HidrawSourceTest, WriteEnodevRemovesTheBoard) {
+    system.attached = {Board};
+    start();
+    system.script->failWrites(1, ENODEV);
+    Report report{};
+    report[1] = 1;
+    ASSERT_TRUE(layer.WriteEx(BoardVendor, BoardProduct, report));
+    ASSERT_TRUE(WaitUntil([&] { return board() == 0; }));
+    EXPECT_EQ(listener.directions, std::vector<std::string>{"fail 1"})
+        << "a report that never left is not 'out'";
+    ASSERT_TRUE(WaitUntil([&] { return window.count(hid::HIDEventUnplugged) == 1; }));
+    EXPECT_TRUE(system.warnings.empty()) << "the unplug speaks for itself";
+}
+
+TEST_F(HidrawSourceTest, ReadEioRemovesTheBoard) {
+    system.attached = {Board};
+    start();
+    system.script->failReads(EIO);
+    const std::uint8_t wake[32] = {4};
+    ASSERT_EQ(::send(system.boardEnd.at(Board.path), wake, sizeof wake, MSG_NOSIGNAL), 32);
+    ASSERT_TRUE(WaitUntil([&] { return board() == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return window.count(hid::HIDEventUnplugged) == 1; }));
+}
+
+TEST_F(HidrawSourceTest, AutoModeFindsAPlugWhetherOrNotUdevSpeaks) {
+    HidrawOptions options; // Auto: the monitor where udev runs, with a safety re-scan beside it
+    options.rescanInterval = std::chrono::milliseconds(20);
+    options.safetyRescanInterval = std::chrono::milliseconds(20);
+    start(options);
+    system.attached = {Board}; // no udev event comes for a fake
+    EXPECT_TRUE(WaitUntil([&] { return board() != 0; }));
 }
 
 TEST_F(HidrawSourceTest, PeriodicRescanFindsPlugAndUnplugWithinASecond) {

@@ -23,9 +23,7 @@ class HidLayer;
 /// The handlers live beside what they serve: window/Connection.cpp, window/InputReports.cpp
 /// and window/BufferMirror.cpp; commands/DeviceCommands.cpp, commands/PollingLoop.cpp and
 /// commands/DateAndTime.cpp.
-class MainForm final : public QWidget,
-                       public hid::HidEventSink,
-                       public hid::DeviceProblemObserver {
+class MainForm final : public QWidget, public hid::HidEventSink, public hid::DeviceProblemObserver {
     Q_OBJECT
 
 public:
