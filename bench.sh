@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (installing what is missing) and runs them all on the virtual board:
-# the micro-benchmarks, then the timed scenarios and the program's start-up. Prints the machine
-# and a table with each figure beside its goal; the table is also kept in
-# build-bench/bench-results.md.
+# Builds the benchmarks (installing what is missing) and runs them all: the micro-benchmarks,
+# then the timed scenarios (on the virtual board and on a socket pair standing in for a hidraw
+# node) and the program's start-up. Prints the machine and a table with each figure beside its
+# goal; the table is also kept in build-bench/bench-results.md.
 #
 # Usage: ./bench.sh [--quick]   (--quick: 2 s polling runs and 1 s throughput runs)
 set -euo pipefail

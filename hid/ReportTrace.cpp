@@ -1,6 +1,7 @@
 #include "hid/ReportTrace.h"
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -65,19 +66,39 @@ void ReportTrace::flush() {
 
 std::string ReportTrace::formatLine(std::int64_t utcMicroseconds, Direction direction,
                                     Handle handle, const Report& report) {
-    const std::time_t seconds = static_cast<std::time_t>(utcMicroseconds / 1'000'000);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char stamp[40];
-    const std::size_t stampLength = std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &utc);
+    // Floor division: a time before 1970 still has its fraction counted forward.
+    std::int64_t second = utcMicroseconds / 1'000'000;
+    std::int64_t micros = utcMicroseconds % 1'000'000;
+    if (micros < 0) {
+        --second;
+        micros += 1'000'000;
+    }
 
-    char head[96];
-    const int headLength =
-        std::snprintf(head, sizeof head, "%.*s.%06lldZ %s %d", static_cast<int>(stampLength), stamp,
-                      static_cast<long long>(utcMicroseconds % 1'000'000), name(direction), handle);
+    // A board reports many times a second: the date and time are formatted once a second.
+    thread_local std::int64_t stampSecond = -1;
+    thread_local char stamp[40];
+    thread_local std::size_t stampLength = 0;
+    if (second != stampSecond) {
+        const std::time_t seconds = static_cast<std::time_t>(second);
+        std::tm utc{};
+        gmtime_r(&seconds, &utc);
+        stampLength = std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &utc);
+        stampSecond = second;
+    }
+
     static constexpr char Hex[] = "0123456789abcdef";
-    std::string line(head, static_cast<std::size_t>(headLength));
-    line.reserve(line.size() + 3 * report.size());
+    std::string line;
+    line.reserve(stampLength + 32 + 3 * report.size());
+    line.append(stamp, stampLength);
+    char fraction[] = ".000000Z ";
+    for (int digit = 6, rest = static_cast<int>(micros); digit > 0; --digit, rest /= 10)
+        fraction[digit] = static_cast<char>('0' + rest % 10);
+    line.append(fraction, sizeof fraction - 1);
+    line += name(direction);
+    line += ' ';
+    char number[16];
+    const auto [end, error] = std::to_chars(number, number + sizeof number, handle);
+    line.append(number, end);
     for (const std::uint8_t byte : report) {
         line += ' ';
         line += Hex[byte >> 4];

@@ -1,7 +1,11 @@
 // Frame pacing of the window's repaints: changes are batched, never lost.
 #include "support/EventLoop.h"
+#include "window/PacedListWidget.h"
 #include "window/RepaintPacer.h"
 
+#include <QEvent>
+#include <QLabel>
+#include <QProgressBar>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -40,6 +44,70 @@ TEST(RepaintPacer, ABurstOfChangesIsPaintedOnceAtTheNextFrame) {
 
     widget.update();
     EXPECT_TRUE(WaitUntil([&] { return widget.paints > afterBurst; }, 3s));
+}
+
+class PaintSpy final : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// QProgressBar::setValue painted the bar inside the call: that paint opened a frame, and the
+// label changed by the same report waited for the next one.
+TEST(RepaintPacer, AfterAQuietSpellTheBarAndTheLabelChangedTogetherAreNotHeldBack) {
+    QWidget window;
+    window.resize(200, 100);
+    window::RepaintPacer pacer(window, 500ms);
+    auto* bar = new QProgressBar(&window);
+    bar->setGeometry(0, 0, 200, 20);
+    bar->setRange(0, 255);
+    auto* label = new QLabel("A to D (RA2) = 0", &window);
+    label->setGeometry(0, 40, 200, 20);
+    window.show();
+    PaintSpy windowPaints;
+    window.installEventFilter(&windowPaints);
+    PaintSpy labelPaints;
+    label->installEventFilter(&labelPaints);
+    ASSERT_TRUE(WaitUntil([&] { return labelPaints.paints > 0; }));
+    // A quiet spell: nothing painted for longer than a frame.
+    for (int painted = -1; painted != windowPaints.paints;) {
+        painted = windowPaints.paints;
+        WaitUntil([] { return false; }, 700ms);
+    }
+
+    const int before = labelPaints.paints;
+    window::SetPacedValue(*bar, 180);
+    label->setText("A to D (RA2) = 180");
+    EXPECT_EQ(bar->value(), 180);
+    // Painted at once, well before the frame a repaint inside setValue would have opened.
+    EXPECT_TRUE(WaitUntil([&] { return labelPaints.paints > before; }, 300ms));
+}
+
+TEST(PacedListWidget, LinesAddedInABurstAreAllInTheListAtOnceAndLaidOutWithinAFrame) {
+    window::PacedListWidget list(nullptr, 300ms);
+    list.setUniformItemSizes(true);
+    list.resize(200, 400);
+    list.show();
+    ASSERT_TRUE(WaitUntil([&] { return list.isVisible(); }));
+    for (int line = 0; line < 40; ++line) {
+        list.addItem(QString("Answer %1").arg(line));
+        EXPECT_EQ(list.count(), line + 1);
+        DrainEvents();
+    }
+    // The lines held back are placed at the next frame, not forgotten: each has its row.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const QRect first = list.visualItemRect(list.item(0));
+            const QRect last = list.visualItemRect(list.item(39));
+            return first.isValid() && last.isValid() && last.top() > first.top();
+        },
+        3s));
+    EXPECT_EQ(list.indexAt(list.visualItemRect(list.item(5)).center()).row(), 5);
 }
 
 } // namespace

@@ -34,6 +34,22 @@ TEST(ReportTrace, LineHasUtcMicrosecondsDirectionHandleAndAll33Bytes) {
               "in -3");
 }
 
+// The date and time are kept from one line to the next: a line in the next second, or back in
+// an earlier one, must not carry the stamp of the line before it.
+TEST(ReportTrace, EachLineCarriesItsOwnSecondAndFraction) {
+    const hid::Report report{};
+    const std::int64_t second = 1796639400LL * 1'000'000; // 2026-12-07 10:30:00 UTC
+    const auto stamp = [&](std::int64_t when) {
+        return hid::ReportTrace::formatLine(when, hid::ReportTrace::Direction::In, 1, report)
+            .substr(0, 27);
+    };
+    EXPECT_EQ(stamp(second + 999'999), "2026-12-07T10:30:00.999999Z");
+    EXPECT_EQ(stamp(second + 1'000'000), "2026-12-07T10:30:01.000000Z");
+    EXPECT_EQ(stamp(second + 1'000'007), "2026-12-07T10:30:01.000007Z");
+    EXPECT_EQ(stamp(second - 3'600'000'000LL + 120'000), "2026-12-07T09:30:00.120000Z");
+    EXPECT_EQ(stamp(second + 5), "2026-12-07T10:30:00.000005Z");
+}
+
 TEST(ReportTrace, EveryReportLineReachesTheFileWithin100ms) {
     QTemporaryDir dir;
     const QString path = dir.filePath("trace.txt");

@@ -8,12 +8,24 @@
 
 namespace {
 
+using MirrorTexts = std::array<QString, 256>;
+
+MirrorTexts MakeMirrorTexts(QString (*text)(std::uint8_t)) {
+    MirrorTexts texts;
+    for (std::size_t byte = 0; byte < texts.size(); ++byte)
+        texts[byte] = text(static_cast<std::uint8_t>(byte));
+    return texts;
+}
+
 /// Text bytes show as characters, the command byte and the numeric positions as numbers.
-QString MirrorText(std::size_t index, std::uint8_t byte) {
+/// Each report refreshes 25 boxes: the 256 texts of each kind are made once and shared.
+const QString& MirrorText(std::size_t index, std::uint8_t byte) {
+    static const MirrorTexts characters = MakeMirrorTexts(window::MirrorCharacter);
+    static const MirrorTexts numbers =
+        MakeMirrorTexts([](std::uint8_t value) { return QString::number(value); });
     constexpr std::size_t LastCharacterIndex = protocol::TextIndex + protocol::SendTextLength - 1;
-    if (index >= protocol::TextIndex && index <= LastCharacterIndex)
-        return window::MirrorCharacter(byte);
-    return QString::number(byte);
+    if (index >= protocol::TextIndex && index <= LastCharacterIndex) return characters[byte];
+    return numbers[byte];
 }
 
 void ShowBuffer(const protocol::Report& buffer,
@@ -21,7 +33,7 @@ void ShowBuffer(const protocol::Report& buffer,
     for (std::size_t i = 0; i < protocol::MirroredBytes; ++i) {
         // Every box is refreshed, but a box whose text stays the same is not repainted:
         // at a thousand reports a second the repaints, not the bytes, cost the time.
-        const QString text = MirrorText(i, buffer[i]);
+        const QString& text = MirrorText(i, buffer[i]);
         if (boxes[i]->text() != text) boxes[i]->setText(text);
     }
 }

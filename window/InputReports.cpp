@@ -33,7 +33,7 @@ void MainForm::OnRead(hid::Handle pHandle) {
     }
     case protocol::Code::ReadAdc: {
         const std::uint8_t value = BufferIn[protocol::AdValueIndex];
-        ui.ProgressBar1->setValue(value);
+        window::SetPacedValue(*ui.ProgressBar1, value);
         ui.Label1->setText("A to D (RA2) = " + QString::number(value));
         ShowBufferIn();
         break;

@@ -4,6 +4,7 @@
 #include "window/LampPictures.h"
 #include "window/LampShape.h"
 #include "window/LayoutTable.h"
+#include "window/PacedListWidget.h"
 #include "window/WindowIcon.h"
 
 #include <QFrame>
@@ -175,7 +176,7 @@ QWidget* MakeTextBox(const ControlSpec& control, QWidget* parent) {
 }
 
 QWidget* MakeListBox(const ControlSpec& control, QWidget* parent) {
-    auto* list = new QListWidget(parent);
+    auto* list = new PacedListWidget(parent);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setSortingEnabled(false);
     // Every line is one line of one font: without this the list lays out all its lines

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QProgressBar>
 #include <QWidget>
 
 namespace window {
@@ -28,6 +29,13 @@ bool RepaintPacer::eventFilter(QObject* watched, QEvent* event) {
     }
     if (!nextFrame_.isActive()) nextFrame_.start(frame_ - elapsed);
     return true;
+}
+
+void SetPacedValue(QProgressBar& bar, int value) {
+    if (bar.value() == value) return;
+    bar.setUpdatesEnabled(false);
+    bar.setValue(value);
+    bar.setUpdatesEnabled(true); // marks the bar for the next paint
 }
 
 } // namespace window

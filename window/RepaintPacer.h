@@ -5,9 +5,13 @@
 #include <QTimer>
 #include <chrono>
 
+class QProgressBar;
 class QWidget;
 
 namespace window {
+
+/// One frame of the screen: the shortest time between two paints of the window.
+inline constexpr std::chrono::milliseconds FrameInterval{16};
 
 /// Lets a window repaint at most once a frame. A board can answer a thousand times a second,
 /// and each answer changes a few controls; painting every change on its own costs far more
@@ -15,8 +19,7 @@ namespace window {
 /// next one: every change shows, at most a frame later.
 class RepaintPacer final : public QObject {
 public:
-    explicit RepaintPacer(QWidget& window,
-                          std::chrono::milliseconds frame = std::chrono::milliseconds(16));
+    explicit RepaintPacer(QWidget& window, std::chrono::milliseconds frame = FrameInterval);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -27,5 +30,10 @@ private:
     QElapsedTimer sinceLastPaint_;
     QTimer nextFrame_;
 };
+
+/// Sets the bar's value and leaves its repaint to the pacer. QProgressBar::setValue repaints
+/// the bar inside the call, past any pacing: that paint would open a frame of its own and hold
+/// back the rest of the same report's changes until the next one.
+void SetPacedValue(QProgressBar& bar, int value);
 
 } // namespace window

@@ -1,0 +1,134 @@
+#include "bench/SocketBoard.h"
+
+#include "protocol/ReportLayout.h"
+#include "support/BoardNode.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* Node = "/dev/hidraw-bench";
+
+std::int64_t ThreadCpuNs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+} // namespace
+
+SocketBoard::SocketBoard() {
+    int fds[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) {
+        std::perror("zov_scenario: socketpair");
+        std::exit(1);
+    }
+    near_ = fds[0];
+    far_ = fds[1];
+}
+
+SocketBoard::~SocketBoard() {
+    stop();
+    if (near_ >= 0) ::close(near_);
+    ::close(far_);
+}
+
+hid::HidrawBackend SocketBoard::backend() {
+    hid::HidrawBackend backend;
+    backend.enumerate = [] {
+        return std::vector<hid::DeviceInfo>{{protocol::DeviceVendorID,
+                                             protocol::DeviceProductID,
+                                             "Bench",
+                                             "Socket board",
+                                             "S1",
+                                             Node,
+                                             {}}};
+    };
+    backend.open = [this](const std::string&) {
+        if (near_ < 0) return -ENODEV;
+        // The device takes the descriptor as a node's: non-blocking, and its own to close.
+        const int fd = near_;
+        near_ = -1;
+        const int flags = ::fcntl(fd, F_GETFL);
+        ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+        return fd;
+    };
+    // A socket pair cannot answer the hidraw ioctls: the board's answers stand in for them.
+    backend.describe = [](int, hid::NodeDetails& details) {
+        details = {protocol::DeviceVendorID, protocol::DeviceProductID,
+                   testsupport::BoardReportDescriptor()};
+        return 0;
+    };
+    backend.warn = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+    return backend;
+}
+
+hid::HidrawOptions SocketBoard::options() {
+    hid::HidrawOptions options;
+    options.openIds = {{protocol::DeviceVendorID, protocol::DeviceProductID}};
+    options.hotplug = hid::HidrawOptions::Hotplug::None;
+    return options;
+}
+
+void SocketBoard::start(int rate, NextReport next) {
+    stop();
+    running_ = true;
+    thread_ = std::thread([this, rate, next = std::move(next)] { feed(rate, next); });
+}
+
+void SocketBoard::stop() {
+    running_ = false;
+    if (thread_.joinable()) thread_.join();
+}
+
+void SocketBoard::feed(int rate, const NextReport& next) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const std::int64_t cpu0 = ThreadCpuNs() - feederCpuNs_.load();
+    std::uint64_t count = 0;
+    auto tick = start;
+    while (running_.load(std::memory_order_relaxed)) {
+        const double due = rate > 0
+                               ? std::chrono::duration<double>(Clock::now() - start).count() * rate
+                               : double(count + 64);
+        while (double(count) < due && running_.load(std::memory_order_relaxed)) {
+            // Counted before it goes: the reader may have it before send() returns.
+            sent_.store(++count, std::memory_order_relaxed);
+            if (!send(next())) return;
+        }
+        drainOutput();
+        feederCpuNs_.store(ThreadCpuNs() - cpu0, std::memory_order_relaxed);
+        if (rate > 0) {
+            tick += std::chrono::milliseconds(1);
+            std::this_thread::sleep_until(tick);
+        }
+    }
+}
+
+bool SocketBoard::send(const hid::Report& report) {
+    while (running_.load(std::memory_order_relaxed)) {
+        // The node carries the report without its id byte.
+        const ssize_t written =
+            ::send(far_, report.data() + 1, report.size() - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (written >= 0) return true;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN) return false;
+        // The reader is behind: wait for room, but never so long that stop() would hang.
+        pollfd room{far_, POLLOUT, 0};
+        ::poll(&room, 1, 10);
+    }
+    return false;
+}
+
+void SocketBoard::drainOutput() {
+    std::uint8_t buffer[64];
+    while (::recv(far_, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+    }
+}
