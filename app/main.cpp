@@ -21,11 +21,17 @@ int main(int argc, char* argv[]) {
     // Fusion paints the back colours of the graphical buttons; native styles may not.
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     const Options options = ParseCommandLine(app);
+    // From the start: a signal that comes while the window is being built closes it as soon
+    // as the event loop runs.
+    SignalWatcher signalWatcher;
 
     hid::DeviceManager layer;
     if (!options.traceFile.isEmpty()) {
         std::string error;
-        auto trace = hid::ReportTrace::open(options.traceFile.toStdString(), error);
+        auto trace = hid::ReportTrace::open(
+            options.traceFile.toStdString(), error, [](const std::string& message) {
+                std::fprintf(stderr, "zov-usb-test: %s\n", message.c_str());
+            });
         if (!trace) {
             std::fprintf(stderr, "zov-usb-test: cannot write the trace file %s: %s\n",
                          qPrintable(options.traceFile), error.c_str());
@@ -42,7 +48,6 @@ int main(int argc, char* argv[]) {
     layer.addSource(std::make_unique<hid::HidrawSource>());
 
     MainForm form(layer);
-    SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &form, &QWidget::close);
     form.show();
 
