@@ -29,7 +29,8 @@ Options ParseCommandLine(const QCoreApplication& app) {
     parser.addOption(virtualBoard);
     parser.addOption(trace);
     if (!parser.parse(app.arguments())) Refuse(parser, parser.errorText());
-    if (parser.isSet(help)) parser.showHelp();
+    // --help-all as well: Qt adds it with the help option.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) parser.showHelp();
     if (parser.isSet(version)) parser.showVersion();
 
     Options options;
