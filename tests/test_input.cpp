@@ -118,7 +118,10 @@ TEST_F(Input, OtherCodesOnlyLightTheStrobeAndLeaveTheMirror) {
 // Bytes 25 to 32 are never shown: an answer that differs only there shows the same window.
 TEST_F(Input, BytesTwentyFiveToThirtyTwoChangeNothingOnTheWindow) {
     for (const std::uint8_t code : {2, 4, 13}) {
-        hid::Report plain = MakeReport(code, {{2, 'x'}, {18, 'y'}, {19, 90}, {20, 0x3C}, {24, 7}});
+        hid::Report plain = MakeReport(code);
+        std::fill(plain.begin() + 2, plain.begin() + 25, 'x'); // no zero byte to end a line early
+        plain[19] = 90;
+        plain[20] = 0x3C;
         answer(plain);
         const QStringList shown = windowTexts();
         hid::Report tail = plain;
