@@ -1,5 +1,5 @@
 // The text of an incoming report as the window shows it: every byte decoded as Windows-1252,
-// the text list's line and each mirror box's character.
+// the text list's line and the mirror boxes' characters (bytes 2 to 18).
 //
 // Checks, besides the sanitizers: decoding agrees with the C library's own CP1252 table (the
 // five bytes it leaves undefined become C1 controls); a list line runs exactly up to the first
@@ -41,6 +41,14 @@ std::array<char32_t, 256> ReferenceTable() {
 }
 
 const std::array<char32_t, 256> Reference = ReferenceTable();
+
+/// "<0>" to "<255>", made once.
+const std::array<QString, 256> Numbers = [] {
+    std::array<QString, 256> numbers;
+    for (int byte = 0; byte < 256; ++byte)
+        numbers[static_cast<std::size_t>(byte)] = u'<' + QString::number(byte) + u'>';
+    return numbers;
+}();
 
 /// C0 codes, DEL and the bytes CP1252 leaves undefined.
 bool IsControl(std::uint8_t byte) {
@@ -90,17 +98,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(line[k] == protocol::ByteToChar(byte));
     }
 
-    std::array<QString, hid::ReportSize> boxes;
-    for (std::size_t i = 0; i < report.size(); ++i) {
-        const std::uint8_t byte = report[i];
-        boxes[i] = window::MirrorCharacter(byte);
+    // The mirror shows bytes 2 to 18 as characters.
+    constexpr std::size_t MirrorCharacters = 17;
+    std::array<QString, MirrorCharacters> boxes;
+    for (std::size_t k = 0; k < MirrorCharacters; ++k) {
+        const std::uint8_t byte = report[protocol::TextIndex + k];
+        boxes[k] = window::MirrorCharacter(byte);
         if (IsControl(byte)) {
-            FUZZ_CHECK(boxes[i] == u'<' + QString::number(byte) + u'>');
+            FUZZ_CHECK(boxes[k] == Numbers[byte]);
         } else {
-            FUZZ_CHECK(boxes[i].size() == 1 && boxes[i][0] == protocol::ByteToChar(byte));
+            FUZZ_CHECK(boxes[k].size() == 1 && boxes[k][0] == protocol::ByteToChar(byte));
             // Two printable bytes never show the same character.
-            for (std::size_t j = 0; j < i; ++j)
-                if (report[j] != byte && !IsControl(report[j])) FUZZ_CHECK(boxes[j] != boxes[i]);
+            for (std::size_t j = 0; j < k; ++j) {
+                const std::uint8_t other = report[protocol::TextIndex + j];
+                if (other != byte && !IsControl(other)) FUZZ_CHECK(boxes[j] != boxes[k]);
+            }
         }
     }
     return 0;
