@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds into build/ and runs the whole test suite. Then builds
 # build-asan/ with clang, AddressSanitizer and UndefinedBehaviorSanitizer, runs the suite again
-# there, and runs each fuzzer for FUZZ_SECONDS (60 by default). Between the two suites it boots a
-# real kernel in QEMU and runs the console against a uhid board there. Any failure fails the run.
+# there, and runs each fuzzer briefly: the lean ones for FUZZ_SECONDS (15 by default), the two
+# that drive the whole window for FUZZ_INTEGRATION_SECONDS (45). Between the two suites it boots
+# a real kernel in QEMU and runs the console against a uhid board there. Any failure fails the
+# run. ./fuzz.sh runs the long campaign.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$ROOT/scripts/common.sh"
@@ -48,8 +50,8 @@ build_tree "$ROOT/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++-14 -DZOV_BUILD_FUZZERS=ON
 run_suite "$ROOT/build-asan"
 
-stage "Fuzzers, ${FUZZ_SECONDS:-60} s each"
-run_fuzzers "$ROOT/build-asan" "${FUZZ_SECONDS:-60}"
+stage "Fuzzers, ${FUZZ_SECONDS:-15} s each (the window's two: ${FUZZ_INTEGRATION_SECONDS:-45} s)"
+run_fuzzers "$ROOT/build-asan" "${FUZZ_SECONDS:-15}" "${FUZZ_INTEGRATION_SECONDS:-45}"
 
 stage "All stages passed"
 echo "tests: $passed passed, $failed failed"

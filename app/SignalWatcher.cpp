@@ -1,5 +1,6 @@
 #include "app/SignalWatcher.h"
 
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -8,10 +9,27 @@ namespace {
 
 int writeEnd = -1;
 
+void SetAction(void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    // Neither signal interrupts the handler of the other.
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
 void onSignal(int) {
-    const char byte = 1;
     // Only async-signal-safe work here: the GUI thread does the rest.
+    const int savedErrno = errno;
+    // The next SIGINT or SIGTERM ends the program at once, so that one stuck in closing can
+    // still be stopped.
+    SetAction(SIG_DFL);
+    const char byte = 1;
     [[maybe_unused]] const auto written = ::write(writeEnd, &byte, 1);
+    errno = savedErrno;
 }
 
 } // namespace
@@ -26,17 +44,11 @@ SignalWatcher::SignalWatcher() {
         }
         emit terminationRequested();
     });
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    SetAction(onSignal);
 }
 
 SignalWatcher::~SignalWatcher() {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    SetAction(SIG_DFL);
     writeEnd = -1;
     if (fds_[0] >= 0) {
         ::close(fds_[0]);

@@ -4,7 +4,8 @@
 #include <QSocketNotifier>
 
 /// Turns SIGINT and SIGTERM into a Qt signal on the GUI thread, so the program can close
-/// its window the ordinary way. One instance per program.
+/// its window the ordinary way. A second SIGINT or SIGTERM after that takes the default
+/// action and ends the program at once. One instance per program.
 class SignalWatcher final : public QObject {
     Q_OBJECT
 

@@ -22,11 +22,17 @@ int main(int argc, char* argv[]) {
     // Fusion paints the back colours of the graphical buttons; native styles may not.
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     const Options options = ParseCommandLine(app);
+    // From the start: a signal that comes while the window is being built closes it as soon
+    // as the event loop runs.
+    SignalWatcher signalWatcher;
 
     hid::DeviceManager layer;
     if (!options.traceFile.isEmpty()) {
         std::string error;
-        auto trace = hid::ReportTrace::open(options.traceFile.toStdString(), error);
+        auto trace = hid::ReportTrace::open(
+            options.traceFile.toStdString(), error, [](const std::string& message) {
+                std::fprintf(stderr, "zov-usb-test: %s\n", message.c_str());
+            });
         if (!trace) {
             std::fprintf(stderr, "zov-usb-test: cannot write the trace file %s: %s\n",
                          qPrintable(options.traceFile), error.c_str());
@@ -54,7 +60,6 @@ int main(int argc, char* argv[]) {
     // Boards found at start that cannot be used are told from the event loop, so this
     // hears of them too.
     layer.addProblemObserver(form);
-    SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &form, &QWidget::close);
     form.show();
 

@@ -41,8 +41,7 @@ QString DateAndTimeText(const QLocale& locale, QDate date, QTime time) {
 } // namespace commands
 
 QString MainForm::fncDateAndTime() const {
-    // Two readings of the clock, the date first.
-    const QDate date = QDate::currentDate();
-    const QTime time = QTime::currentTime();
-    return commands::DateAndTimeText(QLocale(), date, time);
+    // One reading for both: two could pair one day's date with the next day's midnight.
+    const QDateTime now = clock_();
+    return commands::DateAndTimeText(QLocale(), now.date(), now.time());
 }

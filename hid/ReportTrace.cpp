@@ -1,15 +1,33 @@
 #include "hid/ReportTrace.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <climits>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
 
 namespace hid {
 namespace {
 
-constexpr auto FlushDelay = std::chrono::milliseconds(50);
+using namespace std::chrono_literals;
+
+/// How long the writer lets lines gather after a write, and so how late a line may reach the
+/// file at most (plus the write itself).
+constexpr auto GatherTime = 20ms;
+/// How long the end of the program waits for a reader that is slow to take the last lines.
+constexpr auto ShutdownGrace = 1s;
+/// How often a writer waiting for a pipe to drain looks whether it should give up.
+constexpr int PollStepMs = 50;
 
 const char* name(ReportTrace::Direction direction) {
     switch (direction) {
@@ -27,41 +45,169 @@ const char* name(ReportTrace::Direction direction) {
     return "?";
 }
 
+std::string Reason(int error) {
+    return std::error_code(error, std::generic_category()).message();
+}
+
+/// Opens what a symbolic link leads to, without creating or emptying it, and keeps it only
+/// when it is not a regular file: a link to a pipe or a terminal has nothing to overwrite.
+int OpenThroughLink(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error = Reason(errno);
+        return -1;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || S_ISREG(status.st_mode)) {
+        ::close(fd);
+        error = "it is a symbolic link to a file; give the file's own name (or - for standard "
+                "output)";
+        return -1;
+    }
+    return fd;
+}
+
 } // namespace
 
-std::unique_ptr<ReportTrace> ReportTrace::open(const std::string& path, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (!file) {
-        error = std::strerror(errno);
+std::unique_ptr<ReportTrace> ReportTrace::open(const std::string& path, std::string& error,
+                                               Complaint complain, std::size_t bufferLimit) {
+    const bool standardOutput = path == "-";
+    int fd = -1;
+    if (standardOutput) {
+        fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    } else {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                    0644);
+        if (fd < 0 && errno == ELOOP) {
+            fd = OpenThroughLink(path, error);
+            if (fd < 0) return nullptr;
+        }
+    }
+    if (fd < 0) {
+        error = Reason(errno);
         return nullptr;
     }
-    return std::unique_ptr<ReportTrace>(new ReportTrace(file));
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        error = Reason(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    const bool regular = S_ISREG(status.st_mode);
+    if (!regular && !S_ISFIFO(status.st_mode) && !S_ISSOCK(status.st_mode) &&
+        !S_ISCHR(status.st_mode)) {
+        ::close(fd);
+        error = "it is not a file, pipe, socket or terminal";
+        return nullptr;
+    }
+    return std::unique_ptr<ReportTrace>(new ReportTrace(
+        fd, standardOutput ? "standard output" : path, std::move(complain), bufferLimit, regular));
 }
 
-ReportTrace::ReportTrace(std::FILE* file) : file_(file) {
-    flushTimer_.setSingleShot(true);
-    flushTimer_.setInterval(FlushDelay);
-    QObject::connect(&flushTimer_, &QTimer::timeout, [this] { flush(); });
-}
+ReportTrace::ReportTrace(int fd, std::string name, Complaint complain, std::size_t bufferLimit,
+                         bool regularFile)
+    : fd_(fd), name_(std::move(name)), complain_(std::move(complain)), bufferLimit_(bufferLimit),
+      regularFile_(regularFile), writer_([this] { writeLoop(); }) {}
 
 ReportTrace::~ReportTrace() {
-    flush();
-    std::fclose(file_);
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+        stopDeadline_ = std::chrono::steady_clock::now() + ShutdownGrace;
+    }
+    wake_.notify_one();
+    writer_.join();
+    ::close(fd_);
+    if (lost_ > 0 && complain_)
+        complain_(std::to_string(lost_) + " trace lines were lost, never written to " + name_);
 }
 
 void ReportTrace::record(Direction direction, Handle handle, const Report& report) {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
-    pending_ += formatLine(std::chrono::duration_cast<std::chrono::microseconds>(now).count(),
-                           direction, handle, report);
-    pending_ += '\n';
-    if (!flushTimer_.isActive()) flushTimer_.start();
+    std::string line =
+        formatLine(std::chrono::duration_cast<std::chrono::microseconds>(now).count(), direction,
+                   handle, report);
+    line += '\n';
+    {
+        const std::lock_guard lock(mutex_);
+        if (failed_ || pending_.size() + line.size() > bufferLimit_) {
+            ++lost_;
+            return;
+        }
+        pending_ += line;
+    }
+    wake_.notify_one();
 }
 
-void ReportTrace::flush() {
-    if (pending_.empty()) return;
-    std::fwrite(pending_.data(), 1, pending_.size(), file_);
-    std::fflush(file_);
-    pending_.clear();
+std::uint64_t ReportTrace::lostLines() const {
+    const std::lock_guard lock(mutex_);
+    return lost_;
+}
+
+void ReportTrace::writeLoop() {
+    // A reader that closed its end of a pipe makes write() fail with EPIPE here instead of
+    // ending the program with SIGPIPE: the signal stays pending on this thread and dies with it.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+
+    std::string batch;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return !pending_.empty() || stopping_; });
+        if (pending_.empty()) return;
+        batch.swap(pending_);
+        const bool failedBefore = failed_;
+        lock.unlock();
+
+        std::string failure;
+        const std::size_t written = failedBefore ? 0 : writeOut(batch, failure);
+        const auto unwritten =
+            std::count(batch.begin() + static_cast<std::ptrdiff_t>(written), batch.end(), '\n');
+        batch.clear();
+        if (!failure.empty() && complain_)
+            complain_("writing the trace to " + name_ + " failed: " + failure +
+                      "; tracing stops here, the program goes on");
+
+        lock.lock();
+        lost_ += static_cast<std::uint64_t>(unwritten);
+        if (!failure.empty()) failed_ = true;
+        if (!stopping_) wake_.wait_for(lock, GatherTime, [this] { return stopping_; });
+    }
+}
+
+std::size_t ReportTrace::writeOut(const std::string& text, std::string& failure) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        std::size_t chunk = text.size() - done;
+        if (!regularFile_) {
+            // Wait for room without blocking in write(), so that a reader that stopped can be
+            // given up at the end; a pipe takes PIPE_BUF bytes whole once poll says so.
+            pollfd ready{fd_, POLLOUT, 0};
+            const int events = ::poll(&ready, 1, PollStepMs);
+            if (events <= 0) {
+                if (pastShutdownGrace()) break;
+                continue;
+            }
+            chunk = std::min<std::size_t>(chunk, PIPE_BUF);
+        }
+        const ssize_t written = ::write(fd_, text.data() + done, chunk);
+        if (written > 0) {
+            done += static_cast<std::size_t>(written);
+        } else if (written < 0 && (errno == EINTR || errno == EAGAIN)) {
+            if (pastShutdownGrace()) break;
+        } else {
+            failure = written < 0 ? Reason(errno) : "nothing could be written";
+            break;
+        }
+    }
+    return done;
+}
+
+bool ReportTrace::pastShutdownGrace() const {
+    const std::lock_guard lock(mutex_);
+    return stopping_ && std::chrono::steady_clock::now() > stopDeadline_;
 }
 
 std::string ReportTrace::formatLine(std::int64_t utcMicroseconds, Direction direction,

@@ -2,40 +2,81 @@
 
 #include "hid/ReportObserver.h"
 
-#include <QTimer>
-#include <cstdio>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace hid {
 
 /// Writes one line per report to a file:
 ///   2026-12-07T10:30:00.123456Z out 1 00 32 00 ... (33 bytes as two-digit hex)
 /// Directions: `out`, `in`, `drop`, `fail` and `refuse`, one for each ReportDirection.
-/// Lines are gathered in memory and reach the file within 50 ms, so tracing costs the
-/// layer one formatted line per report and no system call.
+///
+/// The layer's thread only formats the line and queues it; a thread of the trace's own writes
+/// the queue out within about 20 ms, so a slow disk or a reader that stops reading a pipe never
+/// holds up the window. The queue holds at most `bufferLimit` bytes; lines past it are lost and
+/// counted. The first write that fails is told once with its reason, and tracing stops there.
 class ReportTrace final : public ReportObserver {
 public:
     using Direction = ReportDirection;
+    /// Hears what goes wrong after the trace was opened, from the trace's own thread: a failing
+    /// write, once, and at the end how many lines never reached the file.
+    using Complaint = std::function<void(const std::string& message)>;
 
-    /// Opens (truncates) the file; nullptr with `error` set when it cannot be opened.
-    static std::unique_ptr<ReportTrace> open(const std::string& path, std::string& error);
+    static constexpr std::size_t DefaultBufferLimit = std::size_t{1} << 20;
+
+    /// Opens `path` for writing, creating it with mode 0644 or emptying it; "-" is standard
+    /// output. A symbolic link is refused unless it leads to a pipe, socket or device (as
+    /// /dev/stdout and the /dev/fd/N of a shell's process substitution do): it could lead
+    /// to a file that is not the operator's to overwrite. Answers nullptr with `error` set
+    /// when the file cannot be used.
+    static std::unique_ptr<ReportTrace> open(const std::string& path, std::string& error,
+                                             Complaint complain,
+                                             std::size_t bufferLimit = DefaultBufferLimit);
+    /// Writes what is still queued, waiting at most ShutdownGrace for a slow reader, and
+    /// tells how many lines were lost, if any.
     ~ReportTrace() override;
+    ReportTrace(const ReportTrace&) = delete;
+    ReportTrace& operator=(const ReportTrace&) = delete;
 
     void record(Direction direction, Handle handle, const Report& report) override;
-    /// Writes what is gathered to the file now.
-    void flush();
+
+    /// Lines that will never reach the file: past the queue's limit, after a failed write, or
+    /// left when the reader was too slow at the end.
+    std::uint64_t lostLines() const;
 
     /// One trace line, without its newline, for the given UTC time in microseconds.
     static std::string formatLine(std::int64_t utcMicroseconds, Direction direction, Handle handle,
                                   const Report& report);
 
 private:
-    explicit ReportTrace(std::FILE* file);
+    ReportTrace(int fd, std::string name, Complaint complain, std::size_t bufferLimit,
+                bool regularFile);
+    void writeLoop();
+    /// Writes `text`; answers how many bytes reached the file. Sets `failure` to the reason
+    /// when a write failed.
+    std::size_t writeOut(const std::string& text, std::string& failure);
+    bool pastShutdownGrace() const;
 
-    std::FILE* file_;
+    const int fd_;
+    const std::string name_;
+    const Complaint complain_;
+    const std::size_t bufferLimit_;
+    const bool regularFile_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
     std::string pending_;
-    QTimer flushTimer_;
+    std::uint64_t lost_ = 0;
+    bool failed_ = false;
+    bool stopping_ = false;
+    std::chrono::steady_clock::time_point stopDeadline_;
+    std::thread writer_; // last: starts once everything above is set
 };
 
 } // namespace hid

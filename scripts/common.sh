@@ -54,27 +54,70 @@ sanitizer_environment() {
     return 0
 }
 
-# run_fuzzers BUILD_DIR SECONDS: runs every harness in fuzz/ for SECONDS, starting from its seed
-# corpus in fuzz/corpus/NAME (left unchanged: new inputs go to BUILD_DIR/fuzz/work/NAME).
-# Fails on the first crash, leak or broken check, showing the end of the fuzzer's log; the input
-# that did it is kept as BUILD_DIR/fuzz/artifacts/NAME-crash-*.
-run_fuzzers() {
-    local build=$1 seconds=$2
-    local corpus name work log
-    mkdir -p "$build/fuzz/artifacts"
+# The harnesses that drive the whole window: far slower per input than the lean ones, which
+# call one pure part each, so test.sh gives them longer. Every other harness with a seed corpus
+# in fuzz/corpus/ counts as lean and is picked up without being named anywhere.
+INTEGRATION_FUZZERS=(fuzz_input_reports fuzz_operator_text)
+
+# fuzzer_names: every harness that has a seed corpus folder, in name order.
+fuzzer_names() {
+    local corpus
     for corpus in "$ROOT"/fuzz/corpus/*/; do
-        name=$(basename "$corpus")
+        basename "$corpus"
+    done
+}
+
+# is_integration_fuzzer NAME
+is_integration_fuzzer() {
+    local name
+    for name in "${INTEGRATION_FUZZERS[@]}"; do
+        [ "$name" = "$1" ] && return 0
+    done
+    return 1
+}
+
+# fuzz_one BUILD_DIR NAME SECONDS WORK_DIR [libFuzzer options...]: runs one harness from its
+# seed corpus in fuzz/corpus/NAME (read, never written: new inputs go to WORK_DIR), at most
+# SECONDS. Fails on a crash, leak or broken check, showing the end of the fuzzer's log; the
+# input that did it is kept as BUILD_DIR/fuzz/artifacts/NAME-crash-*. On success prints
+# "NAME: N runs in S s (R runs/s)".
+fuzz_one() {
+    local build=$1 name=$2 seconds=$3 work=$4
+    shift 4
+    local log="$build/fuzz/$name.log"
+    mkdir -p "$build/fuzz/artifacts" "$work"
+    if ! "$build/fuzz/$name" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=4096 \
+        -print_final_stats=1 -artifact_prefix="$build/fuzz/artifacts/$name-" "$@" \
+        "$work" "$ROOT/fuzz/corpus/$name" >"$log" 2>&1; then
+        tail -n 80 "$log"
+        echo "FAILED: fuzzer $name (log: $log)"
+        return 1
+    fi
+    echo "$name: $(fuzz_figures "$log" "%d runs in %d s (%d runs/s)"), no crash, leak or failed check"
+}
+
+# fuzz_figures LOG FORMAT: the runs, seconds and runs per second of a finished fuzzer's log,
+# through printf FORMAT.
+fuzz_figures() {
+    awk -v format="$2" '
+        /^stat::number_of_executed_units:/ { runs = $2 }
+        /^Done [0-9]+ runs in/ { seconds = $5 }
+        END { printf format, runs, seconds, (seconds > 0 ? runs / seconds : runs) }' "$1"
+}
+
+# run_fuzzers BUILD_DIR SECONDS INTEGRATION_SECONDS: runs every harness briefly, each from its
+# seed corpus into a fresh work folder: the lean ones for SECONDS, the integration ones for
+# INTEGRATION_SECONDS. Stops at the first failure.
+run_fuzzers() {
+    local build=$1 seconds=$2 integration_seconds=$3
+    local name work
+    for name in $(fuzzer_names); do
         work="$build/fuzz/work/$name"
-        log="$build/fuzz/$name.log"
         rm -rf "$work"
-        mkdir -p "$work"
-        if ! "$build/fuzz/$name" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=4096 \
-            -print_final_stats=1 -artifact_prefix="$build/fuzz/artifacts/$name-" \
-            "$work" "$corpus" >"$log" 2>&1; then
-            tail -n 80 "$log"
-            echo "FAILED: fuzzer $name (log: $log)"
-            return 1
+        if is_integration_fuzzer "$name"; then
+            fuzz_one "$build" "$name" "$integration_seconds" "$work" || return 1
+        else
+            fuzz_one "$build" "$name" "$seconds" "$work" || return 1
         fi
-        echo "$name: $(grep -m1 '^Done ' "$log") (no crash, leak or failed check)"
     done
 }

@@ -39,7 +39,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb "$DISPLAY" -screen 0 1024x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Wide enough for the virtual board's panel beside the main window, not over it.
+Xvfb "$DISPLAY" -screen 0 1700x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 50); do
     xwininfo -root >/dev/null 2>&1 && break

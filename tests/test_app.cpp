@@ -1,4 +1,5 @@
 // The built program, started as a user would, with the virtual board and a trace file.
+#include "app/SignalWatcher.h"
 #include "support/EventLoop.h"
 
 #include <QFile>
@@ -78,12 +79,73 @@ TEST_F(Program, HelpAndVersionAnswerWithoutAWindow) {
     EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardOutput()).contains("zov-usb-test"));
 }
 
+// "--trace=" used to pass for no trace at all.
+TEST_F(Program, AnEmptyTraceFileNameIsAnErrorWithTheUsage) {
+    start({"--trace="});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 2);
+    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_TRUE(error.contains("--trace needs a file name")) << error.toStdString();
+    EXPECT_TRUE(error.contains("--virtual-board")) << error.toStdString(); // the usage
+}
+
+TEST_F(Program, TraceDashWritesToStandardOutput) {
+    start({"--virtual-board", "--trace", "-"});
+    QString out;
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] {
+            out += QString::fromLatin1(process.readAllStandardOutput());
+            return out.contains('\n');
+        },
+        std::chrono::seconds(10)));
+    EXPECT_TRUE(out.contains(" out 1 00 32 00 ")) << out.toStdString();
+}
+
+// A write that fails is told once, with its reason, and the program goes on to a clean end.
+TEST_F(Program, AFailingTraceIsToldOnceAndTheProgramGoesOn) {
+    start({"--virtual-board", "--trace", "/dev/full"});
+    QString error;
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] {
+            error += QString::fromLocal8Bit(process.readAllStandardError());
+            return error.contains("No space left on device");
+        },
+        std::chrono::seconds(10)));
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 0);
+    error += QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_EQ(error.count("No space left on device"), 1) << error.toStdString();
+    EXPECT_TRUE(error.contains("trace lines were lost")) << error.toStdString();
+}
+
 TEST_F(Program, AnUnwritableTraceFileIsRefused) {
     start({"--trace", "/nonexistent-dir/trace.txt"});
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_NE(process.exitCode(), 0);
     EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardError())
                     .contains("/nonexistent-dir/trace.txt"));
+}
+
+// A program stuck in closing used to ignore every further SIGINT and SIGTERM.
+TEST(SignalWatcherDeathTest, ASecondSignalEndsTheProgramAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            SignalWatcher watcher;
+            std::raise(SIGTERM); // handled: the window would be asked to close
+            std::raise(SIGTERM);
+            std::exit(0);
+        },
+        testing::KilledBySignal(SIGTERM), "");
+    EXPECT_EXIT(
+        {
+            SignalWatcher watcher;
+            std::raise(SIGINT);
+            std::raise(SIGTERM);
+            std::exit(0);
+        },
+        testing::KilledBySignal(SIGTERM), "");
 }
 
 } // namespace

@@ -29,6 +29,12 @@ protected:
     }
     const window::Controls& ui() const { return form->controls(); }
     void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    static QStringList listLines(const QListWidget* list) {
+        QStringList lines;
+        for (int i = 0; i < list->count(); ++i)
+            lines << list->item(i)->text();
+        return lines;
+    }
 
     hid::DeviceManager layer;
     hid::VirtualBoard* board;
@@ -62,6 +68,33 @@ TEST_F(BoardWindow, UnplugAndReplug) {
     board->setAdValue(33);
     click(ui().DisplayADC);
     EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 33"; }));
+}
+
+// Reconnecting used to list the board twice (the layer announces it again), and reads only
+// come once a change event has re-armed them.
+TEST_F(BoardWindow, DisconnectThenConnectListsTheBoardOnceAndReadsAgain) {
+    click(ui().btnHID_Disconnect);
+    ASSERT_EQ(form->windowTitle(), "Offline, Click HID Connect");
+    click(ui().btnHID_Connect);
+    ASSERT_TRUE(WaitUntil([&] { return form->windowTitle().startsWith("HID Device Online"); }));
+    EXPECT_EQ(listLines(ui().ListBox),
+              (QStringList{" MFG: ZOV Electronics", " Product: ZOV-USB Virtual Board"}));
+    board->setAdValue(77);
+    click(ui().DisplayADC);
+    EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 77"; }));
+}
+
+// A second board's plug event used to add its lines below the first board's.
+TEST_F(BoardWindow, SecondBoardPluggedListsTheBoardOnce) {
+    hid::VirtualBoard::attachTo(layer);
+    ASSERT_TRUE(WaitUntil([&] { return form->windowTitle().endsWith("Found = 2"); }));
+    EXPECT_EQ(form->windowTitle(), "HID Device Online | HID Devices Found = 2");
+    EXPECT_EQ(listLines(ui().ListBox),
+              (QStringList{" MFG: ZOV Electronics", " Product: ZOV-USB Virtual Board"}));
+    // The window serves the earliest board, whose reads are still armed.
+    board->setAdValue(12);
+    click(ui().DisplayADC);
+    EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 12"; }));
 }
 
 TEST_F(BoardWindow, AnswersShowInTheTextListTheBarAndTheLamps) {

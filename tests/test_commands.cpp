@@ -3,6 +3,8 @@
 #include "support/FormFixture.h"
 #include "window/ClickSlider.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QMessageBox>
 #include <QTest>
 
@@ -73,6 +75,29 @@ TEST_F(Commands, SliderSendsOnlyWhenTheOperatorMovesIt) {
     EXPECT_EQ(lastSent()[21], ui().Slider1->value());
 }
 
+// A right or middle click inside the slider used to send a port write.
+TEST_F(Commands, OnlyTheLeftButtonClicksTheSlider) {
+    type(ui().txtWritePort, "200");
+    click(ui().btnWritePort);
+    const std::size_t before = layer.writes.size();
+    for (const Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton})
+        QTest::mouseClick(ui().Slider1, button, {}, ui().Slider1->rect().center());
+    EXPECT_EQ(layer.writes.size(), before);
+    EXPECT_EQ(ui().Slider1->value(), 0);
+    EXPECT_EQ(ui().Label5->text(), "PIC Output Status (PORTD) = 200");
+}
+
+TEST_F(Commands, ReadTextSendsCodeTwoWithTheRestOfTheBufferAsItWas) {
+    type(ui().txtWritePort, "200");
+    click(ui().btnWritePort);
+    click(ui().btnSendText);
+    hid::Report expected = lastSent();
+    click(ui().btnReadText);
+    expected[1] = 2;
+    EXPECT_EQ(lastSent(), expected);
+    EXPECT_EQ(ui().BufferOutBox[1]->text(), "2");
+}
+
 TEST_F(Commands, SendTextClearsUpToSeventeenAndKeepsIndexEighteen) {
     type(ui().WriteText, "ABCDEFGHIJKLMNOPQRST"); // 20: only 17 go out
     click(ui().btnSendText);
@@ -101,10 +126,14 @@ TEST_F(Commands, SendTextSendsTheLowByteOfEachCharacter) {
     EXPECT_EQ(lastSent()[3], 0xAC);
 }
 
-// A text past the 16-bit length the classic count used must still send its first 17 characters.
+// The text box used to cut a paste at 32,767 characters without a word; a text past the
+// 16-bit length the classic count used must still send its first 17 characters.
 TEST_F(Commands, SendTextBeyondThirtyTwoThousandCharacters) {
-    ui().WriteText->setMaxLength(100000);
-    ui().WriteText->setText(QString(40000, 'z'));
+    QApplication::clipboard()->setText(QString(40000, 'z'));
+    ui().WriteText->clear();
+    ui().WriteText->setFocus();
+    QTest::keyClick(ui().WriteText, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(ui().WriteText->text().size(), 40000);
     click(ui().btnSendText);
     for (std::size_t i = 2; i <= 18; ++i)
         EXPECT_EQ(lastSent()[i], 'z') << i;

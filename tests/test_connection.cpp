@@ -32,7 +32,6 @@ TEST_F(Connection, FailedProbeShowsOfflineAndEveryButtonStaysClickable) {
     EXPECT_EQ(form->windowTitle(), "No HID Device Present");
     EXPECT_EQ(ui().Label6->text(), "OFFLINE");
     EXPECT_EQ(ui().LED1->fillColour(), colours::Red);
-    EXPECT_EQ(ui().ListBox->count(), 0);
     for (QPushButton* button : {ui().btnWritePort, ui().btnWritePortClear, ui().btnHID_Disconnect,
                                 ui().btnReadInput, ui().btnReadText, ui().btnExit})
         EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
@@ -45,6 +44,25 @@ TEST(ConnectionProbe, SuccessfulProbeShowsOnlineAndKeepsTheLayoutCaption) {
     EXPECT_EQ(form.windowTitle(), "ZOV-USB Test Interface");
     EXPECT_EQ(form.controls().Label6->text(), "ONLINE");
     EXPECT_EQ(form.controls().LED1->fillColour(), colours::Green);
+}
+
+// The failed probe used to leave the device list as it was: here, the board's two lines that
+// a library calling back during the probe had put there.
+TEST(ConnectionProbe, FailedProbeEmptiesTheDeviceList) {
+    testsupport::FakeHidLayer layer;
+    layer.devices[7] = {};
+    layer.readAnswer = false;
+    bool announced = false;
+    layer.onCall = [&](const std::string& call) {
+        if (call != "Read" || announced) return;
+        announced = true;
+        hid::HidEvent plugged(hid::HIDEventPlugged, 7);
+        QCoreApplication::sendEvent(layer.connectedWindow, &plugged);
+    };
+    MainForm form(layer);
+    EXPECT_EQ(form.controls().Label3->text(), "HID Handle # 7"); // the plug event was handled
+    EXPECT_EQ(form.windowTitle(), "No HID Device Present");
+    EXPECT_EQ(form.controls().ListBox->count(), 0);
 }
 
 TEST_F(Connection, BoardPluggedShowsOnlineWithCountHandleIdsAndNames) {
@@ -60,6 +78,24 @@ TEST_F(Connection, BoardPluggedShowsOnlineWithCountHandleIdsAndNames) {
     EXPECT_EQ(listLines(ui().ListBox), (QStringList{" MFG: ZOV", " Product: "}));
     EXPECT_FALSE(ui().btnHID_Connect->isEnabled());
     EXPECT_TRUE(ui().btnReadText->isEnabled());
+}
+
+// The device details used to ask the product id first, or in whatever order one expression
+// left to the compiler; the vendor id comes first.
+TEST_F(Connection, DeviceDetailsAskTheVendorIdBeforeTheProductId) {
+    deliver(hid::HIDEventPlugged, 7);
+    const auto label = std::find(layer.calls.begin(), layer.calls.end(), "GetProductName");
+    ASSERT_NE(label, layer.calls.end());
+    const std::vector<std::string> after(label + 1, layer.calls.end());
+    EXPECT_EQ(after, (std::vector<std::string>{"GetVendorID", "GetProductID", "GetItemCount"}));
+}
+
+// A second plug event for the board used to add its two lines again below the first two.
+TEST_F(Connection, SecondPlugEventReplacesTheDeviceLines) {
+    deliver(hid::HIDEventPlugged, 7);
+    layer.devices[7].productName = "Board B";
+    deliver(hid::HIDEventPlugged, 7);
+    EXPECT_EQ(listLines(ui().ListBox), (QStringList{" MFG: ZOV", " Product: Board B"}));
 }
 
 TEST_F(Connection, NegativeHandleIsShownWithItsSign) {
@@ -81,13 +117,24 @@ TEST_F(Connection, NamesAreCutAtTheirFirstNulAndAt255Characters) {
 
 TEST_F(Connection, EventsForAnotherDeviceChangeNothing) {
     layer.devices[9] = {0x1234, 2};
+    layer.devices[10] = {0x1235, 1}; // a check of the product id alone let this one in
     const QString title = form->windowTitle();
-    deliver(hid::HIDEventPlugged, 9);
-    deliver(hid::HIDEventUnplugged, 9);
-    EXPECT_EQ(form->windowTitle(), title);
-    EXPECT_EQ(ui().Label6->text(), "OFFLINE");
-    // Both ids are asked even though the vendor id already matched.
-    EXPECT_EQ(layer.count("GetProductID"), 2);
+    for (const hid::Handle other : {9, 10}) {
+        deliver(hid::HIDEventPlugged, other);
+        EXPECT_EQ(form->windowTitle(), title) << other;
+        EXPECT_EQ(ui().Label6->text(), "OFFLINE") << other;
+        EXPECT_EQ(ui().ListBox->count(), 0) << other;
+    }
+    deliver(hid::HIDEventPlugged, 7);
+    const QString online = form->windowTitle();
+    for (const hid::Handle other : {9, 10}) {
+        deliver(hid::HIDEventUnplugged, other);
+        EXPECT_EQ(form->windowTitle(), online) << other;
+        EXPECT_EQ(ui().Label6->text(), "ONLINE") << other;
+        EXPECT_EQ(ui().ListBox->count(), 2) << other;
+    }
+    // Both ids are asked even when the vendor id already differs.
+    EXPECT_EQ(layer.count("GetVendorID"), layer.count("GetProductID"));
 }
 
 TEST_F(Connection, NoDeviceCountGivesOneLineAndLeavesTheRestAlone) {

@@ -16,6 +16,18 @@ protected:
             shown.push_back(!lamp->isHidden());
         return shown;
     }
+    /// Everything the window shows as text, the bar and the lamps.
+    QStringList windowTexts() const {
+        QStringList texts = inMirror();
+        for (const QLabel* label : form->findChildren<QLabel*>())
+            texts << label->objectName() + "=" + label->text() +
+                         (label->isHidden() ? " hidden" : "");
+        for (const QLineEdit* box : form->findChildren<QLineEdit*>())
+            texts << box->objectName() + "=" + box->text();
+        texts << listLines(ui().ListBox2) << listLines(ui().ListBox);
+        texts << QString::number(ui().ProgressBar1->value()) << form->windowTitle();
+        return texts;
+    }
     QStringList inMirror() const {
         QStringList texts;
         for (const QLineEdit* box : ui().BufferInBox)
@@ -59,13 +71,34 @@ TEST_F(Input, TextAnswersAddSixteenCharacterLinesInOrder) {
     hid::Report second = MakeReport(2);
     std::copy_n("Hi", 2, second.begin() + 2); // the rest are zero bytes
     answer(second);
-    const QStringList lines = listLines(ui().ListBox2);
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines[0], "ABCDEFGHIJKLMNOP");
-    EXPECT_EQ(lines[1].size(), 16);
-    EXPECT_TRUE(lines[1].startsWith("Hi"));
-    // Zero bytes stay in the line, each shown as one bullet.
-    EXPECT_EQ(lines[1].mid(2), QString(14, QChar(0x2022)));
+    EXPECT_EQ(listLines(ui().ListBox2), (QStringList{"ABCDEFGHIJKLMNOP", "Hi"}));
+}
+
+// A short answer, padded with zero bytes, used to show as "Hi" and fourteen marks; the line
+// ends at the first zero byte while the mirror still shows every byte.
+TEST_F(Input, TextLineEndsAtTheFirstZeroByte) {
+    hid::Report report = MakeReport(2);
+    std::copy_n("AB\0CD", 5, report.begin() + 2);
+    answer(report);
+    EXPECT_EQ(listLines(ui().ListBox2), QStringList{"AB"});
+    EXPECT_EQ(ui().BufferInBox[4]->text(), "<0>");
+    EXPECT_EQ(ui().BufferInBox[5]->text(), "C");
+}
+
+// Bytes 0x80 to 0x9F used to show as control marks: they are Windows-1252 characters.
+TEST_F(Input, TextBytesAreWindows1252WithAMarkForControlCodes) {
+    const QChar mark(0x25A1);
+    hid::Report report = MakeReport(2);
+    const std::uint8_t bytes[] = {0x80, 0x85, 0x91, 0x92, 0x93, 0x94, 0x95, 0x96,
+                                  0x97, 0x99, 0xE9, 0x01, 0x1B, 0x7F, 0x81, 0x9D};
+    std::copy(std::begin(bytes), std::end(bytes), report.begin() + 2);
+    answer(report);
+    const QString expected = QString::fromUtf8("\u20ac\u2026\u2018\u2019\u201c\u201d\u2022"
+                                               "\u2013\u2014\u2122\u00e9") +
+                             QString(5, mark);
+    EXPECT_EQ(listLines(ui().ListBox2), QStringList{expected});
+    EXPECT_EQ(ui().BufferInBox[2]->text(), QString::fromUtf8("\u20ac"));
+    EXPECT_EQ(ui().BufferInBox[16]->text(), "<129>");
 }
 
 TEST_F(Input, OtherCodesOnlyLightTheStrobeAndLeaveTheMirror) {
@@ -80,6 +113,31 @@ TEST_F(Input, OtherCodesOnlyLightTheStrobeAndLeaveTheMirror) {
     }
     EXPECT_EQ(ui().Label1->text(), "A to D (RA2) = 77");
     EXPECT_EQ(ui().ListBox2->count(), 0);
+}
+
+// Bytes 25 to 32 are never shown: an answer that differs only there shows the same window.
+TEST_F(Input, BytesTwentyFiveToThirtyTwoChangeNothingOnTheWindow) {
+    for (const std::uint8_t code : {2, 4, 13}) {
+        hid::Report plain = MakeReport(code);
+        std::fill(plain.begin() + 2, plain.begin() + 25, 'x'); // no zero byte to end a line early
+        plain[19] = 90;
+        plain[20] = 0x3C;
+        answer(plain);
+        const QStringList shown = windowTexts();
+        hid::Report tail = plain;
+        for (std::size_t i = 25; i < tail.size(); ++i)
+            tail[i] = static_cast<std::uint8_t>(0xA0 + i);
+        answer(tail);
+        QStringList shownAfter = windowTexts();
+        if (code == 2) { // a text answer adds its line again; the two lines must be the same
+            ASSERT_EQ(ui().ListBox2->count(), 2);
+            EXPECT_EQ(ui().ListBox2->item(1)->text(), ui().ListBox2->item(0)->text());
+            ui().ListBox2->takeItem(1);
+            shownAfter = windowTexts();
+            ui().ListBox2->clear();
+        }
+        EXPECT_EQ(shownAfter, shown) << int(code);
+    }
 }
 
 TEST_F(Input, FailedReadOnlyLightsTheStrobe) {

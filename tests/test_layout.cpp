@@ -236,7 +236,7 @@ TEST_F(LayoutTest, LabelsAreOpaqueWrappedAndAligned) {
         EXPECT_TRUE(label->autoFillBackground()) << name.toStdString();
         EXPECT_TRUE(label->wordWrap()) << name.toStdString();
         EXPECT_EQ(label->frameShape(), QFrame::NoFrame) << name.toStdString();
-        EXPECT_EQ(label->palette().color(QPalette::Window), colours::ScrollBars)
+        EXPECT_EQ(label->palette().color(QPalette::Window), colours::ButtonFace)
             << name.toStdString();
         const Qt::Alignment horizontal = label->alignment() & Qt::AlignHorizontal_Mask;
         const bool centred = name == "Label6" || name == "Label2";
@@ -449,6 +449,31 @@ TEST(LampPictures, RoundBulbsWithTransparentSurroundings) {
     EXPECT_LT(unlitGlass.green(), 140);
     EXPECT_GT(litGlass.green(), litGlass.red() + 100);
     EXPECT_GT(unlitGlass.green(), unlitGlass.red() + 20);
+}
+
+// Labels and frames used to take the window's scroll-bar grey and vanish into it: they paint
+// their own background in button face, the standard colour for their kind.
+TEST_F(LayoutTest, LabelsAndFramesPaintButtonFace) {
+    form->show();
+    std::vector<QWidget*> opaque;
+    for (const QString& name : LabelNames)
+        opaque.push_back(form->findChild<QLabel*>(name));
+    for (int i = 0; i < int(window::BufferRows); ++i)
+        opaque.push_back(form->findChild<QLabel*>(Element("N", i)));
+    opaque.push_back(ui.Frame1);
+    opaque.push_back(ui.Frame2);
+    for (QWidget* widget : opaque) {
+        ASSERT_NE(widget, nullptr);
+        // A label's lower right corner, below and right of its caption; a frame's upper right
+        // corner, beside its caption and above its border (the style tints inside the border).
+        const QImage image = widget->grab().toImage();
+        const bool frame = qobject_cast<QGroupBox*>(widget) != nullptr;
+        const QPoint corner =
+            frame ? QPoint(image.width() - 2, 1) : QPoint(image.width() - 1, image.height() - 1);
+        EXPECT_EQ(image.pixelColor(corner), colours::ButtonFace)
+            << widget->objectName().toStdString();
+    }
+    EXPECT_NE(colours::ButtonFace, colours::ScrollBars);
 }
 
 // The colour a button paints inside its bevel, left of the centred caption.

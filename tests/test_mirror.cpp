@@ -18,10 +18,14 @@ TEST_F(Mirror, NumbersAtOneAndNineteenOnCharactersFromTwoToEighteen) {
     report[3] = 27;
     report[4] = 0x85;
     report[5] = 0xE9;
+    report[6] = 0x7F;
+    report[7] = 0x8D; // undefined in Windows-1252
     answer(report);
     EXPECT_EQ(ui().BufferInBox[3]->text(), "<27>");
-    EXPECT_EQ(ui().BufferInBox[4]->text(), "<133>");
+    EXPECT_EQ(ui().BufferInBox[4]->text(), QString(QChar(0x2026)));
     EXPECT_EQ(ui().BufferInBox[5]->text(), QString(QChar(0xE9)));
+    EXPECT_EQ(ui().BufferInBox[6]->text(), "<127>");
+    EXPECT_EQ(ui().BufferInBox[7]->text(), "<141>");
     EXPECT_EQ(ui().BufferInBox[0]->text(), "0");
     EXPECT_EQ(ui().BufferInBox[1]->text(), "2");
     EXPECT_EQ(ui().BufferInBox[2]->text(), "A");

@@ -70,6 +70,7 @@ TEST_F(Loop, StopLoopResendsTheLastCodeWithTheFlagDownAndClearsEverything) {
 
 TEST_F(Loop, ClockStreamSendsTheTextAndEndsEachTickRed) {
     click(ui().DateBut);
+    EXPECT_EQ(ui().Timer2->intervalAsDuration(), std::chrono::milliseconds(20));
     EXPECT_EQ(ui().DateBut->text(), "Clock On");
     EXPECT_EQ(BackColour(ui().DateBut), colours::Green);
     EXPECT_EQ(BackColour(ui().TimeBut), colours::ButtonFace);
@@ -85,24 +86,63 @@ TEST_F(Loop, ClockStreamSendsTheTextAndEndsEachTickRed) {
     EXPECT_EQ(ui().BufferOutBox[1]->text(), "6");
 }
 
-TEST_F(Loop, LongClockTextsOverwriteThePortValueAndTheLoopFlag) {
+// The clock text fills indexes 2 to n + 1 and nothing else: 20 characters reach the port value
+// at 21, 22 the loop flag at 23, 23 the last mirrored byte; a shorter text leaves the bytes
+// after it as the longer one before it left them.
+TEST_F(Loop, ClockTextsOfTwentyToTwentyThreeCharactersFillTheirBytesOnly) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QDateTime now;
+    form->setClock([&] { return now; });
     ui().txtWritePort->setText("200");
     click(ui().btnWritePort);
     click(ui().StartLoop);
     click(ui().DateBut);
-    form->Timer2_Timer();
-    const QString shown = ui().DateTime->text();
-    if (shown.size() >= 22) {
-        EXPECT_EQ(lastSent()[21], shown[19].unicode() & 0xFF);
-        EXPECT_EQ(lastSent()[23], shown[21].unicode() & 0xFF);
-    } else if (shown.size() < 20) {
-        EXPECT_EQ(lastSent()[21], 200);
-        EXPECT_EQ(lastSent()[23], 1);
+
+    const struct {
+        QDateTime when;
+        const char* text;
+    } ticks[] = {
+        {QDateTime(QDate(2026, 1, 5), QTime(9, 5, 0)), "1/5/2026  9:05:00 AM"},
+        {QDateTime(QDate(2026, 1, 5), QTime(10, 5, 0)), "1/5/2026  10:05:00 AM"},
+        {QDateTime(QDate(2026, 12, 6), QTime(10, 30, 0)), "12/6/2026  10:30:00 AM"},
+        {QDateTime(QDate(2026, 12, 16), QTime(22, 30, 0)), "12/16/2026  10:30:00 PM"},
+        {QDateTime(QDate(2026, 3, 4), QTime(9, 5, 7)), "3/4/2026  9:05:07 AM"},
+    };
+    hid::Report expected = form->bufferOut();
+    for (const auto& tick : ticks) {
+        now = tick.when;
+        form->Timer2_Timer();
+        const std::string text = tick.text;
+        ASSERT_EQ(ui().DateTime->text().toStdString(), text);
+        std::copy(text.begin(), text.end(), expected.begin() + 2);
+        expected[1] = 6;
+        EXPECT_EQ(lastSent(), expected) << text;
     }
+    // The first tick's 20 characters overwrote the port value and left the loop flag.
+    EXPECT_EQ(layer.writes[layer.writes.size() - 5][21], 'M');
+    EXPECT_EQ(layer.writes[layer.writes.size() - 5][23], 1);
+    EXPECT_EQ(layer.writes[layer.writes.size() - 4][23], 1);
+    EXPECT_EQ(layer.writes[layer.writes.size() - 3][23], 'M');
+    EXPECT_EQ(ui().BufferOutBox[24]->text(), QString::number('M'));
+    QLocale::setDefault(QLocale::system());
+
     click(ui().StopLoop); // repeats code 6 and the clock text with the flag down
     EXPECT_EQ(lastSent()[1], 6);
     EXPECT_EQ(lastSent()[23], 0);
-    EXPECT_EQ(lastSent()[2], shown[0].unicode());
+    EXPECT_EQ(lastSent()[2], '3');
+}
+
+// The date and the time used to be two readings of the clock: a text formed across midnight
+// could pair the old day's date with the new day's 12:00:00 AM.
+TEST_F(Loop, TheDateAndTimeTextReadsTheClockOnce) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const QDateTime readings[] = {QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59, 999)),
+                                  QDateTime(QDate(2026, 12, 7), QTime(0, 0, 0))};
+    int read = 0;
+    form->setClock([&] { return readings[std::min(read++, 1)]; });
+    EXPECT_EQ(form->fncDateAndTime(), "12/6/2026  11:59:59 PM");
+    EXPECT_EQ(read, 1);
+    QLocale::setDefault(QLocale::system());
 }
 
 TEST_F(Loop, TimeButSendsResetAndStopsEvenAPollingLoop) {

@@ -27,18 +27,17 @@ TEST(ReportText, OutgoingTextStopsAtItsLimitAndAtTheEndOfTheReport) {
     EXPECT_EQ(report[32], 'c');
 }
 
-TEST(ReportText, IncomingBytesAreLatin1CharactersZerosIncluded) {
+TEST(ReportText, IncomingBytesAreWindows1252CharactersZerosIncluded) {
     protocol::Report report{};
-    report[2] = 'H';
-    report[3] = 0xE9;
-    report[4] = 0;
-    report[5] = 'i';
+    const std::uint8_t bytes[] = {'H',  0xE9, 0,    0x80, 0x95, 0x99,
+                                  0x9F, 0x81, 0x8D, 0x8F, 0x90, 0x9D};
+    std::copy(std::begin(bytes), std::end(bytes), report.begin() + 2);
     const QString text = protocol::TakeText(report, 2, 16);
     ASSERT_EQ(text.size(), 16);
-    EXPECT_EQ(text[0], u'H');
-    EXPECT_EQ(text[1], QChar(0xE9));
-    EXPECT_EQ(text[2].unicode(), 0);
-    EXPECT_EQ(text[3], u'i');
+    EXPECT_EQ(text.left(7), QString::fromUtf8("H\u00e9") + QChar(0) +
+                                QString::fromUtf8("\u20ac\u2022\u2122\u0178"));
+    // The five bytes Windows-1252 leaves undefined become the C1 controls of their number.
+    EXPECT_EQ(text.mid(7, 5), QString::fromUtf16(u"\u0081\u008d\u008f\u0090\u009d"));
 }
 
 TEST(Send, HandsTheWholeBufferToTheBoardsIds) {

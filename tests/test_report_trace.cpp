@@ -1,4 +1,5 @@
-// The --trace file: its line format and that lines reach the file soon.
+// The --trace file: its line format, that lines reach the file soon, what it opens and
+// refuses, and that a failing or slow file costs the window nothing.
 #include "hid/DeviceManager.h"
 #include "hid/ReportTrace.h"
 #include "hid/VirtualBoard.h"
@@ -6,7 +7,13 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -54,7 +61,7 @@ TEST(ReportTrace, EveryReportLineReachesTheFileWithin100ms) {
     QTemporaryDir dir;
     const QString path = dir.filePath("trace.txt");
     std::string error;
-    auto trace = hid::ReportTrace::open(path.toStdString(), error);
+    auto trace = hid::ReportTrace::open(path.toStdString(), error, nullptr);
     ASSERT_TRUE(trace) << error;
 
     hid::DeviceManager layer(1);
@@ -88,8 +95,166 @@ TEST(ReportTrace, EveryReportLineReachesTheFileWithin100ms) {
 
 TEST(ReportTrace, UnwritablePathIsRefusedWithAReason) {
     std::string error;
-    EXPECT_FALSE(hid::ReportTrace::open("/nonexistent-dir/trace.txt", error));
+    EXPECT_FALSE(hid::ReportTrace::open("/nonexistent-dir/trace.txt", error, nullptr));
     EXPECT_FALSE(error.empty());
+}
+
+/// What the trace complains of, gathered from its writing thread.
+class Complaints {
+public:
+    hid::ReportTrace::Complaint sink() {
+        return [this](const std::string& message) {
+            const std::lock_guard lock(mutex_);
+            messages_.push_back(message);
+        };
+    }
+    std::vector<std::string> messages() const {
+        const std::lock_guard lock(mutex_);
+        return messages_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> messages_;
+};
+
+void RecordLines(hid::ReportTrace& trace, int count) {
+    hid::Report report{};
+    for (int i = 0; i < count; ++i) {
+        report[1] = static_cast<std::uint8_t>(i);
+        trace.record(hid::ReportDirection::Out, 1, report);
+    }
+}
+
+std::string ReadAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(got));
+    return text;
+}
+
+class TraceFile : public ::testing::Test {
+protected:
+    QString path(const char* name) const { return dir.filePath(name); }
+    QTemporaryDir dir;
+    Complaints complaints;
+};
+
+// --trace used to follow a symbolic link and empty the file it led to.
+TEST_F(TraceFile, ASymbolicLinkToAFileIsRefusedAndTheFileKept) {
+    QFile target(path("precious.txt"));
+    ASSERT_TRUE(target.open(QIODevice::WriteOnly));
+    target.write("keep me\n");
+    target.close();
+    ASSERT_EQ(::symlink(path("precious.txt").toLocal8Bit().constData(),
+                        path("trace.txt").toLocal8Bit().constData()),
+              0);
+    std::string error;
+    EXPECT_FALSE(hid::ReportTrace::open(path("trace.txt").toStdString(), error, nullptr));
+    EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
+    ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+    EXPECT_EQ(target.readAll(), "keep me\n");
+}
+
+TEST_F(TraceFile, AnExistingFileIsEmptiedAndANewOneMadeReadableByAll) {
+    QFile old(path("old.txt"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(std::string(1000, 'x').c_str());
+    old.close();
+    std::string error;
+    {
+        auto trace = hid::ReportTrace::open(path("old.txt").toStdString(), error, nullptr);
+        ASSERT_TRUE(trace) << error;
+        RecordLines(*trace, 1);
+    }
+    EXPECT_EQ(ReadLines(path("old.txt")).size(), 1);
+    EXPECT_FALSE(ReadLines(path("old.txt"))[0].contains('x'));
+
+    const mode_t mask = ::umask(0);
+    auto trace = hid::ReportTrace::open(path("new.txt").toStdString(), error, nullptr);
+    ::umask(mask);
+    ASSERT_TRUE(trace) << error;
+    struct stat status {};
+    ASSERT_EQ(::stat(path("new.txt").toLocal8Bit().constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0644u);
+}
+
+// A pipe reached through a link, as /dev/stdout or a shell's >(grep ...) hands it over.
+TEST_F(TraceFile, APipeThroughALinkIsWrittenTo) {
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    const std::string link = "/proc/self/fd/" + std::to_string(fds[1]);
+    std::string error;
+    auto trace = hid::ReportTrace::open(link, error, complaints.sink());
+    ASSERT_TRUE(trace) << error;
+    ::close(fds[1]);
+    RecordLines(*trace, 3);
+    trace.reset(); // the end writes what is left and closes its end of the pipe
+    const std::string text = ReadAll(fds[0]);
+    ::close(fds[0]);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+    EXPECT_NE(text.find(" out 1 00 02 "), std::string::npos);
+    EXPECT_TRUE(complaints.messages().empty());
+}
+
+// A full disk or a closed pipe is told once, with its reason, and the rest is counted lost.
+TEST_F(TraceFile, AFailingWriteIsToldOnceAndTheLinesCountedLost) {
+    std::string error;
+    auto trace = hid::ReportTrace::open("/dev/full", error, complaints.sink());
+    ASSERT_TRUE(trace) << error;
+    RecordLines(*trace, 5);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return trace->lostLines() == 5; }));
+    RecordLines(*trace, 5);
+    EXPECT_EQ(trace->lostLines(), 10u);
+    trace.reset();
+    const std::vector<std::string> messages = complaints.messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_NE(messages[0].find("/dev/full"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("No space left on device"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[1].find("10 trace lines were lost"), std::string::npos) << messages[1];
+}
+
+TEST_F(TraceFile, AClosedPipeIsAFailedWriteNotTheEndOfTheProgram) {
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    ::close(fds[0]);
+    std::string error;
+    auto trace =
+        hid::ReportTrace::open("/proc/self/fd/" + std::to_string(fds[1]), error, complaints.sink());
+    ::close(fds[1]);
+    ASSERT_TRUE(trace) << error;
+    RecordLines(*trace, 2);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return trace->lostLines() == 2; }));
+    ASSERT_FALSE(complaints.messages().empty());
+    EXPECT_NE(complaints.messages()[0].find("Broken pipe"), std::string::npos);
+}
+
+// A reader that stops reading must not hold up the window: what does not fit the queue is
+// lost and counted, and every line is either in the pipe or counted.
+TEST_F(TraceFile, AReaderThatStopsCostsLinesNotTime) {
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    std::string error;
+    auto trace = hid::ReportTrace::open("/proc/self/fd/" + std::to_string(fds[1]), error,
+                                        complaints.sink(), 16 * 1024);
+    ::close(fds[1]);
+    ASSERT_TRUE(trace) << error;
+    constexpr int Lines = 5000; // about 650 KB: ten times what the pipe holds
+    auto recording = std::async(std::launch::async, [&] { RecordLines(*trace, Lines); });
+    ASSERT_EQ(recording.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    EXPECT_GT(trace->lostLines(), 0u);
+
+    ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+    trace.reset(); // gives the reader a moment, then counts what is left
+    const std::string text = ReadAll(fds[0]);
+    ::close(fds[0]);
+    const auto complete = std::count(text.begin(), text.end(), '\n');
+    const std::vector<std::string> messages = complaints.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    const long lost = std::stol(messages[0]);
+    EXPECT_EQ(complete + lost, Lines) << messages[0];
 }
 
 } // namespace

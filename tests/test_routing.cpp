@@ -94,16 +94,39 @@ TEST_F(Routing, SecondAttachWhileAttachedChangesNothing) {
     EXPECT_EQ(log, (std::vector<std::string>{"OnPlugged 1", "window 1:1"}));
 }
 
-// An event for a window that no longer exists must not bring anything back to life.
-TEST_F(Routing, EventsForAWindowThatIsGoneAreDropped) {
+// The router used to keep a plain pointer to the window: detaching after the window was gone
+// took a filter off freed memory.
+TEST_F(Routing, ForgetsAWindowThatIsGone) {
     router.AttachHID(window.get());
-    QCoreApplication::postEvent(window.get(), new hid::HidEvent(hid::HIDEventRead, 1));
     window.reset();
-    DrainEvents();
-    EXPECT_TRUE(log.empty());
     EXPECT_EQ(router.HostWindowHandle(), nullptr);
-    router.DetachHID(); // and detaching afterwards is harmless
+    router.DetachHID();
     EXPECT_EQ(layer.count("Disconnect"), 1);
+}
+
+// AttachHID used to answer true whatever Connect answered.
+TEST_F(Routing, AttachConnectsBeforeFilteringAndAnswersWhatConnectAnswered) {
+    layer.connectAnswer = false;
+    layer.onCall = [&](const std::string& call) {
+        if (call != "Connect") return;
+        // Sent while Connect runs: the filter is not in place yet, so only the window sees it.
+        hid::HidEvent plugged(hid::HIDEventPlugged, 5);
+        QCoreApplication::sendEvent(window.get(), &plugged);
+    };
+    EXPECT_FALSE(router.AttachHID(window.get()));
+    layer.onCall = nullptr;
+    // The answer is only passed on: the filter is in place all the same.
+    EXPECT_TRUE(router.isAttached());
+    post(hid::HIDEventRead, 6);
+    EXPECT_EQ(log, (std::vector<std::string>{"window 1:5", "OnRead 6", "window 4:6"}));
+}
+
+TEST_F(Routing, DetachAnswersWhatDisconnectAnswered) {
+    router.AttachHID(window.get());
+    layer.disconnectAnswer = false;
+    EXPECT_FALSE(router.DetachHID());
+    layer.disconnectAnswer = true;
+    EXPECT_TRUE(router.DetachHID());
 }
 
 } // namespace

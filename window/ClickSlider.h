@@ -5,7 +5,8 @@
 namespace window {
 
 /// A horizontal slider that raises Click when the operator has moved it: on releasing the
-/// mouse over it, and after a key moved it. A value set by the program raises nothing.
+/// left mouse button over it, and after a key moved it. The other mouse buttons neither move
+/// it nor raise Click, and a value set by the program raises nothing.
 class ClickSlider final : public QSlider {
     Q_OBJECT
 
@@ -16,6 +17,7 @@ signals:
     void Click();
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 };

@@ -72,7 +72,9 @@ void MainForm::btnHID_Connect_Click() {
 void MainForm::btnHID_Disconnect_Click() {
     ui.btnHID_Connect->setEnabled(true);
     setWindowTitle("Offline, Click HID Connect");
-    ShowOnline(false);
+    // The status text before the lamp here; plug, unplug and start-up set the lamp first.
+    ui.Label6->setText("OFFLINE");
+    ui.LED1->setFillColour(colours::Red);
     router_.DetachHID();
     DisableButtons();
     ClearLed();
@@ -125,8 +127,11 @@ void MainForm::DisplayDevices() {
     std::array<char, NameBufferLength> productName{};
     hid_.GetVendorName(handle, vendorName);
     hid_.GetProductName(handle, productName);
-    ui.Frame1->setTitle("VID #" + QString::number(hid_.GetVendorID(handle)) + " /  PID #" +
-                        QString::number(hid_.GetProductID(handle)));
+    // Asked one after the other: the operands of one expression may be asked in any order.
+    const int vendorId = hid_.GetVendorID(handle);
+    const int productId = hid_.GetProductID(handle);
+    ui.Frame1->setTitle("VID #" + QString::number(vendorId) + " /  PID #" +
+                        QString::number(productId));
     setWindowTitle(windowTitle() +
                    " | HID Devices Found = " + QString::number(hid_.GetItemCount()));
     ui.ListBox->addItem(" MFG: " + NameText(vendorName));

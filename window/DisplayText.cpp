@@ -5,22 +5,26 @@
 namespace window {
 namespace {
 
-bool IsControlCode(char16_t latin1) {
-    return latin1 < 0x20 || (latin1 >= 0x7F && latin1 <= 0x9F);
+/// C0, DEL, and the C1 codes that decoding leaves for bytes Windows-1252 does not define.
+bool IsControlCode(QChar character) {
+    const char16_t code = character.unicode();
+    return code < 0x20 || (code >= 0x7F && code <= 0x9F);
 }
 
 } // namespace
 
-QString ListText(QString latin1Text) {
-    constexpr char16_t Bullet = 0x2022;
-    for (QChar& character : latin1Text)
-        if (IsControlCode(character.unicode())) character = QChar(Bullet);
-    return latin1Text;
+QString ListText(QStringView decodedText) {
+    const qsizetype end = decodedText.indexOf(QChar(0));
+    QString line = (end < 0 ? decodedText : decodedText.first(end)).toString();
+    for (QChar& character : line)
+        if (IsControlCode(character)) character = QChar(ControlCodeMark);
+    return line;
 }
 
 QString MirrorCharacter(std::uint8_t byte) {
-    if (IsControlCode(byte)) return QStringLiteral("<%1>").arg(byte);
-    return QString(protocol::ByteToChar(byte));
+    const QChar character = protocol::ByteToChar(byte);
+    if (IsControlCode(character)) return QStringLiteral("<%1>").arg(byte);
+    return QString(character);
 }
 
 } // namespace window

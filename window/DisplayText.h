@@ -1,17 +1,22 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <cstdint>
 
 namespace window {
 
-/// A text answer as the text list shows it: one character per byte, every control code (C0,
-/// DEL, C1) as "•". The bullet lies outside Latin-1, so it can never be a character the
-/// board sent; zero bytes padding a short text show as a row of bullets.
-QString ListText(QString latin1Text);
+/// The mark the text list shows for a control code: U+25A1 (white square). Windows-1252 has
+/// no byte for it, so it never stands for a character the board sent.
+inline constexpr char16_t ControlCodeMark = 0x25A1;
 
-/// A text byte as its mirror box shows it: the Latin-1 character, or for a control code its
-/// number in angle brackets ("<0>", "<27>"), which no single character can be mistaken for.
+/// A text answer as the text list shows it: up to its first zero byte, as the classic list
+/// does, one character per byte, and every control code (0x00 to 0x1F, 0x7F and the five
+/// bytes Windows-1252 leaves undefined) as ControlCodeMark.
+QString ListText(QStringView decodedText);
+
+/// A text byte as its mirror box shows it: its Windows-1252 character, or for a control code
+/// its number in angle brackets ("<0>", "<27>"), which no single character can be mistaken for.
 QString MirrorCharacter(std::uint8_t byte);
 
 } // namespace window

@@ -21,6 +21,7 @@
 #include <QStylePainter>
 #include <QTimer>
 #include <algorithm>
+#include <limits>
 #include <map>
 
 namespace window {
@@ -129,6 +130,11 @@ QString ObjectName(const layout::ControlRow& row) {
     return row.index < 0 ? name : QStringLiteral("%1_%2").arg(name).arg(row.index);
 }
 
+/// A colour the layout does not give is the platform's standard one for the kind of control.
+Colour OrStandard(Colour given, Colour standard) {
+    return given == Colour::Default ? standard : given;
+}
+
 void SetRole(QWidget* widget, QPalette::ColorRole role, Colour colour) {
     if (colour == Colour::Default) return;
     QPalette palette = widget->palette();
@@ -144,16 +150,18 @@ QWidget* MakeLabel(const ControlSpec& control, QWidget* parent) {
     label->setWordWrap(true);
     label->setFrameShape(QFrame::NoFrame);
     label->setMargin(0);
+    // Opaque, in button face unless the layout says otherwise, like the classic labels; the
+    // window's own scroll-bar grey would make them vanish into it.
     label->setAutoFillBackground(true);
     SetRole(label, QPalette::WindowText, control.row.fore);
-    SetRole(label, QPalette::Window, control.row.back);
+    SetRole(label, QPalette::Window, OrStandard(control.row.back, Colour::ButtonFace));
     return label;
 }
 
 QWidget* MakeImage(const ControlSpec& control, QWidget* parent) {
     auto* image = new QLabel(parent);
     image->setPixmap(control.row.picture == layout::Picture::LampLit ? LitLampPicture()
-                                                                  : UnlitLampPicture());
+                                                                     : UnlitLampPicture());
     image->setScaledContents(false);
     image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     image->setAutoFillBackground(false);
@@ -162,14 +170,18 @@ QWidget* MakeImage(const ControlSpec& control, QWidget* parent) {
 }
 
 QWidget* MakeButton(const ControlSpec& control, QWidget* parent) {
-    auto* button = new CaptionButton(QString::fromStdString(control.text), control.row.graphical, parent);
+    auto* button =
+        new CaptionButton(QString::fromStdString(control.text), control.row.graphical, parent);
     button->setAutoDefault(false);
     if (control.row.graphical) colours::SetBackColour(button, ToColour(control.row.back));
     return button;
 }
 
 QWidget* MakeTextBox(const ControlSpec& control, QWidget* parent) {
-    auto* box = new QLineEdit(QString::fromStdString(control.text), parent);
+    auto* box = new QLineEdit(parent);
+    // No length limit: QLineEdit would otherwise cut a longer paste at 32,767 silently.
+    box->setMaxLength(std::numeric_limits<int>::max());
+    box->setText(QString::fromStdString(control.text));
     box->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     box->setCursorPosition(0);
     return box;
@@ -188,7 +200,10 @@ QWidget* MakeListBox(const ControlSpec& control, QWidget* parent) {
 }
 
 QWidget* MakeFrame(const ControlSpec& control, QWidget* parent) {
-    return new QGroupBox(QString::fromStdString(control.text), parent);
+    auto* frame = new QGroupBox(QString::fromStdString(control.text), parent);
+    frame->setAutoFillBackground(true);
+    SetRole(frame, QPalette::Window, OrStandard(control.row.back, Colour::ButtonFace));
+    return frame;
 }
 
 QWidget* MakeShape(const ControlSpec& control, QWidget* parent) {

@@ -10,11 +10,11 @@
 namespace window::layout {
 
 enum class Kind {
-    Label,       ///< QLabel: opaque, no border, word-wrapped, fixed size
+    Label,       ///< QLabel: opaque (button face by default), no border, word-wrapped, fixed size
     Button,      ///< QPushButton
     TextBox,     ///< QLineEdit
     ListBox,     ///< QListWidget
-    Frame,       ///< QGroupBox; may contain other controls
+    Frame,       ///< QGroupBox, opaque (button face by default); may contain other controls
     Shape,       ///< LampShape: a filled round lamp
     Image,       ///< QLabel showing a lamp picture, transparent around it
     PictureBox,  ///< QFrame with a sunken panel border
@@ -65,7 +65,7 @@ struct ControlRow {
     const char* text = ""; ///< caption (labels, buttons, frames) or text (text boxes)
     FontSpec font = WindowFont;
     Colour fore = Colour::Default;
-    Colour back = Colour::Default; ///< graphical buttons, lists, labels
+    Colour back = Colour::Default; ///< graphical buttons, lists, labels, frames
     Colour fill = Colour::Default; ///< shapes
     bool tabStop = true;
     bool graphical = false; ///< buttons: paint the back colour

@@ -6,8 +6,10 @@
 #include "window/Controls.h"
 #include "window/RepaintPacer.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 class QMessageBox;
 
@@ -58,8 +60,12 @@ public:
     // Commands and loop
     void DisplayADC_Click();
     void Timer2_Timer();
-    /// The date, two blanks, the time, in the host's short date and long time forms.
+    /// The date, two blanks, the time, in the host's short date and long time forms, from one
+    /// reading of the clock.
     QString fncDateAndTime() const;
+    /// The clock fncDateAndTime reads; the system clock unless set.
+    using Clock = std::function<QDateTime()>;
+    void setClock(Clock clock) { clock_ = std::move(clock); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -107,4 +113,5 @@ private:
     window::RepaintPacer repaintPacer_{*this};
     QMessageBox* numberMessage_ = nullptr;
     QMessageBox* problemMessage_ = nullptr;
+    Clock clock_ = [] { return QDateTime::currentDateTime(); };
 };

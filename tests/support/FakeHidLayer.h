@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,7 +28,12 @@ public:
     int itemCount = 1;
     hid::Handle boardHandle = 7;
     bool readAnswer = true;
+    bool connectAnswer = true;
+    bool disconnectAnswer = true;
     std::deque<hid::Report> pendingReads;
+    /// Runs inside every call, after it is recorded and before it answers: a library that
+    /// calls the window back synchronously.
+    std::function<void(const std::string& call)> onCall;
 
     // What it was asked.
     std::vector<std::string> calls;
@@ -41,49 +47,49 @@ public:
     }
 
     bool Connect(QObject* window) override {
-        calls.push_back("Connect");
+        record("Connect");
         connectedWindow = window;
-        return true;
+        return connectAnswer;
     }
     bool Disconnect() override {
-        calls.push_back("Disconnect");
-        return true;
+        record("Disconnect");
+        return disconnectAnswer;
     }
     int GetItemCount() override {
-        calls.push_back("GetItemCount");
+        record("GetItemCount");
         return itemCount;
     }
     hid::Handle GetHandle(int, int) override {
-        calls.push_back("GetHandle");
+        record("GetHandle");
         return boardHandle;
     }
     int GetVendorID(hid::Handle handle) override {
-        calls.push_back("GetVendorID");
+        record("GetVendorID");
         return devices.count(handle) ? devices[handle].vendorId : 0;
     }
     int GetProductID(hid::Handle handle) override {
-        calls.push_back("GetProductID");
+        record("GetProductID");
         return devices.count(handle) ? devices[handle].productId : 0;
     }
     bool GetVendorName(hid::Handle handle, std::span<char> buffer) override {
-        calls.push_back("GetVendorName");
+        record("GetVendorName");
         return copy(devices.count(handle) ? devices[handle].vendorName : "", buffer);
     }
     bool GetProductName(hid::Handle handle, std::span<char> buffer) override {
-        calls.push_back("GetProductName");
+        record("GetProductName");
         return copy(devices.count(handle) ? devices[handle].productName : "", buffer);
     }
     bool GetSerialNumber(hid::Handle, std::span<char> buffer) override {
-        calls.push_back("GetSerialNumber");
+        record("GetSerialNumber");
         return copy("", buffer);
     }
     bool SetReadNotify(hid::Handle handle, bool enabled) override {
-        calls.push_back("SetReadNotify");
+        record("SetReadNotify");
         readNotifies.emplace_back(handle, enabled);
         return true;
     }
     bool Read(hid::Handle handle, hid::Report& buffer) override {
-        calls.push_back("Read");
+        record("Read");
         readHandles.push_back(handle);
         if (!readAnswer || pendingReads.empty()) return false;
         buffer = pendingReads.front();
@@ -91,12 +97,16 @@ public:
         return true;
     }
     bool WriteEx(int vendorId, int productId, const hid::Report& buffer) override {
-        calls.push_back("WriteEx " + std::to_string(vendorId) + " " + std::to_string(productId));
+        record("WriteEx " + std::to_string(vendorId) + " " + std::to_string(productId));
         writes.push_back(buffer);
         return true;
     }
 
 private:
+    void record(const std::string& call) {
+        calls.push_back(call);
+        if (onCall) onCall(call);
+    }
     static bool copy(const std::string& text, std::span<char> buffer) {
         const std::size_t length = std::min(text.size(), buffer.size() - 1);
         std::memcpy(buffer.data(), text.data(), length);
