@@ -45,7 +45,9 @@ public:
 struct Console {
     explicit Console(const std::string& tracePath) {
         std::string error;
-        layer.setTrace(hid::ReportTrace::open(tracePath, error));
+        layer.setTrace(hid::ReportTrace::open(tracePath, error, [](const std::string& message) {
+            std::fprintf(stderr, "guest console: %s\n", message.c_str());
+        }));
         layer.addObserver(reports);
         auto hidraw = std::make_unique<hid::HidrawSource>();
         source = hidraw.get();
