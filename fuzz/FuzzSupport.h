@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FuzzCheck.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <cstddef>
@@ -61,12 +63,3 @@ private:
 };
 
 } // namespace fuzzsupport
-
-/// A broken invariant: say which and stop, so the fuzzer keeps the input that did it.
-#define FUZZ_CHECK(condition)                                                                      \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);     \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (false)

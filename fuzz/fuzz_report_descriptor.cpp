@@ -5,6 +5,7 @@
 // limit, and its format agrees with that list; the same bytes give the same answer; and the
 // first half of an accepted descriptor, where it is accepted too, declares no report the whole
 // does not, none of them longer.
+#include "FuzzCheck.h"
 #include "hid/ReportDescriptor.h"
 
 #include <algorithm>
@@ -13,14 +14,6 @@
 #include <cstdlib>
 #include <span>
 #include <string>
-
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);     \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (false)
 
 namespace {
 
@@ -46,20 +39,20 @@ void CheckAccepted(const ReportDescriptor& descriptor) {
     std::uint32_t longestOutput = 0;
     for (std::size_t i = 0; i < descriptor.reports.size(); ++i) {
         const ReportDescriptor::Report& report = descriptor.reports[i];
-        CHECK(report.id <= 255);
-        if (i > 0) CHECK(descriptor.reports[i - 1].id < report.id);
-        CHECK(report.inputBits <= MaxBits && report.outputBits <= MaxBits &&
-              report.featureBits <= MaxBits);
+        FUZZ_CHECK(report.id <= 255);
+        if (i > 0) FUZZ_CHECK(descriptor.reports[i - 1].id < report.id);
+        FUZZ_CHECK(report.inputBits <= MaxBits && report.outputBits <= MaxBits &&
+                   report.featureBits <= MaxBits);
         anyId = anyId || report.id != 0;
         longestInput = std::max(longestInput, report.inputBits);
         longestOutput = std::max(longestOutput, report.outputBits);
     }
     const hid::DeviceInfo::ReportFormat format = descriptor.format();
-    CHECK(format.usesReportIds == anyId);
-    CHECK(static_cast<std::uint64_t>(format.inputReportSize) * 8 >= longestInput);
-    CHECK(static_cast<std::uint64_t>(format.inputReportSize) * 8 < longestInput + 8ull);
-    CHECK(static_cast<std::uint64_t>(format.outputReportSize) * 8 >= longestOutput);
-    CHECK(static_cast<std::uint64_t>(format.outputReportSize) * 8 < longestOutput + 8ull);
+    FUZZ_CHECK(format.usesReportIds == anyId);
+    FUZZ_CHECK(static_cast<std::uint64_t>(format.inputReportSize) * 8 >= longestInput);
+    FUZZ_CHECK(static_cast<std::uint64_t>(format.inputReportSize) * 8 < longestInput + 8ull);
+    FUZZ_CHECK(static_cast<std::uint64_t>(format.outputReportSize) * 8 >= longestOutput);
+    FUZZ_CHECK(static_cast<std::uint64_t>(format.outputReportSize) * 8 < longestOutput + 8ull);
 }
 
 } // namespace
@@ -70,16 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string error;
     const bool accepted = Parse(bytes, descriptor, error);
     if (!accepted) {
-        CHECK(descriptor.reports.empty());
-        CHECK(!error.empty());
+        FUZZ_CHECK(descriptor.reports.empty());
+        FUZZ_CHECK(!error.empty());
     } else {
         CheckAccepted(descriptor);
     }
 
     ReportDescriptor again;
     std::string againError;
-    CHECK(Parse(bytes, again, againError) == accepted);
-    CHECK(SameReports(descriptor, again) && againError == error);
+    FUZZ_CHECK(Parse(bytes, again, againError) == accepted);
+    FUZZ_CHECK(SameReports(descriptor, again) && againError == error);
 
     if (!accepted) return 0;
     ReportDescriptor half;
@@ -88,9 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const ReportDescriptor::Report& report : half.reports) {
         const auto whole = std::find_if(descriptor.reports.begin(), descriptor.reports.end(),
                                         [&](const auto& other) { return other.id == report.id; });
-        CHECK(whole != descriptor.reports.end());
-        CHECK(report.inputBits <= whole->inputBits && report.outputBits <= whole->outputBits &&
-              report.featureBits <= whole->featureBits);
+        FUZZ_CHECK(whole != descriptor.reports.end());
+        FUZZ_CHECK(report.inputBits <= whole->inputBits && report.outputBits <= whole->outputBits &&
+                   report.featureBits <= whole->featureBits);
     }
     return 0;
 }

@@ -22,23 +22,19 @@ LogicLanes::LogicLanes(QString prefix, QColor trace, QWidget* parent)
 
 void LogicLanes::show(std::span<const Sample> samples, Clock::time_point from,
                       Clock::time_point to) {
-    samples_.assign(samples.begin(), samples.end());
-    from_ = from;
-    to_ = to;
+    shown_.assign(samples, from, to);
     update();
 }
 
 std::span<const Sample> LogicLanes::shown() const {
-    const auto first = std::partition_point(samples_.begin(), samples_.end(),
-                                            [&](const Sample& s) { return s.time < from_; });
-    return {first, samples_.end()};
+    return shown_.inSpan();
 }
 
 std::vector<LogicLanes::Edge> LogicLanes::edges(int bit) const {
     std::vector<Edge> edges;
-    if (samples_.empty()) return edges;
-    bool level = bitOf(samples_.front().value, bit);
-    for (const Sample& sample : samples_) {
+    if (shown_.samples.empty()) return edges;
+    bool level = bitOf(shown_.samples.front().value, bit);
+    for (const Sample& sample : shown_.samples) {
         if (bitOf(sample.value, bit) == level) continue;
         level = !level;
         edges.push_back({sample.time, level});
@@ -51,7 +47,7 @@ void LogicLanes::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), colours::Background);
     const QRect plot(TimeAxis::LeftMargin, 2,
                      width() - TimeAxis::LeftMargin - TimeAxis::RightMargin, LaneHeight * 8);
-    const TimeAxis axis(from_, to_, plot);
+    const TimeAxis axis(shown_.from, shown_.to, plot);
     axis.drawGrid(painter, false);
     for (int bit = 7; bit >= 0; --bit) {
         painter.setPen(colours::Text);
@@ -59,7 +55,7 @@ void LogicLanes::paintEvent(QPaintEvent*) {
             QRect(0, plot.top() + (7 - bit) * LaneHeight, TimeAxis::LeftMargin - 6, LaneHeight),
             Qt::AlignRight | Qt::AlignVCenter, prefix_ + QString::number(bit));
     }
-    if (samples_.empty() || plot.width() <= 0) return;
+    if (shown_.samples.empty() || plot.width() <= 0) return;
 
     // One column per pixel, gathered once for all eight lanes: which bits were seen high and
     // which low in it, and where it ends. Painting then costs the same at any report rate.
@@ -73,14 +69,14 @@ void LogicLanes::paintEvent(QPaintEvent*) {
     const auto columnOf = [&](Clock::time_point time) {
         return std::clamp(static_cast<int>(axis.x(time)) - plot.left(), 0, plot.width() - 1);
     };
-    for (const Sample& sample : samples_) {
+    for (const Sample& sample : shown_.samples) {
         Column& column = columns[static_cast<std::size_t>(columnOf(sample.time))];
         column.high |= sample.value;
         column.low |= static_cast<std::uint8_t>(~sample.value);
         column.last = sample.value;
         column.any = true;
     }
-    const int first = columnOf(samples_.front().time);
+    const int first = columnOf(shown_.samples.front().time);
 
     QColor fill = trace_;
     fill.setAlpha(60);
@@ -89,7 +85,7 @@ void LogicLanes::paintEvent(QPaintEvent*) {
         const int top = plot.top() + (7 - bit) * LaneHeight;
         const double high = top + 3;
         const double low = top + LaneHeight - 3;
-        bool level = bitOf(samples_.front().value, bit);
+        bool level = bitOf(shown_.samples.front().value, bit);
         double runStart = plot.left() + first;
         // A stretch at one level: a line, filled beneath where the bit is high.
         const auto endRun = [&](double x) {

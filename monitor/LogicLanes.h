@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monitor/ReportLog.h"
+#include "monitor/ShownSamples.h"
 
 #include <QWidget>
 #include <vector>
@@ -39,9 +39,7 @@ private:
 
     QString prefix_;
     QColor trace_;
-    std::vector<Sample> samples_;
-    Clock::time_point from_{};
-    Clock::time_point to_{};
+    ShownSamples shown_;
 };
 
 } // namespace monitor

@@ -28,16 +28,12 @@ StripChart::StripChart(QColor trace, QWidget* parent) : QWidget(parent), trace_(
 
 void StripChart::show(std::span<const Sample> samples, Clock::time_point from,
                       Clock::time_point to) {
-    samples_.assign(samples.begin(), samples.end());
-    from_ = from;
-    to_ = to;
+    shown_.assign(samples, from, to);
     update();
 }
 
 std::span<const Sample> StripChart::shown() const {
-    const auto first = std::partition_point(samples_.begin(), samples_.end(),
-                                            [&](const Sample& s) { return s.time < from_; });
-    return {first, samples_.end()};
+    return shown_.inSpan();
 }
 
 SpanStats StripChart::stats() const {
@@ -63,7 +59,7 @@ void StripChart::paintEvent(QPaintEvent*) {
     const QRect plot(TimeAxis::LeftMargin, 6,
                      width() - TimeAxis::LeftMargin - TimeAxis::RightMargin,
                      height() - 6 - labelHeight);
-    const TimeAxis axis(from_, to_, plot);
+    const TimeAxis axis(shown_.from, shown_.to, plot);
     const auto y = [&](int value) {
         return plot.bottom() - double(value) / MaxValue * (plot.height() - 1);
     };
@@ -80,7 +76,7 @@ void StripChart::paintEvent(QPaintEvent*) {
 
     // One column per pixel: a vertical stroke over the values in it, joined to the next.
     std::vector<std::optional<Column>> columns(static_cast<std::size_t>(std::max(plot.width(), 1)));
-    for (const Sample& sample : samples_) {
+    for (const Sample& sample : shown_.samples) {
         const int x = std::clamp(static_cast<int>(axis.x(sample.time)) - plot.left(), 0,
                                  static_cast<int>(columns.size()) - 1);
         std::optional<Column>& column = columns[static_cast<std::size_t>(x)];

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "monitor/ReportLog.h"
+#include "monitor/ShownSamples.h"
 
 #include <QWidget>
-#include <vector>
 
 namespace monitor {
 
@@ -36,9 +35,7 @@ protected:
 
 private:
     QColor trace_;
-    std::vector<Sample> samples_;
-    Clock::time_point from_{};
-    Clock::time_point to_{};
+    ShownSamples shown_;
 };
 
 } // namespace monitor
