@@ -1,33 +1,12 @@
 #include "hid/VirtualBoard.h"
 
+#include "hid/BoardFirmware.h"
 #include "hid/DeviceManager.h"
 
 #include <algorithm>
 
 namespace hid {
 namespace {
-
-// The firmware's view of the report. It is written down here on purpose and not taken from
-// the console's protocol code: the board is the other end of the wire, and a console that
-// got a position wrong must not be answered by a board that shares the mistake.
-namespace firmware {
-constexpr std::size_t Command = 1;
-constexpr std::size_t TextStart = 2;
-constexpr std::size_t TextLength = 17;      // command 1: 2-18
-constexpr std::size_t ClockTextLength = 23; // command 6: 2-24
-constexpr std::size_t AdValue = 19;
-constexpr std::size_t InputBits = 20;
-constexpr std::size_t PortD = 21;
-constexpr std::size_t LoopFlag = 23;
-
-constexpr std::uint8_t StoreText = 1;
-constexpr std::uint8_t ReadText = 2;
-constexpr std::uint8_t ReadAdc = 4;
-constexpr std::uint8_t StoreClock = 6;
-constexpr std::uint8_t ReadInputs = 13;
-constexpr std::uint8_t WritePortD = 14;
-constexpr std::uint8_t Reset = 50;
-} // namespace firmware
 
 QByteArray textAt(const Report& report, std::size_t length) {
     const auto* first = reinterpret_cast<const char*>(report.data() + firmware::TextStart);
@@ -132,22 +111,13 @@ WriteResult VirtualBoard::write(const Report& report) {
 }
 
 void VirtualBoard::answer(const Report& request) {
-    Report reply{};
-    reply[firmware::Command] = request[firmware::Command];
-    switch (request[firmware::Command]) {
-    case firmware::ReadText:
-        std::copy(answerText_.begin(), answerText_.end(), reply.begin() + firmware::TextStart);
-        break;
-    case firmware::ReadAdc:
-        reply[firmware::AdValue] = adValue_;
-        break;
-    case firmware::ReadInputs:
-        reply[firmware::InputBits] = inputBits_;
-        break;
-    }
+    const auto reply = firmware::answerTo(
+        request[firmware::Command],
+        {adValue_, inputBits_, {answerText_.constData(), std::size_t(answerText_.size())}});
+    if (!reply) return;
     QMetaObject::invokeMethod(
         this,
-        [this, reply, generation = plugGeneration_] {
+        [this, reply = *reply, generation = plugGeneration_] {
             if (generation == plugGeneration_) sendReport(reply);
         },
         Qt::QueuedConnection);

@@ -1,11 +1,13 @@
 #include "monitor/ReportLog.h"
 
-#include "monitor/WireBytes.h"
+#include "hid/BoardFirmware.h"
 
 #include <algorithm>
 #include <map>
 
 namespace monitor {
+
+namespace firmware = hid::firmware;
 
 using hid::ReportDirection;
 
@@ -15,19 +17,21 @@ void ReportLog::add(ReportDirection direction, hid::Handle handle, const hid::Re
     ++total_;
     if (direction != ReportDirection::In && direction != ReportDirection::Out) return;
     lastHandle_ = handle;
-    const std::uint8_t code = report[wire::Command];
+    const std::uint8_t code = report[firmware::Command];
     const bool out = direction == ReportDirection::Out;
     recent_.push_back({time, code, out});
     while (time - recent_.front().time > std::chrono::seconds(1))
         recent_.pop_front();
 
     if (out) {
-        if (code != wire::ClockText) append(Series::PortD, time, code, report[wire::PortD]);
+        if (code != firmware::StoreClock)
+            append(Series::PortD, time, code, report[firmware::PortD]);
         if (AnswerTiming::isRequestCode(code)) timing_.request(code, time);
         return;
     }
-    if (code == wire::ReadAdc) append(Series::AdValue, time, code, report[wire::AdValue]);
-    if (code == wire::ReadInputs) append(Series::InputBits, time, code, report[wire::InputBits]);
+    if (code == firmware::ReadAdc) append(Series::AdValue, time, code, report[firmware::AdValue]);
+    if (code == firmware::ReadInputs)
+        append(Series::InputBits, time, code, report[firmware::InputBits]);
     if (AnswerTiming::isRequestCode(code)) timing_.answer(code, time);
 }
 

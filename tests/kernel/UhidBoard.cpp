@@ -1,5 +1,7 @@
 #include "UhidBoard.h"
 
+#include "hid/BoardFirmware.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -14,18 +16,7 @@
 
 namespace {
 
-// The firmware's view of the report, written down apart from the console's protocol code so
-// that a position the console gets wrong is not answered by a board sharing the mistake.
-namespace firmware {
-constexpr std::size_t Command = 1;
-constexpr std::size_t TextStart = 2;
-constexpr std::size_t AdValue = 19;
-constexpr std::size_t InputBits = 20;
-
-constexpr std::uint8_t ReadText = 2;
-constexpr std::uint8_t ReadAdc = 4;
-constexpr std::uint8_t ReadInputs = 13;
-} // namespace firmware
+namespace firmware = hid::firmware;
 
 constexpr std::uint8_t NumberedReportId = 1;
 constexpr std::uint16_t VendorId = 0x1234;
@@ -201,23 +192,10 @@ void UhidBoard::handleOutput(const std::uint8_t* data, std::size_t size) {
 }
 
 void UhidBoard::answer(std::uint8_t command) {
-    std::array<std::uint8_t, 33> reply{};
-    reply[firmware::Command] = command;
-    switch (command) {
-    case firmware::ReadText:
-        std::copy(answerText_.begin(), answerText_.end(), reply.begin() + firmware::TextStart);
-        break;
-    case firmware::ReadAdc:
-        reply[firmware::AdValue] = adValue_;
-        break;
-    case firmware::ReadInputs:
-        reply[firmware::InputBits] = inputBits_;
-        break;
-    default:
-        return;
-    }
+    const auto reply = firmware::answerTo(command, {adValue_, inputBits_, answerText_});
+    if (!reply) return;
     std::array<std::uint8_t, PayloadSize> payload{};
-    std::copy(reply.begin() + 1, reply.end(), payload.begin());
+    std::copy(reply->begin() + 1, reply->end(), payload.begin());
     sendInput(payload);
 }
 
