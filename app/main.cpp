@@ -12,8 +12,17 @@
 
 #include <QApplication>
 #include <QStyleFactory>
+#include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <memory>
+
+namespace {
+
+// The longest the window waits for the boards present at start to open.
+constexpr std::chrono::milliseconds BoardsAtStartWait{2000};
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -22,8 +31,8 @@ int main(int argc, char* argv[]) {
     // Fusion paints the back colours of the graphical buttons; native styles may not.
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     const Options options = ParseCommandLine(app);
-    // From the start: a signal that comes while the window is being built closes it as soon
-    // as the event loop runs.
+    // From the start: a signal that comes before the event loop runs is handled once it does,
+    // closing the window or, before there is one, ending the program.
     SignalWatcher signalWatcher;
 
     hid::DeviceManager layer;
@@ -54,29 +63,46 @@ int main(int argc, char* argv[]) {
             layer,
             monitor::BoardMonitor::BoardIds{protocol::DeviceVendorID, protocol::DeviceProductID});
     }
-    layer.addSource(std::make_unique<hid::HidrawSource>());
+    auto hidraw = std::make_unique<hid::HidrawSource>();
+    const hid::HidrawSource& boards = *hidraw;
+    layer.addSource(std::move(hidraw));
 
-    MainForm form(layer);
-    // Boards found at start that cannot be used are told from the event loop, so this
-    // hears of them too.
-    layer.addProblemObserver(form);
-    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &form, &QWidget::close);
-    form.show();
-
-    // The monitor beside the main window, the panel beside the last of them.
-    const QWidget* rightmost = &form;
-    if (boardMonitor) {
-        PlaceBeside(*boardMonitor, form);
-        boardMonitor->show();
-        rightmost = boardMonitor.get();
-    }
-    // Declared after the layer, so it goes before the board it shows. It does not hold the
-    // program open: closing the main window ends the program.
+    // Declared after the layer, so they go before it, the panel (which shows the virtual
+    // board) first. Neither the panel nor the monitor holds the program open: closing the
+    // main window ends the program.
+    std::unique_ptr<MainForm> form;
     std::unique_ptr<VirtualBoardPanel> panel;
-    if (board) {
-        panel = std::make_unique<VirtualBoardPanel>(*board);
-        PlaceBeside(*panel, *rightmost);
-        panel->show();
-    }
+    const auto openWindows = [&] {
+        if (form) return;
+        form = std::make_unique<MainForm>(layer);
+        // Boards found at start that cannot be used are told from the event loop, so this
+        // hears of them too.
+        layer.addProblemObserver(*form);
+        form->show();
+        // The monitor beside the main window, the panel beside the last of them.
+        const QWidget* rightmost = form.get();
+        if (boardMonitor) {
+            PlaceBeside(*boardMonitor, *form);
+            boardMonitor->show();
+            rightmost = boardMonitor.get();
+        }
+        if (board) {
+            panel = std::make_unique<VirtualBoardPanel>(*board);
+            PlaceBeside(*panel, *rightmost);
+            panel->show();
+        }
+    };
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app, [&] {
+        if (form)
+            form->close();
+        else
+            QApplication::quit();
+    });
+    // The window is built once the boards present at start are open, so that its first probe
+    // and its start-up report find them; a node that keeps the opening waiting (a device
+    // slow to wake) holds the window back no longer than BoardsAtStartWait, and its board
+    // comes online when it opens.
+    QObject::connect(&boards, &hid::HidrawSource::settled, &app, openWindows);
+    QTimer::singleShot(BoardsAtStartWait, &app, openWindows);
     return app.exec();
 }

@@ -220,6 +220,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     layer.addSource(std::make_unique<RecordingSource>(std::move(source), sent));
 
     ReadRecorder recorder(layer);
+    FUZZ_CHECK(WaitFor([&] { return hidraw.isSettled(); })); // as the program starts
     {
         MainForm form(recorder);
         std::size_t readsBeforeLampsOff = 0;
@@ -262,6 +263,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     wire.listed = !wire.listed;
                 }
                 hidraw.rescan();
+                // The source opens on its call thread, which takes the wire's new link.
+                FUZZ_CHECK(WaitFor([&] { return hidraw.isSettled(); }));
                 break;
             case 6: { // a read event for any handle at all
                 const std::uint32_t handle = input.word() | std::uint32_t{input.word()} << 16;

@@ -1,16 +1,13 @@
 #include "hid/HidrawSource.h"
 
-#include "hid/ReportDescriptor.h"
+#include "hid/BoardProblems.h"
+#include "hid/HidrawScan.h"
 
 #include <QSocketNotifier>
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <libudev.h>
-#include <linux/hidraw.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace hid {
@@ -19,40 +16,11 @@ namespace {
 // udevd creates this socket when it runs; without it the monitor hears nothing.
 constexpr const char* UdevControl = "/run/udev/control";
 
-// The only report format the console drives: 32 bytes each way, no report id.
-constexpr int BoardReportBytes = static_cast<int>(HidrawDevice::InputReportSize);
-
 bool udevRunning() {
     return ::access(UdevControl, F_OK) == 0;
 }
 
-int describeNode(int fd, NodeDetails& details) {
-    hidraw_devinfo info{};
-    if (::ioctl(fd, HIDIOCGRAWINFO, &info) < 0) return -errno;
-    int size = 0;
-    if (::ioctl(fd, HIDIOCGRDESCSIZE, &size) < 0) return -errno;
-    hidraw_report_descriptor descriptor{};
-    descriptor.size = static_cast<std::uint32_t>(std::clamp(size, 0, HID_MAX_DESCRIPTOR_SIZE));
-    if (::ioctl(fd, HIDIOCGRDESC, &descriptor) < 0) return -errno;
-    details.vendorId = static_cast<std::uint16_t>(info.vendor);
-    details.productId = static_cast<std::uint16_t>(info.product);
-    details.reportDescriptor.assign(descriptor.value, descriptor.value + descriptor.size);
-    return 0;
-}
-
 } // namespace
-
-HidrawBackend HidrawBackend::system() {
-    HidrawBackend backend;
-    backend.enumerate = enumerateHidraw;
-    backend.open = [](const std::string& node) {
-        const int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-        return fd >= 0 ? fd : -errno;
-    };
-    backend.describe = describeNode;
-    backend.warn = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
-    return backend;
-}
 
 /// libudev's monitor on the "udev" source (events after udev's rules have run, so the node's
 /// permissions are set), subsystem hidraw, watched on the GUI thread.
@@ -127,7 +95,8 @@ private:
 };
 
 HidrawSource::HidrawSource(HidrawOptions options, HidrawBackend backend)
-    : options_(std::move(options)), backend_(std::move(backend)) {
+    : options_(std::move(options)),
+      backend_(std::make_shared<const HidrawBackend>(std::move(backend))) {
     retryTimer_.setInterval(options_.openRetryInterval);
     connect(&retryTimer_, &QTimer::timeout, this, &HidrawSource::retryOpens);
     rescanTimer_.setTimerType(Qt::PreciseTimer); // never more often than asked
@@ -141,7 +110,8 @@ HidrawSource::~HidrawSource() {
     rescanTimer_.stop();
     unusableTimer_.stop();
     monitor_.reset();
-    // The devices are children and let go of their nodes as they go; the layer is going away
+    // The call thread goes first (the last member), dropping what it had not handed back;
+    // the devices are children and let go of their nodes as they go. The layer is going away
     // too, so nothing is announced.
 }
 
@@ -159,11 +129,11 @@ void HidrawSource::start(DeviceEvents& events) {
         rescanTimer_.setInterval(options_.safetyRescanInterval);
         rescanTimer_.start();
     }
-    applyScan(backend_.enumerate(), false);
+    requestScan(false);
 }
 
 void HidrawSource::rescan() {
-    if (events_) applyScan(backend_.enumerate(), true);
+    if (events_) requestScan(true);
 }
 
 void HidrawSource::removeNode(const std::string& node) {
@@ -176,72 +146,115 @@ HidrawDevice* HidrawSource::device(const std::string& node) const {
     return it == devices_.end() ? nullptr : it->second;
 }
 
-void HidrawSource::applyScan(std::vector<DeviceInfo> now, bool afterPlug) {
+void HidrawSource::requestScan(bool afterPlug) {
+    if (scanning_) {
+        // One enumeration after the one under way sees everything that changed meanwhile.
+        scanAgain_ = true;
+        scanAgainAfterPlug_ = scanAgainAfterPlug_ || afterPlug;
+        return;
+    }
+    scanning_ = true;
+    calls_.run([this, backend = backend_, afterPlug]() -> std::function<void()> {
+        auto now = std::make_shared<std::vector<DeviceInfo>>(backend->enumerate());
+        return [this, now, afterPlug] { scanned(std::move(*now), afterPlug); };
+    });
+}
+
+void HidrawSource::scanned(std::vector<DeviceInfo> now, bool afterPlug) {
+    scanning_ = false;
     const ScanDiff diff = diffScans(known_, now);
     known_ = std::move(now);
     for (const std::string& node : diff.removed)
         withdraw(node);
-    // Before the arrivals, so that a board that just failed to open is not tried twice.
     retryUnopened();
-    for (const DeviceInfo& info : diff.arrived)
-        arrive(info, afterPlug);
+    for (const DeviceInfo& info : diff.arrived) {
+        if (shouldOpen(info))
+            requestOpen(info, afterPlug ? OpenReason::Plugged : OpenReason::Arrival);
+        else
+            announce(info, -1);
+    }
+    if (std::exchange(scanAgain_, false)) requestScan(std::exchange(scanAgainAfterPlug_, false));
+    outcomeHandled();
 }
 
-void HidrawSource::arrive(const DeviceInfo& info, bool afterPlug) {
-    if (!shouldOpen(info)) {
-        announce(info, -1);
+void HidrawSource::requestOpen(const DeviceInfo& info, OpenReason reason) {
+    // One open of a node at a time: a second would find the node busy, or open it twice. The
+    // open under way may have begun before what made this one be asked for (rights given).
+    if (const auto [underway, first] = opening_.try_emplace(info.path); !first) {
+        underway->second.askedAgain = true;
         return;
     }
-    const OpenAttempt attempt = openBoard(info);
-    if (attempt.fd >= 0) {
-        DeviceInfo board = info;
-        board.format = attempt.format;
-        announce(std::move(board), attempt.fd);
-    } else if (afterPlug && attempt.openError != 0 && options_.openRetries > 0) {
-        // Right after a plug udev may not have set the node's rights yet.
-        pending_.push_back(PendingOpen{info.path, options_.openRetries});
-        retryTimer_.start();
+    calls_.run([this, backend = backend_, info, reason]() -> std::function<void()> {
+        auto opening = std::make_shared<BoardOpening>(openBoard(*backend, info));
+        return [this, info, reason, opening] { opened(info, reason, *opening); };
+    });
+}
+
+void HidrawSource::opened(const DeviceInfo& info, OpenReason reason, BoardOpening& opening) {
+    const auto underway = opening_.find(info.path);
+    const OpenUnderway was = underway->second;
+    opening_.erase(underway);
+    const DeviceInfo* now = listed(info.path);
+    if (was.nodeLeft || !now) {
+        // What was opened may be the device that left; one listed now is opened anew.
+        discard(std::move(opening.node));
+        if (now && shouldOpen(*now)) requestOpen(*now, OpenReason::Plugged);
+    } else if (opening.node.valid()) {
+        forget(info.path);
+        DeviceInfo board = *now;
+        board.format = opening.format;
+        announce(std::move(board), opening.node.release());
     } else {
-        markUnusable(attempt.problem);
+        openFailed(info.path, reason, opening);
+        if (was.askedAgain) requestOpen(*now, OpenReason::Recheck);
+    }
+    stopIdleTimers();
+    outcomeHandled();
+}
+
+void HidrawSource::openFailed(const std::string& node, OpenReason reason,
+                              const BoardOpening& opening) {
+    switch (reason) {
+    case OpenReason::Arrival:
+        markUnusable(opening.problem);
+        break;
+    case OpenReason::Plugged:
+        // Right after a plug udev may not have set the node's rights yet.
+        if (opening.openError != 0 && options_.openRetries > 0) {
+            pending_.push_back(PendingOpen{node, options_.openRetries});
+            retryTimer_.start();
+        } else {
+            markUnusable(opening.problem);
+        }
+        break;
+    case OpenReason::Retry: {
+        const auto it = std::find_if(pending_.begin(), pending_.end(),
+                                     [&](const PendingOpen& open) { return open.node == node; });
+        if (it == pending_.end()) break; // forgotten meanwhile
+        if (opening.openError != 0 && --it->attemptsLeft > 0) break;
+        pending_.erase(it);
+        markUnusable(opening.problem);
+        break;
+    }
+    case OpenReason::Recheck:
+        // A failed device's node lingers in sysfs for a moment after an unplug, and a node
+        // just plugged may wait for udev: their opens failing is expected and not told.
+        if (unusable_.count(node)) markUnusable(opening.problem);
+        break;
     }
 }
 
-HidrawSource::OpenAttempt HidrawSource::openBoard(const DeviceInfo& info) const {
-    OpenAttempt attempt;
-    const int fd = backend_.open(info.path);
-    if (fd < 0) {
-        attempt.openError = -fd;
-        attempt.problem = openProblem(info.path, -fd);
-        return attempt;
-    }
-    // The node may have been freed and taken by another device since the enumeration.
-    NodeDetails details;
-    ReportDescriptor descriptor;
-    std::string error;
-    if (const int result = backend_.describe(fd, details); result < 0) {
-        attempt.problem = describeProblem(info.path, -result);
-    } else if (details.vendorId != info.vendorId || details.productId != info.productId) {
-        attempt.problem = identityProblem(info.path, info.vendorId, info.productId,
-                                          details.vendorId, details.productId);
-    } else if (!ReportDescriptor::parse(details.reportDescriptor, descriptor, error)) {
-        attempt.problem =
-            formatProblem(info.path, "a report descriptor the console cannot read (" + error + ")");
-    } else if (const DeviceInfo::ReportFormat format = descriptor.format();
-               format.usesReportIds || format.inputReportSize != BoardReportBytes ||
-               format.outputReportSize != BoardReportBytes) {
-        attempt.problem = formatProblem(info.path, describeFormat(format));
-    } else {
-        attempt.fd = fd;
-        attempt.format = format;
-        return attempt;
-    }
-    ::close(fd);
-    return attempt;
+void HidrawSource::discard(OwnedDescriptor node) {
+    if (!node.valid()) return;
+    calls_.run([node = std::make_shared<OwnedDescriptor>(std::move(node))]() mutable {
+        *node = OwnedDescriptor(); // closed here, off the GUI thread
+        return std::function<void()>();
+    });
 }
 
 void HidrawSource::announce(DeviceInfo info, int fd) {
     auto* device = new HidrawDevice(std::move(info), this);
-    if (fd >= 0 && !device->attach(fd, backend_.calls)) {
+    if (fd >= 0 && !device->attach(fd, backend_->calls)) {
         const std::string node = device->info().path;
         delete device;
         markUnusable(openProblem(node, EMFILE));
@@ -261,10 +274,9 @@ void HidrawSource::announce(DeviceInfo info, int fd) {
 }
 
 void HidrawSource::withdraw(const std::string& node) {
-    std::erase_if(pending_, [&](const PendingOpen& open) { return open.node == node; });
-    unusable_.erase(node);
-    failed_.erase(node);
-    if (unusable_.empty()) unusableTimer_.stop();
+    forget(node);
+    if (const auto it = opening_.find(node); it != opening_.end()) it->second.nodeLeft = true;
+    stopIdleTimers();
     const auto it = devices_.find(node);
     if (it == devices_.end()) return;
     HidrawDevice* const device = it->second;
@@ -275,6 +287,12 @@ void HidrawSource::withdraw(const std::string& node) {
     events_->deviceRemoved(*device);
     // Possibly called from the device's own signal: delete it from the event loop.
     device->deleteLater();
+}
+
+void HidrawSource::forget(const std::string& node) {
+    unusable_.erase(node);
+    failed_.erase(node);
+    std::erase_if(pending_, [&](const PendingOpen& open) { return open.node == node; });
 }
 
 const DeviceInfo* HidrawSource::listed(const std::string& node) const {
@@ -290,23 +308,10 @@ bool HidrawSource::shouldOpen(const DeviceInfo& info) const {
 }
 
 void HidrawSource::retryOpens() {
-    std::vector<PendingOpen> still;
-    for (PendingOpen& open : std::exchange(pending_, {})) {
-        const DeviceInfo* info = listed(open.node);
-        if (!info) continue;
-        const OpenAttempt attempt = openBoard(*info);
-        if (attempt.fd >= 0) {
-            DeviceInfo board = *info;
-            board.format = attempt.format;
-            announce(std::move(board), attempt.fd);
-        } else if (attempt.openError != 0 && --open.attemptsLeft > 0) {
-            still.push_back(open);
-        } else {
-            markUnusable(attempt.problem);
-        }
-    }
-    pending_ = std::move(still);
-    if (pending_.empty()) retryTimer_.stop();
+    std::erase_if(pending_, [this](const PendingOpen& open) { return !listed(open.node); });
+    for (const PendingOpen& open : pending_)
+        requestOpen(*listed(open.node), OpenReason::Retry);
+    stopIdleTimers();
 }
 
 void HidrawSource::retryUnopened() {
@@ -316,29 +321,19 @@ void HidrawSource::retryUnopened() {
     nodes.insert(nodes.end(), failed_.begin(), failed_.end());
     for (const PendingOpen& open : pending_)
         nodes.push_back(open.node);
-    const auto forget = [this](const std::string& node) {
-        unusable_.erase(node);
-        failed_.erase(node);
-        std::erase_if(pending_, [&](const PendingOpen& open) { return open.node == node; });
-    };
+    // An open under way may fail for what has just been put right: it is tried once more.
+    for (const auto& [node, underway] : opening_)
+        nodes.push_back(node);
     for (const std::string& node : nodes) {
-        const DeviceInfo* info = listed(node);
-        if (!info) {
+        if (const DeviceInfo* info = listed(node))
+            requestOpen(*info, OpenReason::Recheck);
+        else
             forget(node);
-            continue;
-        }
-        const OpenAttempt attempt = openBoard(*info);
-        if (attempt.fd >= 0) {
-            forget(node);
-            DeviceInfo board = *info;
-            board.format = attempt.format;
-            announce(std::move(board), attempt.fd);
-        } else if (unusable_.count(node)) {
-            markUnusable(attempt.problem);
-        }
-        // A failed device's node lingers in sysfs for a moment after an unplug, and a node
-        // just plugged may wait for udev: their opens failing is expected and not told.
     }
+    stopIdleTimers();
+}
+
+void HidrawSource::stopIdleTimers() {
     if (unusable_.empty()) unusableTimer_.stop();
     if (pending_.empty()) retryTimer_.stop();
 }
@@ -354,7 +349,7 @@ void HidrawSource::markUnusable(const DeviceProblem& problem) {
     QMetaObject::invokeMethod(
         this,
         [this, problem] {
-            backend_.warn(warningLine(problem));
+            backend_->warn(warningLine(problem));
             events_->deviceUnusable(problem);
         },
         Qt::QueuedConnection);
@@ -375,8 +370,12 @@ void HidrawSource::writeCompleted(HidrawDevice* device, const Report& report, bo
     if (sent || error == ENODEV || error == ESHUTDOWN || error == ECANCELED) return;
     const std::string& node = device->info().path;
     if (!devices_.count(node) || !writeErrorsTold_[node].insert(error).second) return;
-    backend_.warn("zov-usb-test: a report to the board at " + node +
+    backend_->warn("zov-usb-test: a report to the board at " + node +
                   " could not be written: " + std::strerror(error) + "; the board stays attached");
+}
+
+void HidrawSource::outcomeHandled() {
+    if (calls_.idle()) emit settled();
 }
 
 } // namespace hid

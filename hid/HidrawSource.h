@@ -1,15 +1,14 @@
 #pragma once
 
-#include "hid/BoardProblems.h"
+#include "hid/CallThread.h"
 #include "hid/DeviceSource.h"
+#include "hid/HidrawBackend.h"
 #include "hid/HidrawDevice.h"
-#include "hid/HidrawScan.h"
 
 #include <QObject>
 #include <QTimer>
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -18,31 +17,6 @@
 #include <vector>
 
 namespace hid {
-
-/// What an open node says about itself.
-struct NodeDetails {
-    int vendorId = 0;
-    int productId = 0;
-    std::vector<std::uint8_t> reportDescriptor;
-};
-
-/// How the source reaches the system; tests put fakes in its place.
-struct HidrawBackend {
-    /// Every HID device now attached, one entry per node.
-    std::function<std::vector<DeviceInfo>()> enumerate;
-    /// Opens the node read-write and non-blocking: a descriptor, or -errno.
-    std::function<int(const std::string& node)> open;
-    /// Asks the open node for its ids (HIDIOCGRAWINFO) and its report descriptor
-    /// (HIDIOCGRDESCSIZE, HIDIOCGRDESC): 0, or -errno.
-    std::function<int(int fd, NodeDetails& details)> describe;
-    /// The reads and writes the device's threads make on an opened node.
-    NodeCalls calls = NodeCalls::system();
-    /// Tells the operator something, one line without the line end.
-    std::function<void(const std::string& line)> warn;
-
-    /// hidapi enumeration, open(2), the hidraw ioctls, standard error.
-    static HidrawBackend system();
-};
 
 struct HidrawOptions {
     enum class Hotplug {
@@ -76,6 +50,12 @@ struct HidrawOptions {
 /// in containers), from a periodic re-scan. Removals are matched by device node, because
 /// sysfs is gone by the time udev reports them.
 ///
+/// The enumeration, the opens and the checks on an opened node run on a call thread of the
+/// source's own, because each may wait (opening a USB node wakes a suspended device); what
+/// they found comes back to the GUI thread from the event loop, where the source decides
+/// and announces. So start() and rescan() return before their devices are announced;
+/// settled() tells when everything asked for has been done.
+///
 /// A board that cannot be used (no permission, busy, other ids, another report format) is
 /// not announced: the layer hears of it through deviceUnusable, once per node and kind, from
 /// the event loop, and the same text goes to `warn`. It is tried again on every re-scan and
@@ -92,63 +72,91 @@ public:
                           HidrawBackend backend = HidrawBackend::system());
     ~HidrawSource() override;
 
+    /// Starts the first enumeration; the devices present are announced once it is done.
     void start(DeviceEvents& events) override;
 
-    /// Enumerates now, announces what arrived and what left, and tries the board nodes that
-    /// are listed but not open again.
+    /// Enumerates again, announces what arrived and what left, and tries the board nodes
+    /// that are listed but not open again. Asked while an enumeration is under way, it runs
+    /// once more after it.
     void rescan();
-    /// Tries the board nodes that are listed but not open again (udev reported a change).
+    /// Tries the board nodes that are listed but not open again (udev reported a change), and
+    /// those being opened once more should that open fail.
     void retryUnopened();
     /// The device at `node` has left.
     void removeNode(const std::string& node);
 
+    /// True when every enumeration and open asked for has been done and its outcome handled.
+    bool isSettled() const { return calls_.idle(); }
     /// True when hotplug events come from the udev monitor rather than from re-scans.
     bool usesUdevMonitor() const { return monitor_ != nullptr; }
     /// The announced device at `node`, or nullptr.
     HidrawDevice* device(const std::string& node) const;
     std::size_t deviceCount() const { return devices_.size(); }
 
+signals:
+    /// Everything asked for has been done: the devices found are announced, the problems
+    /// found are about to be told (they come from the event loop).
+    void settled();
+
 private:
     class UdevMonitor;
+    /// Why a board node is opened; it decides what a failure leads to.
+    enum class OpenReason {
+        Arrival,   ///< found at start, or listed anew by a re-scan not caused by a plug
+        Plugged,   ///< listed anew after a plug: udev may not have set its rights yet
+        Retry,     ///< the retry timer, for a node that failed right after its plug
+        Recheck,   ///< a node known and not open, tried again
+    };
     struct PendingOpen {
         std::string node;
         int attemptsLeft;
     };
-    /// One attempt to open a board node: the open node and its format, or why not.
-    struct OpenAttempt {
-        int fd = -1;
-        int openError = 0; ///< errno when open(2) itself failed
-        DeviceInfo::ReportFormat format;
-        DeviceProblem problem;
-    };
 
-    void applyScan(std::vector<DeviceInfo> now, bool afterPlug);
-    void arrive(const DeviceInfo& info, bool afterPlug);
-    OpenAttempt openBoard(const DeviceInfo& info) const;
+    void requestScan(bool afterPlug);
+    void scanned(std::vector<DeviceInfo> now, bool afterPlug);
+    void requestOpen(const DeviceInfo& info, OpenReason reason);
+    void opened(const DeviceInfo& info, OpenReason reason, BoardOpening& opening);
+    void openFailed(const std::string& node, OpenReason reason, const BoardOpening& opening);
+    /// Closes an opened node on the call thread.
+    void discard(OwnedDescriptor node);
     /// Announces the device; `fd` is its open node, else -1 for a device only listed.
     void announce(DeviceInfo info, int fd);
     void withdraw(const std::string& node);
+    /// Forgets that the node failed, waits for rights or cannot be used.
+    void forget(const std::string& node);
     const DeviceInfo* listed(const std::string& node) const;
     bool shouldOpen(const DeviceInfo& info) const;
     void retryOpens();
     void markUnusable(const DeviceProblem& problem);
+    void stopIdleTimers();
     void deviceFailed(HidrawDevice* device);
     void writeCompleted(HidrawDevice* device, const Report& report, bool sent, int error);
+    /// Ends the handling of a call thread's outcome: tells when nothing is left to do.
+    void outcomeHandled();
 
     HidrawOptions options_;
-    HidrawBackend backend_;
+    std::shared_ptr<const HidrawBackend> backend_; // shared with the call thread's jobs
     DeviceEvents* events_ = nullptr;
     std::vector<DeviceInfo> known_;                // the last enumeration, unopened nodes too
     std::map<std::string, HidrawDevice*> devices_; // announced; children of this object
     std::vector<PendingOpen> pending_;             // just plugged, waiting for udev's rights
     std::map<std::string, DeviceProblem::Kind> unusable_; // listed boards that cannot be used
     std::set<std::string> failed_; // nodes whose device failed while still listed
+    struct OpenUnderway {
+        bool nodeLeft = false;   ///< the node left meanwhile: what opens may be the old device
+        bool askedAgain = false; ///< asked for again meanwhile: a failure is tried once more
+    };
+    std::map<std::string, OpenUnderway> opening_; // by node
+    bool scanning_ = false;               // an enumeration is under way
+    bool scanAgain_ = false;              // and another was asked for meanwhile
+    bool scanAgainAfterPlug_ = false;
     std::set<std::pair<std::string, DeviceProblem::Kind>> told_; // problems already told
     std::map<std::string, std::set<int>> writeErrorsTold_;       // by node, while announced
     QTimer retryTimer_;
     QTimer rescanTimer_;
     QTimer unusableTimer_;
     std::unique_ptr<UdevMonitor> monitor_;
+    CallThread calls_{*this};
 };
 
 } // namespace hid

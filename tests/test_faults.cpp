@@ -22,6 +22,7 @@
 #include <QSocketNotifier>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -344,7 +345,11 @@ protected:
             // A small send buffer: a board that stops reading blocks the console's writes soon.
             const int size = 4096;
             ::setsockopt(fds[0], SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
-            boardEnd = std::make_unique<BoardEnd>(fds[1]);
+            // The board's end watches its socket from the GUI thread; this runs on the
+            // source's call thread, before the source hears of the open.
+            QMetaObject::invokeMethod(
+                qApp, [this, fd = fds[1]] { boardEnd = std::make_unique<BoardEnd>(fd); },
+                Qt::QueuedConnection);
             return fds[0];
         };
         backend.describe = testsupport::DescribeAsBoard;
@@ -352,6 +357,8 @@ protected:
         auto owned = std::make_unique<hid::HidrawSource>(options, std::move(backend));
         source = owned.get();
         layer.addSource(std::move(owned));
+        // As main does: the window comes once the boards present at start are open.
+        ASSERT_TRUE(WaitUntil([&] { return source->isSettled(); }));
         form = std::make_unique<MainForm>(counting);
         layer.addProblemObserver(*form); // after the window, as main does
         form->show();
@@ -373,9 +380,10 @@ protected:
     const window::Controls& ui() const { return form->controls(); }
     void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
-    bool attached = false;
-    bool blockingNode = false;
-    int openError = 0; // what opening the node answers, 0 for success
+    // Read by the source's call thread too.
+    std::atomic<bool> attached = false;
+    std::atomic<bool> blockingNode = false;
+    std::atomic<int> openError = 0; // what opening the node answers, 0 for success
     std::unique_ptr<BoardEnd> boardEnd;
     hid::DeviceManager layer;
     CountingLayer counting{layer};

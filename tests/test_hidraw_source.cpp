@@ -1,3 +1,4 @@
+#include "hid/BoardProblems.h"
 #include "hid/DeviceManager.h"
 #include "hid/HidEvent.h"
 #include "hid/HidrawDevice.h"
@@ -8,13 +9,18 @@
 #include "support/ScriptedNode.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <mutex>
+#include <set>
+#include <thread>
 #include <sstream>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -36,8 +42,11 @@ const DeviceInfo Keyboard{0x046d, 0xc31c, "Logitech", "USB Keyboard", "", "/dev/
 const DeviceInfo Mouse{0x046d, 0xc077, "Logitech", "USB Mouse", "", "/dev/hidraw1", {}};
 
 /// The system as the source sees it: an enumeration the test edits, nodes that open as one end
-/// of a socket pair (or fail as told), and the lines the operator would read.
+/// of a socket pair (or fail as told), and the lines the operator would read. The source calls
+/// enumerate, open and describe from its call thread: they, and what the test changes while
+/// the source may be calling them, hold the mutex.
 struct FakeSystem {
+    std::mutex mutex;
     std::vector<DeviceInfo> attached;
     std::map<std::string, std::deque<int>> openErrors; // errno per attempt, then success
     std::vector<std::string> opened;                   // every successful open, by node
@@ -48,6 +57,10 @@ struct FakeSystem {
     std::vector<std::string> warnings;
     std::shared_ptr<testsupport::NodeScript> script = std::make_shared<testsupport::NodeScript>();
     int enumerations = 0;
+    std::set<std::thread::id> callers; // the threads that enumerated, opened or asked a node
+    /// Runs in every open once its answer is known, without the mutex: an open that waits.
+    /// Set it before the source may open.
+    std::function<void(const std::string& node)> beforeAnswer;
 
     ~FakeSystem() {
         for (const auto& [node, fd] : boardEnd)
@@ -57,27 +70,19 @@ struct FakeSystem {
     hid::HidrawBackend backend() {
         hid::HidrawBackend backend;
         backend.enumerate = [this] {
+            const std::lock_guard lock(mutex);
+            callers.insert(std::this_thread::get_id());
             ++enumerations;
             return attached;
         };
         backend.open = [this](const std::string& node) {
-            ++attempts[node];
-            auto& errors = openErrors[node];
-            if (!errors.empty()) {
-                const int error = errors.front();
-                if (errors.size() > 1) errors.pop_front(); // the last error stays
-                return -error;
-            }
-            int fds[2];
-            if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0)
-                return -errno;
-            if (boardEnd.count(node)) ::close(boardEnd[node]);
-            boardEnd[node] = fds[1];
-            nodeOf[fds[0]] = node;
-            opened.push_back(node);
-            return fds[0];
+            const int answer = openNow(node);
+            if (beforeAnswer) beforeAnswer(node);
+            return answer;
         };
         backend.describe = [this](int fd, hid::NodeDetails& answer) {
+            const std::lock_guard lock(mutex);
+            callers.insert(std::this_thread::get_id());
             const std::string& node = nodeOf.at(fd);
             if (!details.count(node)) return testsupport::DescribeAsBoard(fd, answer);
             answer = details.at(node);
@@ -88,17 +93,89 @@ struct FakeSystem {
         return backend;
     }
 
-    void failOpens(const std::string& node, std::deque<int> errors) {
-        openErrors[node] = std::move(errors);
+    int openNow(const std::string& node) {
+        const std::lock_guard lock(mutex);
+        callers.insert(std::this_thread::get_id());
+        ++attempts[node];
+        auto& errors = openErrors[node];
+        if (!errors.empty()) {
+            const int error = errors.front();
+            if (errors.size() > 1) errors.pop_front(); // the last error stays
+            return -error;
+        }
+        int fds[2];
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0)
+            return -errno;
+        if (boardEnd.count(node)) ::close(boardEnd[node]);
+        boardEnd[node] = fds[1];
+        nodeOf[fds[0]] = node;
+        opened.push_back(node);
+        return fds[0];
     }
-    void allowOpens(const std::string& node) { openErrors[node].clear(); }
+
+    void list(std::vector<DeviceInfo> devices) {
+        const std::lock_guard lock(mutex);
+        attached = std::move(devices);
+    }
+    void plug(const DeviceInfo& device) {
+        const std::lock_guard lock(mutex);
+        attached.push_back(device);
+    }
     void unplug(const std::string& node) {
+        const std::lock_guard lock(mutex);
         std::erase_if(attached, [&](const DeviceInfo& info) { return info.path == node; });
     }
+    void failOpens(const std::string& node, std::deque<int> errors) {
+        const std::lock_guard lock(mutex);
+        openErrors[node] = std::move(errors);
+    }
+    void allowOpens(const std::string& node) { failOpens(node, {}); }
+    int attemptsAt(const std::string& node) {
+        const std::lock_guard lock(mutex);
+        return attempts[node];
+    }
+    int enumerationCount() {
+        const std::lock_guard lock(mutex);
+        return enumerations;
+    }
     void closeBoardEnd(const std::string& node) {
+        const std::lock_guard lock(mutex);
         ::close(boardEnd.at(node));
         boardEnd.erase(node);
     }
+};
+
+/// Holds the opens that reach it until opened, like a device that takes its time to wake;
+/// after ten seconds it opens by itself, so that a source that waits for it fails the test
+/// instead of hanging it.
+class Gate {
+public:
+    void pass() {
+        std::unique_lock lock(mutex_);
+        ++waiting_;
+        changed_.notify_all();
+        changed_.wait_for(lock, std::chrono::seconds(10), [this] { return open_; });
+        --waiting_;
+    }
+    void open() {
+        const std::lock_guard lock(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+    void close() {
+        const std::lock_guard lock(mutex_);
+        open_ = false;
+    }
+    bool holdsOne() {
+        const std::lock_guard lock(mutex_);
+        return waiting_ > 0;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false;
+    int waiting_ = 0;
 };
 
 /// Stands in for the window: records the HID events posted to it.
@@ -121,15 +198,30 @@ protected:
 
 class HidrawSourceTest : public ::testing::Test {
 protected:
-    /// Starts the source inside a layer; re-scans only when the test calls rescan().
+    /// Starts the source inside a layer and waits until the devices present are announced;
+    /// re-scans only when the test calls rescan().
     HidrawSource& start(HidrawOptions options = manualOptions()) {
+        startUnsettled(std::move(options));
+        settle();
+        return *source;
+    }
+    void startUnsettled(HidrawOptions options) {
         auto owned = std::make_unique<HidrawSource>(std::move(options), system.backend());
         source = owned.get();
         layer.Connect(&window);
         layer.addProblemObserver(listener);
         layer.addObserver(listener);
         layer.addSource(std::move(owned));
-        return *source;
+    }
+    /// Runs the event loop until the source has done all it was asked to.
+    void settle() { ASSERT_TRUE(WaitUntil([&] { return source->isSettled(); })); }
+    void rescan() {
+        source->rescan();
+        settle();
+    }
+    void retryUnopened() {
+        source->retryUnopened();
+        settle();
     }
     static HidrawOptions manualOptions() {
         HidrawOptions options;
@@ -223,15 +315,15 @@ TEST_F(HidrawSourceTest, RescanAnnouncesArrivalsAndRemovals) {
     start();
     ASSERT_EQ(board(), 0);
 
-    system.attached.push_back(Board);
-    source->rescan();
+    system.plug(Board);
+    rescan();
     const hid::Handle handle = board();
     ASSERT_NE(handle, 0);
     EXPECT_EQ(layer.GetItemCount(), 2);
     EXPECT_EQ(system.opened, (std::vector<std::string>{Board.path}));
 
     system.unplug(Board.path);
-    source->rescan();
+    rescan();
     EXPECT_EQ(board(), 0);
     EXPECT_EQ(layer.GetItemCount(), 1);
     EXPECT_EQ(layer.GetVendorID(handle), BoardVendor) << "ids still answer after the removal";
@@ -251,9 +343,9 @@ TEST_F(HidrawSourceTest, UdevRemovalIsMatchedByNode) {
     EXPECT_EQ(window.events[window.events.size() - 2].second, handle);
 
     system.unplug(Board.path);
-    source->rescan();
-    system.attached.push_back(Board);
-    source->rescan();
+    rescan();
+    system.plug(Board);
+    rescan();
     EXPECT_NE(board(), 0) << "plugged in again on the same node";
 }
 
@@ -267,7 +359,7 @@ TEST_F(HidrawSourceTest, UnplugWhileReadingRemovesTheBoardOnce) {
     EXPECT_EQ(source->device(Board.path), nullptr);
     // sysfs still lists the node for a moment: it must not come back as a new board.
     system.failOpens(Board.path, {ENODEV});
-    source->rescan();
+    rescan();
     EXPECT_EQ(board(), 0);
     testsupport::DrainEvents();
     EXPECT_EQ(window.count(hid::HIDEventUnplugged), 1);
@@ -281,7 +373,7 @@ TEST_F(HidrawSourceTest, BoardPluggedAgainOnTheSameNodeBetweenScansComesBack) {
     ASSERT_TRUE(WaitUntil([&] { return board() == 0; }));
 
     // Same node, same details: only a successful open tells the new plug from the old one.
-    source->rescan();
+    rescan();
     EXPECT_NE(board(), 0);
     EXPECT_EQ(system.opened.size(), 2u);
 }
@@ -289,8 +381,8 @@ TEST_F(HidrawSourceTest, BoardPluggedAgainOnTheSameNodeBetweenScansComesBack) {
 TEST_F(HidrawSourceTest, OpenIsRetriedRightAfterAPlug) {
     start();
     system.failOpens(Board.path, {EACCES, EACCES, EACCES});
-    system.attached = {Board};
-    source->rescan();
+    system.list({Board});
+    rescan();
     EXPECT_EQ(board(), 0) << "announced only once it opens";
     EXPECT_TRUE(system.opened.empty());
 
@@ -308,11 +400,11 @@ TEST_F(HidrawSourceTest, PermissionDeniedAfterTheRetriesIsToldOnceAndNotAnnounce
     options.openRetries = 4;
     start(options);
     system.failOpens(Board.path, {EACCES});
-    system.attached = {Keyboard, Board};
-    source->rescan();
+    system.list({Keyboard, Board});
+    rescan();
 
     ASSERT_TRUE(WaitUntil([&] { return !system.warnings.empty(); }));
-    EXPECT_EQ(system.attempts[Board.path], 1 + 4);
+    EXPECT_EQ(system.attemptsAt(Board.path), 1 + 4);
     EXPECT_EQ(system.warnings, (std::vector<std::string>{hid::permissionMessage(Board.path)}));
     ASSERT_EQ(listener.problems.size(), 1u);
     EXPECT_EQ(listener.problems[0].kind, hid::DeviceProblem::Kind::NoPermission);
@@ -324,10 +416,10 @@ TEST_F(HidrawSourceTest, PermissionDeniedAfterTheRetriesIsToldOnceAndNotAnnounce
 
     // Plugged in again, still without permission: nothing told twice.
     system.unplug(Board.path);
-    source->rescan();
-    system.attached.push_back(Board);
-    source->rescan();
-    ASSERT_TRUE(WaitUntil([&] { return system.attempts[Board.path] >= 2 * (1 + 4); }));
+    rescan();
+    system.plug(Board);
+    rescan();
+    ASSERT_TRUE(WaitUntil([&] { return system.attemptsAt(Board.path) >= 2 * (1 + 4); }));
     testsupport::DrainEvents();
     EXPECT_EQ(board(), 0);
     EXPECT_EQ(system.warnings.size(), 1u);
@@ -337,8 +429,9 @@ TEST_F(HidrawSourceTest, PermissionDeniedAfterTheRetriesIsToldOnceAndNotAnnounce
 TEST_F(HidrawSourceTest, BoardPresentAtStartWithoutPermissionIsToldFromTheEventLoop) {
     system.attached = {Keyboard, Board};
     system.failOpens(Board.path, {EACCES});
-    start();
+    startUnsettled(manualOptions());
     EXPECT_TRUE(listener.problems.empty()) << "observers added after the source still hear it";
+    settle();
     testsupport::DrainEvents();
     EXPECT_EQ(system.warnings, (std::vector<std::string>{hid::permissionMessage(Board.path)}));
     ASSERT_EQ(listener.problems.size(), 1u);
@@ -355,25 +448,25 @@ TEST_F(HidrawSourceTest, UnusableBoardComesOnlineOnTheNextRescanOrChangeEvent) {
     system.attached = {Board};
     system.failOpens(Board.path, {EACCES});
     start();
-    source->rescan();
+    rescan();
     EXPECT_EQ(board(), 0);
 
     system.allowOpens(Board.path); // the rule installed, or the mode fixed
-    source->retryUnopened();       // what a udev change event does
+    retryUnopened();       // what a udev change event does
     EXPECT_NE(board(), 0);
     ASSERT_TRUE(WaitUntil([&] { return window.count(hid::HIDEventPlugged) == 1; }));
     EXPECT_TRUE(source->device(Board.path)->isOpen());
 
     // And through a re-scan, after the board was taken away and given back without rights.
     system.unplug(Board.path);
-    source->rescan();
+    rescan();
     system.failOpens(Board.path, {EPERM});
-    system.attached = {Board};
-    source->rescan();
-    ASSERT_TRUE(WaitUntil([&] { return system.attempts[Board.path] >= 1 + 1 + 10 + 1; }));
+    system.list({Board});
+    rescan();
+    ASSERT_TRUE(WaitUntil([&] { return system.attemptsAt(Board.path) >= 1 + 1 + 10 + 1; }));
     EXPECT_EQ(board(), 0);
     system.allowOpens(Board.path);
-    source->rescan();
+    rescan();
     EXPECT_NE(board(), 0);
 }
 
@@ -423,7 +516,7 @@ TEST_F(HidrawSourceTest, NodeThatAnswersOtherIdsIsClosedAndNotUsed) {
         << "the node was closed";
 
     system.details.erase(Board.path); // the board itself, plugged in again
-    source->rescan();
+    rescan();
     EXPECT_NE(board(), 0);
 }
 
@@ -474,11 +567,11 @@ TEST_F(HidrawSourceTest, ProblemsAreToldOncePerNodeAndKind) {
     system.attached = {Board};
     system.failOpens(Board.path, {EACCES});
     start();
-    source->rescan();
-    source->retryUnopened();
+    rescan();
+    retryUnopened();
     system.failOpens(Board.path, {EBUSY});
-    source->rescan();
-    source->rescan();
+    rescan();
+    rescan();
     testsupport::DrainEvents();
     ASSERT_EQ(listener.problems.size(), 2u);
     EXPECT_EQ(listener.problems[0].kind, hid::DeviceProblem::Kind::NoPermission);
@@ -540,7 +633,7 @@ TEST_F(HidrawSourceTest, AutoModeFindsAPlugWhetherOrNotUdevSpeaks) {
     options.rescanInterval = std::chrono::milliseconds(20);
     options.safetyRescanInterval = std::chrono::milliseconds(20);
     start(options);
-    system.attached = {Board}; // no udev event comes for a fake
+    system.list({Board}); // no udev event comes for a fake
     EXPECT_TRUE(WaitUntil([&] { return board() != 0; }));
 }
 
@@ -553,15 +646,121 @@ TEST_F(HidrawSourceTest, PeriodicRescanFindsPlugAndUnplugWithinASecond) {
 
     QElapsedTimer clock;
     clock.start();
-    system.attached.push_back(Board);
+    system.plug(Board);
     ASSERT_TRUE(WaitUntil([&] { return window.count(hid::HIDEventPlugged) == 2; },
                           std::chrono::milliseconds(1500)));
     system.unplug(Board.path);
     ASSERT_TRUE(WaitUntil([&] { return window.count(hid::HIDEventUnplugged) == 1; },
                           std::chrono::milliseconds(1500)));
     // Never more often than once a second: the first enumeration plus one per full second.
-    EXPECT_LE(system.enumerations, 1 + clock.elapsed() / 1000 + 1);
+    EXPECT_LE(system.enumerationCount(), 1 + clock.elapsed() / 1000 + 1);
     EXPECT_EQ(layer.GetItemCount(), 1);
+}
+
+// The window's thread enumerated and opened nodes itself: an open that waits for a device to
+// wake froze the window meanwhile.
+TEST_F(HidrawSourceTest, TheGuiThreadNeverEnumeratesOpensOrAsksANode) {
+    system.attached = {Keyboard, Board};
+    start();
+    system.unplug(Board.path);
+    rescan();
+    system.failOpens(Board.path, {EACCES});
+    system.plug(Board);
+    rescan();
+    system.allowOpens(Board.path);
+    retryUnopened();
+    ASSERT_NE(board(), 0);
+    const std::lock_guard lock(system.mutex);
+    EXPECT_EQ(system.callers.size(), 1u) << "one call thread, for the life of the source";
+    EXPECT_FALSE(system.callers.count(std::this_thread::get_id()));
+}
+
+TEST_F(HidrawSourceTest, AnOpenThatWaitsLeavesTheEventLoopRunning) {
+    Gate gate;
+    system.beforeAnswer = [&](const std::string&) { gate.pass(); };
+    system.attached = {Board};
+    startUnsettled(manualOptions());
+    ASSERT_TRUE(WaitUntil([&] { return gate.holdsOne(); }));
+
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(std::chrono::milliseconds(5));
+    EXPECT_TRUE(WaitUntil([&] { return ticks >= 5; }));
+    EXPECT_TRUE(gate.holdsOne()) << "the open was still under way";
+    EXPECT_FALSE(source->isSettled());
+    EXPECT_EQ(board(), 0);
+    EXPECT_EQ(window.count(hid::HIDEventPlugged), 0);
+
+    gate.open();
+    settle();
+    EXPECT_NE(board(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return window.count(hid::HIDEventPlugged) == 1; }));
+}
+
+TEST_F(HidrawSourceTest, ANodeThatLeavesWhileBeingOpenedIsNotAnnouncedAndItsNodeIsClosed) {
+    Gate gate;
+    system.beforeAnswer = [&](const std::string&) { gate.pass(); };
+    system.attached = {Board};
+    startUnsettled(manualOptions());
+    ASSERT_TRUE(WaitUntil([&] { return gate.holdsOne(); }));
+    source->removeNode(Board.path); // udev: unplugged while the open waits
+    gate.open();
+    settle();
+    EXPECT_EQ(board(), 0);
+    std::uint8_t byte;
+    ASSERT_EQ(system.opened.size(), 1u);
+    EXPECT_EQ(::recv(system.boardEnd.at(Board.path), &byte, 1, MSG_DONTWAIT), 0)
+        << "the node it opened was closed";
+
+    // Unplugged and plugged in again while the open waits: the new plug is opened anew.
+    gate.close();
+    source->rescan();
+    ASSERT_TRUE(WaitUntil([&] { return gate.holdsOne(); }));
+    source->removeNode(Board.path);
+    source->rescan(); // the board listed again
+    gate.open();
+    settle();
+    EXPECT_NE(board(), 0);
+    EXPECT_EQ(system.opened.size(), 3u);
+    testsupport::DrainEvents();
+    EXPECT_EQ(window.count(hid::HIDEventPlugged), 1);
+}
+
+// udevadm trigger while the open that found no rights was still under way: the board stayed
+// offline until the next trigger.
+TEST_F(HidrawSourceTest, ARightsChangeWhileAFailingOpenIsUnderWayIsTriedAgain) {
+    Gate gate;
+    system.beforeAnswer = [&](const std::string&) { gate.pass(); };
+    system.failOpens(Board.path, {EACCES});
+    system.attached = {Board};
+    startUnsettled(manualOptions());
+    ASSERT_TRUE(WaitUntil([&] { return gate.holdsOne(); }));
+    system.allowOpens(Board.path); // too late for the open under way
+    source->retryUnopened();       // the change event
+    gate.open();
+    settle();
+    EXPECT_NE(board(), 0);
+    EXPECT_EQ(system.attemptsAt(Board.path), 2);
+}
+
+TEST_F(HidrawSourceTest, ASourceGoneWhileAnOpenWaitsDoesNotWaitForIt) {
+    Gate gate;
+    system.beforeAnswer = [&](const std::string&) { gate.pass(); };
+    system.attached = {Board};
+    auto other = std::make_unique<DeviceManager>();
+    other->addSource(std::make_unique<HidrawSource>(manualOptions(), system.backend()));
+    ASSERT_TRUE(WaitUntil([&] { return gate.holdsOne(); }));
+    other.reset();
+    EXPECT_TRUE(gate.holdsOne()) << "gone without waiting for the open";
+
+    gate.open();
+    std::uint8_t byte;
+    EXPECT_TRUE(WaitUntil([&] {
+        const std::lock_guard lock(system.mutex);
+        return system.boardEnd.count(Board.path) &&
+               ::recv(system.boardEnd.at(Board.path), &byte, 1, MSG_DONTWAIT) == 0;
+    })) << "the node opened late was closed";
 }
 
 TEST(PermissionMessage, IsOneLineNamingTheNodeAndTheRule) {

@@ -52,6 +52,9 @@ struct Console {
         auto hidraw = std::make_unique<hid::HidrawSource>();
         source = hidraw.get();
         layer.addSource(std::move(hidraw));
+        // As main does: the window comes once the boards present at start are open, or after
+        // two seconds.
+        testsupport::WaitUntil([&] { return source->isSettled(); }, std::chrono::seconds(2));
         form = std::make_unique<MainForm>(layer);
         layer.addProblemObserver(*form);
         form->show();

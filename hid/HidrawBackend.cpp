@@ -1,0 +1,92 @@
+#include "hid/HidrawBackend.h"
+
+#include "hid/BoardProblems.h"
+#include "hid/HidrawScan.h"
+#include "hid/ReportDescriptor.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <linux/hidraw.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace hid {
+namespace {
+
+// The only report format the console drives: 32 bytes each way, no report id.
+constexpr int BoardReportBytes = static_cast<int>(HidrawDevice::InputReportSize);
+
+int describeNode(int fd, NodeDetails& details) {
+    hidraw_devinfo info{};
+    if (::ioctl(fd, HIDIOCGRAWINFO, &info) < 0) return -errno;
+    int size = 0;
+    if (::ioctl(fd, HIDIOCGRDESCSIZE, &size) < 0) return -errno;
+    hidraw_report_descriptor descriptor{};
+    descriptor.size = static_cast<std::uint32_t>(std::clamp(size, 0, HID_MAX_DESCRIPTOR_SIZE));
+    if (::ioctl(fd, HIDIOCGRDESC, &descriptor) < 0) return -errno;
+    details.vendorId = static_cast<std::uint16_t>(info.vendor);
+    details.productId = static_cast<std::uint16_t>(info.product);
+    details.reportDescriptor.assign(descriptor.value, descriptor.value + descriptor.size);
+    return 0;
+}
+
+} // namespace
+
+HidrawBackend HidrawBackend::system() {
+    HidrawBackend backend;
+    backend.enumerate = enumerateHidraw;
+    backend.open = [](const std::string& node) {
+        const int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        return fd >= 0 ? fd : -errno;
+    };
+    backend.describe = describeNode;
+    backend.warn = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+    return backend;
+}
+
+OwnedDescriptor::~OwnedDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+OwnedDescriptor& OwnedDescriptor::operator=(OwnedDescriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+BoardOpening openBoard(const HidrawBackend& backend, const DeviceInfo& listed) {
+    BoardOpening opening;
+    const int fd = backend.open(listed.path);
+    if (fd < 0) {
+        opening.openError = -fd;
+        opening.problem = openProblem(listed.path, -fd);
+        return opening;
+    }
+    OwnedDescriptor node(fd);
+    NodeDetails details;
+    ReportDescriptor descriptor;
+    std::string error;
+    if (const int result = backend.describe(fd, details); result < 0) {
+        opening.problem = describeProblem(listed.path, -result);
+    } else if (details.vendorId != listed.vendorId || details.productId != listed.productId) {
+        opening.problem = identityProblem(listed.path, listed.vendorId, listed.productId,
+                                          details.vendorId, details.productId);
+    } else if (!ReportDescriptor::parse(details.reportDescriptor, descriptor, error)) {
+        opening.problem = formatProblem(
+            listed.path, "a report descriptor the console cannot read (" + error + ")");
+    } else if (const DeviceInfo::ReportFormat format = descriptor.format();
+               format.usesReportIds || format.inputReportSize != BoardReportBytes ||
+               format.outputReportSize != BoardReportBytes) {
+        opening.problem = formatProblem(listed.path, describeFormat(format));
+    } else {
+        opening.node = std::move(node);
+        opening.format = format;
+    }
+    return opening;
+}
+
+} // namespace hid
