@@ -1,3 +1,4 @@
+#include "app/CaretBlinkTimeout.h"
 #include "app/CommandLine.h"
 #include "app/SignalWatcher.h"
 #include "app/WindowPlacement.h"
@@ -31,6 +32,7 @@ int main(int argc, char* argv[]) {
     // Fusion paints the back colours of the graphical buttons; native styles may not.
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     const Options options = ParseCommandLine(app);
+    CaretBlinkTimeout caretBlinkTimeout;
     // From the start: a signal that comes before the event loop runs is handled once it does,
     // closing the window or, before there is one, ending the program.
     SignalWatcher signalWatcher;

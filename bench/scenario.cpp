@@ -8,6 +8,7 @@
 //   --only     one of memory, polling, idle, throughput, latency, startup
 //   --rate     only the throughput runs at this rate (0: unpaced); for a profile of one run also
 //              --feed virtual|socket, --reader window|alone (no figures), --text-only yes
+#include "app/CaretBlinkTimeout.h"
 #include "bench/SocketBoard.h"
 #include "hid/DeviceManager.h"
 #include "hid/HIDDLLInterface.h"
@@ -511,9 +512,10 @@ void InputThroughput(std::chrono::milliseconds duration) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Idle: the window online with the board attached and nothing happening, for 5 s: the CPU it
-// takes, and every timer and paint event the GUI thread delivers meanwhile (an application
-// event filter; the receivers' classes are named).
+// Idle: the window online with the board attached and nothing happening (no input for over
+// 10 s, so the text cursor has stopped blinking), for 5 s: the CPU it takes, and every timer
+// and paint event the GUI thread delivers meanwhile (an application event filter; the
+// receivers' classes are named).
 
 class EventTally final : public QObject {
 public:
@@ -534,8 +536,11 @@ protected:
 };
 
 void Idle(Feed feed, std::chrono::seconds duration) {
+    // As the program does: the text cursor stops blinking after a spell without input.
+    const CaretBlinkTimeout caretBlinkTimeout;
     Rig rig(Reader::Window, feed);
-    RunFor(500ms); // the start-up paints and deferred work are over
+    // The start-up paints and deferred work are over, and the cursor rests.
+    RunFor(CaretBlinkTimeout::DefaultTimeout + 500ms);
     EventTally tally;
     qApp->installEventFilter(&tally);
     const auto cpu0 = rig.consoleCpu();

@@ -1,9 +1,14 @@
 // The built program, started as a user would, with the virtual board and a trace file.
+#include "app/CaretBlinkTimeout.h"
 #include "app/SignalWatcher.h"
 #include "support/EventLoop.h"
 
 #include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QProcess>
+#include <QStyleHints>
+#include <QTest>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -148,6 +153,30 @@ TEST(SignalWatcherDeathTest, ASecondSignalEndsTheProgramAtOnce) {
             std::exit(0);
         },
         testing::KilledBySignal(SIGTERM), "");
+}
+
+// The focused box's blinking cursor kept a timer running while the console sat idle.
+TEST(CaretBlinkTimeout, TheCursorRestsWithoutInputAndBlinksAgainOnTheNextKey) {
+    QStyleHints& hints = *QGuiApplication::styleHints();
+    const int blink = hints.cursorFlashTime();
+    ASSERT_GT(blink, 0);
+    QLineEdit box;
+    box.show();
+    box.setFocus();
+    {
+        CaretBlinkTimeout timeout(std::chrono::milliseconds(30));
+        EXPECT_EQ(hints.cursorFlashTime(), blink) << "blinks until the time has passed";
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return hints.cursorFlashTime() == 0; }));
+
+        QTest::keyClick(&box, Qt::Key_A);
+        EXPECT_EQ(hints.cursorFlashTime(), blink);
+        EXPECT_EQ(box.text(), "a") << "the key still reaches the box";
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return hints.cursorFlashTime() == 0; }));
+        QTest::mouseClick(&box, Qt::LeftButton);
+        EXPECT_EQ(hints.cursorFlashTime(), blink);
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return hints.cursorFlashTime() == 0; }));
+    }
+    EXPECT_EQ(hints.cursorFlashTime(), blink) << "left blinking";
 }
 
 } // namespace
