@@ -67,8 +67,9 @@ protected:
 class DeviceSource {
 public:
     virtual ~DeviceSource() = default;
-    /// Start watching; devices already present are announced through deviceArrived.
-    /// `events` outlives the source.
+    /// Start watching; devices already present are announced through deviceArrived, during
+    /// the call or, where finding them takes system calls that may wait, from the event loop
+    /// soon after. `events` outlives the source.
     virtual void start(DeviceEvents& events) = 0;
 };
 
