@@ -24,6 +24,9 @@ struct Node {
     const int fd;
 };
 
+// How long the reader waits after a hand-over before it looks for the next reports.
+constexpr int HandOffPause = 2; // milliseconds
+
 // How long close waits for a write under way before it leaves the writer to finish alone.
 constexpr auto WriteGrace = std::chrono::milliseconds(50);
 
@@ -104,29 +107,50 @@ void HidrawDevice::Channel::post(Result result) {
 void HidrawDevice::Channel::readLoop(int fd) {
     // Larger than any report this console expects; a longer report is cut to fit.
     std::array<std::uint8_t, 256> buffer;
-    pollfd watched[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
-    const auto gone = [this](int error) {
+    std::vector<Report> batch; // read, not yet handed over
+    const auto handOver = [&] {
+        const std::lock_guard lock(mutex);
+        for (const Report& report : batch)
+            post(Result{Result::Kind::Input, report, 0});
+        batch.clear();
+    };
+    const auto gone = [&](int error) {
+        handOver();
         const std::lock_guard lock(mutex);
         post(Result{Result::Kind::Gone, {}, error});
     };
+    // -1 waits for the first report as long as it takes; 0 only takes the reports already there.
+    int wait = -1;
     for (;;) {
-        if (::poll(watched, 2, -1) < 0) {
+        pollfd watched[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+        const int ready = ::poll(watched, 2, wait);
+        if (ready < 0) {
             if (errno == EINTR) continue;
             return gone(errno);
         }
-        if (watched[1].revents != 0) return;
+        if (watched[1].revents != 0) return handOver();
+        if (ready == 0) {
+            // Everything there was is read: one posted call hands it all over. Reports that
+            // come during the pause after it wait for the next one, so at a thousand reports a
+            // second neither thread wakes for each report, and none waits longer than the pause.
+            wait = -1;
+            if (batch.empty()) continue;
+            handOver();
+            pollfd stop{stopFd, POLLIN, 0};
+            if (::poll(&stop, 1, HandOffPause) > 0) return;
+            continue;
+        }
         const short events = watched[0].revents;
         if (events & POLLNVAL) return gone(EBADF);
         if (!(events & (POLLIN | POLLHUP | POLLERR))) continue;
-        // One read per wake-up: the descriptor may be blocking, and poll said one is there.
+        // One read per look: the descriptor may be blocking, and poll said one is there.
         const ssize_t length = calls.read(fd, buffer.data(), buffer.size());
         if (length > 0) {
-            Result input{Result::Kind::Input, {}, 0};
+            Report& report = batch.emplace_back();
             std::copy_n(buffer.begin(),
                         std::min<std::size_t>(static_cast<std::size_t>(length), InputReportSize),
-                        input.report.begin() + 1);
-            const std::lock_guard lock(mutex);
-            post(input);
+                        report.begin() + 1);
+            wait = 0;
             continue;
         }
         if (length == 0) return gone(ENODEV); // end of file: the other end is gone
