@@ -5,6 +5,7 @@
 #include "window/LampShape.h"
 #include "window/LayoutTable.h"
 #include "window/PacedListWidget.h"
+#include "window/SteadyScrollBar.h"
 #include "window/WindowIcon.h"
 
 #include <QFrame>
@@ -194,6 +195,8 @@ QWidget* MakeListBox(const ControlSpec& control, QWidget* parent) {
     // Every line is one line of one font: without this the list lays out all its lines
     // again after each line added, which grows with the list.
     list->setUniformItemSizes(true);
+    // Lines are added at the bottom: the range of the vertical bar changes with each.
+    list->setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical));
     SetRole(list, QPalette::Base, control.row.back);
     SetRole(list, QPalette::Text, control.row.fore);
     return list;
