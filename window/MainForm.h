@@ -82,6 +82,7 @@ private:
     void ShowOnline(bool online);
 
     // Mirrors
+    void ConnectMirrorBoxes();
     void ShowBufferIn();
     void ShowBufferOut();
 
