@@ -59,17 +59,19 @@ TEST_F(Mirror, NumbersAtOneAndNineteenOnCharactersFromTwoToEighteen) {
 }
 
 // Each text a mirror box can show: every byte as a character and as a number, and the marks of
-// the control codes. Without kerning or ligatures between its characters it must look the same.
+// the control codes; and the input bits' digits. Laid out without shaping, each must look the
+// same as with it.
 TEST_F(Mirror, EveryTextAMirrorShowsLooksAsIfShaped) {
     for (int byte = 0; byte <= 255; ++byte) {
-        hid::Report report = MakeReport(4);
+        hid::Report report = MakeReport(13); // the input bits, at 20, and the mirror's bytes
         for (std::size_t i = 2; i <= 24; ++i)
             report[i] = static_cast<std::uint8_t>(byte);
         answer(report);
-        for (const std::size_t i : {std::size_t{2}, std::size_t{19}}) {
-            const Drawn look = drawn(ui().BufferInBox[i]);
+        for (QLineEdit* box : {ui().BufferInBox[2], ui().BufferInBox[19], ui().Text1}) {
+            const Drawn look = drawn(box);
             ASSERT_EQ(look.box, look.shaped)
-                << "byte " << byte << " as " << ui().BufferInBox[i]->text().toStdString();
+                << "byte " << byte << " as " << box->text().toStdString() << " in "
+                << box->objectName().toStdString();
         }
     }
 }

@@ -1,6 +1,7 @@
 // The mirrors of both report buffers, the reset and the input lamps' switch-off.
 #include "window/DisplayText.h"
 #include "window/MainForm.h"
+#include "window/UnshapedText.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -28,48 +29,24 @@ const QString& MirrorText(std::size_t index, std::uint8_t byte) {
     return numbers[byte];
 }
 
-/// The box's font with or without text shaping.
-QFont Shaping(QFont font, bool shaped) {
-    const QFont::StyleStrategy others =
-        QFont::StyleStrategy(font.styleStrategy() & ~QFont::PreferNoShaping);
-    font.setStyleStrategy(shaped ? others : QFont::StyleStrategy(others | QFont::PreferNoShaping));
-    return font;
-}
-
-bool Shaped(const QLineEdit& box) {
-    return !(box.font().styleStrategy() & QFont::PreferNoShaping);
-}
-
 void ShowBuffer(const protocol::Report& buffer,
                 const std::array<QLineEdit*, window::BufferRows>& boxes) {
     for (std::size_t i = 0; i < protocol::MirroredBytes; ++i) {
         // Every box is refreshed, but a box whose text stays the same is not repainted:
         // at a thousand reports a second the repaints, not the bytes, cost the time.
         const QString& text = MirrorText(i, buffer[i]);
-        QLineEdit& box = *boxes[i];
-        if (box.text() == text) continue;
-        // A mirror text is one character, or digits with angle brackets: in the boxes' font
-        // shaping leaves every one of them as it is (tests/test_mirror.cpp draws them all both
-        // ways), and half of what a new text costs is its shaping.
-        if (Shaped(box)) box.setFont(Shaping(box.font(), false));
-        box.setText(text);
+        if (boxes[i]->text() != text) window::SetUnshapedText(*boxes[i], text);
     }
-}
-
-/// Text typed into a mirror box can be anything, and is laid out with shaping as in any box.
-void ShapeTypedText(QLineEdit& box) {
-    QObject::connect(&box, &QLineEdit::textEdited, &box, [&box] {
-        if (!Shaped(box)) box.setFont(Shaping(box.font(), true));
-    });
 }
 
 } // namespace
 
-void MainForm::ConnectMirrorBoxes() {
+void MainForm::ConnectUnshapedBoxes() {
     for (QLineEdit* box : ui.BufferInBox)
-        ShapeTypedText(*box);
+        window::ShapeTypedText(*box);
     for (QLineEdit* box : ui.BufferOutBox)
-        ShapeTypedText(*box);
+        window::ShapeTypedText(*box);
+    window::ShapeTypedText(*ui.Text1);
 }
 
 void MainForm::ShowBufferIn() {

@@ -9,7 +9,7 @@
 MainForm::MainForm(hid::HidLayer& hid, QWidget* parent)
     : QWidget(parent), hid_(hid), router_(hid, *this), ui(window::BuildMainFormLayout(*this)) {
     connectHandlers();
-    ConnectMirrorBoxes();
+    ConnectUnshapedBoxes();
     Form_Load();
 }
 
