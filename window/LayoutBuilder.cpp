@@ -1,3 +1,4 @@
+#include "window/BoxPanelStyle.h"
 #include "window/ClickSlider.h"
 #include "window/Colours.h"
 #include "window/Controls.h"
@@ -180,6 +181,7 @@ QWidget* MakeButton(const ControlSpec& control, QWidget* parent) {
 
 QWidget* MakeTextBox(const ControlSpec& control, QWidget* parent) {
     auto* box = new QLineEdit(parent);
+    box->setStyle(BoxPanelStyle::instance());
     // No length limit: QLineEdit would otherwise cut a longer paste at 32,767 silently.
     box->setMaxLength(std::numeric_limits<int>::max());
     box->setText(QString::fromStdString(control.text));
