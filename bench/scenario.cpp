@@ -7,7 +7,8 @@
 //   --program  the console's binary, started several times for the start-up figure
 //   --only     one of memory, polling, idle, throughput, latency, startup
 //   --rate     only the throughput runs at this rate (0: unpaced); for a profile of one run also
-//              --feed virtual|socket, --reader window|alone (no figures), --text-only yes
+//              --feed virtual|socket, --reader window|alone (its CPU alone, on stderr, not in
+//              the table), --text-only yes, --monitor no
 #include "app/CaretBlinkTimeout.h"
 #include "bench/SocketBoard.h"
 #include "hid/DeviceManager.h"
@@ -428,6 +429,7 @@ struct InputGoal {
 struct RunFilter {
     int rate = -1; // -1: every rate
     bool textOnly = false;
+    bool withoutMonitor = false;
     std::optional<Feed> feed;
     std::optional<Reader> reader;
 };
@@ -444,7 +446,14 @@ void ReportThroughput(Feed feed, int rate, bool withText, bool withMonitor, Inpu
         runFilter.reader != Reader::Window
             ? MeasureThroughput(Reader::LayerAlone, feed, rate, duration, withText, withMonitor)
             : Throughput{};
-    if (!both) return; // a profiling run: the figures are not comparable
+    if (!both) { // a profiling run: no ratio to show, and no row for the table
+        const Throughput& one = runFilter.reader == Reader::Window ? window : alone;
+        std::fprintf(stderr, "%s at %d/s%s%s: %.1f%% of one core, %.1f ms per 1000 reports\n",
+                     runFilter.reader == Reader::Window ? "window" : "layer alone", rate,
+                     feed == Feed::Socket ? ", device path" : "",
+                     withMonitor ? ", board monitor open" : "", one.cpuPercent, one.cpuMsPer1000);
+        return;
+    }
     std::string label =
         rate ? Format("Input at %d reports/s", rate) : std::string("Input unpaced (saturated)");
     if (!withText) label += " (A/D and input bits only, no answer text)";
@@ -507,6 +516,7 @@ void InputThroughput(std::chrono::milliseconds duration) {
     for (const Run& run : runs)
         if ((runFilter.rate < 0 || run.rate == runFilter.rate) &&
             (!runFilter.textOnly || run.withText) &&
+            (!runFilter.withoutMonitor || !run.withMonitor) &&
             (!runFilter.feed || run.feed == *runFilter.feed))
             ReportThroughput(run.feed, run.rate, run.withText, run.withMonitor, run.goal, duration);
 }
@@ -875,6 +885,8 @@ int main(int argc, char** argv) {
             runFilter.reader = args[++i] == "alone" ? Reader::LayerAlone : Reader::Window;
         else if (args[i] == "--text-only")
             runFilter.textOnly = args[++i] == "yes";
+        else if (args[i] == "--monitor")
+            runFilter.withoutMonitor = args[++i] == "no";
         else if (args[i] == "--only")
             only = args[++i];
     }

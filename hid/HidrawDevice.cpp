@@ -24,6 +24,11 @@ struct Node {
     const int fd;
 };
 
+// How long the reader waits after a hand-over before it looks for the next reports.
+constexpr int HandOffPause = 2; // milliseconds
+// Reports the reader queues at most before it calls the GUI thread, when they keep coming.
+constexpr std::size_t AnnounceEvery = 64;
+
 // How long close waits for a write under way before it leaves the writer to finish alone.
 constexpr auto WriteGrace = std::chrono::milliseconds(50);
 
@@ -69,6 +74,11 @@ struct HidrawDevice::Channel {
     bool writeOne(int fd, const Report& report, std::unique_lock<std::mutex>& lock, int& error);
     /// Hands a result to the GUI thread; the mutex is held.
     void post(Result result);
+    /// Queues a result for the GUI thread without calling it; the mutex is held.
+    void queue(Result result);
+    /// Calls the GUI thread to take what is queued, unless a call is on its way already; the
+    /// mutex is held.
+    void callReceiver();
 
     const NodeCalls calls;
     const int stopFd; ///< an eventfd, readable once the threads are to stop
@@ -87,6 +97,11 @@ struct HidrawDevice::Channel {
 };
 
 void HidrawDevice::Channel::post(Result result) {
+    queue(result);
+    callReceiver();
+}
+
+void HidrawDevice::Channel::queue(Result result) {
     if (result.kind == Result::Kind::Input) {
         if (inputsWaiting >= HandOffLimit) {
             ++inputsLost;
@@ -95,7 +110,10 @@ void HidrawDevice::Channel::post(Result result) {
         ++inputsWaiting;
     }
     results.push_back(result);
-    if (receiver && !takePosted) {
+}
+
+void HidrawDevice::Channel::callReceiver() {
+    if (receiver && !takePosted && !results.empty()) {
         takePosted = true;
         QMetaObject::invokeMethod(receiver, &HidrawDevice::takeResults, Qt::QueuedConnection);
     }
@@ -104,29 +122,55 @@ void HidrawDevice::Channel::post(Result result) {
 void HidrawDevice::Channel::readLoop(int fd) {
     // Larger than any report this console expects; a longer report is cut to fit.
     std::array<std::uint8_t, 256> buffer;
-    pollfd watched[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+    std::size_t unannounced = 0; // reports queued since the last call to the GUI thread
+    const auto announce = [&] {
+        const std::lock_guard lock(mutex);
+        callReceiver();
+        unannounced = 0;
+    };
     const auto gone = [this](int error) {
         const std::lock_guard lock(mutex);
         post(Result{Result::Kind::Gone, {}, error});
     };
+    // -1 waits for the first report as long as it takes; 0 only takes the reports already there.
+    int wait = -1;
     for (;;) {
-        if (::poll(watched, 2, -1) < 0) {
+        pollfd watched[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+        const int ready = ::poll(watched, 2, wait);
+        if (ready < 0) {
             if (errno == EINTR) continue;
             return gone(errno);
         }
         if (watched[1].revents != 0) return;
+        if (ready == 0) {
+            // Everything there was is read and queued: one posted call hands it all over.
+            // Reports that come during the pause after it wait for the next one, so at a
+            // thousand reports a second neither thread wakes for each report, and none waits
+            // longer than the pause.
+            wait = -1;
+            if (unannounced == 0) continue;
+            announce();
+            pollfd stop{stopFd, POLLIN, 0};
+            if (::poll(&stop, 1, HandOffPause) > 0) return;
+            continue;
+        }
         const short events = watched[0].revents;
         if (events & POLLNVAL) return gone(EBADF);
         if (!(events & (POLLIN | POLLHUP | POLLERR))) continue;
-        // One read per wake-up: the descriptor may be blocking, and poll said one is there.
+        // One read per look: the descriptor may be blocking, and poll said one is there.
         const ssize_t length = calls.read(fd, buffer.data(), buffer.size());
         if (length > 0) {
             Result input{Result::Kind::Input, {}, 0};
             std::copy_n(buffer.begin(),
                         std::min<std::size_t>(static_cast<std::size_t>(length), InputReportSize),
                         input.report.begin() + 1);
-            const std::lock_guard lock(mutex);
-            post(input);
+            {
+                const std::lock_guard lock(mutex);
+                queue(input);
+            }
+            // A flood that never lets up is still handed over as it is read.
+            if (++unannounced == AnnounceEvery) announce();
+            wait = 0;
             continue;
         }
         if (length == 0) return gone(ENODEV); // end of file: the other end is gone

@@ -32,8 +32,11 @@ struct NodeCalls {
 /// queued by write(), one at a time (hidraw's write waits for the board, up to 5 s on USB,
 /// whatever O_NONBLOCK says). Their results (input reports, write outcomes, the device gone)
 /// are handed to the GUI thread through a locked queue and one posted call per batch, and
-/// come out there as this object's signals. The GUI thread never reads, writes or closes the
-/// descriptor; the last of the two threads to finish closes it.
+/// come out there as this object's signals. The reader queues each report as it reads it,
+/// calls the GUI thread once it has read all there is (or 64 of a flood), then pauses 2 ms: a
+/// report after a quiet spell goes over at once, a stream goes over a few reports per call,
+/// none more than 2 ms late. The GUI thread never reads, writes or closes the descriptor; the
+/// last of the two threads to finish closes it.
 ///
 /// What counts as the device gone (signal failed): the end of the file, a read error other
 /// than EAGAIN/EINTR (EIO or ENODEV once a hidraw node is unplugged), POLLHUP or POLLERR with

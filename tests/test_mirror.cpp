@@ -1,14 +1,38 @@
 // The buffer mirrors, Clear Buffer and the lamps' switch-off.
 #include "support/FormFixture.h"
 
+#include <QImage>
 #include <QTest>
+#include <memory>
 
 namespace {
 
 using testsupport::FormFixture;
 using testsupport::MakeReport;
 
-class Mirror : public FormFixture {};
+class Mirror : public FormFixture {
+protected:
+    /// The box as drawn, and as a box of the same kind, place and text draws it with the text
+    /// shaped as in any other box of the window.
+    struct Drawn {
+        QImage box;
+        QImage shaped;
+    };
+    Drawn drawn(QLineEdit* box) {
+        if (!twin) twin = std::make_unique<QLineEdit>(form.get());
+        twin->setGeometry(box->geometry());
+        QFont font = box->font();
+        font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() & ~QFont::PreferNoShaping));
+        twin->setFont(font);
+        twin->setAlignment(box->alignment());
+        twin->setText(box->text());
+        twin->setCursorPosition(box->cursorPosition());
+        twin->show();
+        return {box->grab().toImage(), twin->grab().toImage()};
+    }
+
+    std::unique_ptr<QLineEdit> twin;
+};
 
 TEST_F(Mirror, NumbersAtOneAndNineteenOnCharactersFromTwoToEighteen) {
     hid::Report report = MakeReport(2);
@@ -32,6 +56,38 @@ TEST_F(Mirror, NumbersAtOneAndNineteenOnCharactersFromTwoToEighteen) {
     EXPECT_EQ(ui().BufferInBox[18]->text(), "A");
     EXPECT_EQ(ui().BufferInBox[19]->text(), "65");
     EXPECT_EQ(ui().BufferInBox[24]->text(), "255");
+}
+
+// Each text a mirror box can show: every byte as a character and as a number, and the marks of
+// the control codes; and the input bits' digits. Laid out without shaping, each must look the
+// same as with it.
+TEST_F(Mirror, EveryTextAMirrorShowsLooksAsIfShaped) {
+    for (int byte = 0; byte <= 255; ++byte) {
+        hid::Report report = MakeReport(13); // the input bits, at 20, and the mirror's bytes
+        for (std::size_t i = 2; i <= 24; ++i)
+            report[i] = static_cast<std::uint8_t>(byte);
+        answer(report);
+        for (QLineEdit* box : {ui().BufferInBox[2], ui().BufferInBox[19], ui().Text1}) {
+            const Drawn look = drawn(box);
+            ASSERT_EQ(look.box, look.shaped)
+                << "byte " << byte << " as " << box->text().toStdString() << " in "
+                << box->objectName().toStdString();
+        }
+    }
+}
+
+// Text typed into a mirror box is anything at all: kerned pairs as in any other box.
+TEST_F(Mirror, TextTypedIntoAMirrorBoxIsShaped) {
+    QLineEdit* box = ui().BufferOutBox[3];
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, "AVAToLTYo");
+    box->clearFocus();
+    const Drawn look = drawn(box);
+    EXPECT_EQ(look.box, look.shaped);
+
+    QTest::mouseClick(ui().ClearBuffers, Qt::LeftButton);
+    EXPECT_EQ(box->text(), "<0>") << "the mirror takes the box back";
 }
 
 TEST_F(Mirror, StartUpLeavesBothMirrorsCleared) {

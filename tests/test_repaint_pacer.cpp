@@ -1,7 +1,9 @@
-// Frame pacing of the window's repaints: changes are batched, never lost.
+// Frame pacing of the window's repaints: changes are batched, never lost, and a scroll bar
+// whose look stays the same is not painted again.
 #include "support/EventLoop.h"
 #include "window/PacedListWidget.h"
 #include "window/RepaintPacer.h"
+#include "window/SteadyScrollBar.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -108,6 +110,33 @@ TEST(PacedListWidget, LinesAddedInABurstAreAllInTheListAtOnceAndLaidOutWithinAFr
         },
         3s));
     EXPECT_EQ(list.indexAt(list.visualItemRect(list.item(5)).center()).row(), 5);
+}
+
+// Each line added to a long list widened the range of its scroll bar, and the bar was painted
+// again at every frame with its slider where it was.
+TEST(SteadyScrollBar, IsPaintedAgainOnlyWhenWhatItShowsChanges) {
+    window::SteadyScrollBar bar(Qt::Vertical);
+    bar.resize(16, 200);
+    bar.setPageStep(8);
+    bar.setRange(0, 2000);
+    PaintSpy paints;
+    bar.installEventFilter(&paints);
+    bar.show();
+    ASSERT_TRUE(WaitUntil([&] { return paints.paints > 0; }));
+    DrainEvents();
+
+    const int before = paints.paints;
+    for (int lines = 2001; lines < 2100; ++lines) {
+        bar.setRange(0, lines);
+        DrainEvents();
+    }
+    EXPECT_EQ(paints.paints, before) << "the slider kept its place and its length";
+
+    bar.setRange(0, 4); // a short list: a long slider
+    EXPECT_TRUE(WaitUntil([&] { return paints.paints > before; }));
+    const int afterRange = paints.paints;
+    bar.setValue(2);
+    EXPECT_TRUE(WaitUntil([&] { return paints.paints > afterRange; }));
 }
 
 } // namespace

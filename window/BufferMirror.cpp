@@ -1,6 +1,7 @@
 // The mirrors of both report buffers, the reset and the input lamps' switch-off.
 #include "window/DisplayText.h"
 #include "window/MainForm.h"
+#include "window/UnshapedText.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -34,11 +35,19 @@ void ShowBuffer(const protocol::Report& buffer,
         // Every box is refreshed, but a box whose text stays the same is not repainted:
         // at a thousand reports a second the repaints, not the bytes, cost the time.
         const QString& text = MirrorText(i, buffer[i]);
-        if (boxes[i]->text() != text) boxes[i]->setText(text);
+        if (boxes[i]->text() != text) window::SetUnshapedText(*boxes[i], text);
     }
 }
 
 } // namespace
+
+void MainForm::ConnectUnshapedBoxes() {
+    for (QLineEdit* box : ui.BufferInBox)
+        window::ShapeTypedText(*box);
+    for (QLineEdit* box : ui.BufferOutBox)
+        window::ShapeTypedText(*box);
+    window::ShapeTypedText(*ui.Text1);
+}
 
 void MainForm::ShowBufferIn() {
     ShowBuffer(BufferIn, ui.BufferInBox);

@@ -5,6 +5,7 @@
 #include "window/DisplayText.h"
 #include "window/LampShape.h"
 #include "window/MainForm.h"
+#include "window/UnshapedText.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -41,7 +42,7 @@ void MainForm::OnRead(hid::Handle pHandle) {
     case protocol::Code::ReadInput: {
         const std::uint8_t port = BufferIn[protocol::InputBitsIndex];
         std::int16_t bits = PortBits;
-        ui.Text1->setText(DecToBin(port, bits));
+        window::SetUnshapedText(*ui.Text1, DecToBin(port, bits));
         // The lamps follow the digits shown, most significant bit on the left.
         const QString digits = ui.Text1->text();
         for (qsizetype i = 0; i < digits.size() && i < qsizetype(window::InputLamps); ++i)

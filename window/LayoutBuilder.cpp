@@ -1,3 +1,4 @@
+#include "window/BoxPanelStyle.h"
 #include "window/ClickSlider.h"
 #include "window/Colours.h"
 #include "window/Controls.h"
@@ -5,6 +6,7 @@
 #include "window/LampShape.h"
 #include "window/LayoutTable.h"
 #include "window/PacedListWidget.h"
+#include "window/SteadyScrollBar.h"
 #include "window/WindowIcon.h"
 
 #include <QFrame>
@@ -179,6 +181,7 @@ QWidget* MakeButton(const ControlSpec& control, QWidget* parent) {
 
 QWidget* MakeTextBox(const ControlSpec& control, QWidget* parent) {
     auto* box = new QLineEdit(parent);
+    box->setStyle(BoxPanelStyle::instance());
     // No length limit: QLineEdit would otherwise cut a longer paste at 32,767 silently.
     box->setMaxLength(std::numeric_limits<int>::max());
     box->setText(QString::fromStdString(control.text));
@@ -194,6 +197,8 @@ QWidget* MakeListBox(const ControlSpec& control, QWidget* parent) {
     // Every line is one line of one font: without this the list lays out all its lines
     // again after each line added, which grows with the list.
     list->setUniformItemSizes(true);
+    // Lines are added at the bottom: the range of the vertical bar changes with each.
+    list->setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical));
     SetRole(list, QPalette::Base, control.row.back);
     SetRole(list, QPalette::Text, control.row.fore);
     return list;

@@ -9,6 +9,7 @@
 MainForm::MainForm(hid::HidLayer& hid, QWidget* parent)
     : QWidget(parent), hid_(hid), router_(hid, *this), ui(window::BuildMainFormLayout(*this)) {
     connectHandlers();
+    ConnectUnshapedBoxes();
     Form_Load();
 }
 

@@ -82,6 +82,8 @@ private:
     void ShowOnline(bool online);
 
     // Mirrors
+    /// The mirror boxes and Text1 show texts laid out unshaped; what is typed into them is not.
+    void ConnectUnshapedBoxes();
     void ShowBufferIn();
     void ShowBufferOut();
 
