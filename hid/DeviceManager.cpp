@@ -131,7 +131,6 @@ bool DeviceManager::Read(Handle handle, Report& buffer) {
 bool DeviceManager::WriteEx(int vendorId, int productId, const Report& buffer) {
     const Handle handle = GetHandle(vendorId, productId);
     if (handle == 0) {
-        ++refusedReports_;
         notify(ReportDirection::Refused, handle, buffer);
         return false;
     }
@@ -142,11 +141,9 @@ bool DeviceManager::WriteEx(int vendorId, int productId, const Report& buffer) {
     case WriteResult::Queued:
         return true; // accounted for when writeCompleted tells how it went
     case WriteResult::Refused:
-        ++refusedReports_;
         notify(ReportDirection::Refused, handle, buffer);
         return false;
     case WriteResult::Failed:
-        ++failedReports_;
         notify(ReportDirection::Failed, handle, buffer);
         return false;
     }
@@ -200,7 +197,6 @@ void DeviceManager::reportsLost(Device&, std::uint64_t count) {
 void DeviceManager::writeCompleted(Device& device, const Report& report, bool sent, int) {
     const auto it = handles_.find(&device);
     const Handle handle = it == handles_.end() ? 0 : it->second;
-    if (!sent) ++failedReports_;
     notify(sent ? ReportDirection::Out : ReportDirection::Failed, handle, report);
 }
 
@@ -222,6 +218,9 @@ void DeviceManager::post(std::uint32_t code, Handle handle) {
 }
 
 void DeviceManager::notify(ReportDirection direction, Handle handle, const Report& report) {
+    // Every output report that did not go out is counted here, where it is traced.
+    if (direction == ReportDirection::Refused) ++refusedReports_;
+    if (direction == ReportDirection::Failed) ++failedReports_;
     for (ReportObserver* observer : observers_)
         observer->record(direction, handle, report);
 }

@@ -97,6 +97,7 @@ private:
     /// Drops the `count` oldest queued reports of the device, counting and tracing each.
     void dropQueued(Handle handle, Attached& device, std::size_t count);
     void post(std::uint32_t code, Handle handle);
+    /// Tells the observers; counts the refused and failed output reports as it does.
     void notify(ReportDirection direction, Handle handle, const Report& report);
     void notifyListChanged();
     Attached* attached(Handle handle);

@@ -10,7 +10,6 @@
 #include <fcntl.h>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace hid {
 namespace {
@@ -44,18 +43,6 @@ HidrawBackend HidrawBackend::system() {
     backend.describe = describeNode;
     backend.warn = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
     return backend;
-}
-
-OwnedDescriptor::~OwnedDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-OwnedDescriptor& OwnedDescriptor::operator=(OwnedDescriptor&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = other.release();
-    }
-    return *this;
 }
 
 BoardOpening openBoard(const HidrawBackend& backend, const DeviceInfo& listed) {

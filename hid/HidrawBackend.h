@@ -3,11 +3,11 @@
 #include "hid/DeviceProblem.h"
 #include "hid/DeviceSource.h"
 #include "hid/HidrawDevice.h"
+#include "hid/OwnedDescriptor.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace hid {
@@ -37,23 +37,6 @@ struct HidrawBackend {
 
     /// hidapi enumeration, open(2), the hidraw ioctls, standard error.
     static HidrawBackend system();
-};
-
-/// An open descriptor that closes itself unless it is handed on.
-class OwnedDescriptor {
-public:
-    OwnedDescriptor() = default;
-    explicit OwnedDescriptor(int fd) : fd_(fd) {}
-    ~OwnedDescriptor();
-    OwnedDescriptor(OwnedDescriptor&& other) noexcept : fd_(other.release()) {}
-    OwnedDescriptor& operator=(OwnedDescriptor&& other) noexcept;
-
-    bool valid() const { return fd_ >= 0; }
-    /// The descriptor, now the caller's to close; -1 when there is none.
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_ = -1;
 };
 
 /// One attempt to open a board's node and confirm it is the board, driven as it expects.

@@ -1,5 +1,7 @@
 #include "hid/HidrawDevice.h"
 
+#include "hid/OwnedDescriptor.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -14,15 +16,6 @@
 
 namespace hid {
 namespace {
-
-/// The open node; whichever of the device's threads finishes last closes it.
-struct Node {
-    explicit Node(int descriptor) : fd(descriptor) {}
-    ~Node() { ::close(fd); }
-    Node(const Node&) = delete;
-    Node& operator=(const Node&) = delete;
-    const int fd;
-};
 
 // How long the reader waits after a hand-over before it looks for the next reports.
 constexpr int HandOffPause = 2; // milliseconds
@@ -257,9 +250,10 @@ bool HidrawDevice::attach(int fd, NodeCalls calls) {
         return false;
     }
     channel_ = std::make_shared<Channel>(std::move(calls), stopFd, this);
-    const auto node = std::make_shared<Node>(fd);
-    reader_ = std::thread([channel = channel_, node] { channel->readLoop(node->fd); });
-    writer_ = std::thread([channel = channel_, node] { channel->writeLoop(node->fd); });
+    // Whichever of the two threads finishes last closes the node.
+    const auto node = std::make_shared<OwnedDescriptor>(fd);
+    reader_ = std::thread([channel = channel_, node] { channel->readLoop(node->get()); });
+    writer_ = std::thread([channel = channel_, node] { channel->writeLoop(node->get()); });
     return true;
 }
 

@@ -247,7 +247,7 @@ void HidrawSource::openFailed(const std::string& node, OpenReason reason,
 void HidrawSource::discard(OwnedDescriptor node) {
     if (!node.valid()) return;
     calls_.run([node = std::make_shared<OwnedDescriptor>(std::move(node))]() mutable {
-        *node = OwnedDescriptor(); // closed here, off the GUI thread
+        node->reset(); // closed here, off the GUI thread
         return std::function<void()>();
     });
 }
