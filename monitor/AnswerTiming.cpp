@@ -68,7 +68,6 @@ AnswerTiming::Figures AnswerTiming::figures(std::uint8_t code, Clock::time_point
     const PerCode& entry = codes_[slot(code)];
     Figures figures;
     figures.last = entry.last;
-    figures.waiting = entry.waiting.size();
     figures.unanswered = static_cast<std::size_t>(
         std::count_if(entry.unanswered.begin(), entry.unanswered.end(),
                       [&](Clock::time_point sent) { return sent >= spanStart; }));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hid/BoardFirmware.h"
 #include "monitor/Clock.h"
 
 #include <array>
@@ -19,7 +20,8 @@ namespace monitor {
 class AnswerTiming {
 public:
     static constexpr std::chrono::milliseconds Deadline{100};
-    static constexpr std::array<std::uint8_t, 3> Codes{2, 4, 13};
+    static constexpr std::array<std::uint8_t, 3> Codes{
+        hid::firmware::ReadText, hid::firmware::ReadAdc, hid::firmware::ReadInputs};
 
     struct Figures {
         std::optional<Clock::duration> last; ///< the latest answer's time, whenever it came
@@ -28,7 +30,6 @@ public:
         Clock::duration longest{};
         std::size_t answered = 0;   ///< in the span
         std::size_t unanswered = 0; ///< requests sent in the span left without an answer
-        std::size_t waiting = 0;    ///< requests still within their deadline
     };
 
     static bool isRequestCode(std::uint8_t code);

@@ -36,7 +36,9 @@ constexpr std::array<CodeName, 9> TrafficCodes{{{1, "1 text"},
                                                 {14, "14 port D"},
                                                 {50, "50 reset"},
                                                 {-1, "other"}}};
-constexpr std::array<CodeName, 3> TimingCodes{{{2, "2 text"}, {4, "4 A/D"}, {13, "13 inputs"}}};
+constexpr std::array<CodeName, 3> TimingCodes{{{AnswerTiming::Codes[0], "2 text"},
+                                              {AnswerTiming::Codes[1], "4 A/D"},
+                                              {AnswerTiming::Codes[2], "13 inputs"}}};
 constexpr std::array<const char*, 5> DirectionNames{"Out", "In", "Dropped", "Failed", "Refused"};
 // The widest texts the figures take.
 const QString WidestCount = QStringLiteral("0,000,000");
@@ -103,7 +105,11 @@ BoardMonitor::BoardMonitor(hid::DeviceManager& layer, BoardIds board, ClockSourc
     frame_.setInterval(Frame);
     connect(&frame_, &QTimer::timeout, this, &BoardMonitor::refresh);
     figures_.setSingleShot(true);
-    connect(&figures_, &QTimer::timeout, this, &BoardMonitor::showFigures);
+    connect(&figures_, &QTimer::timeout, this, [this] {
+        const Clock::time_point now = clock_();
+        log_.expire(now);
+        showFigures(now);
+    });
     deadline_.setSingleShot(true);
     deadline_.setTimerType(Qt::PreciseTimer);
     connect(&deadline_, &QTimer::timeout, this, &BoardMonitor::refresh);
@@ -314,7 +320,7 @@ void BoardMonitor::refresh() {
         showCharts(now);
         const auto sinceFigures = std::chrono::milliseconds(sinceFigures_.elapsed());
         if (!sinceFigures_.isValid() || sinceFigures >= FiguresInterval)
-            showFigures();
+            showFigures(now);
         else if (!figures_.isActive())
             figures_.start(FiguresInterval - sinceFigures);
     }
@@ -333,11 +339,9 @@ void BoardMonitor::showCharts(Clock::time_point now) {
     portDLanes_->show(log_.samples(Series::PortD, from), from, now);
 }
 
-void BoardMonitor::showFigures() {
+void BoardMonitor::showFigures(Clock::time_point now) {
     if (paused_) return;
     sinceFigures_.start();
-    const Clock::time_point now = clock_();
-    log_.expire(now);
     showTraffic(now);
     showTiming(now - span_);
     const SpanStats stats = adChart_->stats();

@@ -62,8 +62,6 @@ public:
     int refreshCount() const { return refreshCount_; }
     /// Something changed that is not shown yet; it will be at the next frame.
     bool refreshPending() const { return frame_.isActive() || figures_.isActive(); }
-    /// Where the CSV's times count from: when the monitor started.
-    Clock::time_point origin() const { return origin_; }
 
 private:
     void record(hid::ReportDirection direction, hid::Handle handle,
@@ -80,7 +78,8 @@ private:
     void changed();
     void refresh();
     void showCharts(Clock::time_point now);
-    void showFigures();
+    /// The traffic, timing and A/D figures; what expired by `now` is already forgotten.
+    void showFigures(Clock::time_point now);
     void showTraffic(Clock::time_point now);
     void showTiming(Clock::time_point from);
     void showBoard();

@@ -16,7 +16,6 @@ void ReportLog::add(ReportDirection direction, hid::Handle handle, const hid::Re
     ++counts_[static_cast<std::size_t>(direction)];
     ++total_;
     if (direction != ReportDirection::In && direction != ReportDirection::Out) return;
-    lastHandle_ = handle;
     const std::uint8_t code = report[firmware::Command];
     const bool out = direction == ReportDirection::Out;
     recent_.push_back({time, code, out});

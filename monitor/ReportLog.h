@@ -52,8 +52,6 @@ public:
     }
     std::uint64_t total() const { return total_; }
     const AnswerTiming& timing() const { return timing_; }
-    /// The handle of the latest report, 0 before any.
-    hid::Handle lastHandle() const { return lastHandle_; }
 
 private:
     struct Recent {
@@ -71,7 +69,6 @@ private:
     std::array<std::uint64_t, 5> counts_{};
     std::uint64_t total_ = 0;
     AnswerTiming timing_;
-    hid::Handle lastHandle_ = 0;
 };
 
 } // namespace monitor
