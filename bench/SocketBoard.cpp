@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -26,7 +26,8 @@ std::int64_t ThreadCpuNs() {
 
 SocketBoard::SocketBoard() {
     int fds[2];
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) {
+    // Non-blocking, as a hidraw node is opened; the feeder never waits in a call either.
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0) {
         std::perror("zov_scenario: socketpair");
         std::exit(1);
     }
@@ -53,19 +54,11 @@ hid::HidrawBackend SocketBoard::backend() {
     };
     backend.open = [this](const std::string&) {
         if (near_ < 0) return -ENODEV;
-        // The device takes the descriptor as a node's: non-blocking, and its own to close.
-        const int fd = near_;
-        near_ = -1;
-        const int flags = ::fcntl(fd, F_GETFL);
-        ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-        return fd;
+        // The device takes the descriptor as a node's, its own to close.
+        return std::exchange(near_, -1);
     };
     // A socket pair cannot answer the hidraw ioctls: the board's answers stand in for them.
-    backend.describe = [](int, hid::NodeDetails& details) {
-        details = {protocol::DeviceVendorID, protocol::DeviceProductID,
-                   testsupport::BoardReportDescriptor()};
-        return 0;
-    };
+    backend.describe = testsupport::DescribeAsBoard;
     backend.warn = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
     return backend;
 }

@@ -177,8 +177,8 @@ public:
 /// The program's own arrangement: the real HID layer with a board as its source and the
 /// window shown (offscreen) and online; or the same layer read by the bare reader.
 struct Rig {
+    ReportCounter counter; // outlives the layer that tells it
     hid::DeviceManager layer;
-    ReportCounter counter;
     hid::VirtualBoard* board = nullptr;                  // Feed::VirtualBoard
     std::unique_ptr<SocketBoard> socketBoard;            // Feed::Socket
     std::unique_ptr<monitor::BoardMonitor> boardMonitor; // shown too, when asked for
