@@ -25,8 +25,7 @@ options=()
 renice -n 10 $$ >/dev/null
 
 ensure_packages "${BUILD_PACKAGES[@]}" "${SANITIZER_PACKAGES[@]}"
-cmake -S "$ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++-14 -DZOV_BUILD_FUZZERS=ON >/dev/null
+cmake -S "$ROOT" -B "$build" -G Ninja "${SANITIZER_CMAKE_OPTIONS[@]}" >/dev/null
 cmake --build "$build" --target "${names[@]}"
 sanitizer_environment
 

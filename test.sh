@@ -46,8 +46,7 @@ kernel_stage || { echo "tests: $passed passed, $failed failed"; exit 1; }
 
 stage "Sanitizer build and test suite (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer)"
 sanitizer_environment
-build_tree "$ROOT/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++-14 -DZOV_BUILD_FUZZERS=ON
+build_tree "$ROOT/build-asan" "${SANITIZER_CMAKE_OPTIONS[@]}"
 run_suite "$ROOT/build-asan"
 
 stage "Fuzzers, ${FUZZ_SECONDS:-15} s each (the window's two: ${FUZZ_INTEGRATION_SECONDS:-45} s)"

@@ -42,6 +42,9 @@ KERNEL_STAGE_PACKAGES=(qemu-system-x86 linux-image-amd64 busybox-static udev)
 # The sanitizer build and the fuzzers (test.sh's later stages): clang 14, its sanitizer and
 # libFuzzer runtimes, and llvm-symbolizer for readable stack traces.
 SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
+# How build-asan is configured, by ./test.sh and ./fuzz.sh alike (one tree, one configuration).
+SANITIZER_CMAKE_OPTIONS=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14
+    -DZOV_BUILD_FUZZERS=ON)
 
 # sanitizer_environment: how the instrumented programs behave. Undefined behaviour and leaks
 # fail the run; the leak suppressions name only libraries outside this project.
