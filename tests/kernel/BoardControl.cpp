@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <cstdio>
 #include <sstream>
 #include <stdexcept>
 #include <unistd.h>
@@ -20,10 +21,9 @@ std::string environment(const char* name) {
 
 } // namespace
 
-double MonotonicMs() {
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+void Figure(const std::string& what, double value, const char* unit) {
+    std::printf("figure: %s: %.0f %s\n", what.c_str(), value, unit);
+    std::fflush(stdout);
 }
 
 std::vector<std::uint8_t> OutputBytes(const std::string& rest) {
@@ -38,9 +38,9 @@ std::vector<std::uint8_t> OutputBytes(const std::string& rest) {
 
 BoardControl::BoardControl()
     : control_(::open(environment("ZOV_BOARD_CONTROL").c_str(), O_WRONLY | O_CLOEXEC)),
-      log_(environment("ZOV_BOARD_LOG")) {
-    if (control_ < 0 || !log_) throw std::runtime_error("the board stand-in is not running");
-    log_.seekg(0, std::ios::end);
+      log_(environment("ZOV_BOARD_LOG"), true) {
+    if (control_ < 0 || !log_.exists())
+        throw std::runtime_error("the board stand-in is not running");
 }
 
 BoardControl::~BoardControl() {
@@ -53,14 +53,8 @@ void BoardControl::send(const std::string& command) {
 }
 
 void BoardControl::readNewLines() {
-    log_.clear();
-    std::string chunk(4096, '\0');
-    while (log_.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || log_.gcount() > 0)
-        partial_.append(chunk.data(), static_cast<std::size_t>(log_.gcount()));
-    log_.clear();
-    for (std::size_t end; (end = partial_.find('\n')) != partial_.npos;) {
-        std::istringstream words(partial_.substr(0, end));
-        partial_.erase(0, end + 1);
+    for (const std::string& text : log_.newLines()) {
+        std::istringstream words(text);
         Line line;
         words >> line.monotonicMs >> line.word;
         std::getline(words >> std::ws, line.rest);

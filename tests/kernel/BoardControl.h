@@ -1,5 +1,8 @@
 #pragma once
 
+#include "GrowingFile.h"
+#include "StandInWire.h"
+
 #include <chrono>
 #include <cstdint>
 #include <fstream>
@@ -53,14 +56,13 @@ private:
     void readNewLines();
 
     int control_ = -1;
-    std::ifstream log_;
-    std::string partial_;
+    GrowingFile log_;
     std::vector<Line> lines_;
 };
 
+/// A measured fact, printed for the guest's scenario to gather into the stage's result.
+void Figure(const std::string& what, double value, const char* unit = "ms");
 /// The bytes of an "output" line's rest: "SIZE HEX HEX ...".
 std::vector<std::uint8_t> OutputBytes(const std::string& rest);
-/// CLOCK_MONOTONIC in ms, the stand-in's clock.
-double MonotonicMs();
 /// How long the burst of a "burst-done COUNT MS" line took, in ms.
 double BurstMs(const BoardControl::Line& line);

@@ -106,12 +106,6 @@ protected:
         return text.contains(QString::fromStdString(node)) ? message : nullptr;
     }
 
-    /// A measured fact, gathered by the guest's scenario into the stage's result.
-    static void figure(const std::string& what, double value, const char* unit = "ms") {
-        std::printf("figure: %s: %.0f %s\n", what.c_str(), value, unit);
-        std::fflush(stdout);
-    }
-
     BoardControl board;
     std::unique_ptr<Console> console;
     std::string tracePath;

@@ -1,5 +1,7 @@
 #include "TraceLines.h"
 
+#include "StandInWire.h"
+
 #include <algorithm>
 #include <sstream>
 
@@ -18,20 +20,10 @@ bool Parse(const std::string& text, TraceLine& line) {
 } // namespace
 
 const std::vector<TraceLine>& TraceFile::lines() {
-    if (!file_.is_open()) file_.open(path_);
-    if (!file_.is_open()) return lines_;
-    file_.clear();
-    std::string chunk(64 * 1024, '\0');
-    while (file_.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) ||
-           file_.gcount() > 0)
-        partial_.append(chunk.data(), static_cast<std::size_t>(file_.gcount()));
-    file_.clear();
-    std::size_t start = 0;
-    for (std::size_t end; (end = partial_.find('\n', start)) != partial_.npos; start = end + 1) {
+    for (const std::string& text : file_.newLines()) {
         TraceLine line;
-        if (Parse(partial_.substr(start, end - start), line)) lines_.push_back(line);
+        if (Parse(text, line)) lines_.push_back(line);
     }
-    partial_.erase(0, start);
     return lines_;
 }
 
@@ -50,7 +42,8 @@ std::size_t TraceFile::count(const std::string& direction) {
 }
 
 std::uint32_t BurstNumber(const hid::Report& report) {
-    return static_cast<std::uint32_t>(report[2]) | static_cast<std::uint32_t>(report[3]) << 8 |
-           static_cast<std::uint32_t>(report[4]) << 16 |
-           static_cast<std::uint32_t>(report[5]) << 24;
+    std::uint32_t number = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        number |= static_cast<std::uint32_t>(report[BurstNumberStart + i]) << (8 * i);
+    return number;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "GrowingFile.h"
 #include "hid/Report.h"
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -17,7 +17,7 @@ struct TraceLine {
 /// lines completed since the last, so waiting on a long trace stays cheap.
 class TraceFile {
 public:
-    explicit TraceFile(std::string path) : path_(std::move(path)) {}
+    explicit TraceFile(std::string path) : file_(std::move(path)) {}
 
     /// Every complete line so far.
     const std::vector<TraceLine>& lines();
@@ -26,9 +26,7 @@ public:
     std::size_t count(const std::string& direction);
 
 private:
-    std::string path_;
-    std::ifstream file_;
-    std::string partial_;
+    GrowingFile file_;
     std::vector<TraceLine> lines_;
 };
 

@@ -39,7 +39,7 @@ TEST_F(RealKernel, StartUpReportReachesTheBoardAsWritten) {
     startConsole();
     const double toOnline = msUntil([&] { return online(); });
     ASSERT_GE(toOnline, 0) << "the window never showed the board ONLINE";
-    figure("window built to ONLINE", toOnline);
+    Figure("window built to ONLINE", toOnline);
 
     const auto output = board.waitForWord("output", from);
     ASSERT_TRUE(output) << "no report reached the board";
@@ -81,7 +81,7 @@ TEST_F(RealKernel, UnplugShowsOfflineAndReplugComesBackOnANewHandle) {
     ASSERT_TRUE(unplugged);
     ASSERT_TRUE(WaitUntil([&] { return offline(); }, std::chrono::seconds(5)));
     const double toOffline = MonotonicMs() - board.lines()[*unplugged].monotonicMs;
-    figure("unplug to OFFLINE", toOffline);
+    Figure("unplug to OFFLINE", toOffline);
     EXPECT_LE(toOffline, 1000);
 
     const std::size_t beforePlug = board.mark();
@@ -89,7 +89,7 @@ TEST_F(RealKernel, UnplugShowsOfflineAndReplugComesBackOnANewHandle) {
     const auto node = board.waitForWord("node", beforePlug);
     ASSERT_TRUE(node);
     ASSERT_TRUE(WaitUntil([&] { return online(); }, std::chrono::seconds(5)));
-    figure("replug (node made) to ONLINE", MonotonicMs() - board.lines()[*node].monotonicMs);
+    Figure("replug (node made) to ONLINE", MonotonicMs() - board.lines()[*node].monotonicMs);
     EXPECT_NE(ui().Label3->text(), firstHandle);
 
     board.send("ad 77");
@@ -115,7 +115,7 @@ TEST_F(RealKernel, FastUnplugAndReplugOnTheSameNode) {
     ASSERT_EQ(board.lines()[*newNode].rest, node);
     const double toOnline = msUntil([&] { return online() && ui().Label3->text() != firstHandle; });
     ASSERT_GE(toOnline, 0) << "the window did not take the board back";
-    figure("fast replug on the same node to ONLINE", toOnline);
+    Figure("fast replug on the same node to ONLINE", toOnline);
 
     board.send("ad 99");
     click(ui().DisplayADC);
@@ -149,9 +149,9 @@ TEST_F(RealKernel, UnplugWhileTheLoopPollsTracesOutOnlyForReportsTheBoardGot) {
         failed += line.direction == "fail";
         refused += line.direction == "refuse";
     }
-    figure("polls that reached the board", static_cast<double>(received.size()), "reports");
-    figure("polls traced as fail while unplugging", static_cast<double>(failed), "reports");
-    figure("polls traced as refuse after the unplug", static_cast<double>(refused), "reports");
+    Figure("polls that reached the board", static_cast<double>(received.size()), "reports");
+    Figure("polls traced as fail while unplugging", static_cast<double>(failed), "reports");
+    Figure("polls traced as refuse after the unplug", static_cast<double>(refused), "reports");
     EXPECT_EQ(Commands(tracedOut), Commands(received)) << "traced as out | reached the board";
     EXPECT_TRUE(tracedOut == received) << "the same commands, but other bytes";
 }
@@ -169,7 +169,7 @@ TEST_F(RealKernel, ThousandReportsASecondForTwoSecondsAllReachTheLayer) {
     board.send("burst 2000 1000");
     const auto done = board.waitForWord("burst-done", from, std::chrono::seconds(20));
     ASSERT_TRUE(done);
-    figure("burst of 2000 sent by the board in", BurstMs(board.lines()[*done]));
+    Figure("burst of 2000 sent by the board in", BurstMs(board.lines()[*done]));
     const hid::Handle handle =
         console->layer.GetHandle(protocol::DeviceVendorID, protocol::DeviceProductID);
     WaitUntil(
@@ -183,8 +183,8 @@ TEST_F(RealKernel, ThousandReportsASecondForTwoSecondsAllReachTheLayer) {
     for (const auto& entry : console->reports.entries)
         if (entry.direction == ReportDirection::In) numbers.push_back(BurstNumber(entry.report));
     const auto dropped = console->reports.count(ReportDirection::Dropped);
-    figure("burst reports that reached the layer", static_cast<double>(numbers.size()), "reports");
-    figure("burst reports the window's thread could not keep up with (dropped, traced)",
+    Figure("burst reports that reached the layer", static_cast<double>(numbers.size()), "reports");
+    Figure("burst reports the window's thread could not keep up with (dropped, traced)",
            static_cast<double>(dropped), "reports");
     ASSERT_EQ(numbers.size(), Count) << "reports were lost before they reached the layer";
     for (std::uint32_t k = 0; k < Count; ++k)
@@ -201,7 +201,7 @@ TEST_F(RealKernel, NumberedReportsGetTheFormatDiagnostic) {
     startConsole();
     const double toMessage = msUntil([&] { return problemMessageFor(node) != nullptr; });
     ASSERT_GE(toMessage, 0) << "no visible message names " << node;
-    figure("window built to the report format message", toMessage);
+    Figure("window built to the report format message", toMessage);
     ShowMessage(*problemMessageFor(node));
     EXPECT_TRUE(offline());
     ASSERT_TRUE(board.sync());
@@ -217,7 +217,7 @@ TEST_F(Unprivileged, RootOnlyNodeShowsTheDiagnosticUntilItsModeIsFixed) {
     startConsole();
     const double toMessage = msUntil([&] { return problemMessageFor(node) != nullptr; });
     ASSERT_GE(toMessage, 0) << "no visible message names " << node;
-    figure("window built to the permission message", toMessage);
+    Figure("window built to the permission message", toMessage);
     ShowMessage(*problemMessageFor(node));
     EXPECT_TRUE(offline());
 
@@ -227,7 +227,7 @@ TEST_F(Unprivileged, RootOnlyNodeShowsTheDiagnosticUntilItsModeIsFixed) {
     ASSERT_TRUE(changed);
     ASSERT_TRUE(WaitUntil([&] { return online(); }, std::chrono::seconds(10)))
         << "the board did not come online once its node could be opened";
-    figure("chmod 0666 to ONLINE", MonotonicMs() - board.lines()[*changed].monotonicMs);
+    Figure("chmod 0666 to ONLINE", MonotonicMs() - board.lines()[*changed].monotonicMs);
 
     board.send("ad 42");
     click(ui().DisplayADC);

@@ -25,11 +25,6 @@ protected:
         board.unplug();
     }
 
-    static void figure(const char* what, double value, const char* unit = "ms") {
-        std::printf("figure: %s: %.0f %s\n", what, value, unit);
-        std::fflush(stdout);
-    }
-
     BoardControl board;
     QProcess program;
     TraceFile trace{TracePath};
@@ -53,7 +48,7 @@ TEST_F(Program, TracesEveryReportOfABurstAndEndsWithStatusZeroOnSigterm) {
         },
         from, std::chrono::seconds(30));
     ASSERT_TRUE(output) << "the start-up report did not reach the board";
-    figure("program start to its start-up report at the board",
+    Figure("program start to its start-up report at the board",
            board.lines()[*output].monotonicMs - started);
     ASSERT_TRUE(WaitUntil([&] { return trace.count("out") > 0; }));
     const hid::Report firstOut = trace.lines("out").front().report;
@@ -64,12 +59,12 @@ TEST_F(Program, TracesEveryReportOfABurstAndEndsWithStatusZeroOnSigterm) {
     board.send("burst 2000 1000");
     const auto done = board.waitForWord("burst-done", from, std::chrono::seconds(20));
     ASSERT_TRUE(done);
-    figure("burst of 2000 sent by the board in", BurstMs(board.lines()[*done]));
+    Figure("burst of 2000 sent by the board in", BurstMs(board.lines()[*done]));
     WaitUntil([&] { return trace.count("in") >= Count; }, std::chrono::seconds(10));
     const auto in = trace.lines("in");
-    figure("burst reports the program traced as in", static_cast<double>(in.size()), "reports");
+    Figure("burst reports the program traced as in", static_cast<double>(in.size()), "reports");
     // Reports the window's thread could not keep up with are traced as dropped, not lost.
-    figure("burst reports the program traced as drop", static_cast<double>(trace.count("drop")),
+    Figure("burst reports the program traced as drop", static_cast<double>(trace.count("drop")),
            "reports");
     ASSERT_EQ(in.size(), Count) << "reports were lost before they reached the layer";
     for (std::uint32_t k = 0; k < Count; ++k)
@@ -80,7 +75,7 @@ TEST_F(Program, TracesEveryReportOfABurstAndEndsWithStatusZeroOnSigterm) {
     ASSERT_TRUE(WaitUntil([&] { return program.state() == QProcess::NotRunning; },
                           std::chrono::seconds(10)))
         << "SIGTERM did not end the program";
-    figure("SIGTERM to the program's end", MonotonicMs() - signalled);
+    Figure("SIGTERM to the program's end", MonotonicMs() - signalled);
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
 }

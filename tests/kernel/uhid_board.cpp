@@ -18,7 +18,9 @@
 // A burst is paced as an interrupt endpoint delivers: one report per 1/RATE s, and when the
 // stand-in was held up, no more than a few back to back to catch up; a USB board cannot put
 // dozens of reports into the kernel at once after the host missed its polls.
+#include "StandInWire.h"
 #include "UhidBoard.h"
+#include "hid/BoardFirmware.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -34,15 +36,9 @@
 
 namespace {
 
-constexpr std::size_t SequenceStart = 2; // 33-byte position of a burst report's number
-constexpr std::size_t AdValue = 19;
-constexpr double BurstCatchUp = 16; // reports a late burst may send back to back
+namespace firmware = hid::firmware;
 
-double monotonicMs() {
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
+constexpr double BurstCatchUp = 16; // reports a late burst may send back to back
 
 class Controller {
 public:
@@ -56,7 +52,7 @@ public:
 
     void log(const std::string& line) {
         char stamp[32];
-        std::snprintf(stamp, sizeof stamp, "%.3f ", monotonicMs());
+        std::snprintf(stamp, sizeof stamp, "%.3f ", MonotonicMs());
         const std::string text = stamp + line + "\n";
         [[maybe_unused]] const auto written = ::write(logFd_, text.data(), text.size());
     }
@@ -98,7 +94,7 @@ public:
             burstCount_ = 0;
             words >> burstCount_ >> burstRate_;
             burstSent_ = 0;
-            burstStart_ = burstTick_ = monotonicMs();
+            burstStart_ = burstTick_ = MonotonicMs();
             burstCredit_ = 1;
         } else if (command == "mode") {
             setMode(words);
@@ -115,15 +111,15 @@ public:
     /// Sends what the running burst owes by now and says when it is done.
     void continueBurst() {
         if (burstLeft() == 0) return;
-        const double now = monotonicMs();
+        const double now = MonotonicMs();
         burstCredit_ = std::min(BurstCatchUp, burstCredit_ + (now - burstTick_) * burstRate_ / 1e3);
         burstTick_ = now;
         for (; burstCredit_ >= 1 && burstLeft() > 0; burstCredit_ -= 1) {
             std::array<std::uint8_t, UhidBoard::PayloadSize> payload{};
-            payload[0] = 4; // an A/D answer
+            payload[firmware::Command - 1] = firmware::ReadAdc;
             for (std::size_t i = 0; i < 4; ++i)
-                payload[SequenceStart - 1 + i] = static_cast<std::uint8_t>(burstSent_ >> (8 * i));
-            payload[AdValue - 1] = static_cast<std::uint8_t>(burstSent_);
+                payload[BurstNumberStart - 1 + i] = static_cast<std::uint8_t>(burstSent_ >> (8 * i));
+            payload[firmware::AdValue - 1] = static_cast<std::uint8_t>(burstSent_);
             if (!board_.sendInput(payload)) {
                 burstCount_ = burstSent_;
                 break;
@@ -133,7 +129,7 @@ public:
         if (burstLeft() == 0) {
             char line[64];
             std::snprintf(line, sizeof line, "burst-done %ld %.1f", burstSent_,
-                          monotonicMs() - burstStart_);
+                          MonotonicMs() - burstStart_);
             log(line);
         }
     }
