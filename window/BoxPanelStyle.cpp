@@ -1,11 +1,12 @@
 #include "window/BoxPanelStyle.h"
 
+#include "window/KeptPicture.h"
+
 #include <QApplication>
 #include <QPainter>
 #include <QPixmap>
 #include <QStyleFactory>
 #include <QStyleOptionFrame>
-#include <cmath>
 
 namespace window {
 
@@ -22,19 +23,13 @@ BoxPanelStyle* BoxPanelStyle::instance() {
 
 void BoxPanelStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
                                   QPainter* painter, const QWidget* widget) const {
-    const QWidget* parent = widget ? widget->parentWidget() : nullptr;
     const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option);
-    const QBrush under = parent ? parent->palette().brush(parent->backgroundRole()) : QBrush();
-    const QTransform& placed = painter->transform();
-    const bool whole = placed.type() <= QTransform::TxTranslate &&
-                       placed.dx() == std::round(placed.dx()) &&
-                       placed.dy() == std::round(placed.dy());
-    if (element != PE_PanelLineEdit || !frame || !parent || !parent->autoFillBackground() ||
-        under.style() != Qt::SolidPattern || !whole) {
+    const std::optional<QColor> under = PlainColourUnder(widget);
+    if (element != PE_PanelLineEdit || !frame || !under || !PaintsAtWholePixels(*painter)) {
         QProxyStyle::drawPrimitive(element, option, painter, widget);
         return;
     }
-    const QColor background = under.color();
+    const QColor background = *under;
     const qreal ratio = painter->device()->devicePixelRatio();
     const Picture key{option->rect.width(), option->rect.height(),
                       int(option->state),   option->palette.cacheKey(),

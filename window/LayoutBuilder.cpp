@@ -6,6 +6,7 @@
 #include "window/LampShape.h"
 #include "window/LayoutTable.h"
 #include "window/PacedListWidget.h"
+#include "window/ProgressBarStyle.h"
 #include "window/SteadyScrollBar.h"
 #include "window/WindowIcon.h"
 
@@ -230,6 +231,7 @@ QWidget* MakeProgressBar(const ControlSpec& control, QWidget* parent) {
     bar->setRange(control.row.minimum, control.row.maximum);
     bar->setValue(control.row.minimum);
     bar->setTextVisible(false);
+    bar->setStyle(ProgressBarStyle::instance());
     return bar;
 }
 
