@@ -180,6 +180,21 @@ TEST_F(LayoutTest, ControlsLieAtTheirPlaces) {
     }
 }
 
+TEST_F(LayoutTest, ControlsKeepTheirSizeWhateverTheyShow) {
+    ui.Label1->setText("A to D (RA2) = 255, and a caption far longer than the label");
+    ui.PORTA1ON[0]->hide();
+    ui.PORTA1ON[0]->show();
+    QCoreApplication::processEvents();
+    for (QWidget* control : form->findChildren<QWidget*>()) {
+        if (control->parentWidget() != form.get() && control->parentWidget() != ui.Frame1 &&
+            control->parentWidget() != ui.Frame2)
+            continue; // the parts Qt builds inside a control
+        EXPECT_EQ(control->minimumSize(), control->size()) << control->objectName().toStdString();
+        EXPECT_EQ(control->maximumSize(), control->size()) << control->objectName().toStdString();
+    }
+    EXPECT_EQ(ui.Label1->geometry(), Twips(1200, 7200, 2415, 255));
+}
+
 TEST_F(LayoutTest, CaptionsAndTextsAtLoad) {
     const std::pair<QLabel*, const char*> labels[] = {
         {ui.DateTime, "DateTime"},          {ui.Label6, "HID "},

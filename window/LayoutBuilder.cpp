@@ -430,7 +430,11 @@ Controls BuildMainFormLayout(QWidget& form) {
             break;
         }
         widget->setObjectName(name);
-        widget->setGeometry(ToPixels(row));
+        // Controls are never moved or resized; fixed, a caption or lamp change does not ask the
+        // window to lay out again (a posted event and a wake-up for every report).
+        const QRect area = ToPixels(row);
+        widget->move(area.topLeft());
+        widget->setFixedSize(area.size());
         if (row.kind != Kind::Image && row.kind != Kind::Shape) widget->setFont(ToFont(row.font));
         if (TakesFocus(row.kind))
             widget->setFocusPolicy(row.tabStop ? Qt::StrongFocus : Qt::ClickFocus);
