@@ -5,9 +5,12 @@
 #include "window/RepaintPacer.h"
 #include "window/SteadyScrollBar.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -110,6 +113,37 @@ TEST(PacedListWidget, LinesAddedInABurstAreAllInTheListAtOnceAndLaidOutWithinAFr
         },
         3s));
     EXPECT_EQ(list.indexAt(list.visualItemRect(list.item(5)).center()).row(), 5);
+}
+
+// A list left to grow lays out ever more lines each time; at a frame's pace a text-streaming
+// board would in the end leave the window's thread no time for anything else.
+TEST(PacedListWidget, ALongListIsLaidOutTheLessOftenTheLongerItsLayoutTakes) {
+    window::PacedListWidget list(nullptr, 1ms);
+    list.setUniformItemSizes(true);
+    list.resize(200, 100);
+    for (int line = 0; line < 200'000; ++line)
+        list.addItem(QStringLiteral("Answer"));
+    list.show();
+    ASSERT_TRUE(WaitUntil([&] { return list.isVisible(); }));
+    DrainEvents();
+    QElapsedTimer took;
+    took.start();
+    list.QListWidget::doItemsLayout(); // one layout of the whole list, unpaced
+    const double layoutNs = double(took.nsecsElapsed());
+
+    int layouts = 0; // each layout of a longer list gives the scroll bar a longer range
+    QObject::connect(list.verticalScrollBar(), &QScrollBar::rangeChanged, [&] { ++layouts; });
+    QElapsedTimer span;
+    span.start();
+    while (span.elapsed() < 500) {
+        list.addItem(QStringLiteral("More"));
+        QCoreApplication::processEvents();
+    }
+    // Layouts at least twenty of their own length apart; at a frame's pace there would be one
+    // after nearly every line.
+    const double spaced = double(span.nsecsElapsed()) / (20 * layoutNs);
+    EXPECT_LE(layouts, 2 * spaced + 2) << "one layout took " << layoutNs / 1e6 << " ms";
+    EXPECT_TRUE(WaitUntil([&] { return list.visualItemRect(list.item(list.count() - 1)).isValid(); }));
 }
 
 // Each line added to a long list widened the range of its scroll bar, and the bar was painted
