@@ -8,7 +8,7 @@
 //   --only     one of memory, polling, idle, throughput, latency, startup
 //   --rate     only the throughput runs at this rate (0: unpaced); for a profile of one run also
 //              --feed virtual|socket, --reader window|alone (its CPU alone, on stderr, not in
-//              the table), --text-only yes, --monitor no
+//              the table), --text-only yes, --monitor no, --long-list yes|no
 #include "app/CaretBlinkTimeout.h"
 #include "bench/SocketBoard.h"
 #include "hid/DeviceManager.h"
@@ -334,10 +334,34 @@ struct Throughput {
     int listLines; // ListBox2's lines at the end: one per answer text (window only)
 };
 
-Throughput MeasureThroughput(Reader reader, Feed feed, int rate, std::chrono::milliseconds duration,
-                             bool withText, bool withMonitor) {
-    Rig rig(reader, feed, withMonitor);
-    AnswerRotation answers(withText);
+/// The goals for a run: reports absorbed with no drops and no growing backlog, within a share
+/// of one core. Runs without a goal of their own show "-".
+struct InputGoal {
+    bool set = false;
+    double cpuPercent = 0;
+    bool comparison = false; // shown against the goal, the verdict in brackets
+};
+
+/// One input run: what feeds the reports, how fast, which answers, and what else is there.
+struct InputRun {
+    Feed feed;
+    int rate; // 0: unpaced
+    bool withText;
+    InputGoal goal;
+    bool withMonitor = false;
+    int linesBefore = 0; // lines put in the text list before the run, as after a long session
+};
+
+Throughput MeasureThroughput(Reader reader, const InputRun& run, std::chrono::milliseconds duration) {
+    const Feed feed = run.feed;
+    const int rate = run.rate;
+    Rig rig(reader, feed, run.withMonitor);
+    if (rig.form) {
+        for (int line = 0; line < run.linesBefore; ++line)
+            rig.ui().ListBox2->addItem(QStringLiteral("Earlier answer"));
+        Drain();
+    }
+    AnswerRotation answers(run.withText);
     QTimer sender;
     if (feed == Feed::VirtualBoard) {
         std::uint64_t sent = 0;
@@ -417,14 +441,6 @@ Throughput MeasureThroughput(Reader reader, Feed feed, int rate, std::chrono::mi
     return result;
 }
 
-/// The goals for a run: reports absorbed with no drops and no growing backlog, within a share
-/// of one core. Runs without a goal of their own show "-".
-struct InputGoal {
-    bool set = false;
-    double cpuPercent = 0;
-    bool comparison = false; // shown against the goal, the verdict in brackets
-};
-
 /// Which runs to make: all, or for a profile of one, a single rate, feed or reader.
 struct RunFilter {
     int rate = -1; // -1: every rate
@@ -432,26 +448,27 @@ struct RunFilter {
     bool withoutMonitor = false;
     std::optional<Feed> feed;
     std::optional<Reader> reader;
+    std::optional<bool> longList; // only the runs with (or without) a long text list
 };
 RunFilter runFilter;
 
-void ReportThroughput(Feed feed, int rate, bool withText, bool withMonitor, InputGoal goal,
-                      std::chrono::milliseconds duration) {
+void ReportThroughput(const InputRun& run, std::chrono::milliseconds duration) {
+    const auto [feed, rate, withText, goal, withMonitor, linesBefore] = run;
     const bool both = !runFilter.reader;
-    const Throughput window =
-        runFilter.reader != Reader::LayerAlone
-            ? MeasureThroughput(Reader::Window, feed, rate, duration, withText, withMonitor)
-            : Throughput{};
-    const Throughput alone =
-        runFilter.reader != Reader::Window
-            ? MeasureThroughput(Reader::LayerAlone, feed, rate, duration, withText, withMonitor)
-            : Throughput{};
+    const Throughput window = runFilter.reader != Reader::LayerAlone
+                                  ? MeasureThroughput(Reader::Window, run, duration)
+                                  : Throughput{};
+    const Throughput alone = runFilter.reader != Reader::Window
+                                 ? MeasureThroughput(Reader::LayerAlone, run, duration)
+                                 : Throughput{};
     if (!both) { // a profiling run: no ratio to show, and no row for the table
         const Throughput& one = runFilter.reader == Reader::Window ? window : alone;
-        std::fprintf(stderr, "%s at %d/s%s%s: %.1f%% of one core, %.1f ms per 1000 reports\n",
+        std::fprintf(stderr, "%s at %d/s%s%s%s: %.1f%% of one core, %.1f ms per 1000 reports\n",
                      runFilter.reader == Reader::Window ? "window" : "layer alone", rate,
                      feed == Feed::Socket ? ", device path" : "",
-                     withMonitor ? ", board monitor open" : "", one.cpuPercent, one.cpuMsPer1000);
+                     withMonitor ? ", board monitor open" : "",
+                     linesBefore ? Format(", %d lines in the list before", linesBefore).c_str() : "",
+                     one.cpuPercent, one.cpuMsPer1000);
         return;
     }
     std::string label =
@@ -459,6 +476,7 @@ void ReportThroughput(Feed feed, int rate, bool withText, bool withMonitor, Inpu
     if (!withText) label += " (A/D and input bits only, no answer text)";
     if (feed == Feed::Socket) label += ", device path (socket pair, device I/O)";
     if (withMonitor) label += ", board monitor open";
+    if (linesBefore) label += Format(", text list already %d lines long", linesBefore);
 
     // Growing: the last second's backlog over the first's by more than 5 ms of reports (at
     // least 8), where a reader that keeps up holds at most about a frame's worth.
@@ -493,32 +511,27 @@ void ReportThroughput(Feed feed, int rate, bool withText, bool withMonitor, Inpu
 }
 
 void InputThroughput(std::chrono::milliseconds duration) {
-    struct Run {
-        Feed feed;
-        int rate; // 0: unpaced
-        bool withText;
-        InputGoal goal;
-        bool withMonitor = false;
-    };
     const InputGoal fullSpeed{true, 10};
     const InputGoal highSpeed{true, 50};
-    const std::vector<Run> runs{
+    const std::vector<InputRun> runs{
         {Feed::VirtualBoard, 1000, true, fullSpeed},
         {Feed::VirtualBoard, 5000, true, {}},
         {Feed::VirtualBoard, 8000, true, highSpeed},
         {Feed::VirtualBoard, 0, true, {}},
         {Feed::VirtualBoard, 1000, false, {true, 10, true}},
         {Feed::VirtualBoard, 1000, true, fullSpeed, true},
+        {Feed::VirtualBoard, 1000, true, {}, false, 100'000},
         {Feed::Socket, 1000, true, fullSpeed},
         {Feed::Socket, 8000, true, highSpeed},
         {Feed::Socket, 0, true, {}},
     };
-    for (const Run& run : runs)
+    for (const InputRun& run : runs)
         if ((runFilter.rate < 0 || run.rate == runFilter.rate) &&
             (!runFilter.textOnly || run.withText) &&
             (!runFilter.withoutMonitor || !run.withMonitor) &&
+            (!runFilter.longList || *runFilter.longList == (run.linesBefore > 0)) &&
             (!runFilter.feed || run.feed == *runFilter.feed))
-            ReportThroughput(run.feed, run.rate, run.withText, run.withMonitor, run.goal, duration);
+            ReportThroughput(run, duration);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -887,6 +900,8 @@ int main(int argc, char** argv) {
             runFilter.textOnly = args[++i] == "yes";
         else if (args[i] == "--monitor")
             runFilter.withoutMonitor = args[++i] == "no";
+        else if (args[i] == "--long-list")
+            runFilter.longList = args[++i] == "yes";
         else if (args[i] == "--only")
             only = args[++i];
     }
