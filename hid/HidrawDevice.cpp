@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <fcntl.h>
 #include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -115,6 +116,10 @@ void HidrawDevice::Channel::callReceiver() {
 void HidrawDevice::Channel::readLoop(int fd) {
     // Larger than any report this console expects; a longer report is cut to fit.
     std::array<std::uint8_t, 256> buffer;
+    // A non-blocking node (as the console opens real ones) is read until it has nothing more,
+    // without a poll before each read: in a stream that is a system call fewer for every
+    // report. A blocking one is read only when poll says a report is there.
+    const bool readUntilEmpty = (::fcntl(fd, F_GETFL) & O_NONBLOCK) != 0;
     std::size_t unannounced = 0; // reports queued since the last call to the GUI thread
     const auto announce = [&] {
         const std::lock_guard lock(mutex);
@@ -127,30 +132,40 @@ void HidrawDevice::Channel::readLoop(int fd) {
     };
     // -1 waits for the first report as long as it takes; 0 only takes the reports already there.
     int wait = -1;
+    bool look = true; // poll before the next read
+    // Everything there was is read and queued: one posted call hands it all over. Reports
+    // that come during the pause after it wait for the next one, so at a thousand reports a
+    // second neither thread wakes for each report, and none waits longer than the pause.
+    // Answers whether a stop came during the pause.
+    const auto handOver = [&] {
+        wait = -1;
+        look = true;
+        if (unannounced == 0) return false;
+        announce();
+        pollfd stop{stopFd, POLLIN, 0};
+        if (::poll(&stop, 1, HandOffPause) > 0) return true;
+        look = !readUntilEmpty; // in a stream the next reports are there by now
+        return false;
+    };
     for (;;) {
-        pollfd watched[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
-        const int ready = ::poll(watched, 2, wait);
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            return gone(errno);
+        const bool looked = look;
+        short events = POLLIN;
+        if (look) {
+            pollfd watched[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+            const int ready = ::poll(watched, 2, wait);
+            if (ready < 0) {
+                if (errno == EINTR) continue;
+                return gone(errno);
+            }
+            if (watched[1].revents != 0) return;
+            if (ready == 0) {
+                if (handOver()) return;
+                continue;
+            }
+            events = watched[0].revents;
+            if (events & POLLNVAL) return gone(EBADF);
+            if (!(events & (POLLIN | POLLHUP | POLLERR))) continue;
         }
-        if (watched[1].revents != 0) return;
-        if (ready == 0) {
-            // Everything there was is read and queued: one posted call hands it all over.
-            // Reports that come during the pause after it wait for the next one, so at a
-            // thousand reports a second neither thread wakes for each report, and none waits
-            // longer than the pause.
-            wait = -1;
-            if (unannounced == 0) continue;
-            announce();
-            pollfd stop{stopFd, POLLIN, 0};
-            if (::poll(&stop, 1, HandOffPause) > 0) return;
-            continue;
-        }
-        const short events = watched[0].revents;
-        if (events & POLLNVAL) return gone(EBADF);
-        if (!(events & (POLLIN | POLLHUP | POLLERR))) continue;
-        // One read per look: the descriptor may be blocking, and poll said one is there.
         const ssize_t length = calls.read(fd, buffer.data(), buffer.size());
         if (length > 0) {
             Result input{Result::Kind::Input, {}, 0};
@@ -161,9 +176,12 @@ void HidrawDevice::Channel::readLoop(int fd) {
                 const std::lock_guard lock(mutex);
                 queue(input);
             }
-            // A flood that never lets up is still handed over as it is read.
-            if (++unannounced == AnnounceEvery) announce();
+            // A flood that never lets up is still handed over as it is read, and the stop
+            // looked for.
+            const bool flood = ++unannounced == AnnounceEvery;
+            if (flood) announce();
             wait = 0;
+            look = !readUntilEmpty || flood;
             continue;
         }
         if (length == 0) return gone(ENODEV); // end of file: the other end is gone
@@ -171,6 +189,7 @@ void HidrawDevice::Channel::readLoop(int fd) {
         if (error == EINTR) continue;
         if (error == EAGAIN || error == EWOULDBLOCK) {
             if (events & (POLLHUP | POLLERR)) return gone(ENODEV);
+            if (!looked && handOver()) return; // read until empty: as an empty poll
             continue;
         }
         return gone(error); // EIO or ENODEV once the node is unplugged
