@@ -352,7 +352,8 @@ struct InputRun {
     int linesBefore = 0; // lines put in the text list before the run, as after a long session
 };
 
-Throughput MeasureThroughput(Reader reader, const InputRun& run, std::chrono::milliseconds duration) {
+Throughput MeasureThroughput(Reader reader, const InputRun& run,
+                             std::chrono::milliseconds duration) {
     const Feed feed = run.feed;
     const int rate = run.rate;
     Rig rig(reader, feed, run.withMonitor);
@@ -463,12 +464,12 @@ void ReportThroughput(const InputRun& run, std::chrono::milliseconds duration) {
                                  : Throughput{};
     if (!both) { // a profiling run: no ratio to show, and no row for the table
         const Throughput& one = runFilter.reader == Reader::Window ? window : alone;
-        std::fprintf(stderr, "%s at %d/s%s%s%s: %.1f%% of one core, %.1f ms per 1000 reports\n",
-                     runFilter.reader == Reader::Window ? "window" : "layer alone", rate,
-                     feed == Feed::Socket ? ", device path" : "",
-                     withMonitor ? ", board monitor open" : "",
-                     linesBefore ? Format(", %d lines in the list before", linesBefore).c_str() : "",
-                     one.cpuPercent, one.cpuMsPer1000);
+        std::fprintf(
+            stderr, "%s at %d/s%s%s%s: %.1f%% of one core, %.1f ms per 1000 reports\n",
+            runFilter.reader == Reader::Window ? "window" : "layer alone", rate,
+            feed == Feed::Socket ? ", device path" : "", withMonitor ? ", board monitor open" : "",
+            linesBefore ? Format(", %d lines in the list before", linesBefore).c_str() : "",
+            one.cpuPercent, one.cpuMsPer1000);
         return;
     }
     std::string label =

@@ -37,8 +37,7 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return window.isVisible(); }));
     }
 
-    template <typename Change>
-    void changeBoth(Change change) {
+    template <typename Change> void changeBoth(Change change) {
         change(*bar);
         change(*twin);
     }

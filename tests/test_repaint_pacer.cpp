@@ -143,7 +143,8 @@ TEST(PacedListWidget, ALongListIsLaidOutTheLessOftenTheLongerItsLayoutTakes) {
     // after nearly every line.
     const double spaced = double(span.nsecsElapsed()) / (20 * layoutNs);
     EXPECT_LE(layouts, 2 * spaced + 2) << "one layout took " << layoutNs / 1e6 << " ms";
-    EXPECT_TRUE(WaitUntil([&] { return list.visualItemRect(list.item(list.count() - 1)).isValid(); }));
+    EXPECT_TRUE(
+        WaitUntil([&] { return list.visualItemRect(list.item(list.count() - 1)).isValid(); }));
 }
 
 // Each line added to a long list widened the range of its scroll bar, and the bar was painted

@@ -60,11 +60,10 @@ void ProgressBarStyle::drawControl(ControlElement element, const QStyleOption* o
                                    QPainter* painter, const QWidget* widget) const {
     const auto* bar = qstyleoption_cast<const QStyleOptionProgressBar*>(option);
     const std::optional<QColor> under = PlainColourUnder(widget);
-    const bool plain = element == CE_ProgressBar && bar && under &&
-                       PaintsAtWholePixels(*painter) && (bar->state & State_Horizontal) &&
-                       !bar->invertedAppearance && bar->direction == Qt::LeftToRight &&
-                       !bar->textVisible && bar->maximum - bar->minimum > 1 &&
-                       bar->progress < bar->maximum;
+    const bool plain = element == CE_ProgressBar && bar && under && PaintsAtWholePixels(*painter) &&
+                       (bar->state & State_Horizontal) && !bar->invertedAppearance &&
+                       bar->direction == Qt::LeftToRight && !bar->textVisible &&
+                       bar->maximum - bar->minimum > 1 && bar->progress < bar->maximum;
     const int width = option->rect.width();
     const int end = plain ? fillEnd(*bar, widget) : 0;
     if (!plain || !EndInMiddle(end, width)) {
@@ -72,9 +71,9 @@ void ProgressBarStyle::drawControl(ControlElement element, const QStyleOption* o
         return;
     }
     const qreal ratio = painter->device()->devicePixelRatio();
-    const Look look{width,           option->rect.height(), int(option->state),
-                    option->palette.cacheKey(), under->rgba(),  ratio,
-                    bar->minimum,    bar->maximum};
+    const Look look{
+        width, option->rect.height(), int(option->state), option->palette.cacheKey(), under->rgba(),
+        ratio, bar->minimum,          bar->maximum};
     auto found = pictures_.find(look);
     if (found == pictures_.end()) {
         if (pictures_.size() >= KeptLooks) pictures_.clear();
@@ -94,9 +93,9 @@ void ProgressBarStyle::drawControl(ControlElement element, const QStyleOption* o
     // Columns of the pictures, in the bar's own pixels (the pictures are at the device's ratio).
     const int height = option->rect.height();
     const auto columns = [&](const QPixmap& from, int left, int right, int at) {
-        painter->drawPixmap(QRectF(option->rect.left() + at, option->rect.top(), right - left,
-                                   height),
-                            from, QRectF(left * ratio, 0, (right - left) * ratio, height * ratio));
+        painter->drawPixmap(
+            QRectF(option->rect.left() + at, option->rect.top(), right - left, height), from,
+            QRectF(left * ratio, 0, (right - left) * ratio, height * ratio));
     };
     columns(kept.nearlyFull, 0, end - EndReach, 0);
     columns(kept.half, kept.halfFill - EndReach, kept.halfFill + EndReach, end - EndReach);
