@@ -3,8 +3,6 @@
 #include "window/KeptPicture.h"
 
 #include <QApplication>
-#include <QPainter>
-#include <QPixmap>
 #include <QStyleFactory>
 #include <QStyleOptionFrame>
 
@@ -38,14 +36,10 @@ void BoxPanelStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* 
     auto found = pictures_.find(key);
     if (found == pictures_.end()) {
         if (pictures_.size() >= KeptPictures) pictures_.clear();
-        QPixmap picture(option->rect.size() * ratio);
-        picture.setDevicePixelRatio(ratio);
-        picture.fill(background);
-        QPainter pen(&picture);
-        QStyleOptionFrame atOrigin = *frame;
-        atOrigin.rect.moveTopLeft({0, 0});
-        QProxyStyle::drawPrimitive(element, &atOrigin, &pen, widget);
-        pen.end();
+        const QPixmap picture = PictureAtOrigin(
+            *frame, background, ratio, [&](const QStyleOptionFrame& atOrigin, QPainter& pen) {
+                QProxyStyle::drawPrimitive(element, &atOrigin, &pen, widget);
+            });
         found = pictures_.emplace(key, picture).first;
     }
     painter->drawPixmap(option->rect.topLeft(), found->second);

@@ -3,7 +3,6 @@
 #include "window/KeptPicture.h"
 
 #include <QApplication>
-#include <QPainter>
 #include <QStyleFactory>
 #include <QStyleOptionProgressBar>
 #include <algorithm>
@@ -45,15 +44,12 @@ int ProgressBarStyle::fillEnd(const QStyleOptionProgressBar& bar, const QWidget*
 QPixmap ProgressBarStyle::picture(const QStyleOptionProgressBar& bar, int progress,
                                   const QColor& background, qreal ratio,
                                   const QWidget* widget) const {
-    QPixmap picture(bar.rect.size() * ratio);
-    picture.setDevicePixelRatio(ratio);
-    picture.fill(background);
-    QPainter pen(&picture);
-    QStyleOptionProgressBar atOrigin = bar;
-    atOrigin.rect.moveTopLeft({0, 0});
-    atOrigin.progress = progress;
-    QProxyStyle::drawControl(CE_ProgressBar, &atOrigin, &pen, widget);
-    return picture;
+    QStyleOptionProgressBar at = bar;
+    at.progress = progress;
+    return PictureAtOrigin(at, background, ratio,
+                           [&](const QStyleOptionProgressBar& atOrigin, QPainter& pen) {
+                               QProxyStyle::drawControl(CE_ProgressBar, &atOrigin, &pen, widget);
+                           });
 }
 
 void ProgressBarStyle::drawControl(ControlElement element, const QStyleOption* option,
