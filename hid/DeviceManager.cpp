@@ -190,8 +190,12 @@ void DeviceManager::reportReceived(Device& device, const Report& report) {
     post(HIDEventRead, handle);
 }
 
-void DeviceManager::reportsLost(Device&, std::uint64_t count) {
+void DeviceManager::reportsLost(Device& device, std::uint64_t count) {
     droppedReports_ += count;
+    const auto it = handles_.find(&device);
+    const Handle handle = it == handles_.end() ? 0 : it->second;
+    for (ReportObserver* observer : observers_)
+        observer->reportsLost(handle, count);
 }
 
 void DeviceManager::writeCompleted(Device& device, const Report& report, bool sent, int) {

@@ -2,6 +2,8 @@
 
 #include "hid/Report.h"
 
+#include <cstdint>
+
 namespace hid {
 
 /// What became of one report, as the layer accounts for it.
@@ -19,6 +21,10 @@ class ReportObserver {
 public:
     virtual ~ReportObserver() = default;
     virtual void record(ReportDirection direction, Handle handle, const Report& report) = 0;
+    /// `count` input reports the device read but could not hand over in time: dropped unread
+    /// like the Dropped ones, but without their bytes, which were not kept. Observers that
+    /// count the dropped reports take these too; the others need not listen.
+    virtual void reportsLost(Handle /*handle*/, std::uint64_t /*count*/) {}
 };
 
 } // namespace hid

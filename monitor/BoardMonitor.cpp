@@ -37,8 +37,8 @@ constexpr std::array<CodeName, 9> TrafficCodes{{{1, "1 text"},
                                                 {50, "50 reset"},
                                                 {-1, "other"}}};
 constexpr std::array<CodeName, 3> TimingCodes{{{AnswerTiming::Codes[0], "2 text"},
-                                              {AnswerTiming::Codes[1], "4 A/D"},
-                                              {AnswerTiming::Codes[2], "13 inputs"}}};
+                                               {AnswerTiming::Codes[1], "4 A/D"},
+                                               {AnswerTiming::Codes[2], "13 inputs"}}};
 constexpr std::array<const char*, 5> DirectionNames{"Out", "In", "Dropped", "Failed", "Refused"};
 // The widest texts the figures take.
 const QString WidestCount = QStringLiteral("0,000,000");
@@ -290,6 +290,11 @@ QWidget* BoardMonitor::buildButtons() {
 void BoardMonitor::record(ReportDirection direction, hid::Handle handle,
                           const hid::Report& report) {
     log_.add(direction, handle, report, clock_());
+    changed();
+}
+
+void BoardMonitor::reportsLost(hid::Handle, std::uint64_t count) {
+    log_.addLost(count);
     changed();
 }
 

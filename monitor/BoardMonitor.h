@@ -66,6 +66,7 @@ public:
 private:
     void record(hid::ReportDirection direction, hid::Handle handle,
                 const hid::Report& report) override;
+    void reportsLost(hid::Handle handle, std::uint64_t count) override;
     void deviceProblem(const hid::DeviceProblem& problem) override;
     void devicesChanged() override;
 

@@ -34,6 +34,11 @@ void ReportLog::add(ReportDirection direction, hid::Handle handle, const hid::Re
     if (AnswerTiming::isRequestCode(code)) timing_.answer(code, time);
 }
 
+void ReportLog::addLost(std::uint64_t count) {
+    counts_[static_cast<std::size_t>(ReportDirection::Dropped)] += count;
+    total_ += count;
+}
+
 void ReportLog::expire(Clock::time_point now) {
     timing_.expire(now);
     timing_.forgetBefore(now - Kept);

@@ -39,6 +39,8 @@ public:
 
     void add(hid::ReportDirection direction, hid::Handle handle, const hid::Report& report,
              Clock::time_point time);
+    /// Counts `count` input reports lost on their way to the layer as dropped.
+    void addLost(std::uint64_t count);
     /// Counts requests that ran out of time by `now` as unanswered, and forgets the answer
     /// times and misses older than Kept.
     void expire(Clock::time_point now);

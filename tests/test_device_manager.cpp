@@ -225,6 +225,9 @@ struct DirectionLog final : hid::ReportObserver {
         lines.push_back(std::string(names[static_cast<int>(direction)]) + " " +
                         std::to_string(handle) + " " + std::to_string(report[1]));
     }
+    void reportsLost(hid::Handle handle, std::uint64_t count) override {
+        lines.push_back("lost " + std::to_string(handle) + " " + std::to_string(count));
+    }
     std::vector<std::string> lines;
 };
 
@@ -259,11 +262,17 @@ TEST_F(Layer, EveryWriteIsObservedOnceByWhatBecameOfIt) {
     layer.removeObserver(log);
 }
 
-// Reports a device read but could not hand over were lost without a count.
-TEST_F(Layer, ReportsADeviceLostAreCountedAsDropped) {
-    ScriptedDevice& board = source->add(0x1234, 1);
-    source->events->reportsLost(board, 7);
+// Reports a device read but could not hand over were lost without a count, and then counted
+// by the layer alone: the board monitor's dropped count left them out.
+TEST_F(Layer, ReportsADeviceLostAreCountedAsDroppedAndObserved) {
+    DirectionLog log;
+    layer.addObserver(log);
+    source->add(0x1234, 1);
+    ScriptedDevice& second = source->add(0x1234, 1);
+    source->events->reportsLost(second, 7);
     EXPECT_EQ(layer.droppedReports(), 7u);
+    EXPECT_EQ(log.lines, std::vector<std::string>{"lost 2 7"});
+    layer.removeObserver(log);
 }
 
 // Reports still queued when the board left used to vanish without being counted.

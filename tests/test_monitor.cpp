@@ -52,6 +52,14 @@ struct LockedBoardSource final : hid::DeviceSource {
     }
 };
 
+/// A source whose device read three reports it could not hand over in time.
+struct LossySource final : hid::DeviceSource, hid::Device {
+    void start(hid::DeviceEvents& events) override { events.reportsLost(*this, 3); }
+    const hid::DeviceInfo& info() const override { return details; }
+    hid::WriteResult write(const hid::Report&) override { return hid::WriteResult::Refused; }
+    hid::DeviceInfo details;
+};
+
 class Monitor : public ::testing::Test {
 protected:
     Monitor() {
@@ -314,6 +322,7 @@ TEST_F(Monitor, TrafficCountsReportsPerCodeAndEveryDirection) {
     send(WritePortD);
     board->unplug();
     send(WritePortD);
+    layer.addSource(std::make_unique<LossySource>());
     waitForRefresh();
     EXPECT_EQ(text("trafficOut4"), "5");
     EXPECT_EQ(text("trafficIn4"), "5");
@@ -324,7 +333,8 @@ TEST_F(Monitor, TrafficCountsReportsPerCodeAndEveryDirection) {
     EXPECT_EQ(text("countIn"), "11");
     EXPECT_EQ(text("countFailed"), "1");
     EXPECT_EQ(text("countRefused"), "1");
-    EXPECT_EQ(text("countDropped"), "1"); // the unasked report, left unread when it left
+    // The unasked report, left unread when it left, and three lost on their way.
+    EXPECT_EQ(text("countDropped"), "4");
 
     // A second later, with nothing new, the rates are back to nought.
     now += 1500ms;
