@@ -84,9 +84,10 @@ TEST_F(BoardWindow, DisconnectThenConnectListsTheBoardOnceAndReadsAgain) {
     EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 77"; }));
 }
 
-// A second board's plug event used to add its lines below the first board's.
-TEST_F(BoardWindow, SecondBoardPluggedListsTheBoardOnce) {
-    hid::VirtualBoard::attachTo(layer);
+// A second board's plug event used to add its lines below the first board's, and the first
+// board's unplug showed OFFLINE while the layer went on with the second.
+TEST_F(BoardWindow, SecondBoardListsOnceAndTakesOverWhenTheFirstLeaves) {
+    hid::VirtualBoard& second = hid::VirtualBoard::attachTo(layer);
     ASSERT_TRUE(WaitUntil([&] { return form->windowTitle().endsWith("Found = 2"); }));
     EXPECT_EQ(form->windowTitle(), "HID Device Online | HID Devices Found = 2");
     EXPECT_EQ(listLines(ui().ListBox),
@@ -95,6 +96,26 @@ TEST_F(BoardWindow, SecondBoardPluggedListsTheBoardOnce) {
     board->setAdValue(12);
     click(ui().DisplayADC);
     EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 12"; }));
+
+    // The first one leaves: the window goes on with the second, as if it had just come.
+    second.setAdValue(21);
+    board->unplug();
+    ASSERT_TRUE(WaitUntil([&] { return ui().Label3->text() == "HID Handle # 2"; }));
+    EXPECT_EQ(form->windowTitle(), "HID Device Online | HID Devices Found = 1");
+    EXPECT_EQ(ui().LED1->fillColour(), colours::Green);
+    EXPECT_EQ(ui().Label6->text(), "ONLINE");
+    EXPECT_EQ(listLines(ui().ListBox),
+              (QStringList{" MFG: ZOV Electronics", " Product: ZOV-USB Virtual Board"}));
+    for (QPushButton* button : {ui().btnWritePort, ui().btnWritePortClear, ui().btnHID_Disconnect,
+                                ui().btnReadInput, ui().btnReadText})
+        EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
+    click(ui().DisplayADC);
+    EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 21"; }));
+
+    // The last one leaves: offline.
+    second.unplug();
+    EXPECT_TRUE(WaitUntil([&] { return form->windowTitle() == "HID Device Unplugged"; }));
+    EXPECT_EQ(ui().Label6->text(), "OFFLINE");
 }
 
 TEST_F(BoardWindow, AnswersShowInTheTextListTheBarAndTheLamps) {

@@ -91,6 +91,14 @@ void MainForm::OnPlugged(hid::Handle pHandle) {
 
 void MainForm::OnUnplugged(hid::Handle pHandle) {
     if (!IsTheBoard(hid_, pHandle)) return;
+    // Another board with the same ids is still attached, and the layer already answers with
+    // it: the window goes on with that one rather than showing OFFLINE while it is polled.
+    const hid::Handle remaining =
+        hid_.GetHandle(protocol::DeviceVendorID, protocol::DeviceProductID);
+    if (remaining != 0 && remaining != pHandle) {
+        OnPlugged(remaining);
+        return;
+    }
     setWindowTitle("HID Device Unplugged");
     ui.ListBox->clear();
     ShowOnline(false);
