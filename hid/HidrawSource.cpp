@@ -110,9 +110,13 @@ HidrawSource::~HidrawSource() {
     rescanTimer_.stop();
     unusableTimer_.stop();
     monitor_.reset();
+    // The layer still listens: closing each device tells it what became of the reports the
+    // device still holds (those written meanwhile as sent, the rest as failed), so that every
+    // report is accounted for when the program ends. No removal is announced.
+    for (const auto& [node, device] : devices_)
+        device->close();
     // The call thread goes first (the last member), dropping what it had not handed back;
-    // the devices are children and let go of their nodes as they go. The layer is going away
-    // too, so nothing is announced.
+    // the devices are children and are deleted with this object.
 }
 
 void HidrawSource::start(DeviceEvents& events) {

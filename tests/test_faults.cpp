@@ -327,6 +327,19 @@ protected:
 
     void start(bool plugged) {
         attached = plugged;
+        auto owned = makeSource();
+        source = owned.get();
+        layer.addSource(std::move(owned));
+        // As main does: the window comes once the boards present at start are open.
+        ASSERT_TRUE(WaitUntil([&] { return source->isSettled(); }));
+        form = std::make_unique<MainForm>(counting);
+        layer.addProblemObserver(*form); // after the window, as main does
+        form->show();
+        DeleteDeferred();
+    }
+
+    /// A hidraw source whose board node is a socket pair, the board's end served by BoardEnd.
+    std::unique_ptr<hid::HidrawSource> makeSource() {
         hid::HidrawOptions options;
         options.hotplug = hid::HidrawOptions::Hotplug::None; // the test re-scans
         options.openRetries = 0;
@@ -354,15 +367,7 @@ protected:
         };
         backend.describe = testsupport::DescribeAsBoard;
         backend.warn = [](const std::string&) {};
-        auto owned = std::make_unique<hid::HidrawSource>(options, std::move(backend));
-        source = owned.get();
-        layer.addSource(std::move(owned));
-        // As main does: the window comes once the boards present at start are open.
-        ASSERT_TRUE(WaitUntil([&] { return source->isSettled(); }));
-        form = std::make_unique<MainForm>(counting);
-        layer.addProblemObserver(*form); // after the window, as main does
-        form->show();
-        DeleteDeferred();
+        return std::make_unique<hid::HidrawSource>(options, std::move(backend));
     }
 
     void plug() {
@@ -520,11 +525,13 @@ private:
     std::thread thread_;
 };
 
-/// Counts the reports the layer observed as refused, by command code.
+/// Counts the reports the layer observed, by direction, and the refused ones by command code.
 struct RefusedCounter final : hid::ReportObserver {
     void record(hid::ReportDirection direction, hid::Handle, const hid::Report& report) override {
+        ++directions[direction];
         if (direction == hid::ReportDirection::Refused) ++refused[report[1]];
     }
+    std::map<hid::ReportDirection, int> directions;
     std::map<std::uint8_t, int> refused;
 };
 
@@ -556,6 +563,31 @@ TEST_F(HidrawFaults, BoardWhoseWritesHangLeavesTheWindowRunningAndLetsItGo) {
         EXPECT_FALSE(valve.fired()) << "the unplug and the close waited for the write";
     }
     layer.removeObserver(observer);
+}
+
+// Reports still queued, or in a write the board never finished, when the program ended got
+// no line in the trace: each must end as sent, failed or refused.
+TEST_F(HidrawFaults, EveryReportIsAccountedForWhenTheProgramEndsWhileWritesHang) {
+    blockingNode = true;
+    RefusedCounter observer;
+    {
+        hid::DeviceManager ending;
+        ending.addObserver(observer);
+        ending.addSource(makeSource());
+        attached = true;
+        ASSERT_TRUE(WaitUntil([&] { return ending.GetItemCount() == 1 && boardEnd; }));
+        boardEnd->quiet = true;
+        hid::Report report{};
+        report[1] = 4;
+        for (int sent = 0; sent < 80; ++sent)
+            ending.WriteEx(BoardVendor, BoardProduct, report);
+        ASSERT_TRUE(WaitUntil([&] { return observer.directions[hid::ReportDirection::Out] > 0; }));
+    } // the write under way hangs: the layer goes without waiting for it
+    using Direction = hid::ReportDirection;
+    EXPECT_EQ(observer.directions[Direction::Out] + observer.directions[Direction::Failed] +
+                  observer.directions[Direction::Refused],
+              80);
+    EXPECT_GT(observer.directions[Direction::Failed], 0) << "the writes the board never took";
 }
 
 TEST_F(HidrawFaults, FloodFromTheBoardIsReadCompletelyOrCountedAsDropped) {
