@@ -20,6 +20,18 @@ bool udevRunning() {
     return ::access(UdevControl, F_OK) == 0;
 }
 
+// open(2) errors that mean the node went away between being listed and being opened: an
+// unplug, not a problem to tell.
+bool nodeVanished(int openError) {
+    return openError == ENOENT || openError == ENODEV || openError == ENXIO;
+}
+
+// Problems that open(2) itself answers, before the device's driver is reached: trying such a
+// node again costs nothing, and fixing them (a node's mode changed by hand) makes no event.
+bool refusedBeforeTheDriver(DeviceProblem::Kind kind) {
+    return kind == DeviceProblem::Kind::NoPermission || kind == DeviceProblem::Kind::Busy;
+}
+
 } // namespace
 
 /// libudev's monitor on the "udev" source (events after udev's rules have run, so the node's
@@ -102,7 +114,7 @@ HidrawSource::HidrawSource(HidrawOptions options, HidrawBackend backend)
     rescanTimer_.setTimerType(Qt::PreciseTimer); // never more often than asked
     connect(&rescanTimer_, &QTimer::timeout, this, &HidrawSource::rescan);
     unusableTimer_.setInterval(options_.rescanInterval);
-    connect(&unusableTimer_, &QTimer::timeout, this, &HidrawSource::retryUnopened);
+    connect(&unusableTimer_, &QTimer::timeout, this, &HidrawSource::retryRefusedOpens);
 }
 
 HidrawSource::~HidrawSource() {
@@ -218,6 +230,12 @@ void HidrawSource::opened(const DeviceInfo& info, OpenReason reason, BoardOpenin
 
 void HidrawSource::openFailed(const std::string& node, OpenReason reason,
                               const BoardOpening& opening) {
+    if (nodeVanished(opening.openError)) {
+        // Unplugged meanwhile; tried again quietly should the node still be listed.
+        std::erase_if(pending_, [&](const PendingOpen& open) { return open.node == node; });
+        if (!unusable_.count(node)) failed_.insert(node);
+        return;
+    }
     switch (reason) {
     case OpenReason::Arrival:
         markUnusable(opening.problem);
@@ -225,7 +243,10 @@ void HidrawSource::openFailed(const std::string& node, OpenReason reason,
     case OpenReason::Plugged:
         // Right after a plug udev may not have set the node's rights yet.
         if (opening.openError != 0 && options_.openRetries > 0) {
-            pending_.push_back(PendingOpen{node, options_.openRetries});
+            failed_.erase(node); // the retries decide now
+            if (std::none_of(pending_.begin(), pending_.end(),
+                             [&](const PendingOpen& open) { return open.node == node; }))
+                pending_.push_back(PendingOpen{node, options_.openRetries});
             retryTimer_.start();
         } else {
             markUnusable(opening.problem);
@@ -241,8 +262,7 @@ void HidrawSource::openFailed(const std::string& node, OpenReason reason,
         break;
     }
     case OpenReason::Recheck:
-        // A failed device's node lingers in sysfs for a moment after an unplug, and a node
-        // just plugged may wait for udev: their opens failing is expected and not told.
+        // A node just plugged may wait for udev: its open failing is expected and not told.
         if (unusable_.count(node)) markUnusable(opening.problem);
         break;
     }
@@ -319,34 +339,49 @@ void HidrawSource::retryOpens() {
 }
 
 void HidrawSource::retryUnopened() {
-    std::vector<std::string> nodes;
+    std::vector<std::pair<std::string, OpenReason>> nodes;
+    // A node whose device failed but that is still listed was most likely plugged in again
+    // between two looks (no udev, or its events lost): it is opened as a new plug, so that a
+    // board that comes back unusable is told like any other.
+    for (const std::string& node : failed_)
+        nodes.emplace_back(node, OpenReason::Plugged);
     for (const auto& [node, kind] : unusable_)
-        nodes.push_back(node);
-    nodes.insert(nodes.end(), failed_.begin(), failed_.end());
+        nodes.emplace_back(node, OpenReason::Recheck);
     for (const PendingOpen& open : pending_)
-        nodes.push_back(open.node);
+        nodes.emplace_back(open.node, OpenReason::Recheck);
     // An open under way may fail for what has just been put right: it is tried once more.
     for (const auto& [node, underway] : opening_)
-        nodes.push_back(node);
-    for (const std::string& node : nodes) {
+        nodes.emplace_back(node, OpenReason::Recheck);
+    for (const auto& [node, reason] : nodes) {
         if (const DeviceInfo* info = listed(node))
-            requestOpen(*info, OpenReason::Recheck);
+            requestOpen(*info, reason);
         else
             forget(node);
     }
     stopIdleTimers();
 }
 
+void HidrawSource::retryRefusedOpens() {
+    for (const auto& [node, kind] : unusable_)
+        if (const DeviceInfo* info = listed(node); info && refusedBeforeTheDriver(kind))
+            requestOpen(*info, OpenReason::Recheck);
+    stopIdleTimers();
+}
+
 void HidrawSource::stopIdleTimers() {
-    if (unusable_.empty()) unusableTimer_.stop();
+    if (std::none_of(unusable_.begin(), unusable_.end(),
+                     [](const auto& entry) { return refusedBeforeTheDriver(entry.second); }))
+        unusableTimer_.stop();
     if (pending_.empty()) retryTimer_.stop();
 }
 
 void HidrawSource::markUnusable(const DeviceProblem& problem) {
     unusable_[problem.node] = problem.kind;
+    failed_.erase(problem.node);
     // Fixing a node's mode makes no udev event: while the monitor stands in for re-scans, try
-    // such boards on a timer of their own.
-    if (monitor_) unusableTimer_.start();
+    // such boards on a timer of their own. A board refused for its ids or its format is opened
+    // only on udev events and re-scans, as each open wakes the USB device.
+    if (monitor_ && refusedBeforeTheDriver(problem.kind)) unusableTimer_.start();
     if (!told_.insert({problem.node, problem.kind}).second) return;
     // Told from the event loop, so that observers added right after the source (the window,
     // built once the boards present at start are known) hear of boards found at start too.
@@ -375,7 +410,7 @@ void HidrawSource::writeCompleted(HidrawDevice* device, const Report& report, bo
     const std::string& node = device->info().path;
     if (!devices_.count(node) || !writeErrorsTold_[node].insert(error).second) return;
     backend_->warn("zov-usb-test: a report to the board at " + node +
-                  " could not be written: " + std::strerror(error) + "; the board stays attached");
+                   " could not be written: " + std::strerror(error) + "; the board stays attached");
 }
 
 void HidrawSource::outcomeHandled() {

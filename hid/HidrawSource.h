@@ -30,8 +30,9 @@ struct HidrawOptions {
     /// only listed. Opening them all would read every keyboard and mouse on the desk.
     std::vector<std::pair<int, int>> openIds{{0x1234, 0x0001}};
     Hotplug hotplug = Hotplug::Auto;
-    /// Re-scan period where udev delivers no events; also how often a board that cannot be
-    /// used is tried again while the udev monitor runs (fixing a node's mode makes no event).
+    /// Re-scan period where udev delivers no events; also how often a board whose node could
+    /// not be opened (no permission, busy) is tried again while the udev monitor runs: fixing
+    /// a node's mode makes no event.
     std::chrono::milliseconds rescanInterval{1000};
     /// In Auto mode with the udev monitor, a re-scan this often besides: events can be lost
     /// (a full socket), or never come (a container that shares the host's /run/udev).
@@ -59,11 +60,15 @@ struct HidrawOptions {
 /// A board that cannot be used (no permission, busy, other ids, another report format) is
 /// not announced: the layer hears of it through deviceUnusable, once per node and kind, from
 /// the event loop, and the same text goes to `warn`. It is tried again on every re-scan and
-/// every udev add or change event, and every rescanInterval while the udev monitor runs, so
-/// it comes online as soon as it can be opened.
+/// every udev add or change event, so it comes online as soon as it can be used; one whose
+/// node could not be opened (no permission, busy) also every rescanInterval while the udev
+/// monitor runs. A node that vanishes between being listed and being opened was unplugged:
+/// nothing is told.
 ///
 /// A device whose node fails (unplugged while reading or writing) is closed and removed at
-/// once; it is not announced again until its node has left the enumeration or opens again.
+/// once. Should its node still be listed at the next look, it is opened as a new plug (the
+/// board may have come back on the same node between two looks), and what it answers then
+/// is told like any plug's.
 class HidrawSource final : public QObject, public DeviceSource {
     Q_OBJECT
 
@@ -102,10 +107,10 @@ private:
     class UdevMonitor;
     /// Why a board node is opened; it decides what a failure leads to.
     enum class OpenReason {
-        Arrival,   ///< found at start, or listed anew by a re-scan not caused by a plug
-        Plugged,   ///< listed anew after a plug: udev may not have set its rights yet
-        Retry,     ///< the retry timer, for a node that failed right after its plug
-        Recheck,   ///< a node known and not open, tried again
+        Arrival, ///< found at start, or listed anew by a re-scan not caused by a plug
+        Plugged, ///< listed anew after a plug: udev may not have set its rights yet
+        Retry,   ///< the retry timer, for a node that failed right after its plug
+        Recheck, ///< a node known and not open, tried again
     };
     struct PendingOpen {
         std::string node;
@@ -127,6 +132,8 @@ private:
     const DeviceInfo* listed(const std::string& node) const;
     bool shouldOpen(const DeviceInfo& info) const;
     void retryOpens();
+    /// Tries again the boards whose node could not be opened (no permission, busy).
+    void retryRefusedOpens();
     void markUnusable(const DeviceProblem& problem);
     void stopIdleTimers();
     void deviceFailed(HidrawDevice* device);
@@ -147,8 +154,8 @@ private:
         bool askedAgain = false; ///< asked for again meanwhile: a failure is tried once more
     };
     std::map<std::string, OpenUnderway> opening_; // by node
-    bool scanning_ = false;               // an enumeration is under way
-    bool scanAgain_ = false;              // and another was asked for meanwhile
+    bool scanning_ = false;                       // an enumeration is under way
+    bool scanAgain_ = false;                      // and another was asked for meanwhile
     bool scanAgainAfterPlug_ = false;
     std::set<std::pair<std::string, DeviceProblem::Kind>> told_; // problems already told
     std::map<std::string, std::set<int>> writeErrorsTold_;       // by node, while announced

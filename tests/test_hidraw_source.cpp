@@ -20,9 +20,9 @@
 #include <map>
 #include <mutex>
 #include <set>
-#include <thread>
 #include <sstream>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 using hid::DeviceInfo;
@@ -196,6 +196,8 @@ protected:
     }
 };
 
+std::vector<std::uint8_t> WithReportId();
+
 class HidrawSourceTest : public ::testing::Test {
 protected:
     /// Starts the source inside a layer and waits until the devices present are announced;
@@ -214,7 +216,9 @@ protected:
         layer.addSource(std::move(owned));
     }
     /// Runs the event loop until the source has done all it was asked to.
-    void settle() { ASSERT_TRUE(WaitUntil([&] { return source->isSettled(); })); }
+    void settle() {
+        ASSERT_TRUE(WaitUntil([&] { return source->isSettled(); }));
+    }
     void rescan() {
         source->rescan();
         settle();
@@ -351,7 +355,9 @@ TEST_F(HidrawSourceTest, UdevRemovalIsMatchedByNode) {
 
 TEST_F(HidrawSourceTest, UnplugWhileReadingRemovesTheBoardOnce) {
     system.attached = {Board};
-    start();
+    HidrawOptions options = manualOptions();
+    options.openRetries = 0; // a failed open would be told at once
+    start(options);
     ASSERT_NE(board(), 0);
     system.closeBoardEnd(Board.path); // the node hangs up while the notifier watches it
 
@@ -364,6 +370,8 @@ TEST_F(HidrawSourceTest, UnplugWhileReadingRemovesTheBoardOnce) {
     testsupport::DrainEvents();
     EXPECT_EQ(window.count(hid::HIDEventUnplugged), 1);
     EXPECT_EQ(window.count(hid::HIDEventPlugged), 1);
+    EXPECT_TRUE(listener.problems.empty()) << "a node gone when opened is an unplug";
+    EXPECT_TRUE(system.warnings.empty());
 }
 
 TEST_F(HidrawSourceTest, BoardPluggedAgainOnTheSameNodeBetweenScansComesBack) {
@@ -452,7 +460,7 @@ TEST_F(HidrawSourceTest, UnusableBoardComesOnlineOnTheNextRescanOrChangeEvent) {
     EXPECT_EQ(board(), 0);
 
     system.allowOpens(Board.path); // the rule installed, or the mode fixed
-    retryUnopened();       // what a udev change event does
+    retryUnopened();               // what a udev change event does
     EXPECT_NE(board(), 0);
     ASSERT_TRUE(WaitUntil([&] { return window.count(hid::HIDEventPlugged) == 1; }));
     EXPECT_TRUE(source->device(Board.path)->isOpen());
@@ -474,10 +482,16 @@ TEST_F(HidrawSourceTest, UnusableBoardIsRetriedOnATimerWhileUdevRuns) {
     HidrawOptions options;
     options.hotplug = HidrawOptions::Hotplug::UdevMonitor;
     options.rescanInterval = std::chrono::milliseconds(20);
-    system.attached = {Board};
+    const DeviceInfo numbered{BoardVendor, BoardProduct,   "ZOV", "ZOV-USB",
+                              "B2",        "/dev/hidraw4", {}};
+    system.attached = {Board, numbered};
     system.failOpens(Board.path, {EACCES});
+    system.details[numbered.path] = hid::NodeDetails{BoardVendor, BoardProduct, WithReportId()};
     start(options);
     if (!source->usesUdevMonitor()) GTEST_SKIP() << "no netlink socket for a udev monitor here";
+    ASSERT_TRUE(WaitUntil([&] { return system.attemptsAt(Board.path) >= 4; }));
+    // Opening a board refused for its format wakes the USB device: only events and re-scans do.
+    EXPECT_EQ(system.attemptsAt(numbered.path), 1);
     system.allowOpens(Board.path); // chmod makes no udev event
     EXPECT_TRUE(WaitUntil([&] { return board() != 0; }));
 }
@@ -562,6 +576,33 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"LongOutput", WithOutputOf64(), "output reports of 64 bytes"},
                       FormatCase{"CutOff", {0x06, 0x00}, "cannot read"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A board back on its node between two looks (no udev, or its events lost) but unusable now
+// was opened again on every look, and never told: it stayed OFFLINE without a word.
+TEST_F(HidrawSourceTest, BoardBackOnItsNodeBetweenLooksButUnusableIsTold) {
+    system.attached = {Board};
+    start();
+    const auto comesBackAs = [&](const std::function<void()>& change) {
+        system.closeBoardEnd(Board.path);
+        ASSERT_TRUE(WaitUntil([&] { return board() == 0; }));
+        change();
+        rescan();
+    };
+    comesBackAs([&] {
+        system.details[Board.path] = hid::NodeDetails{BoardVendor, BoardProduct, WithReportId()};
+    });
+    ASSERT_TRUE(WaitUntil([&] { return !listener.problems.empty(); }));
+    EXPECT_EQ(listener.problems[0].kind, hid::DeviceProblem::Kind::WrongFormat);
+
+    system.details.erase(Board.path);
+    rescan();
+    ASSERT_NE(board(), 0);
+    comesBackAs([&] { system.failOpens(Board.path, {EACCES}); });
+    ASSERT_TRUE(WaitUntil([&] { return listener.problems.size() == 2; }));
+    EXPECT_EQ(listener.problems[1].kind, hid::DeviceProblem::Kind::NoPermission);
+    EXPECT_EQ(system.warnings.size(), 2u);
+    EXPECT_EQ(board(), 0);
+}
 
 TEST_F(HidrawSourceTest, ProblemsAreToldOncePerNodeAndKind) {
     system.attached = {Board};
