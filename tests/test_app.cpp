@@ -97,6 +97,15 @@ TEST_F(Program, AnEmptyTraceFileNameIsAnErrorWithTheUsage) {
     EXPECT_TRUE(error.contains("--virtual-board")) << error.toStdString(); // the usage
 }
 
+TEST_F(Program, AStrayWordIsRefusedByNameWithTheUsage) {
+    start({"--virtual-board", "bogus"});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 2);
+    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_TRUE(error.contains("'bogus'")) << error.toStdString();
+    EXPECT_TRUE(error.contains("--virtual-board")) << error.toStdString(); // the usage
+}
+
 // Opening a named pipe for writing used to wait for a reader, before any window and deaf to
 // the first SIGTERM.
 TEST_F(Program, ATraceToAPipeNobodyReadsIsRefusedAtOnce) {
