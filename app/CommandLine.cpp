@@ -35,6 +35,10 @@ Options ParseCommandLine(const QCoreApplication& app) {
     // --help-all as well: Qt adds it with the help option.
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) parser.showHelp();
     if (parser.isSet(version)) parser.showVersion();
+    // The program takes options only; a stray word is most likely a mistyped one.
+    if (!parser.positionalArguments().isEmpty())
+        Refuse(parser, QStringLiteral("unexpected argument '%1'; the program takes options only")
+                           .arg(parser.positionalArguments().first()));
 
     Options options;
     options.virtualBoard = parser.isSet(virtualBoard);

@@ -12,6 +12,6 @@ struct Options {
 };
 
 /// Reads the command line; --help and --version print and end the program here, and so does
-/// a command line it cannot follow (unknown option, --trace without a file name), with the
-/// problem and the usage on stderr and exit code 2.
+/// a command line it cannot follow (unknown option, a word that is no option, --trace without
+/// a file name), with the problem and the usage on stderr and exit code 2.
 Options ParseCommandLine(const QCoreApplication& app);

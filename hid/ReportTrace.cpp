@@ -1,5 +1,7 @@
 #include "hid/ReportTrace.h"
 
+#include "hid/TraceTarget.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -9,10 +11,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -49,59 +49,15 @@ std::string Reason(int error) {
     return std::error_code(error, std::generic_category()).message();
 }
 
-/// Opens what a symbolic link leads to, without creating or emptying it, and keeps it only
-/// when it is not a regular file: a link to a pipe or a terminal has nothing to overwrite.
-int OpenThroughLink(const std::string& path, std::string& error) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        error = Reason(errno);
-        return -1;
-    }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || S_ISREG(status.st_mode)) {
-        ::close(fd);
-        error = "it is a symbolic link to a file; give the file's own name (or - for standard "
-                "output)";
-        return -1;
-    }
-    return fd;
-}
-
 } // namespace
 
 std::unique_ptr<ReportTrace> ReportTrace::open(const std::string& path, std::string& error,
                                                Complaint complain, std::size_t bufferLimit) {
-    const bool standardOutput = path == "-";
-    int fd = -1;
-    if (standardOutput) {
-        fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
-    } else {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
-                    0644);
-        if (fd < 0 && errno == ELOOP) {
-            fd = OpenThroughLink(path, error);
-            if (fd < 0) return nullptr;
-        }
-    }
-    if (fd < 0) {
-        error = Reason(errno);
-        return nullptr;
-    }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0) {
-        error = Reason(errno);
-        ::close(fd);
-        return nullptr;
-    }
-    const bool regular = S_ISREG(status.st_mode);
-    if (!regular && !S_ISFIFO(status.st_mode) && !S_ISSOCK(status.st_mode) &&
-        !S_ISCHR(status.st_mode)) {
-        ::close(fd);
-        error = "it is not a file, pipe, socket or terminal";
-        return nullptr;
-    }
-    return std::unique_ptr<ReportTrace>(new ReportTrace(
-        fd, standardOutput ? "standard output" : path, std::move(complain), bufferLimit, regular));
+    TraceTarget target = OpenTraceTarget(path, error);
+    if (!target.fd.valid()) return nullptr;
+    return std::unique_ptr<ReportTrace>(
+        new ReportTrace(target.fd.release(), path == "-" ? "standard output" : path,
+                        std::move(complain), bufferLimit, target.regularFile));
 }
 
 ReportTrace::ReportTrace(int fd, std::string name, Complaint complain, std::size_t bufferLimit,
@@ -183,7 +139,9 @@ std::size_t ReportTrace::writeOut(const std::string& text, std::string& failure)
         std::size_t chunk = text.size() - done;
         if (!regularFile_) {
             // Wait for room without blocking in write(), so that a reader that stopped can be
-            // given up at the end; a pipe takes PIPE_BUF bytes whole once poll says so.
+            // given up at the end; a pipe takes PIPE_BUF bytes whole once poll says so. A
+            // non-blocking descriptor that still has no room answers EAGAIN and waits here
+            // again.
             pollfd ready{fd_, POLLOUT, 0};
             const int events = ::poll(&ready, 1, PollStepMs);
             if (events <= 0) {

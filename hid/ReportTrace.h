@@ -30,11 +30,10 @@ public:
 
     static constexpr std::size_t DefaultBufferLimit = std::size_t{1} << 20;
 
-    /// Opens `path` for writing, creating it with mode 0644 or emptying it; "-" is standard
-    /// output. A symbolic link is refused unless it leads to a pipe, socket or device (as
-    /// /dev/stdout and the /dev/fd/N of a shell's process substitution do): it could lead
-    /// to a file that is not the operator's to overwrite. Answers nullptr with `error` set
-    /// when the file cannot be used.
+    /// Opens `path` for writing as OpenTraceTarget does, creating it with mode 0644 or
+    /// emptying it; "-" is standard output. Never waits for a reader, and refuses what a
+    /// trace should not go to (a device other than a terminal, a symbolic link to a file).
+    /// Answers nullptr with `error` set when the file cannot be used.
     static std::unique_ptr<ReportTrace> open(const std::string& path, std::string& error,
                                              Complaint complain,
                                              std::size_t bufferLimit = DefaultBufferLimit);

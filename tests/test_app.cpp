@@ -8,10 +8,11 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QStyleHints>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -94,6 +95,28 @@ TEST_F(Program, AnEmptyTraceFileNameIsAnErrorWithTheUsage) {
     const QString error = QString::fromLocal8Bit(process.readAllStandardError());
     EXPECT_TRUE(error.contains("--trace needs a file name")) << error.toStdString();
     EXPECT_TRUE(error.contains("--virtual-board")) << error.toStdString(); // the usage
+}
+
+TEST_F(Program, AStrayWordIsRefusedByNameWithTheUsage) {
+    start({"--virtual-board", "bogus"});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 2);
+    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_TRUE(error.contains("'bogus'")) << error.toStdString();
+    EXPECT_TRUE(error.contains("--virtual-board")) << error.toStdString(); // the usage
+}
+
+// Opening a named pipe for writing used to wait for a reader, before any window and deaf to
+// the first SIGTERM.
+TEST_F(Program, ATraceToAPipeNobodyReadsIsRefusedAtOnce) {
+    const QString pipe = dir.filePath("pipe");
+    ASSERT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    start({"--virtual-board", "--trace", pipe});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 2);
+    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_TRUE(error.contains("nobody reads the pipe")) << error.toStdString();
+    EXPECT_TRUE(error.contains(pipe)) << error.toStdString();
 }
 
 TEST_F(Program, TraceDashWritesToStandardOutput) {

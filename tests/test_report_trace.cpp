@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cstdlib>
 #include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
@@ -181,7 +182,8 @@ TEST_F(TraceFile, AnExistingFileIsEmptiedAndANewOneMadeReadableByAll) {
     EXPECT_EQ(status.st_mode & 07777, 0644u);
 }
 
-// A pipe reached through a link, as /dev/stdout or a shell's >(grep ...) hands it over.
+// A pipe reached through a link, as a shell's >(grep ...) hands it over. It is opened without
+// waiting, and the writer still waits for room: more than the pipe holds gets through whole.
 TEST_F(TraceFile, APipeThroughALinkIsWrittenTo) {
     int fds[2];
     ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
@@ -190,13 +192,30 @@ TEST_F(TraceFile, APipeThroughALinkIsWrittenTo) {
     auto trace = hid::ReportTrace::open(link, error, complaints.sink());
     ASSERT_TRUE(trace) << error;
     ::close(fds[1]);
-    RecordLines(*trace, 3);
+    constexpr int Lines = 2000; // about 260 KB: four times what the pipe holds
+    RecordLines(*trace, Lines);
+    auto reading = std::async(std::launch::async, [&] { return ReadAll(fds[0]); });
     trace.reset(); // the end writes what is left and closes its end of the pipe
-    const std::string text = ReadAll(fds[0]);
+    const std::string text = reading.get();
     ::close(fds[0]);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), Lines);
     EXPECT_NE(text.find(" out 1 00 02 "), std::string::npos);
     EXPECT_TRUE(complaints.messages().empty());
+}
+
+// A board's hidraw node is writable by its user and would take the lines as output reports.
+TEST_F(TraceFile, ADeviceIsRefusedUnlessATerminalOrTheNullDevice) {
+    std::string error;
+    EXPECT_FALSE(hid::ReportTrace::open("/dev/zero", error, nullptr));
+    EXPECT_NE(error.find("hidraw"), std::string::npos) << error;
+    error.clear();
+    EXPECT_TRUE(hid::ReportTrace::open("/dev/null", error, nullptr)) << error;
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::grantpt(terminal), 0);
+    ASSERT_EQ(::unlockpt(terminal), 0);
+    EXPECT_TRUE(hid::ReportTrace::open(::ptsname(terminal), error, nullptr)) << error;
+    ::close(terminal);
 }
 
 // A full disk or a closed pipe is told once, with its reason, and the rest is counted lost.
