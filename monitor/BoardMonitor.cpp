@@ -1,5 +1,6 @@
 #include "monitor/BoardMonitor.h"
 
+#include "hid/CodePage1252.h"
 #include "hid/DeviceManager.h"
 #include "monitor/LogicLanes.h"
 #include "monitor/SamplesCsv.h"
@@ -37,8 +38,8 @@ constexpr std::array<CodeName, 9> TrafficCodes{{{1, "1 text"},
                                                 {50, "50 reset"},
                                                 {-1, "other"}}};
 constexpr std::array<CodeName, 3> TimingCodes{{{AnswerTiming::Codes[0], "2 text"},
-                                              {AnswerTiming::Codes[1], "4 A/D"},
-                                              {AnswerTiming::Codes[2], "13 inputs"}}};
+                                               {AnswerTiming::Codes[1], "4 A/D"},
+                                               {AnswerTiming::Codes[2], "13 inputs"}}};
 constexpr std::array<const char*, 5> DirectionNames{"Out", "In", "Dropped", "Failed", "Refused"};
 // The widest texts the figures take.
 const QString WidestCount = QStringLiteral("0,000,000");
@@ -403,9 +404,9 @@ void BoardMonitor::showBoard() {
         set("boardNode", QString::fromStdString(info->path));
         set("boardHandle", QString::number(handle));
         set("boardIds", hexId(info->vendorId) + ':' + hexId(info->productId));
-        set("boardMaker", QString::fromLatin1(info->manufacturer));
-        set("boardProduct", QString::fromLatin1(info->product));
-        set("boardSerial", QString::fromLatin1(info->serialNumber));
+        set("boardMaker", hid::fromWindows1252(info->manufacturer));
+        set("boardProduct", hid::fromWindows1252(info->product));
+        set("boardSerial", hid::fromWindows1252(info->serialNumber));
         const hid::DeviceInfo::ReportFormat& format = info->format;
         set("boardReports",
             format.inputReportSize == 0

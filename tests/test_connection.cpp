@@ -67,7 +67,7 @@ TEST(ConnectionProbe, FailedProbeEmptiesTheDeviceList) {
 
 TEST_F(Connection, BoardPluggedShowsOnlineWithCountHandleIdsAndNames) {
     layer.itemCount = 3;
-    layer.devices[7].vendorName = "ZOV";
+    layer.devices[7].vendorName = "ZOV\x92s \x80"; // Windows-1252, as the reports' text
     layer.devices[7].productName = "";
     deliver(hid::HIDEventPlugged, 7);
     EXPECT_EQ(form->windowTitle(), "HID Device Online | HID Devices Found = 3");
@@ -75,7 +75,7 @@ TEST_F(Connection, BoardPluggedShowsOnlineWithCountHandleIdsAndNames) {
     EXPECT_EQ(ui().LED1->fillColour(), colours::Green);
     EXPECT_EQ(ui().Label3->text(), "HID Handle # 7");
     EXPECT_EQ(ui().Frame1->title(), "VID #4660 /  PID #1");
-    EXPECT_EQ(listLines(ui().ListBox), (QStringList{" MFG: ZOV", " Product: "}));
+    EXPECT_EQ(listLines(ui().ListBox), (QStringList{" MFG: ZOV\u2019s \u20ac", " Product: "}));
     EXPECT_FALSE(ui().btnHID_Connect->isEnabled());
     EXPECT_TRUE(ui().btnReadText->isEnabled());
 }

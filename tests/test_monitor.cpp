@@ -1,6 +1,7 @@
 // The board monitor fed by a scripted virtual board, with the time moved by hand: its chart,
 // lanes, answer timing, traffic counts, board details, pause and saved samples.
 #include "hid/DeviceManager.h"
+#include "hid/HidrawScan.h"
 #include "hid/VirtualBoard.h"
 #include "monitor/BoardMonitor.h"
 #include "monitor/LogicLanes.h"
@@ -50,6 +51,15 @@ struct LockedBoardSource final : hid::DeviceSource {
         events.deviceUnusable({hid::DeviceProblem::Kind::NoPermission, "/dev/hidraw4",
                                "no permission to open /dev/hidraw4; install the udev rule"});
     }
+};
+
+/// A source that finds one board, which answers to nothing, with the details given.
+struct NamedBoardSource final : hid::DeviceSource, hid::Device {
+    explicit NamedBoardSource(hid::DeviceInfo details) : details(std::move(details)) {}
+    void start(hid::DeviceEvents& events) override { events.deviceArrived(*this); }
+    const hid::DeviceInfo& info() const override { return details; }
+    hid::WriteResult write(const hid::Report&) override { return hid::WriteResult::Refused; }
+    hid::DeviceInfo details;
 };
 
 class Monitor : public ::testing::Test {
@@ -355,6 +365,22 @@ TEST_F(Monitor, ShowsTheBoardAndWhyAnotherCannotBeUsed) {
     waitForRefresh();
     EXPECT_EQ(text("boardNode"), "virtual");
     EXPECT_GT(text("boardHandle").toInt(), handle);
+}
+
+// The names hidapi gives as wide text reach the monitor as the board wrote them: Windows-1252
+// has the ’ and the €, as the reports' text does.
+TEST_F(Monitor, ShowsTheBoardNamesAsTheBoardGivesThem) {
+    board->unplug();
+    layer.addSource(std::make_unique<NamedBoardSource>(
+        hid::DeviceInfo{hid::VirtualBoard::VendorId,
+                        hid::VirtualBoard::ProductId,
+                        hid::toWindows1252(L"Maker\u2019s \u20ac"),
+                        "Board",
+                        "1",
+                        "node",
+                        {}}));
+    waitForRefresh();
+    EXPECT_EQ(text("boardMaker"), "Maker\u2019s \u20ac");
 }
 
 TEST_F(Monitor, AThousandReportsAtOnceAreDrawnOnceAndNothingRunsWhenIdle) {
