@@ -3,6 +3,7 @@
 #include "window/Colours.h"
 #include "window/LampShape.h"
 
+#include <QMessageBox>
 #include <QTest>
 
 namespace {
@@ -113,6 +114,17 @@ TEST_F(Connection, NamesAreCutAtTheirFirstNulAndAt255Characters) {
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0], " MFG: AB");
     EXPECT_EQ(lines[1], " Product: " + QString(254, 'x')); // 255 bytes hold 254 and the NUL
+}
+
+// A node's name and what it says are the device's to choose: the message shows them as they
+// are, never as markup.
+TEST_F(Connection, DeviceProblemMessageShowsItsTextAsItIs) {
+    const std::string message = "<img src=\"busy.png\"> <b>/dev/hidraw9</b> is busy";
+    form->deviceProblem({hid::DeviceProblem::Kind::Busy, "/dev/hidraw9", message});
+    auto* box = form->findChild<QMessageBox*>("DeviceProblemMessage");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QString::fromStdString(message));
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
 }
 
 TEST_F(Connection, EventsForAnotherDeviceChangeNothing) {

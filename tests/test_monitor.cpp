@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextDocumentFragment>
 #include <gtest/gtest.h>
 
 namespace {
@@ -47,10 +48,12 @@ struct WriteCounter final : hid::ReportObserver {
 
 /// A source that finds a board it cannot open.
 struct LockedBoardSource final : hid::DeviceSource {
+    explicit LockedBoardSource(std::string node = "/dev/hidraw4") : node(std::move(node)) {}
     void start(hid::DeviceEvents& events) override {
-        events.deviceUnusable({hid::DeviceProblem::Kind::NoPermission, "/dev/hidraw4",
-                               "no permission to open /dev/hidraw4; install the udev rule"});
+        events.deviceUnusable({hid::DeviceProblem::Kind::NoPermission, node,
+                               "no permission to open " + node + "; install the udev rule"});
     }
+    std::string node;
 };
 
 /// A source that finds one board, which answers to nothing, with the details given.
@@ -130,6 +133,11 @@ protected:
         static_cast<QDialog*>(dialog)->accept(); // what its Save button does
         EXPECT_TRUE(WaitUntil([&] { return text("saveStatus") != before; }));
         EXPECT_TRUE(text("saveStatus").startsWith("Saved")) << text("saveStatus").toStdString();
+        // The path shows as it is, in the label and in its tool tip, whatever its file name.
+        EXPECT_EQ(child<QLabel>("saveStatus")->textFormat(), Qt::PlainText);
+        EXPECT_EQ(
+            QTextDocumentFragment::fromHtml(child<QLabel>("saveStatus")->toolTip()).toPlainText(),
+            text("saveStatus"));
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::ReadOnly));
         return file.readAll();
@@ -289,7 +297,7 @@ TEST_F(Monitor, PauseFreezesThePictureWhileTheReportsAreStillCounted) {
 
     QTemporaryDir dir;
     // What is saved while paused is what the frozen picture shows.
-    EXPECT_EQ(saveSamples(dir.filePath("paused.csv")).count("\n"), 1 + 3 * 4);
+    EXPECT_EQ(saveSamples(dir.filePath("<i>paused.csv")).count("\n"), 1 + 3 * 4);
 
     child<QPushButton>("pauseButton")->click();
     waitForRefresh();
@@ -368,19 +376,31 @@ TEST_F(Monitor, ShowsTheBoardAndWhyAnotherCannotBeUsed) {
 }
 
 // The names hidapi gives as wide text reach the monitor as the board wrote them: Windows-1252
-// has the ’ and the €, as the reports' text does.
+// has the ’ and the €, as the reports' text does. What a board calls itself shows as it is,
+// never as markup: an <img> would have the label load the file it names.
 TEST_F(Monitor, ShowsTheBoardNamesAsTheBoardGivesThem) {
     board->unplug();
     layer.addSource(std::make_unique<NamedBoardSource>(
         hid::DeviceInfo{hid::VirtualBoard::VendorId,
                         hid::VirtualBoard::ProductId,
                         hid::toWindows1252(L"Maker\u2019s \u20ac"),
-                        "Board",
-                        "1",
-                        "node",
+                        "<b>bold</b>",
+                        "<img src=\"serial.png\">",
+                        "<i>node",
                         {}}));
+    layer.addSource(std::make_unique<LockedBoardSource>("<b>locked</b>"));
     waitForRefresh();
-    EXPECT_EQ(text("boardMaker"), "Maker\u2019s \u20ac");
+    const std::pair<const char*, QString> shown[]{
+        {"boardMaker", "Maker\u2019s \u20ac"},
+        {"boardProduct", "<b>bold</b>"},
+        {"boardSerial", "<img src=\"serial.png\">"},
+        {"boardNode", "<i>node"},
+        {"boardProblem",
+         "<b>locked</b>: no permission to open <b>locked</b>; install the udev rule"}};
+    for (const auto& [name, expected] : shown) {
+        EXPECT_EQ(text(name), expected) << name;
+        EXPECT_EQ(child<QLabel>(name)->textFormat(), Qt::PlainText) << name;
+    }
 }
 
 TEST_F(Monitor, AThousandReportsAtOnceAreDrawnOnceAndNothingRunsWhenIdle) {
