@@ -8,7 +8,8 @@
 
 namespace hid {
 
-/// What a device tells about itself. Names are Latin-1 bytes.
+/// What a device tells about itself. Names are Windows-1252 bytes (hid/CodePage1252.h), as
+/// the reports' text is; shown through hid::fromWindows1252.
 struct DeviceInfo {
     int vendorId = 0;
     int productId = 0;

@@ -37,7 +37,7 @@ public:
     virtual int GetVendorID(Handle handle) = 0;
     virtual int GetProductID(Handle handle) = 0;
 
-    /// Write the name as NUL-terminated Latin-1 text into `buffer`, cut to fit. Answer false
+    /// Write the name as NUL-terminated Windows-1252 text into `buffer`, cut to fit. Answer false
     /// and write an empty text for a handle that is not attached.
     virtual bool GetVendorName(Handle handle, std::span<char> buffer) = 0;
     virtual bool GetProductName(Handle handle, std::span<char> buffer) = 0;

@@ -1,5 +1,7 @@
 #include "hid/HidrawScan.h"
 
+#include "hid/CodePage1252.h"
+
 #include <hidapi.h>
 #include <map>
 #include <set>
@@ -14,14 +16,12 @@ bool sameDevice(const DeviceInfo& a, const DeviceInfo& b) {
 
 } // namespace
 
-std::string toLatin1(const wchar_t* text) {
-    std::string latin1;
-    if (!text) return latin1;
-    for (; *text; ++text) {
-        const auto code = static_cast<std::uint32_t>(*text);
-        latin1.push_back(code <= 0xFF ? static_cast<char>(code) : '?');
-    }
-    return latin1;
+std::string toWindows1252(const wchar_t* text) {
+    std::string bytes;
+    if (!text) return bytes;
+    for (; *text; ++text)
+        bytes.push_back(windows1252Byte(static_cast<char32_t>(*text)));
+    return bytes;
 }
 
 std::vector<DeviceInfo> enumerateHidraw() {
@@ -33,9 +33,9 @@ std::vector<DeviceInfo> enumerateHidraw() {
         if (!entry->path || !seen.insert(entry->path).second) continue;
         devices.push_back(DeviceInfo{entry->vendor_id,
                                      entry->product_id,
-                                     toLatin1(entry->manufacturer_string),
-                                     toLatin1(entry->product_string),
-                                     toLatin1(entry->serial_number),
+                                     toWindows1252(entry->manufacturer_string),
+                                     toWindows1252(entry->product_string),
+                                     toWindows1252(entry->serial_number),
                                      entry->path,
                                      {}});
     }

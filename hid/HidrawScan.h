@@ -7,9 +7,10 @@
 
 namespace hid {
 
-/// The device texts hidapi gives as wide characters, as Latin-1 bytes: characters above 255
-/// become '?'. A null pointer gives an empty text.
-std::string toLatin1(const wchar_t* text);
+/// The device texts hidapi gives as wide characters, as Windows-1252 bytes (the code page the
+/// reports' text uses too): characters the code page does not have become '?'. A null pointer
+/// gives an empty text.
+std::string toWindows1252(const wchar_t* text);
 
 /// Every HID device the kernel offers through hidraw, one entry per device node (path),
 /// in the order hidapi lists them. Needs no udev daemon: it reads sysfs.

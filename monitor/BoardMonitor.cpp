@@ -1,5 +1,6 @@
 #include "monitor/BoardMonitor.h"
 
+#include "hid/CodePage1252.h"
 #include "hid/DeviceManager.h"
 #include "monitor/LogicLanes.h"
 #include "monitor/SamplesCsv.h"
@@ -62,6 +63,14 @@ QLabel* figure(QWidget* parent, const QString& name, const QString& widest) {
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Fixed in size, so a new number repaints the label alone and lays out nothing.
     label->setFixedSize(label->fontMetrics().horizontalAdvance(widest), label->sizeHint().height());
+    return label;
+}
+
+/// A label for text a board or a file name supplies, shown as it is and never read as markup:
+/// an <img> in a product name would have the label load the file it names.
+QLabel* plainLabel(QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
     return label;
 }
 
@@ -170,13 +179,13 @@ QWidget* BoardMonitor::buildBoard() {
         {"boardReports", tr("Reports")},
     }};
     for (const auto& [name, caption] : fields) {
-        auto* value = new QLabel(box);
+        auto* value = plainLabel(box);
         value->setObjectName(name);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         form->addRow(caption, value);
         boardFields_[QString::fromLatin1(name)] = value;
     }
-    boardProblem_ = new QLabel(box);
+    boardProblem_ = plainLabel(box);
     boardProblem_->setObjectName("boardProblem");
     boardProblem_->setWordWrap(true);
     boardProblem_->setStyleSheet(QStringLiteral("color: #c02020;"));
@@ -276,7 +285,7 @@ QWidget* BoardMonitor::buildButtons() {
     });
     pausedNote_ = new QLabel(bar);
     pausedNote_->setObjectName("pausedNote");
-    saveStatus_ = new QLabel(bar);
+    saveStatus_ = plainLabel(bar);
     saveStatus_->setObjectName("saveStatus");
     // A long path must not widen the window; the whole text is in the tool tip.
     saveStatus_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -408,9 +417,9 @@ void BoardMonitor::showBoard() {
         set("boardNode", QString::fromStdString(info->path));
         set("boardHandle", QString::number(handle));
         set("boardIds", hexId(info->vendorId) + ':' + hexId(info->productId));
-        set("boardMaker", QString::fromLatin1(info->manufacturer));
-        set("boardProduct", QString::fromLatin1(info->product));
-        set("boardSerial", QString::fromLatin1(info->serialNumber));
+        set("boardMaker", hid::fromWindows1252(info->manufacturer));
+        set("boardProduct", hid::fromWindows1252(info->product));
+        set("boardSerial", hid::fromWindows1252(info->serialNumber));
         const hid::DeviceInfo::ReportFormat& format = info->format;
         set("boardReports",
             format.inputReportSize == 0
@@ -481,7 +490,10 @@ void BoardMonitor::saveSamples(const QString& path) {
 void BoardMonitor::showSaved(const QString& path, const QString& error) {
     saveStatus_->setText(error.isEmpty() ? tr("Saved %1").arg(QDir::toNativeSeparators(path))
                                          : tr("Could not save %1: %2").arg(path, error));
-    saveStatus_->setToolTip(saveStatus_->text());
+    // A tool tip that looks like markup (Qt::mightBeRichText) is read as markup: the path goes
+    // escaped, in a paragraph that keeps it on one line as a plain tool tip would.
+    saveStatus_->setToolTip(QStringLiteral("<p style=\"white-space:pre\">%1</p>")
+                                .arg(saveStatus_->text().toHtmlEscaped()));
 }
 
 } // namespace monitor

@@ -101,10 +101,12 @@ VirtualBoardPanel::VirtualBoardPanel(hid::VirtualBoard& board, QWidget* parent)
     lastText_ = new QLabel(this);
     lastText_->setObjectName("lastText");
     lastText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lastText_->setTextFormat(Qt::PlainText); // what the console sent, never markup
     form->addRow(tr("Text received"), lastText_);
     lastClockText_ = new QLabel(this);
     lastClockText_->setObjectName("lastClockText");
     lastClockText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lastClockText_->setTextFormat(Qt::PlainText); // what the console sent, never markup
     form->addRow(tr("Clock received"), lastClockText_);
 
     answerText_ = new QLineEdit(this);

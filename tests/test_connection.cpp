@@ -3,6 +3,7 @@
 #include "window/Colours.h"
 #include "window/LampShape.h"
 
+#include <QMessageBox>
 #include <QTest>
 
 namespace {
@@ -67,7 +68,7 @@ TEST(ConnectionProbe, FailedProbeEmptiesTheDeviceList) {
 
 TEST_F(Connection, BoardPluggedShowsOnlineWithCountHandleIdsAndNames) {
     layer.itemCount = 3;
-    layer.devices[7].vendorName = "ZOV";
+    layer.devices[7].vendorName = "ZOV\x92s \x80"; // Windows-1252, as the reports' text
     layer.devices[7].productName = "";
     deliver(hid::HIDEventPlugged, 7);
     EXPECT_EQ(form->windowTitle(), "HID Device Online | HID Devices Found = 3");
@@ -75,7 +76,7 @@ TEST_F(Connection, BoardPluggedShowsOnlineWithCountHandleIdsAndNames) {
     EXPECT_EQ(ui().LED1->fillColour(), colours::Green);
     EXPECT_EQ(ui().Label3->text(), "HID Handle # 7");
     EXPECT_EQ(ui().Frame1->title(), "VID #4660 /  PID #1");
-    EXPECT_EQ(listLines(ui().ListBox), (QStringList{" MFG: ZOV", " Product: "}));
+    EXPECT_EQ(listLines(ui().ListBox), (QStringList{" MFG: ZOV\u2019s \u20ac", " Product: "}));
     EXPECT_FALSE(ui().btnHID_Connect->isEnabled());
     EXPECT_TRUE(ui().btnReadText->isEnabled());
 }
@@ -113,6 +114,17 @@ TEST_F(Connection, NamesAreCutAtTheirFirstNulAndAt255Characters) {
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0], " MFG: AB");
     EXPECT_EQ(lines[1], " Product: " + QString(254, 'x')); // 255 bytes hold 254 and the NUL
+}
+
+// A node's name and what it says are the device's to choose: the message shows them as they
+// are, never as markup.
+TEST_F(Connection, DeviceProblemMessageShowsItsTextAsItIs) {
+    const std::string message = "<img src=\"busy.png\"> <b>/dev/hidraw9</b> is busy";
+    form->deviceProblem({hid::DeviceProblem::Kind::Busy, "/dev/hidraw9", message});
+    auto* box = form->findChild<QMessageBox*>("DeviceProblemMessage");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QString::fromStdString(message));
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
 }
 
 TEST_F(Connection, EventsForAnotherDeviceChangeNothing) {

@@ -4,7 +4,7 @@
 
 using hid::DeviceInfo;
 using hid::diffScans;
-using hid::toLatin1;
+using hid::toWindows1252;
 
 namespace {
 
@@ -22,12 +22,16 @@ std::vector<std::string> paths(const std::vector<DeviceInfo>& devices) {
 
 using Paths = std::vector<std::string>;
 
-TEST(Latin1Text, KeepsLatin1AndMarksTheRest) {
-    EXPECT_EQ(toLatin1(L"ZOV Electronics"), "ZOV Electronics");
-    EXPECT_EQ(toLatin1(L"Caf\u00e9 \u00ff"), "Caf\xe9 \xff");
-    EXPECT_EQ(toLatin1(L"\u0100 \u20ac \U0001F600"), "? ? ?");
-    EXPECT_EQ(toLatin1(nullptr), "");
-    EXPECT_EQ(toLatin1(L""), "");
+// Names are narrowed to the code page the reports' text is read in, so that a maker's € or ’
+// shows as the board wrote it.
+TEST(Windows1252Text, KeepsWhatTheCodePageHasAndMarksTheRest) {
+    EXPECT_EQ(toWindows1252(L"ZOV Electronics"), "ZOV Electronics");
+    EXPECT_EQ(toWindows1252(L"Caf\u00e9 \u00ff"), "Caf\xe9 \xff");
+    EXPECT_EQ(toWindows1252(L"\u20ac \u2019 \u201c\u201d \u2022 \u2122 \u0081"),
+              "\x80 \x92 \x93\x94 \x95 \x99 \x81");
+    EXPECT_EQ(toWindows1252(L"\u0100 \u0080 \u009f \U0001F600"), "? ? ? ?");
+    EXPECT_EQ(toWindows1252(nullptr), "");
+    EXPECT_EQ(toWindows1252(L""), "");
 }
 
 TEST(ScanDiff, ArrivalsAndRemovalsByNode) {

@@ -383,6 +383,7 @@ TEST_F(LayoutTest, TabFollowsTabIndexAndSkipsNoTabStopControls) {
     expected << "DateBut"
              << "TimeBut"
              << "ClearBuffers"
+             << "Skinner1"
              << "txtWritePort";
 
     ShowActive();

@@ -1,6 +1,7 @@
 // The board monitor fed by a scripted virtual board, with the time moved by hand: its chart,
 // lanes, answer timing, traffic counts, board details, pause and saved samples.
 #include "hid/DeviceManager.h"
+#include "hid/HidrawScan.h"
 #include "hid/VirtualBoard.h"
 #include "monitor/BoardMonitor.h"
 #include "monitor/LogicLanes.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextDocumentFragment>
 #include <gtest/gtest.h>
 
 namespace {
@@ -46,10 +48,21 @@ struct WriteCounter final : hid::ReportObserver {
 
 /// A source that finds a board it cannot open.
 struct LockedBoardSource final : hid::DeviceSource {
+    explicit LockedBoardSource(std::string node = "/dev/hidraw4") : node(std::move(node)) {}
     void start(hid::DeviceEvents& events) override {
-        events.deviceUnusable({hid::DeviceProblem::Kind::NoPermission, "/dev/hidraw4",
-                               "no permission to open /dev/hidraw4; install the udev rule"});
+        events.deviceUnusable({hid::DeviceProblem::Kind::NoPermission, node,
+                               "no permission to open " + node + "; install the udev rule"});
     }
+    std::string node;
+};
+
+/// A source that finds one board, which answers to nothing, with the details given.
+struct NamedBoardSource final : hid::DeviceSource, hid::Device {
+    explicit NamedBoardSource(hid::DeviceInfo details) : details(std::move(details)) {}
+    void start(hid::DeviceEvents& events) override { events.deviceArrived(*this); }
+    const hid::DeviceInfo& info() const override { return details; }
+    hid::WriteResult write(const hid::Report&) override { return hid::WriteResult::Refused; }
+    hid::DeviceInfo details;
 };
 
 /// A source whose device read three reports it could not hand over in time.
@@ -128,6 +141,11 @@ protected:
         static_cast<QDialog*>(dialog)->accept(); // what its Save button does
         EXPECT_TRUE(WaitUntil([&] { return text("saveStatus") != before; }));
         EXPECT_TRUE(text("saveStatus").startsWith("Saved")) << text("saveStatus").toStdString();
+        // The path shows as it is, in the label and in its tool tip, whatever its file name.
+        EXPECT_EQ(child<QLabel>("saveStatus")->textFormat(), Qt::PlainText);
+        EXPECT_EQ(
+            QTextDocumentFragment::fromHtml(child<QLabel>("saveStatus")->toolTip()).toPlainText(),
+            text("saveStatus"));
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::ReadOnly));
         return file.readAll();
@@ -287,7 +305,7 @@ TEST_F(Monitor, PauseFreezesThePictureWhileTheReportsAreStillCounted) {
 
     QTemporaryDir dir;
     // What is saved while paused is what the frozen picture shows.
-    EXPECT_EQ(saveSamples(dir.filePath("paused.csv")).count("\n"), 1 + 3 * 4);
+    EXPECT_EQ(saveSamples(dir.filePath("<i>paused.csv")).count("\n"), 1 + 3 * 4);
 
     child<QPushButton>("pauseButton")->click();
     waitForRefresh();
@@ -365,6 +383,34 @@ TEST_F(Monitor, ShowsTheBoardAndWhyAnotherCannotBeUsed) {
     waitForRefresh();
     EXPECT_EQ(text("boardNode"), "virtual");
     EXPECT_GT(text("boardHandle").toInt(), handle);
+}
+
+// The names hidapi gives as wide text reach the monitor as the board wrote them: Windows-1252
+// has the ’ and the €, as the reports' text does. What a board calls itself shows as it is,
+// never as markup: an <img> would have the label load the file it names.
+TEST_F(Monitor, ShowsTheBoardNamesAsTheBoardGivesThem) {
+    board->unplug();
+    layer.addSource(std::make_unique<NamedBoardSource>(
+        hid::DeviceInfo{hid::VirtualBoard::VendorId,
+                        hid::VirtualBoard::ProductId,
+                        hid::toWindows1252(L"Maker\u2019s \u20ac"),
+                        "<b>bold</b>",
+                        "<img src=\"serial.png\">",
+                        "<i>node",
+                        {}}));
+    layer.addSource(std::make_unique<LockedBoardSource>("<b>locked</b>"));
+    waitForRefresh();
+    const std::pair<const char*, QString> shown[]{
+        {"boardMaker", "Maker\u2019s \u20ac"},
+        {"boardProduct", "<b>bold</b>"},
+        {"boardSerial", "<img src=\"serial.png\">"},
+        {"boardNode", "<i>node"},
+        {"boardProblem",
+         "<b>locked</b>: no permission to open <b>locked</b>; install the udev rule"}};
+    for (const auto& [name, expected] : shown) {
+        EXPECT_EQ(text(name), expected) << name;
+        EXPECT_EQ(child<QLabel>(name)->textFormat(), Qt::PlainText) << name;
+    }
 }
 
 TEST_F(Monitor, AThousandReportsAtOnceAreDrawnOnceAndNothingRunsWhenIdle) {

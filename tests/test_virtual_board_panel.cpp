@@ -123,7 +123,7 @@ TEST_F(VirtualBoardPanelTest, ShowsWhatTheConsoleToldTheBoard) {
     send(portD);
     Report text{};
     text[protocol::CommandIndex] = protocol::Code::SendText;
-    const QByteArray hello("Hello board");
+    const QByteArray hello("<b>Hi</b> board"); // shown as it is, never as markup
     std::copy(hello.begin(), hello.end(), text.begin() + protocol::TextIndex);
     text[protocol::LoopFlagIndex] = protocol::LoopRunning;
     send(text);
@@ -137,8 +137,10 @@ TEST_F(VirtualBoardPanelTest, ShowsWhatTheConsoleToldTheBoard) {
 
     for (int bit = 0; bit < 8; ++bit)
         EXPECT_EQ(lampLit(bit), bit == 0 || bit == 2 || bit == 7) << "lamp " << bit;
-    EXPECT_EQ(child<QLabel>("lastText")->text(), "Hello board");
+    EXPECT_EQ(child<QLabel>("lastText")->text(), "<b>Hi</b> board");
     EXPECT_EQ(child<QLabel>("lastClockText")->text(), "07.12.2026  03:55:00");
+    for (const char* name : {"lastText", "lastClockText"})
+        EXPECT_EQ(child<QLabel>(name)->textFormat(), Qt::PlainText) << name;
     EXPECT_EQ(child<QLabel>("loopFlag")->text(), "1");
     EXPECT_EQ(child<QLabel>("reportsIn")->text(), "3");
     EXPECT_EQ(child<QLabel>("reportsOut")->text(), "0");

@@ -1,5 +1,6 @@
 // Start-up, the board coming and going, Connect/Disconnect/Exit, the device details, and
 // boards found that cannot be used.
+#include "hid/CodePage1252.h"
 #include "hid/HidLayer.h"
 #include "protocol/Send.h"
 #include "window/Colours.h"
@@ -25,10 +26,11 @@ bool IsTheBoard(hid::HidLayer& hid, hid::Handle handle) {
     return vendorId == protocol::DeviceVendorID && productId == protocol::DeviceProductID;
 }
 
-/// The name up to its first NUL, at most the buffer's length.
+/// The name up to its first NUL, at most the buffer's length, read as Windows-1252 like the
+/// reports' text.
 QString NameText(const std::array<char, NameBufferLength>& buffer) {
-    return QString::fromLatin1(buffer.data(),
-                               static_cast<qsizetype>(strnlen(buffer.data(), buffer.size())));
+    return hid::fromWindows1252(
+        std::string_view(buffer.data(), strnlen(buffer.data(), buffer.size())));
 }
 
 } // namespace

@@ -248,9 +248,11 @@ bool IsWindowless(Kind kind) {
     return kind == Kind::Label || kind == Kind::Shape || kind == Kind::Image;
 }
 
+/// The controls the Tab key and a click can give focus to; a picture box is one of them, as
+/// in the classic toolkit, where it is a tab stop unless marked otherwise.
 bool TakesFocus(Kind kind) {
     return kind == Kind::Button || kind == Kind::TextBox || kind == Kind::ListBox ||
-           kind == Kind::Slider;
+           kind == Kind::Slider || kind == Kind::PictureBox;
 }
 
 /// Stacking among siblings: windowless controls lowest (among them in table order), then

@@ -8,6 +8,8 @@ void ShowNotice(QMessageBox*& box, QWidget* parent, const char* objectName, cons
     if (!box) {
         box = new QMessageBox(QMessageBox::Warning, QString(), QString(), QMessageBox::Ok, parent);
         box->setObjectName(objectName);
+        // The text can name a device node or carry what a device said: never read as markup.
+        box->setTextFormat(Qt::PlainText);
         box->setWindowModality(Qt::NonModal);
     }
     box->setWindowTitle("ZOV-USB Test Interface");

@@ -8,8 +8,8 @@ class QWidget;
 namespace window {
 
 /// Shows `text` in the window's message box `box`, which is made on first use with
-/// `objectName`; a later text replaces the one shown. Not modal: a running loop and the
-/// board's answers go on while the message is up.
+/// `objectName`; a later text replaces the one shown. The text shows as it is, never as
+/// markup. Not modal: a running loop and the board's answers go on while the message is up.
 void ShowNotice(QMessageBox*& box, QWidget* parent, const char* objectName, const QString& text);
 
 } // namespace window
