@@ -333,8 +333,11 @@ bool HidrawSource::shouldOpen(const DeviceInfo& info) const {
 
 void HidrawSource::retryOpens() {
     std::erase_if(pending_, [this](const PendingOpen& open) { return !listed(open.node); });
+    // A node whose last try is still under way (an open slower than the retry interval) waits
+    // for the next tick: asked again now, it would be tried once more outside the count of
+    // retries, and a node whose every open is slow would be tried for ever and never told.
     for (const PendingOpen& open : pending_)
-        requestOpen(*listed(open.node), OpenReason::Retry);
+        if (!opening_.count(open.node)) requestOpen(*listed(open.node), OpenReason::Retry);
     stopIdleTimers();
 }
 

@@ -69,10 +69,18 @@ TEST_F(Commands, SliderSendsOnlyWhenTheOperatorMovesIt) {
     EXPECT_EQ(lastSent()[21], ui().Slider1->value());
     EXPECT_EQ(ui().Label5->text(),
               "PIC Output Status (PORTD) = " + QString::number(ui().Slider1->value()));
+    EXPECT_EQ(ui().BufferOutBox[1]->text(), "14"); // the output mirror shows what went out
+    EXPECT_EQ(ui().BufferOutBox[21]->text(), QString::number(ui().Slider1->value()));
     ui().Slider1->setFocus();
     QTest::keyClick(ui().Slider1, Qt::Key_Right);
     ASSERT_EQ(layer.writes.size(), before + 2);
     EXPECT_EQ(lastSent()[21], ui().Slider1->value());
+
+    // Pressed on it but released beside it: the operator changed their mind.
+    const QPoint beside = ui().Slider1->rect().bottomRight() + QPoint(10, 10);
+    QTest::mousePress(ui().Slider1, Qt::LeftButton, {}, ui().Slider1->rect().center());
+    QTest::mouseRelease(ui().Slider1, Qt::LeftButton, {}, beside);
+    EXPECT_EQ(layer.writes.size(), before + 2);
 }
 
 // A right or middle click inside the slider used to send a port write.
@@ -148,9 +156,11 @@ TEST_F(Commands, UsbCommandSendsTheTypedCodeWithTheBufferAsItIs) {
     hid::Report expected = layer.writes[layer.writes.size() - 2];
     expected[1] = 13;
     EXPECT_EQ(lastSent(), expected);
+    EXPECT_EQ(ui().BufferOutBox[1]->text(), "13"); // the output mirror follows
     type(ui().cmdUSB, "2.5");
     click(ui().USB_Command);
     EXPECT_EQ(lastSent()[1], 2);
+    EXPECT_EQ(ui().BufferOutBox[1]->text(), "2");
 }
 
 // A bad number used to stop the program, or send a report with half its bytes changed.

@@ -12,6 +12,12 @@ using testsupport::FormFixture;
 
 class Connection : public FormFixture {};
 
+/// The buttons that need the board, enabled and disabled as one group.
+std::vector<QPushButton*> DeviceButtons(const window::Controls& ui) {
+    return {ui.btnWritePort, ui.btnWritePortClear, ui.btnHID_Disconnect, ui.btnReadInput,
+            ui.btnReadText};
+}
+
 TEST_F(Connection, StartUpAttachesProbesHandleZeroAndSendsCodeFifty) {
     ASSERT_GE(layer.calls.size(), 3u);
     EXPECT_EQ(layer.calls[0], "Connect");
@@ -169,6 +175,10 @@ TEST_F(Connection, UnplugEmptiesTheListButKeepsHandleAndIds) {
     for (QPushButton* button : {ui().btnWritePort, ui().btnWritePortClear, ui().btnHID_Disconnect,
                                 ui().btnReadInput, ui().btnReadText, ui().btnHID_Connect})
         EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
+
+    deliver(hid::HIDEventPlugged, 7); // plugged in again: the whole group comes back
+    for (QPushButton* button : DeviceButtons(ui()))
+        EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
 }
 
 TEST_F(Connection, ChangedArmsReadEventsForWhateverHandleTheLayerNames) {
@@ -184,8 +194,10 @@ TEST_F(Connection, DisconnectAndConnectButtons) {
     QTest::mouseClick(ui().btnHID_Disconnect, Qt::LeftButton);
     EXPECT_EQ(form->windowTitle(), "Offline, Click HID Connect");
     EXPECT_EQ(ui().Label6->text(), "OFFLINE");
+    EXPECT_EQ(ui().LED1->fillColour(), colours::Red);
     EXPECT_TRUE(ui().btnHID_Connect->isEnabled());
-    EXPECT_FALSE(ui().btnReadText->isEnabled());
+    for (QPushButton* button : DeviceButtons(ui()))
+        EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
     EXPECT_TRUE(ui().PORTA1ON[3]->isHidden());
     EXPECT_EQ(ui().ListBox->count(), 2); // the device list stays
     EXPECT_EQ(layer.count("Disconnect"), 1);
@@ -197,7 +209,8 @@ TEST_F(Connection, DisconnectAndConnectButtons) {
     QTest::mouseClick(ui().btnHID_Connect, Qt::LeftButton);
     EXPECT_EQ(layer.count("Connect"), 2);
     EXPECT_FALSE(ui().btnHID_Connect->isEnabled());
-    EXPECT_TRUE(ui().btnReadText->isEnabled());
+    for (QPushButton* button : DeviceButtons(ui()))
+        EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
     EXPECT_EQ(form->windowTitle(), "Offline, Click HID Connect"); // only a plug event changes it
 }
 

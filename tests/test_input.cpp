@@ -140,13 +140,25 @@ TEST_F(Input, BytesTwentyFiveToThirtyTwoChangeNothingOnTheWindow) {
     }
 }
 
+// The buffer still holds the last answer when a Read fails: nothing of it is shown again.
 TEST_F(Input, FailedReadOnlyLightsTheStrobe) {
+    answer(MakeReport(4, {{19, 77}}));
+    answer(MakeReport(13, {{20, 0x81}}));
+    hid::Report text = MakeReport(2);
+    std::copy_n("Hi", 2, text.begin() + 2);
+    answer(text); // shown again, it would add a second line
+    const QStringList shown = windowTexts();
+
     layer.readAnswer = false;
-    const QString text1 = ui().Text1->text();
-    answer(MakeReport(13, {{20, 255}}));
+    ui().LED2->setFillColour(colours::Red);
+    answer(MakeReport(4, {{19, 5}}));
     EXPECT_EQ(ui().LED2->fillColour(), colours::Green);
-    EXPECT_EQ(ui().Text1->text(), text1);
-    EXPECT_EQ(lampsShown(), std::vector<bool>(8, false));
+    EXPECT_EQ(form->bufferIn(), text);
+    EXPECT_EQ(windowTexts(), shown);
+    EXPECT_EQ(listLines(ui().ListBox2), QStringList{"Hi"});
+    EXPECT_EQ(ui().ProgressBar1->value(), 77);
+    EXPECT_EQ(lampsShown(),
+              (std::vector<bool>{true, false, false, false, false, false, false, true}));
 }
 
 TEST_F(Input, ReadUsesTheEventsHandle) {

@@ -1,4 +1,5 @@
 // The loop and clock buttons, the tick, and the consequences of sharing one timer.
+#include "commands/DateAndTime.h"
 #include "support/FormFixture.h"
 #include "window/Colours.h"
 #include "window/LampShape.h"
@@ -9,6 +10,7 @@
 namespace {
 
 using colours::BackColour;
+using commands::DateAndTimeText;
 using testsupport::FormFixture;
 using testsupport::WaitUntil;
 
@@ -28,7 +30,28 @@ protected:
     std::string textAt(const hid::Report& report, std::size_t length) const {
         return std::string(report.begin() + 2, report.begin() + 2 + static_cast<long>(length));
     }
+    /// A clock stopped at a moment whose text differs from any the window showed at load.
+    void stopTheClock() {
+        form->setClock([] { return QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)); });
+    }
 };
+
+// The label shows the moment of the load, not the caption it was laid out with.
+TEST(ClockLabel, StartUpShowsTheDateAndTimeOfTheLoad) {
+    testsupport::FakeHidLayer layer;
+    QDateTime second = QDateTime::currentDateTime();
+    MainForm form(layer);
+    const QDateTime after = QDateTime::currentDateTime();
+    // Every whole second from the one before the load to the one after it.
+    QStringList possible;
+    for (second = second.addMSecs(-second.time().msec()); second <= after;
+         second = second.addSecs(1))
+        possible << DateAndTimeText(QLocale(), second.date(), second.time());
+    const QString shown = form.controls().DateTime->text();
+    EXPECT_NE(shown, "DateTime");
+    EXPECT_TRUE(possible.contains(shown))
+        << shown.toStdString() << " is none of " << possible.join(" | ").toStdString();
+}
 
 TEST_F(Loop, TimerIsPreciseAndDoesNotTickBeforeAButton) {
     EXPECT_FALSE(ui().Timer2->isActive());
@@ -36,6 +59,7 @@ TEST_F(Loop, TimerIsPreciseAndDoesNotTickBeforeAButton) {
 }
 
 TEST_F(Loop, StartLoopPollsAdThenInputWithTheLoopFlag) {
+    stopTheClock();
     const std::size_t before = layer.writes.size();
     click(ui().StartLoop);
     EXPECT_EQ(ui().Timer2->interval(), 20);
@@ -49,7 +73,7 @@ TEST_F(Loop, StartLoopPollsAdThenInputWithTheLoopFlag) {
         EXPECT_EQ(layer.writes[i][23], 1) << i;
     }
     EXPECT_EQ(ui().LED2->fillColour(), colours::Green);
-    EXPECT_FALSE(ui().DateTime->text().isEmpty());
+    EXPECT_EQ(ui().DateTime->text(), form->fncDateAndTime()); // each tick shows the clock
 }
 
 TEST_F(Loop, StopLoopResendsTheLastCodeWithTheFlagDownAndClearsEverything) {
@@ -69,12 +93,14 @@ TEST_F(Loop, StopLoopResendsTheLastCodeWithTheFlagDownAndClearsEverything) {
 }
 
 TEST_F(Loop, ClockStreamSendsTheTextAndEndsEachTickRed) {
+    click(ui().TimeBut);
+    ASSERT_EQ(BackColour(ui().TimeBut), colours::Red);
     click(ui().DateBut);
     EXPECT_EQ(ui().Timer2->intervalAsDuration(), std::chrono::milliseconds(20));
     EXPECT_EQ(ui().DateBut->text(), "Clock On");
     EXPECT_EQ(BackColour(ui().DateBut), colours::Green);
-    EXPECT_EQ(BackColour(ui().TimeBut), colours::ButtonFace);
-    EXPECT_EQ(ui().TimeBut->text(), "Off");
+    EXPECT_EQ(BackColour(ui().TimeBut), colours::ButtonFace); // no longer the red TimeBut gave it
+    EXPECT_EQ(ui().TimeBut->text(), "Clock Off");             // the caption TimeBut gave it stays
     EXPECT_TRUE(ui().Timer2->isActive());
     form->Timer2_Timer();
     const QString shown = ui().DateTime->text();
@@ -132,6 +158,23 @@ TEST_F(Loop, ClockTextsOfTwentyToTwentyThreeCharactersFillTheirBytesOnly) {
     EXPECT_EQ(lastSent()[2], '3');
 }
 
+// Where the locale's text is longer than 23 characters, the label shows all of it and the
+// report its first 23: index 25 and on keep their bytes.
+TEST_F(Loop, ClockTextLongerThanTwentyThreeCharactersSendsItsFirstTwentyThree) {
+    QLocale::setDefault(QLocale(QLocale::LowGerman, QLocale::Germany));
+    stopTheClock();
+    const QString text = form->fncDateAndTime();
+    click(ui().DateBut);
+    form->Timer2_Timer();
+    QLocale::setDefault(QLocale::system());
+    ASSERT_GT(text.size(), 23) << text.toStdString();
+    EXPECT_EQ(ui().DateTime->text(), text);
+    EXPECT_EQ(lastSent()[1], 6);
+    EXPECT_EQ(textAt(lastSent(), 23), text.left(23).toStdString());
+    for (std::size_t i = 25; i < lastSent().size(); ++i)
+        EXPECT_EQ(lastSent()[i], 0) << i;
+}
+
 // The date and the time used to be two readings of the clock: a text formed across midnight
 // could pair the old day's date with the new day's 12:00:00 AM.
 TEST_F(Loop, TheDateAndTimeTextReadsTheClockOnce) {
@@ -162,6 +205,7 @@ TEST_F(Loop, TimeButSendsResetAndStopsEvenAPollingLoop) {
 }
 
 TEST_F(Loop, AfterTheClockButtonsTheLoopNeverPollsAgain) {
+    stopTheClock();
     click(ui().TimeBut);
     const std::size_t sent = layer.writes.size();
     click(ui().StartLoop);
@@ -169,7 +213,7 @@ TEST_F(Loop, AfterTheClockButtonsTheLoopNeverPollsAgain) {
     form->Timer2_Timer();
     EXPECT_EQ(layer.writes.size(), sent);
     EXPECT_EQ(ui().LED2->fillColour(), colours::Green);
-    EXPECT_FALSE(ui().DateTime->text().isEmpty());
+    EXPECT_EQ(ui().DateTime->text(), form->fncDateAndTime()); // the tick still shows the clock
 
     click(ui().DateBut);
     click(ui().StopLoop);
