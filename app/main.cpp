@@ -2,13 +2,13 @@
 #include "app/CommandLine.h"
 #include "app/SignalWatcher.h"
 #include "app/WindowPlacement.h"
+#include "board/VirtualBoard.h"
 #include "hid/DeviceManager.h"
-#include "hid/HidrawSource.h"
-#include "hid/ReportTrace.h"
-#include "hid/VirtualBoard.h"
+#include "hidraw/HidrawSource.h"
 #include "monitor/BoardMonitor.h"
 #include "panel/VirtualBoardPanel.h"
 #include "protocol/ReportLayout.h"
+#include "trace/ReportTrace.h"
 #include "window/MainForm.h"
 
 #include <QApplication>
@@ -37,10 +37,11 @@ int main(int argc, char* argv[]) {
     // closing the window or, before there is one, ending the program.
     SignalWatcher signalWatcher;
 
-    hid::DeviceManager layer;
+    // The trace outlives the layer, which tells it what became of the last reports as it goes.
+    std::unique_ptr<hid::ReportTrace> trace;
     if (!options.traceFile.isEmpty()) {
         std::string error;
-        auto trace = hid::ReportTrace::open(
+        trace = hid::ReportTrace::open(
             options.traceFile.toStdString(), error, [](const std::string& message) {
                 std::fprintf(stderr, "zov-usb-test: %s\n", message.c_str());
             });
@@ -49,8 +50,9 @@ int main(int argc, char* argv[]) {
                          qPrintable(options.traceFile), error.c_str());
             return 2;
         }
-        layer.setTrace(std::move(trace));
     }
+    hid::DeviceManager layer;
+    if (trace) layer.addObserver(*trace);
     // The virtual board goes first when asked for: with a real board attached as well, the
     // console talks to the earliest attached board, and the operator asked for this one.
     hid::VirtualBoard* board = nullptr;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hid/HidrawSource.h"
+#include "hidraw/HidrawSource.h"
 #include "hid/Report.h"
 
 #include <atomic>

@@ -1,8 +1,8 @@
 // Per-call costs of the paths every report takes: the window's answer handler for each code,
 // a send with its output mirror, one polling tick, the trace line and the layer's input queue.
 #include "hid/DeviceManager.h"
-#include "hid/ReportTrace.h"
-#include "hid/VirtualBoard.h"
+#include "trace/ReportTrace.h"
+#include "board/VirtualBoard.h"
 #include "protocol/ReportLayout.h"
 #include "window/MainForm.h"
 

@@ -8,9 +8,9 @@
 // last report it read, and its list, bar and lamps show the reports read.
 #include "FuzzSupport.h"
 #include "hid/DeviceManager.h"
-#include "hid/HidrawDevice.h"
-#include "hid/HidrawSource.h"
-#include "hid/VirtualBoard.h"
+#include "hidraw/HidrawDevice.h"
+#include "hidraw/HidrawSource.h"
+#include "board/VirtualBoard.h"
 #include "support/BoardNode.h"
 #include "support/ForwardingHidLayer.h"
 #include "window/MainForm.h"

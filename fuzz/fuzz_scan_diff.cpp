@@ -6,7 +6,7 @@
 // or lists another device), both lists come out exactly, in order; and applying the diff to
 // the earlier scan gives the later one.
 #include "FuzzSupport.h"
-#include "hid/HidrawScan.h"
+#include "hidraw/HidrawScan.h"
 
 #include <algorithm>
 #include <string>

@@ -5,7 +5,7 @@
 // blanks; the microseconds are 0 to 999999 even before 1970; for years 1000 to 9999 the
 // stamp is the UTC calendar date and time that the C++ calendar computes for that instant.
 #include "FuzzSupport.h"
-#include "hid/ReportTrace.h"
+#include "trace/ReportTrace.h"
 
 #include <array>
 #include <chrono>

@@ -1,7 +1,6 @@
 #include "hid/DeviceManager.h"
 
 #include "hid/HidEvent.h"
-#include "hid/ReportTrace.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -19,12 +18,6 @@ DeviceManager::~DeviceManager() {
 void DeviceManager::addSource(std::unique_ptr<DeviceSource> source) {
     sources_.push_back(std::move(source));
     sources_.back()->start(*this);
-}
-
-void DeviceManager::setTrace(std::unique_ptr<ReportTrace> trace) {
-    if (trace_) removeObserver(*trace_);
-    trace_ = std::move(trace);
-    if (trace_) addObserver(*trace_);
 }
 
 void DeviceManager::addObserver(ReportObserver& observer) {

@@ -16,8 +16,6 @@
 
 namespace hid {
 
-class ReportTrace;
-
 /// The HID layer: gathers the devices of all its sources, hands out handles, queues input
 /// reports and posts HidEvents to the connected window. Lives on the GUI thread.
 ///
@@ -37,8 +35,6 @@ public:
 
     /// Takes the source and starts it at once.
     void addSource(std::unique_ptr<DeviceSource> source);
-    /// Every report in and out is written to `trace` from now on; the layer owns it.
-    void setTrace(std::unique_ptr<ReportTrace> trace);
     /// `observer` is told of every report from now on, until removed; it must outlive that.
     void addObserver(ReportObserver& observer);
     void removeObserver(ReportObserver& observer);
@@ -112,7 +108,6 @@ private:
     std::uint64_t droppedReports_ = 0;
     std::uint64_t refusedReports_ = 0;
     std::uint64_t failedReports_ = 0;
-    std::unique_ptr<ReportTrace> trace_;
     std::vector<ReportObserver*> observers_;
     std::vector<DeviceProblemObserver*> problemObservers_;
     std::vector<DeviceListObserver*> listObservers_;

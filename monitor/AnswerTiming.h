@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hid/BoardFirmware.h"
+#include "board/BoardFirmware.h"
 #include "monitor/Clock.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "monitor/ReportLog.h"
 
-#include "hid/BoardFirmware.h"
+#include "board/BoardFirmware.h"
 
 #include <algorithm>
 #include <map>

@@ -1,6 +1,6 @@
 #include "panel/VirtualBoardPanel.h"
 
-#include "hid/VirtualBoard.h"
+#include "board/VirtualBoard.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

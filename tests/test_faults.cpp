@@ -2,10 +2,10 @@
 // fail, its answers stop or flood the queue. Nothing may crash or leak, and the window has to
 // end in the state the last event calls for.
 #include "hid/DeviceManager.h"
-#include "hid/HidrawDevice.h"
-#include "hid/HidrawSource.h"
+#include "hidraw/HidrawDevice.h"
+#include "hidraw/HidrawSource.h"
 #include "hid/ReportObserver.h"
-#include "hid/VirtualBoard.h"
+#include "board/VirtualBoard.h"
 #include "support/BoardNode.h"
 #include "support/EventLoop.h"
 #include "support/ForwardingHidLayer.h"

@@ -1,4 +1,4 @@
-#include "hid/HidrawDevice.h"
+#include "hidraw/HidrawDevice.h"
 #include "support/EventLoop.h"
 #include "support/ScriptedNode.h"
 

@@ -1,4 +1,4 @@
-#include "hid/HidrawScan.h"
+#include "hidraw/HidrawScan.h"
 
 #include <gtest/gtest.h>
 

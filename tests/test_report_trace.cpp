@@ -1,9 +1,9 @@
 // The --trace file: its line format, that lines reach the file soon, what it opens and
 // refuses, and that a failing or slow file costs the window nothing.
+#include "board/VirtualBoard.h"
 #include "hid/DeviceManager.h"
-#include "hid/ReportTrace.h"
-#include "hid/VirtualBoard.h"
 #include "support/EventLoop.h"
+#include "trace/ReportTrace.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -66,7 +66,7 @@ TEST(ReportTrace, EveryReportLineReachesTheFileWithin100ms) {
     ASSERT_TRUE(trace) << error;
 
     hid::DeviceManager layer(1);
-    layer.setTrace(std::move(trace));
+    layer.addObserver(*trace);
     hid::Report request{};
     request[1] = 4;
     layer.WriteEx(0x1234, 1, request); // no device yet: refused, traced with handle 0

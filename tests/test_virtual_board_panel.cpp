@@ -1,5 +1,5 @@
 #include "hid/DeviceManager.h"
-#include "hid/VirtualBoard.h"
+#include "board/VirtualBoard.h"
 #include "panel/VirtualBoardPanel.h"
 #include "protocol/ReportLayout.h"
 #include "support/EventLoop.h"

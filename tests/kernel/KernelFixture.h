@@ -2,10 +2,10 @@
 
 #include "BoardControl.h"
 #include "hid/DeviceManager.h"
-#include "hid/HidrawSource.h"
 #include "hid/ReportObserver.h"
-#include "hid/ReportTrace.h"
+#include "hidraw/HidrawSource.h"
 #include "support/EventLoop.h"
+#include "trace/ReportTrace.h"
 #include "window/MainForm.h"
 
 #include <QLabel>
@@ -43,11 +43,8 @@ public:
 /// The console as the program wires it (the layer, the hidraw source with the system
 /// backend, the window), with a trace file and a recorder listening to the layer.
 struct Console {
-    explicit Console(const std::string& tracePath) {
-        std::string error;
-        layer.setTrace(hid::ReportTrace::open(tracePath, error, [](const std::string& message) {
-            std::fprintf(stderr, "guest console: %s\n", message.c_str());
-        }));
+    explicit Console(const std::string& tracePath) : trace(openTrace(tracePath)) {
+        layer.addObserver(*trace);
         layer.addObserver(reports);
         auto hidraw = std::make_unique<hid::HidrawSource>();
         source = hidraw.get();
@@ -60,7 +57,16 @@ struct Console {
         form->show();
     }
 
-    ReportRecorder reports; // outlives the layer that tells it
+    static std::unique_ptr<hid::ReportTrace> openTrace(const std::string& path) {
+        std::string error;
+        return hid::ReportTrace::open(path, error, [](const std::string& message) {
+            std::fprintf(stderr, "guest console: %s\n", message.c_str());
+        });
+    }
+
+    // Both outlive the layer that tells them.
+    ReportRecorder reports;
+    std::unique_ptr<hid::ReportTrace> trace;
     hid::DeviceManager layer;
     hid::HidrawSource* source = nullptr; // owned by the layer
     std::unique_ptr<MainForm> form;      // goes before the layer

@@ -1,6 +1,6 @@
 #include "UhidBoard.h"
 
-#include "hid/BoardFirmware.h"
+#include "board/BoardFirmware.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -20,7 +20,7 @@
 // dozens of reports into the kernel at once after the host missed its polls.
 #include "StandInWire.h"
 #include "UhidBoard.h"
-#include "hid/BoardFirmware.h"
+#include "board/BoardFirmware.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hid/HidrawDevice.h"
+#include "hidraw/HidrawDevice.h"
 
 #include <cerrno>
 #include <chrono>

@@ -5,7 +5,7 @@
 //
 // Usage: monitor_screenshot OUTPUT.png [SECONDS]
 #include "hid/DeviceManager.h"
-#include "hid/VirtualBoard.h"
+#include "board/VirtualBoard.h"
 #include "monitor/BoardMonitor.h"
 #include "protocol/ReportLayout.h"
 #include "window/MainForm.h"

@@ -1,4 +1,4 @@
-#include "hid/BoardProblems.h"
+#include "board/BoardProblems.h"
 
 #include <cerrno>
 #include <cstdio>

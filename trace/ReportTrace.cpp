@@ -1,6 +1,6 @@
-#include "hid/ReportTrace.h"
+#include "trace/ReportTrace.h"
 
-#include "hid/TraceTarget.h"
+#include "trace/TraceTarget.h"
 
 #include <algorithm>
 #include <cerrno>

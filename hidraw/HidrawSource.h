@@ -1,9 +1,9 @@
 #pragma once
 
-#include "hid/CallThread.h"
 #include "hid/DeviceSource.h"
-#include "hid/HidrawBackend.h"
-#include "hid/HidrawDevice.h"
+#include "hidraw/CallThread.h"
+#include "hidraw/HidrawBackend.h"
+#include "hidraw/HidrawDevice.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,7 +1,7 @@
-#include "hid/HidrawSource.h"
+#include "hidraw/HidrawSource.h"
 
-#include "hid/BoardProblems.h"
-#include "hid/HidrawScan.h"
+#include "board/BoardProblems.h"
+#include "hidraw/HidrawScan.h"
 
 #include <QSocketNotifier>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "hid/TraceTarget.h"
+#include "trace/TraceTarget.h"
 
 #include <cerrno>
 #include <cstring>

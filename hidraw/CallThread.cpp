@@ -1,4 +1,4 @@
-#include "hid/CallThread.h"
+#include "hidraw/CallThread.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -47,8 +47,7 @@ struct CallThread::Queue {
 };
 
 CallThread::CallThread(QObject& receiver)
-    : queue_(std::make_shared<Queue>(&receiver)),
-      thread_([queue = queue_] { queue->serve(); }) {}
+    : queue_(std::make_shared<Queue>(&receiver)), thread_([queue = queue_] { queue->serve(); }) {}
 
 CallThread::~CallThread() {
     bool stillRunning = false;

@@ -1,8 +1,8 @@
-#include "hid/HidrawBackend.h"
+#include "hidraw/HidrawBackend.h"
 
-#include "hid/BoardProblems.h"
-#include "hid/HidrawScan.h"
+#include "board/BoardProblems.h"
 #include "hid/ReportDescriptor.h"
+#include "hidraw/HidrawScan.h"
 
 #include <algorithm>
 #include <cerrno>

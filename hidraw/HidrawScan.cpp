@@ -1,4 +1,4 @@
-#include "hid/HidrawScan.h"
+#include "hidraw/HidrawScan.h"
 
 #include "hid/CodePage1252.h"
 

@@ -2,8 +2,8 @@
 
 #include "hid/DeviceProblem.h"
 #include "hid/DeviceSource.h"
-#include "hid/HidrawDevice.h"
 #include "hid/OwnedDescriptor.h"
+#include "hidraw/HidrawDevice.h"
 
 #include <cstdint>
 #include <functional>

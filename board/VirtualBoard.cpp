@@ -1,6 +1,6 @@
-#include "hid/VirtualBoard.h"
+#include "board/VirtualBoard.h"
 
-#include "hid/BoardFirmware.h"
+#include "board/BoardFirmware.h"
 #include "hid/DeviceManager.h"
 
 #include <algorithm>

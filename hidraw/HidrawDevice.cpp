@@ -1,4 +1,4 @@
-#include "hid/HidrawDevice.h"
+#include "hidraw/HidrawDevice.h"
 
 #include "hid/OwnedDescriptor.h"
 
