@@ -4,7 +4,8 @@
 # there, and runs each fuzzer briefly: the lean ones for FUZZ_SECONDS (15 by default), the two
 # that drive the whole window for FUZZ_INTEGRATION_SECONDS (45). Between the two suites it boots
 # a real kernel in QEMU and runs the console against a uhid board there. Any failure fails the
-# run. ./fuzz.sh runs the long campaign.
+# run. Right after the first suite it builds the Debian package and checks it with lintian,
+# appstreamcli and desktop-file-validate. ./fuzz.sh runs the long campaign.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$ROOT/scripts/common.sh"
@@ -35,11 +36,28 @@ kernel_stage() {
     return "$status"
 }
 
-ensure_packages "${BUILD_PACKAGES[@]}" "${SANITIZER_PACKAGES[@]}" "${KERNEL_STAGE_PACKAGES[@]}"
+# package_stage: the Debian package of the Release build through lintian, appstreamcli and
+# desktop-file-validate, adding its checks to the closing line.
+package_stage() {
+    local log="$ROOT/build/package-check.log" counts status=0
+    "$ROOT/scripts/package-check.sh" "$ROOT/build" 2>&1 | tee "$log" || status=$?
+    counts=$(grep -oE '^package-check: [0-9]+ checks passed, [0-9]+ failed' "$log" | tail -n 1)
+    if [ -n "$counts" ]; then
+        passed=$((passed + $(echo "$counts" | awk '{print $2}')))
+        failed=$((failed + $(echo "$counts" | awk '{print $5}')))
+    fi
+    return "$status"
+}
+
+ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}" "${SANITIZER_PACKAGES[@]}" \
+    "${KERNEL_STAGE_PACKAGES[@]}"
 
 stage "Build and test suite"
 build_tree "$ROOT/build"
 run_suite "$ROOT/build"
+
+stage "Debian package: lintian, AppStream metadata, desktop entry"
+package_stage || { echo "tests: $passed passed, $failed failed"; exit 1; }
 
 stage "Real kernel in QEMU: the console against a uhid board"
 kernel_stage || { echo "tests: $passed passed, $failed failed"; exit 1; }

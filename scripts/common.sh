@@ -1,9 +1,10 @@
 # Shared by run.sh and test.sh: install what the build needs, then configure and build.
 # Source it; it defines ensure_packages and build_tree.
 
-# Debian packages the build, the tests and the fonts of the window need.
+# Debian packages the build, the tests and the fonts of the window need (scdoc makes the
+# manual page; dpkg-dev and file are what cpack's Debian package needs).
 BUILD_PACKAGES=(
-    build-essential cmake ninja-build pkg-config dpkg-dev file
+    build-essential cmake ninja-build pkg-config dpkg-dev file scdoc
     qt6-base-dev qt6-qpa-plugins
     libhidapi-dev libudev-dev
     libgtest-dev libgmock-dev libbenchmark-dev
@@ -34,6 +35,10 @@ build_tree() {
     cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
     cmake --build "$dir"
 }
+
+# The package check (scripts/package-check.sh): Debian's own checker, the AppStream validator
+# and the desktop entry validator.
+PACKAGE_CHECK_PACKAGES=(lintian appstream desktop-file-utils dpkg-dev file)
 
 # The real-kernel stage (scripts/kernel-stage.sh): QEMU, a kernel with its modules, a static
 # busybox for the guest's first minutes, and udev for the guest's udev daemon.
