@@ -67,9 +67,7 @@ int main(int argc, char* argv[]) {
             layer,
             monitor::BoardMonitor::BoardIds{protocol::DeviceVendorID, protocol::DeviceProductID});
     }
-    auto hidraw = std::make_unique<hid::HidrawSource>();
-    const hid::HidrawSource& boards = *hidraw;
-    layer.addSource(std::move(hidraw));
+    layer.addSource(std::make_unique<hid::HidrawSource>());
 
     // Declared after the layer, so they go before it, the panel (which shows the virtual
     // board) first. Neither the panel nor the monitor holds the program open: closing the
@@ -106,7 +104,7 @@ int main(int argc, char* argv[]) {
     // and its start-up report find them; a node that keeps the opening waiting (a device
     // slow to wake) holds the window back no longer than BoardsAtStartWait, and its board
     // comes online when it opens.
-    QObject::connect(&boards, &hid::HidrawSource::settled, &app, openWindows);
+    layer.whenSettled(openWindows);
     QTimer::singleShot(BoardsAtStartWait, &app, openWindows);
     return app.exec();
 }

@@ -14,6 +14,10 @@
 /// board sharing the mistake nor hidden in the monitor.
 namespace hid::firmware {
 
+/// The ids the board gives in its USB device descriptor.
+inline constexpr int VendorId = 0x1234;
+inline constexpr int ProductId = 0x0001;
+
 inline constexpr std::size_t Command = 1;
 inline constexpr std::size_t TextStart = 2;
 inline constexpr std::size_t TextLength = 17;      // command 1: 2-18

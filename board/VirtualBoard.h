@@ -1,5 +1,6 @@
 #pragma once
 
+#include "board/BoardFirmware.h"
 #include "hid/DeviceSource.h"
 
 #include <QByteArray>
@@ -22,8 +23,8 @@ class VirtualBoard final : public QObject, public DeviceSource, private Device {
     Q_OBJECT
 
 public:
-    static constexpr int VendorId = 0x1234;
-    static constexpr int ProductId = 0x0001;
+    static constexpr int VendorId = firmware::VendorId;
+    static constexpr int ProductId = firmware::ProductId;
     static constexpr int AnswerTextLength = 16;
 
     explicit VirtualBoard(bool plugged = true);

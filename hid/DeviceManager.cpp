@@ -20,6 +20,11 @@ void DeviceManager::addSource(std::unique_ptr<DeviceSource> source) {
     sources_.back()->start(*this);
 }
 
+void DeviceManager::whenSettled(std::function<void()> callback) {
+    settledCallbacks_.push_back(std::move(callback));
+    sourceSettled();
+}
+
 void DeviceManager::addObserver(ReportObserver& observer) {
     observers_.push_back(&observer);
 }
@@ -200,6 +205,14 @@ void DeviceManager::writeCompleted(Device& device, const Report& report, bool se
 void DeviceManager::deviceUnusable(const DeviceProblem& problem) {
     for (DeviceProblemObserver* observer : problemObservers_)
         observer->deviceProblem(problem);
+}
+
+void DeviceManager::sourceSettled() {
+    if (!std::all_of(sources_.begin(), sources_.end(),
+                     [](const auto& source) { return source->isSettled(); }))
+        return;
+    for (const std::function<void()>& callback : std::exchange(settledCallbacks_, {}))
+        callback();
 }
 
 void DeviceManager::dropQueued(Handle handle, Attached& device, std::size_t count) {

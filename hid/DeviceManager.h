@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -35,6 +36,10 @@ public:
 
     /// Takes the source and starts it at once.
     void addSource(std::unique_ptr<DeviceSource> source);
+    /// Calls `callback` once, as soon as every source is settled: at once if they are, else
+    /// from the event loop when the last of them is. The devices present at start are then
+    /// announced.
+    void whenSettled(std::function<void()> callback);
     /// `observer` is told of every report from now on, until removed; it must outlive that.
     void addObserver(ReportObserver& observer);
     void removeObserver(ReportObserver& observer);
@@ -89,6 +94,7 @@ private:
     void reportsLost(Device& device, std::uint64_t count) override;
     void writeCompleted(Device& device, const Report& report, bool sent, int error) override;
     void deviceUnusable(const DeviceProblem& problem) override;
+    void sourceSettled() override;
 
     /// Drops the `count` oldest queued reports of the device, counting and tracing each.
     void dropQueued(Handle handle, Attached& device, std::size_t count);
@@ -111,6 +117,7 @@ private:
     std::vector<ReportObserver*> observers_;
     std::vector<DeviceProblemObserver*> problemObservers_;
     std::vector<DeviceListObserver*> listObservers_;
+    std::vector<std::function<void()>> settledCallbacks_;
     std::vector<std::unique_ptr<DeviceSource>> sources_; // last member: goes first
 };
 

@@ -58,6 +58,8 @@ public:
     virtual void writeCompleted(Device& device, const Report& report, bool sent, int error) = 0;
     /// A device was found that cannot be used; it is not announced.
     virtual void deviceUnusable(const DeviceProblem& problem) = 0;
+    /// The source has done everything it was asked to (see DeviceSource::isSettled).
+    virtual void sourceSettled() = 0;
 
 protected:
     ~DeviceEvents() = default;
@@ -72,6 +74,10 @@ public:
     /// the call or, where finding them takes system calls that may wait, from the event loop
     /// soon after. `events` outlives the source.
     virtual void start(DeviceEvents& events) = 0;
+    /// True while every look for devices asked for has been done and what it found has been
+    /// announced; a source that finds its devices during start is always settled. A source
+    /// that becomes settled later says so through DeviceEvents::sourceSettled.
+    virtual bool isSettled() const { return true; }
 };
 
 } // namespace hid

@@ -2,12 +2,11 @@
 
 #include "board/BoardProblems.h"
 #include "hidraw/HidrawScan.h"
+#include "hidraw/UdevMonitor.h"
 
-#include <QSocketNotifier>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <libudev.h>
 #include <unistd.h>
 
 namespace hid {
@@ -33,78 +32,6 @@ bool refusedBeforeTheDriver(DeviceProblem::Kind kind) {
 }
 
 } // namespace
-
-/// libudev's monitor on the "udev" source (events after udev's rules have run, so the node's
-/// permissions are set), subsystem hidraw, watched on the GUI thread.
-class HidrawSource::UdevMonitor {
-public:
-    static std::unique_ptr<UdevMonitor> create(HidrawSource& source) {
-        udev* context = udev_new();
-        if (!context) return nullptr;
-        udev_monitor* monitor = udev_monitor_new_from_netlink(context, "udev");
-        if (!monitor ||
-            udev_monitor_filter_add_match_subsystem_devtype(monitor, "hidraw", nullptr) < 0 ||
-            udev_monitor_enable_receiving(monitor) < 0) {
-            if (monitor) udev_monitor_unref(monitor);
-            udev_unref(context);
-            return nullptr;
-        }
-        return std::unique_ptr<UdevMonitor>(new UdevMonitor(source, context, monitor));
-    }
-
-    ~UdevMonitor() {
-        notifier_.setEnabled(false);
-        udev_monitor_unref(monitor_);
-        udev_unref(udev_);
-    }
-
-private:
-    UdevMonitor(HidrawSource& source, udev* context, udev_monitor* monitor)
-        : source_(source), udev_(context), monitor_(monitor),
-          notifier_(udev_monitor_get_fd(monitor), QSocketNotifier::Read) {
-        QObject::connect(&notifier_, &QSocketNotifier::activated, [this] { receive(); });
-    }
-
-    void receive() {
-        bool arrived = false;
-        bool changed = false;
-        bool lost = false;
-        // The monitor's socket is non-blocking: this takes what is there and returns.
-        for (;;) {
-            errno = 0;
-            udev_device* device = udev_monitor_receive_device(monitor_);
-            if (!device) {
-                // The socket overflowed: events were lost, so the enumeration has to tell.
-                if (errno == ENOBUFS) {
-                    lost = true;
-                    continue;
-                }
-                if (errno == EINTR) continue;
-                break;
-            }
-            const char* action = udev_device_get_action(device);
-            const char* node = udev_device_get_devnode(device);
-            if (action && std::strcmp(action, "remove") == 0) {
-                if (node) source_.removeNode(node);
-            } else if (action && std::strcmp(action, "add") == 0) {
-                arrived = true;
-            } else if (action && std::strcmp(action, "change") == 0) {
-                changed = true; // udevadm trigger: the node's rights may be new
-            }
-            udev_device_unref(device);
-        }
-        // hidapi reads the new device's details from sysfs, which is complete by now.
-        if (arrived || lost)
-            source_.rescan();
-        else if (changed)
-            source_.retryUnopened();
-    }
-
-    HidrawSource& source_;
-    udev* udev_;
-    udev_monitor* monitor_;
-    QSocketNotifier notifier_;
-};
 
 HidrawSource::HidrawSource(HidrawOptions options, HidrawBackend backend)
     : options_(std::move(options)),
@@ -137,7 +64,12 @@ void HidrawSource::start(DeviceEvents& events) {
     using Hotplug = HidrawOptions::Hotplug;
     if (options_.hotplug == Hotplug::UdevMonitor ||
         (options_.hotplug == Hotplug::Auto && udevRunning()))
-        monitor_ = UdevMonitor::create(*this);
+        monitor_ = UdevMonitor::create({
+            .removed = [this](const std::string& node) { removeNode(node); },
+            // hidapi reads a new device's details from sysfs, which is complete by now.
+            .arrivedOrLost = [this] { rescan(); },
+            .changed = [this] { retryUnopened(); },
+        });
     if (options_.hotplug == Hotplug::Rescan || (options_.hotplug == Hotplug::Auto && !monitor_)) {
         rescanTimer_.setInterval(options_.rescanInterval);
         rescanTimer_.start();
@@ -417,7 +349,7 @@ void HidrawSource::writeCompleted(HidrawDevice* device, const Report& report, bo
 }
 
 void HidrawSource::outcomeHandled() {
-    if (calls_.idle()) emit settled();
+    if (calls_.idle()) events_->sourceSettled();
 }
 
 } // namespace hid

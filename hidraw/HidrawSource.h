@@ -1,9 +1,11 @@
 #pragma once
 
+#include "board/BoardFirmware.h"
 #include "hid/DeviceSource.h"
 #include "hidraw/CallThread.h"
 #include "hidraw/HidrawBackend.h"
 #include "hidraw/HidrawDevice.h"
+#include "hidraw/UdevMonitor.h"
 
 #include <QObject>
 #include <QTimer>
@@ -28,7 +30,7 @@ struct HidrawOptions {
 
     /// Devices with these ids are opened for reading and writing; every other HID device is
     /// only listed. Opening them all would read every keyboard and mouse on the desk.
-    std::vector<std::pair<int, int>> openIds{{0x1234, 0x0001}};
+    std::vector<std::pair<int, int>> openIds{{firmware::VendorId, firmware::ProductId}};
     Hotplug hotplug = Hotplug::Auto;
     /// Re-scan period where udev delivers no events; also how often a board whose node could
     /// not be opened (no permission, busy) is tried again while the udev monitor runs: fixing
@@ -55,7 +57,8 @@ struct HidrawOptions {
 /// source's own, because each may wait (opening a USB node wakes a suspended device); what
 /// they found comes back to the GUI thread from the event loop, where the source decides
 /// and announces. So start() and rescan() return before their devices are announced;
-/// settled() tells when everything asked for has been done.
+/// isSettled() tells when everything asked for has been done (the problems found are then
+/// about to be told, from the event loop).
 ///
 /// A board that cannot be used (no permission, busy, other ids, another report format) is
 /// not announced: the layer hears of it through deviceUnusable, once per node and kind, from
@@ -90,21 +93,15 @@ public:
     /// The device at `node` has left.
     void removeNode(const std::string& node);
 
-    /// True when every enumeration and open asked for has been done and its outcome handled.
-    bool isSettled() const { return calls_.idle(); }
+    /// True when every enumeration and open asked for has been done and its outcome handled;
+    /// once so, the layer hears of it through sourceSettled.
+    bool isSettled() const override { return calls_.idle(); }
     /// True when hotplug events come from the udev monitor rather than from re-scans.
     bool usesUdevMonitor() const { return monitor_ != nullptr; }
     /// The announced device at `node`, or nullptr.
     HidrawDevice* device(const std::string& node) const;
-    std::size_t deviceCount() const { return devices_.size(); }
-
-signals:
-    /// Everything asked for has been done: the devices found are announced, the problems
-    /// found are about to be told (they come from the event loop).
-    void settled();
 
 private:
-    class UdevMonitor;
     /// Why a board node is opened; it decides what a failure leads to.
     enum class OpenReason {
         Arrival, ///< found at start, or listed anew by a re-scan not caused by a plug

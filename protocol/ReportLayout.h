@@ -17,7 +17,6 @@ inline constexpr int DeviceVendorID = 0x1234;
 inline constexpr int DeviceProductID = 0x0001;
 
 // Byte positions.
-inline constexpr std::size_t ReportIdIndex = 0;
 inline constexpr std::size_t CommandIndex = 1;
 inline constexpr std::size_t TextIndex = 2;         ///< first character of any text payload
 inline constexpr std::size_t SendTextLength = 17;   ///< command 1: indexes 2 to 18
