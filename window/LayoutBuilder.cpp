@@ -279,59 +279,15 @@ template <class T> void Take(Built& built, T*& member, const QString& name) {
 }
 
 template <class T, std::size_t N>
-void TakeArray(Built& built, std::array<T*, N>& members, const char* name) {
+void Take(Built& built, std::array<T*, N>& members, const QString& name) {
     for (std::size_t i = 0; i < N; ++i)
-        Take(built, members[i], QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i));
+        Take(built, members[i], QStringLiteral("%1_%2").arg(name).arg(i));
 }
 
 Controls TakeControls(Built& built) {
     Controls c;
-#define ZOV_TAKE(member) Take(built, c.member, QStringLiteral(#member))
-    ZOV_TAKE(DateTime);
-    ZOV_TAKE(LED1);
-    ZOV_TAKE(Label6);
-    ZOV_TAKE(Label3);
-    ZOV_TAKE(Label2);
-    ZOV_TAKE(LED2);
-    ZOV_TAKE(USB_Command);
-    ZOV_TAKE(cmdUSB);
-    ZOV_TAKE(btnSendText);
-    ZOV_TAKE(WriteText);
-    ZOV_TAKE(Timer2);
-    ZOV_TAKE(Frame1);
-    ZOV_TAKE(ListBox);
-    ZOV_TAKE(ListBox2);
-    ZOV_TAKE(Frame2);
-    ZOV_TAKE(DisplayADC);
-    ZOV_TAKE(btnReadText);
-    ZOV_TAKE(btnReadInput);
-    ZOV_TAKE(btnWritePort);
-    ZOV_TAKE(btnWritePortClear);
-    ZOV_TAKE(btnHID_Disconnect);
-    ZOV_TAKE(btnHID_Connect);
-    ZOV_TAKE(btnExit);
-    ZOV_TAKE(txtWritePort);
-    ZOV_TAKE(Label4);
-    ZOV_TAKE(Text1);
-    ZOV_TAKE(Skinner1);
-    ZOV_TAKE(DateBut);
-    ZOV_TAKE(TimeBut);
-    ZOV_TAKE(Label5);
-    ZOV_TAKE(StartLoop);
-    ZOV_TAKE(StopLoop);
-    ZOV_TAKE(Slider1);
-    ZOV_TAKE(Label1);
-    ZOV_TAKE(ProgressBar1);
-    ZOV_TAKE(Label7);
-    ZOV_TAKE(ClearBuffers);
-    ZOV_TAKE(Label8);
-    ZOV_TAKE(Label9);
-#undef ZOV_TAKE
-    TakeArray(built, c.PORTA1OFF, "PORTA1OFF");
-    TakeArray(built, c.PORTA1ON, "PORTA1ON");
-    TakeArray(built, c.BufferInBox, "BufferInBox");
-    TakeArray(built, c.BufferOutBox, "BufferOutBox");
-    TakeArray(built, c.N, "N");
+    ForEachControl(
+        c, [&](const char* name, auto& member) { Take(built, member, QString::fromLatin1(name)); });
     if (!built.unclaimed.isEmpty())
         qFatal("Main window layout: control %s has no place in Controls",
                qPrintable(built.unclaimed.first()->objectName()));
