@@ -101,8 +101,9 @@ template <class Visit> constexpr void ForEachControl(Controls& controls, Visit&&
 
 /// Creates every control of the layout table on `form`, sets the window's own settings
 /// (caption, fixed client size, back colour, font, icon) and the tab order, and answers the
-/// controls by name. Aborts with a message naming the control if the table and Controls
-/// disagree, so a handler can never reach a missing control.
+/// controls by name. The table builds every control of Controls (checked at compile time);
+/// it aborts with a message naming the control if one is not of the class Controls holds it
+/// as, so a handler can never reach a missing control.
 Controls BuildMainFormLayout(QWidget& form);
 
 } // namespace window

@@ -263,34 +263,30 @@ int StackLayer(Kind kind) {
     return kind == Kind::Frame ? 1 : 2;
 }
 
-struct Built {
-    QHash<QString, QObject*> byName;
-    QList<QObject*> unclaimed; // in table order; emptied as Controls takes them
-};
+/// The built controls by objectName.
+using ByName = QHash<QString, QObject*>;
 
-template <class T> void Take(Built& built, T*& member, const QString& name) {
-    QObject* object = built.byName.value(name);
-    if (!object) qFatal("Main window layout: control %s is missing", qPrintable(name));
+/// Every control Controls holds is in the table (LayoutTable.cpp asserts it at compile time);
+/// what is left to check is that the builder made it as the class the handlers reach it as.
+template <class T> void Take(const ByName& byName, T*& member, const QString& name) {
+    QObject* object = byName.value(name);
     member = qobject_cast<T*>(object);
     if (!member)
         qFatal("Main window layout: control %s is a %s, not the kind the handlers expect",
                qPrintable(name), object->metaObject()->className());
-    built.unclaimed.removeOne(object);
 }
 
 template <class T, std::size_t N>
-void Take(Built& built, std::array<T*, N>& members, const QString& name) {
+void Take(const ByName& byName, std::array<T*, N>& members, const QString& name) {
     for (std::size_t i = 0; i < N; ++i)
-        Take(built, members[i], QStringLiteral("%1_%2").arg(name).arg(i));
+        Take(byName, members[i], QStringLiteral("%1_%2").arg(name).arg(i));
 }
 
-Controls TakeControls(Built& built) {
+Controls TakeControls(const ByName& byName) {
     Controls c;
-    ForEachControl(
-        c, [&](const char* name, auto& member) { Take(built, member, QString::fromLatin1(name)); });
-    if (!built.unclaimed.isEmpty())
-        qFatal("Main window layout: control %s has no place in Controls",
-               qPrintable(built.unclaimed.first()->objectName()));
+    ForEachControl(c, [&](const char* name, auto& member) {
+        Take(byName, member, QString::fromLatin1(name));
+    });
     return c;
 }
 
@@ -319,7 +315,7 @@ void ApplyWindowSettings(QWidget& form) {
 Controls BuildMainFormLayout(QWidget& form) {
     ApplyWindowSettings(form);
 
-    Built built;
+    ByName byName;
     struct Placed {
         QWidget* widget;
         const layout::ControlRow* row;
@@ -331,7 +327,7 @@ Controls BuildMainFormLayout(QWidget& form) {
     for (const ControlSpec& control : controls) {
         const layout::ControlRow& row = control.row;
         const QString name = ObjectName(row);
-        if (built.byName.contains(name))
+        if (byName.contains(name))
             qFatal("Main window layout: control name %s is used twice", qPrintable(name));
 
         if (row.kind == Kind::Timer) {
@@ -339,14 +335,13 @@ Controls BuildMainFormLayout(QWidget& form) {
             timer->setObjectName(name);
             timer->setTimerType(Qt::PreciseTimer);
             timer->setInterval(0); // no ticks until a handler gives it an interval and starts it
-            built.byName.insert(name, timer);
-            built.unclaimed.append(timer);
+            byName.insert(name, timer);
             continue;
         }
 
         QWidget* parent = &form;
         if (row.container) {
-            parent = qobject_cast<QWidget*>(built.byName.value(QString::fromLatin1(row.container)));
+            parent = qobject_cast<QWidget*>(byName.value(QString::fromLatin1(row.container)));
             if (!parent)
                 qFatal("Main window layout: container %s of %s is not built before it",
                        row.container, qPrintable(name));
@@ -399,8 +394,7 @@ Controls BuildMainFormLayout(QWidget& form) {
         else
             widget->setFocusPolicy(Qt::NoFocus);
 
-        built.byName.insert(name, widget);
-        built.unclaimed.append(widget);
+        byName.insert(name, widget);
         placed.push_back({widget, &row});
     }
 
@@ -422,7 +416,7 @@ Controls BuildMainFormLayout(QWidget& form) {
     for (std::size_t i = 1; i < focusable.size(); ++i)
         QWidget::setTabOrder(focusable[i - 1].widget, focusable[i].widget);
 
-    return TakeControls(built);
+    return TakeControls(byName);
 }
 
 } // namespace window
