@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <type_traits>
 
 using window::Controls;
 
@@ -34,6 +35,29 @@ QRect Twips(int left, int top, int width, int height) {
 
 QString Element(const char* name, int i) {
     return QStringLiteral("%1_%2").arg(name).arg(i);
+}
+
+// Calls `check(objectName, control)` for every control Controls holds, array elements one by
+// one, `control` typed as the handlers reach it.
+template <class Check> void ForEachElement(Controls& ui, Check check) {
+    window::ForEachControl(ui, [&](const char* name, auto& member) {
+        if constexpr (std::is_pointer_v<std::remove_reference_t<decltype(member)>>)
+            check(QString::fromLatin1(name), member);
+        else
+            for (int i = 0; i < int(member.size()); ++i)
+                check(Element(name, i), member[i]);
+    });
+}
+
+// The single controls the handlers reach as labels (the arrays PORTA1ON/OFF and N aside).
+QStringList LabelNames() {
+    QStringList names;
+    Controls none;
+    window::ForEachControl(none, [&](const char* name, auto& member) {
+        if constexpr (std::is_same_v<std::remove_reference_t<decltype(member)>, QLabel*>)
+            names << name;
+    });
+    return names;
 }
 
 class LayoutTest : public ::testing::Test {
@@ -60,14 +84,6 @@ protected:
     Controls ui;
 };
 
-// Names grouped by the widget class the handlers reach them as.
-const QStringList LabelNames{"DateTime", "Label6", "Label3", "Label2", "Label4",
-                             "Label5",   "Label1", "Label7", "Label8", "Label9"};
-const QStringList ButtonNames{
-    "USB_Command",  "btnSendText",       "DisplayADC",        "btnReadText",    "btnReadInput",
-    "btnWritePort", "btnWritePortClear", "btnHID_Disconnect", "btnHID_Connect", "btnExit",
-    "DateBut",      "TimeBut",           "StartLoop",         "StopLoop",       "ClearBuffers"};
-const QStringList TextBoxNames{"cmdUSB", "WriteText", "txtWritePort", "Text1"};
 const QStringList NoTabStopNames{
     "ListBox",           "btnReadInput",   "btnWritePort", "btnWritePortClear",
     "btnHID_Disconnect", "btnHID_Connect", "btnExit"};
@@ -80,32 +96,7 @@ TEST_F(LayoutTest, EveryControlExistsOnceWithItsKind) {
         EXPECT_NE(qobject_cast<T*>(found.first()), nullptr)
             << name.toStdString() << " is a " << found.first()->metaObject()->className();
     };
-    for (const QString& name : LabelNames)
-        expectOne(name, static_cast<QLabel*>(nullptr));
-    for (const QString& name : ButtonNames)
-        expectOne(name, static_cast<QPushButton*>(nullptr));
-    for (const QString& name : TextBoxNames)
-        expectOne(name, static_cast<QLineEdit*>(nullptr));
-    for (const char* name : {"ListBox", "ListBox2"})
-        expectOne(name, static_cast<QListWidget*>(nullptr));
-    for (const char* name : {"Frame1", "Frame2"})
-        expectOne(name, static_cast<QGroupBox*>(nullptr));
-    for (const char* name : {"LED1", "LED2"})
-        expectOne(name, static_cast<window::LampShape*>(nullptr));
-    expectOne("ProgressBar1", static_cast<QProgressBar*>(nullptr));
-    expectOne("Slider1", static_cast<window::ClickSlider*>(nullptr));
-    expectOne("Skinner1", static_cast<QFrame*>(nullptr));
-    expectOne("Timer2", static_cast<QTimer*>(nullptr));
-
-    for (int i = 0; i < 25; ++i) {
-        expectOne(Element("BufferInBox", i), static_cast<QLineEdit*>(nullptr));
-        expectOne(Element("BufferOutBox", i), static_cast<QLineEdit*>(nullptr));
-        expectOne(Element("N", i), static_cast<QLabel*>(nullptr));
-    }
-    for (int i = 0; i < 8; ++i) {
-        expectOne(Element("PORTA1ON", i), static_cast<QLabel*>(nullptr));
-        expectOne(Element("PORTA1OFF", i), static_cast<QLabel*>(nullptr));
-    }
+    ForEachElement(ui, [&](const QString& name, auto* control) { expectOne(name, control); });
     // Nothing beyond the layout's 130 controls (Skinner2 has no counterpart), counting the
     // named objects the builder made; the widgets' own internals carry no names.
     int named = 0;
@@ -115,18 +106,10 @@ TEST_F(LayoutTest, EveryControlExistsOnceWithItsKind) {
 }
 
 TEST_F(LayoutTest, ControlsPointAtTheNamedWidgets) {
-    EXPECT_EQ(ui.Label6, form->findChild<QLabel*>("Label6"));
-    EXPECT_EQ(ui.Timer2, form->findChild<QTimer*>("Timer2"));
-    EXPECT_EQ(ui.DisplayADC, form->findChild<QPushButton*>("DisplayADC"));
-    for (std::size_t i = 0; i < window::BufferRows; ++i) {
-        EXPECT_EQ(ui.BufferInBox[i]->objectName(), Element("BufferInBox", int(i)));
-        EXPECT_EQ(ui.BufferOutBox[i]->objectName(), Element("BufferOutBox", int(i)));
-        EXPECT_EQ(ui.N[i]->objectName(), Element("N", int(i)));
-    }
-    for (std::size_t i = 0; i < window::InputLamps; ++i) {
-        EXPECT_EQ(ui.PORTA1ON[i]->objectName(), Element("PORTA1ON", int(i)));
-        EXPECT_EQ(ui.PORTA1OFF[i]->objectName(), Element("PORTA1OFF", int(i)));
-    }
+    ForEachElement(ui, [&](const QString& name, auto* control) {
+        using T = std::remove_pointer_t<decltype(control)>;
+        EXPECT_EQ(control, form->findChild<T*>(name)) << name.toStdString();
+    });
 }
 
 TEST_F(LayoutTest, ControlsLieAtTheirPlaces) {
@@ -246,7 +229,7 @@ TEST_F(LayoutTest, CaptionsAndTextsAtLoad) {
 }
 
 TEST_F(LayoutTest, LabelsAreOpaqueWrappedAndAligned) {
-    for (const QString& name : LabelNames) {
+    for (const QString& name : LabelNames()) {
         auto* label = form->findChild<QLabel*>(name);
         EXPECT_TRUE(label->autoFillBackground()) << name.toStdString();
         EXPECT_TRUE(label->wordWrap()) << name.toStdString();
@@ -472,7 +455,7 @@ TEST(LampPictures, RoundBulbsWithTransparentSurroundings) {
 TEST_F(LayoutTest, LabelsAndFramesPaintButtonFace) {
     form->show();
     std::vector<QWidget*> opaque;
-    for (const QString& name : LabelNames)
+    for (const QString& name : LabelNames())
         opaque.push_back(form->findChild<QLabel*>(name));
     for (int i = 0; i < int(window::BufferRows); ++i)
         opaque.push_back(form->findChild<QLabel*>(Element("N", i)));

@@ -263,78 +263,30 @@ int StackLayer(Kind kind) {
     return kind == Kind::Frame ? 1 : 2;
 }
 
-struct Built {
-    QHash<QString, QObject*> byName;
-    QList<QObject*> unclaimed; // in table order; emptied as Controls takes them
-};
+/// The built controls by objectName.
+using ByName = QHash<QString, QObject*>;
 
-template <class T> void Take(Built& built, T*& member, const QString& name) {
-    QObject* object = built.byName.value(name);
-    if (!object) qFatal("Main window layout: control %s is missing", qPrintable(name));
+/// Every control Controls holds is in the table (LayoutTable.cpp asserts it at compile time);
+/// what is left to check is that the builder made it as the class the handlers reach it as.
+template <class T> void Take(const ByName& byName, T*& member, const QString& name) {
+    QObject* object = byName.value(name);
     member = qobject_cast<T*>(object);
     if (!member)
         qFatal("Main window layout: control %s is a %s, not the kind the handlers expect",
                qPrintable(name), object->metaObject()->className());
-    built.unclaimed.removeOne(object);
 }
 
 template <class T, std::size_t N>
-void TakeArray(Built& built, std::array<T*, N>& members, const char* name) {
+void Take(const ByName& byName, std::array<T*, N>& members, const QString& name) {
     for (std::size_t i = 0; i < N; ++i)
-        Take(built, members[i], QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i));
+        Take(byName, members[i], QStringLiteral("%1_%2").arg(name).arg(i));
 }
 
-Controls TakeControls(Built& built) {
+Controls TakeControls(const ByName& byName) {
     Controls c;
-#define ZOV_TAKE(member) Take(built, c.member, QStringLiteral(#member))
-    ZOV_TAKE(DateTime);
-    ZOV_TAKE(LED1);
-    ZOV_TAKE(Label6);
-    ZOV_TAKE(Label3);
-    ZOV_TAKE(Label2);
-    ZOV_TAKE(LED2);
-    ZOV_TAKE(USB_Command);
-    ZOV_TAKE(cmdUSB);
-    ZOV_TAKE(btnSendText);
-    ZOV_TAKE(WriteText);
-    ZOV_TAKE(Timer2);
-    ZOV_TAKE(Frame1);
-    ZOV_TAKE(ListBox);
-    ZOV_TAKE(ListBox2);
-    ZOV_TAKE(Frame2);
-    ZOV_TAKE(DisplayADC);
-    ZOV_TAKE(btnReadText);
-    ZOV_TAKE(btnReadInput);
-    ZOV_TAKE(btnWritePort);
-    ZOV_TAKE(btnWritePortClear);
-    ZOV_TAKE(btnHID_Disconnect);
-    ZOV_TAKE(btnHID_Connect);
-    ZOV_TAKE(btnExit);
-    ZOV_TAKE(txtWritePort);
-    ZOV_TAKE(Label4);
-    ZOV_TAKE(Text1);
-    ZOV_TAKE(Skinner1);
-    ZOV_TAKE(DateBut);
-    ZOV_TAKE(TimeBut);
-    ZOV_TAKE(Label5);
-    ZOV_TAKE(StartLoop);
-    ZOV_TAKE(StopLoop);
-    ZOV_TAKE(Slider1);
-    ZOV_TAKE(Label1);
-    ZOV_TAKE(ProgressBar1);
-    ZOV_TAKE(Label7);
-    ZOV_TAKE(ClearBuffers);
-    ZOV_TAKE(Label8);
-    ZOV_TAKE(Label9);
-#undef ZOV_TAKE
-    TakeArray(built, c.PORTA1OFF, "PORTA1OFF");
-    TakeArray(built, c.PORTA1ON, "PORTA1ON");
-    TakeArray(built, c.BufferInBox, "BufferInBox");
-    TakeArray(built, c.BufferOutBox, "BufferOutBox");
-    TakeArray(built, c.N, "N");
-    if (!built.unclaimed.isEmpty())
-        qFatal("Main window layout: control %s has no place in Controls",
-               qPrintable(built.unclaimed.first()->objectName()));
+    ForEachControl(c, [&](const char* name, auto& member) {
+        Take(byName, member, QString::fromLatin1(name));
+    });
     return c;
 }
 
@@ -363,7 +315,7 @@ void ApplyWindowSettings(QWidget& form) {
 Controls BuildMainFormLayout(QWidget& form) {
     ApplyWindowSettings(form);
 
-    Built built;
+    ByName byName;
     struct Placed {
         QWidget* widget;
         const layout::ControlRow* row;
@@ -375,7 +327,7 @@ Controls BuildMainFormLayout(QWidget& form) {
     for (const ControlSpec& control : controls) {
         const layout::ControlRow& row = control.row;
         const QString name = ObjectName(row);
-        if (built.byName.contains(name))
+        if (byName.contains(name))
             qFatal("Main window layout: control name %s is used twice", qPrintable(name));
 
         if (row.kind == Kind::Timer) {
@@ -383,14 +335,13 @@ Controls BuildMainFormLayout(QWidget& form) {
             timer->setObjectName(name);
             timer->setTimerType(Qt::PreciseTimer);
             timer->setInterval(0); // no ticks until a handler gives it an interval and starts it
-            built.byName.insert(name, timer);
-            built.unclaimed.append(timer);
+            byName.insert(name, timer);
             continue;
         }
 
         QWidget* parent = &form;
         if (row.container) {
-            parent = qobject_cast<QWidget*>(built.byName.value(QString::fromLatin1(row.container)));
+            parent = qobject_cast<QWidget*>(byName.value(QString::fromLatin1(row.container)));
             if (!parent)
                 qFatal("Main window layout: container %s of %s is not built before it",
                        row.container, qPrintable(name));
@@ -443,8 +394,7 @@ Controls BuildMainFormLayout(QWidget& form) {
         else
             widget->setFocusPolicy(Qt::NoFocus);
 
-        built.byName.insert(name, widget);
-        built.unclaimed.append(widget);
+        byName.insert(name, widget);
         placed.push_back({widget, &row});
     }
 
@@ -466,7 +416,7 @@ Controls BuildMainFormLayout(QWidget& form) {
     for (std::size_t i = 1; i < focusable.size(); ++i)
         QWidget::setTabOrder(focusable[i - 1].widget, focusable[i].widget);
 
-    return TakeControls(built);
+    return TakeControls(byName);
 }
 
 } // namespace window

@@ -1,5 +1,7 @@
 #include "window/LayoutTable.h"
 
+#include "window/LayoutMatchesControls.h"
+
 #include <array>
 
 namespace window::layout {
@@ -18,7 +20,7 @@ const WindowSettings Window{
 // Rows run down the window's columns: status band, device details, manual control, input
 // status, output/loop/clock, buffer table. Within the windowless controls the table order is
 // also their stacking order, so every PORTA1ON row follows its PORTA1OFF row.
-const auto Rows = std::to_array<ControlRow>({
+constexpr auto Rows = std::to_array<ControlRow>({
     // Status band
     {.kind = Kind::Label, .name = "DateTime", .left = 120, .top = 240, .width = 6015, .height = 495,
      .tabIndex = 26, .text = "DateTime", .font = DateFont, .fore = Colour::Black},
@@ -143,6 +145,10 @@ const auto Rows = std::to_array<ControlRow>({
      .width = 255, .height = 255, .stepTop = 480, .tabIndex = 104, .text = "%1"},
 });
 // clang-format on
+
+static_assert(BuildsExactlyTheControls(Rows),
+              "the layout table must build exactly the controls of window::Controls: each "
+              "single control in one row, each array element once, no control besides");
 
 std::string ElementText(const char* text, int index) {
     std::string result = text;
