@@ -10,7 +10,7 @@
 //              --feed virtual|socket, --reader window|alone (its CPU alone, on stderr, not in
 //              the table), --text-only yes, --monitor no, --long-list yes|no
 #include "app/CaretBlinkTimeout.h"
-#include "bench/SocketBoard.h"
+#include "support/SocketBoard.h"
 #include "hid/DeviceManager.h"
 #include "hid/HIDDLLInterface.h"
 #include "hid/HidEvent.h"
@@ -180,7 +180,7 @@ struct Rig {
     ReportCounter counter; // outlives the layer that tells it
     hid::DeviceManager layer;
     hid::VirtualBoard* board = nullptr;                  // Feed::VirtualBoard
-    std::unique_ptr<SocketBoard> socketBoard;            // Feed::Socket
+    std::unique_ptr<testsupport::SocketBoard> socketBoard;            // Feed::Socket
     std::unique_ptr<monitor::BoardMonitor> boardMonitor; // shown too, when asked for
     std::unique_ptr<MainForm> form;
     std::unique_ptr<FloorReader> floor;
@@ -192,8 +192,8 @@ struct Rig {
         if (feed == Feed::VirtualBoard) {
             board = &hid::VirtualBoard::attachTo(layer);
         } else {
-            socketBoard = std::make_unique<SocketBoard>();
-            layer.addSource(std::make_unique<hid::HidrawSource>(SocketBoard::options(),
+            socketBoard = std::make_unique<testsupport::SocketBoard>();
+            layer.addSource(std::make_unique<hid::HidrawSource>(testsupport::SocketBoard::options(),
                                                                 socketBoard->backend()));
         }
         if (withMonitor) {
