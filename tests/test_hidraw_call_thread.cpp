@@ -1,0 +1,155 @@
+// The source enumerates and opens on a call thread of its own: an open that waits never holds
+// up the window.
+#include "support/HidrawSourceFixture.h"
+
+#include <QTimer>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+using hid::DeviceManager;
+using hid::HidrawSource;
+using testsupport::WaitUntil;
+
+namespace {
+
+/// Holds the opens that reach it until opened, like a device that takes its time to wake;
+/// after ten seconds it opens by itself, so that a source that waits for it fails the test
+/// instead of hanging it.
+class Gate {
+public:
+    void pass() {
+        std::unique_lock lock(mutex_);
+        ++waiting_;
+        changed_.notify_all();
+        changed_.wait_for(lock, std::chrono::seconds(10), [this] { return open_; });
+        --waiting_;
+    }
+    void open() {
+        const std::lock_guard lock(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+    void close() {
+        const std::lock_guard lock(mutex_);
+        open_ = false;
+    }
+    bool holdsOne() {
+        const std::lock_guard lock(mutex_);
+        return waiting_ > 0;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false;
+    int waiting_ = 0;
+};
+
+// The window's thread enumerated and opened nodes itself: an open that waits for a device to
+// wake froze the window meanwhile.
+TEST_F(HidrawSourceTest, TheGuiThreadNeverEnumeratesOpensOrAsksANode) {
+    system.attached = {Keyboard, Board};
+    start();
+    system.unplug(Board.path);
+    rescan();
+    system.failOpens(Board.path, {EACCES});
+    system.plug(Board);
+    rescan();
+    system.allowOpens(Board.path);
+    retryUnopened();
+    ASSERT_NE(board(), 0);
+    const std::lock_guard lock(system.mutex);
+    EXPECT_EQ(system.callers.size(), 1u) << "one call thread, for the life of the source";
+    EXPECT_FALSE(system.callers.count(std::this_thread::get_id()));
+}
+
+TEST_F(HidrawSourceTest, AnOpenThatWaitsLeavesTheEventLoopRunning) {
+    Gate gate;
+    system.beforeAnswer = [&](const std::string&) { gate.pass(); };
+    system.attached = {Board};
+    startUnsettled(manualOptions());
+    ASSERT_TRUE(WaitUntil([&] { return gate.holdsOne(); }));
+
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(std::chrono::milliseconds(5));
+    EXPECT_TRUE(WaitUntil([&] { return ticks >= 5; }));
+    EXPECT_TRUE(gate.holdsOne()) << "the open was still under way";
+    EXPECT_FALSE(source->isSettled());
+    EXPECT_EQ(board(), 0);
+    EXPECT_EQ(window.count(hid::HIDEventPlugged), 0);
+
+    gate.open();
+    settle();
+    EXPECT_NE(board(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return window.count(hid::HIDEventPlugged) == 1; }));
+}
+
+TEST_F(HidrawSourceTest, ANodeThatLeavesWhileBeingOpenedIsNotAnnouncedAndItsNodeIsClosed) {
+    Gate gate;
+    system.beforeAnswer = [&](const std::string&) { gate.pass(); };
+    system.attached = {Board};
+    startUnsettled(manualOptions());
+    ASSERT_TRUE(WaitUntil([&] { return gate.holdsOne(); }));
+    source->removeNode(Board.path); // udev: unplugged while the open waits
+    gate.open();
+    settle();
+    EXPECT_EQ(board(), 0);
+    std::uint8_t byte;
+    ASSERT_EQ(system.opened.size(), 1u);
+    EXPECT_EQ(::recv(system.boardEnd.at(Board.path), &byte, 1, MSG_DONTWAIT), 0)
+        << "the node it opened was closed";
+
+    // Unplugged and plugged in again while the open waits: the new plug is opened anew.
+    gate.close();
+    source->rescan();
+    ASSERT_TRUE(WaitUntil([&] { return gate.holdsOne(); }));
+    source->removeNode(Board.path);
+    source->rescan(); // the board listed again
+    gate.open();
+    settle();
+    EXPECT_NE(board(), 0);
+    EXPECT_EQ(system.opened.size(), 3u);
+    testsupport::DrainEvents();
+    EXPECT_EQ(window.count(hid::HIDEventPlugged), 1);
+}
+
+// udevadm trigger while the open that found no rights was still under way: the board stayed
+// offline until the next trigger.
+TEST_F(HidrawSourceTest, ARightsChangeWhileAFailingOpenIsUnderWayIsTriedAgain) {
+    Gate gate;
+    system.beforeAnswer = [&](const std::string&) { gate.pass(); };
+    system.failOpens(Board.path, {EACCES});
+    system.attached = {Board};
+    startUnsettled(manualOptions());
+    ASSERT_TRUE(WaitUntil([&] { return gate.holdsOne(); }));
+    system.allowOpens(Board.path); // too late for the open under way
+    source->retryUnopened();       // the change event
+    gate.open();
+    settle();
+    EXPECT_NE(board(), 0);
+    EXPECT_EQ(system.attemptsAt(Board.path), 2);
+}
+
+TEST_F(HidrawSourceTest, ASourceGoneWhileAnOpenWaitsDoesNotWaitForIt) {
+    Gate gate;
+    system.beforeAnswer = [&](const std::string&) { gate.pass(); };
+    system.attached = {Board};
+    auto other = std::make_unique<DeviceManager>();
+    other->addSource(std::make_unique<HidrawSource>(manualOptions(), system.backend()));
+    ASSERT_TRUE(WaitUntil([&] { return gate.holdsOne(); }));
+    other.reset();
+    EXPECT_TRUE(gate.holdsOne()) << "gone without waiting for the open";
+
+    gate.open();
+    std::uint8_t byte;
+    EXPECT_TRUE(WaitUntil([&] {
+        const std::lock_guard lock(system.mutex);
+        return system.boardEnd.count(Board.path) &&
+               ::recv(system.boardEnd.at(Board.path), &byte, 1, MSG_DONTWAIT) == 0;
+    })) << "the node opened late was closed";
+}
+
+} // namespace
