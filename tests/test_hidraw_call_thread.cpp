@@ -3,51 +3,16 @@
 #include "support/HidrawSourceFixture.h"
 
 #include <QTimer>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
 using hid::DeviceManager;
 using hid::HidrawSource;
+using testsupport::OpenGate;
 using testsupport::WaitUntil;
 
 namespace {
 
-/// Holds the opens that reach it until opened, like a device that takes its time to wake;
-/// after ten seconds it opens by itself, so that a source that waits for it fails the test
-/// instead of hanging it.
-class Gate {
-public:
-    void pass() {
-        std::unique_lock lock(mutex_);
-        ++waiting_;
-        changed_.notify_all();
-        changed_.wait_for(lock, std::chrono::seconds(10), [this] { return open_; });
-        --waiting_;
-    }
-    void open() {
-        const std::lock_guard lock(mutex_);
-        open_ = true;
-        changed_.notify_all();
-    }
-    void close() {
-        const std::lock_guard lock(mutex_);
-        open_ = false;
-    }
-    bool holdsOne() {
-        const std::lock_guard lock(mutex_);
-        return waiting_ > 0;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool open_ = false;
-    int waiting_ = 0;
-};
-
-// The window's thread enumerated and opened nodes itself: an open that waits for a device to
-// wake froze the window meanwhile.
 TEST_F(HidrawSourceTest, TheGuiThreadNeverEnumeratesOpensOrAsksANode) {
     system.attached = {Keyboard, Board};
     start();
@@ -65,11 +30,9 @@ TEST_F(HidrawSourceTest, TheGuiThreadNeverEnumeratesOpensOrAsksANode) {
 }
 
 TEST_F(HidrawSourceTest, AnOpenThatWaitsLeavesTheEventLoopRunning) {
-    Gate gate;
-    system.beforeAnswer = [&](const std::string&) { gate.pass(); };
+    OpenGate gate;
     system.attached = {Board};
-    startUnsettled(manualOptions());
-    ASSERT_TRUE(WaitUntil([&] { return gate.holdsOne(); }));
+    startWithOpensHeldAt(gate);
 
     int ticks = 0;
     QTimer timer;
@@ -88,11 +51,9 @@ TEST_F(HidrawSourceTest, AnOpenThatWaitsLeavesTheEventLoopRunning) {
 }
 
 TEST_F(HidrawSourceTest, ANodeThatLeavesWhileBeingOpenedIsNotAnnouncedAndItsNodeIsClosed) {
-    Gate gate;
-    system.beforeAnswer = [&](const std::string&) { gate.pass(); };
+    OpenGate gate;
     system.attached = {Board};
-    startUnsettled(manualOptions());
-    ASSERT_TRUE(WaitUntil([&] { return gate.holdsOne(); }));
+    startWithOpensHeldAt(gate);
     source->removeNode(Board.path); // udev: unplugged while the open waits
     gate.open();
     settle();
@@ -119,12 +80,10 @@ TEST_F(HidrawSourceTest, ANodeThatLeavesWhileBeingOpenedIsNotAnnouncedAndItsNode
 // udevadm trigger while the open that found no rights was still under way: the board stayed
 // offline until the next trigger.
 TEST_F(HidrawSourceTest, ARightsChangeWhileAFailingOpenIsUnderWayIsTriedAgain) {
-    Gate gate;
-    system.beforeAnswer = [&](const std::string&) { gate.pass(); };
+    OpenGate gate;
     system.failOpens(Board.path, {EACCES});
     system.attached = {Board};
-    startUnsettled(manualOptions());
-    ASSERT_TRUE(WaitUntil([&] { return gate.holdsOne(); }));
+    startWithOpensHeldAt(gate);
     system.allowOpens(Board.path); // too late for the open under way
     source->retryUnopened();       // the change event
     gate.open();
@@ -134,7 +93,7 @@ TEST_F(HidrawSourceTest, ARightsChangeWhileAFailingOpenIsUnderWayIsTriedAgain) {
 }
 
 TEST_F(HidrawSourceTest, ASourceGoneWhileAnOpenWaitsDoesNotWaitForIt) {
-    Gate gate;
+    OpenGate gate;
     system.beforeAnswer = [&](const std::string&) { gate.pass(); };
     system.attached = {Board};
     auto other = std::make_unique<DeviceManager>();

@@ -7,6 +7,7 @@
 #include "support/EventLoop.h"
 #include "support/EventRecorder.h"
 #include "support/FakeHidrawSystem.h"
+#include "support/OpenGate.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -48,6 +49,12 @@ protected:
         layer.addProblemObserver(listener);
         layer.addObserver(listener);
         layer.addSource(std::move(owned));
+    }
+    /// Starts the source with every open held at `gate`, and waits until one is.
+    void startWithOpensHeldAt(testsupport::OpenGate& gate) {
+        system.beforeAnswer = [&gate](const std::string&) { gate.pass(); };
+        startUnsettled(manualOptions());
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return gate.holdsOne(); }));
     }
     /// Runs the event loop until the source has done all it was asked to.
     void settle() {
