@@ -7,11 +7,11 @@
 // what that board sent, in order, less what the queue dropped; the window's input buffer is the
 // last report it read, and its list, bar and lamps show the reports read.
 #include "FuzzSupport.h"
+#include "board/VirtualBoard.h"
 #include "hid/DeviceManager.h"
 #include "hidraw/HidrawDevice.h"
 #include "hidraw/HidrawSource.h"
-#include "board/VirtualBoard.h"
-#include "support/BoardNode.h"
+#include "support/FakeHidrawNode.h"
 #include "support/ForwardingHidLayer.h"
 #include "window/MainForm.h"
 
@@ -38,8 +38,8 @@ using fuzzsupport::DrainEvents;
 
 constexpr int BoardVendor = 0x1234;
 constexpr int BoardProduct = 0x0001;
-const hid::DeviceInfo HidrawBoard{BoardVendor,    BoardProduct, "ZOV",
-                                  "hidraw board", "H1",         "/dev/hidraw9", {}};
+const hid::DeviceInfo HidrawBoard{BoardVendor, BoardProduct,   "ZOV", "hidraw board",
+                                  "H1",        "/dev/hidraw9", {}};
 
 /// Reports as they reached the layer, by the name of the board that sent them.
 using Streams = std::map<std::string, std::vector<hid::Report>>;
@@ -123,22 +123,19 @@ struct HidrawWire {
         boardEnd = -1;
     }
     hid::HidrawBackend backend() {
-        hid::HidrawBackend backend;
-        backend.enumerate = [this] {
-            return listed ? std::vector<hid::DeviceInfo>{HidrawBoard}
-                          : std::vector<hid::DeviceInfo>{};
-        };
-        backend.open = [this](const std::string&) {
-            int fds[2];
-            if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0)
-                return -errno;
-            breakLink();
-            boardEnd = fds[1];
-            return fds[0];
-        };
-        backend.describe = testsupport::DescribeAsBoard;
-        backend.warn = [](const std::string&) {};
-        return backend;
+        return testsupport::FakeHidrawBackend(
+            [this] {
+                return listed ? std::vector<hid::DeviceInfo>{HidrawBoard}
+                              : std::vector<hid::DeviceInfo>{};
+            },
+            [this](const std::string&) {
+                int fresh = -1;
+                const int console = testsupport::OpenFakeHidrawNode(fresh);
+                if (console < 0) return console;
+                breakLink();
+                boardEnd = fresh;
+                return console;
+            });
     }
 };
 

@@ -1,13 +1,14 @@
 // Faults and soak: the board comes and goes every 20 ms while the window polls it, its writes
 // fail, its answers stop or flood the queue. Nothing may crash or leak, and the window has to
 // end in the state the last event calls for.
+#include "board/VirtualBoard.h"
 #include "hid/DeviceManager.h"
+#include "hid/ReportObserver.h"
 #include "hidraw/HidrawDevice.h"
 #include "hidraw/HidrawSource.h"
-#include "hid/ReportObserver.h"
-#include "board/VirtualBoard.h"
-#include "support/BoardNode.h"
 #include "support/EventLoop.h"
+#include "support/FakeHidrawNode.h"
+#include "support/FirmwareBoardEnd.h"
 #include "support/ForwardingHidLayer.h"
 #include "window/Colours.h"
 #include "window/LampShape.h"
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSocketNotifier>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
@@ -31,15 +31,14 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
 using namespace std::chrono_literals;
 using testsupport::DrainEvents;
+using testsupport::FirmwareBoardEnd;
 using testsupport::WaitUntil;
 
 constexpr int BoardVendor = 0x1234;
@@ -277,56 +276,6 @@ TEST_F(VirtualBoardFaults, EverythingAtOnceThenACalmEnding) {
 
 // --- A hidraw board over socket pairs ---------------------------------------------------------
 
-/// The board's end of one socket pair: answers A/D and input requests as the firmware does,
-/// unless told to keep quiet.
-class BoardEnd {
-public:
-    explicit BoardEnd(int fd) : fd_(fd), notifier_(fd, QSocketNotifier::Read) {
-        QObject::connect(&notifier_, &QSocketNotifier::activated, [this] { serve(); });
-    }
-    ~BoardEnd() {
-        notifier_.setEnabled(false);
-        ::close(fd_);
-    }
-    BoardEnd(const BoardEnd&) = delete;
-    BoardEnd& operator=(const BoardEnd&) = delete;
-
-    bool quiet = false;
-    std::uint8_t adValue = 0;
-    int requests = 0;
-
-    int fd() const { return fd_; }
-
-    /// The console's reports waiting in the socket, unread: 33 bytes each, the id and 32.
-    int waitingRequests() const {
-        int bytes = 0;
-        return ::ioctl(fd_, FIONREAD, &bytes) == 0 ? bytes / 33 : -1;
-    }
-
-    /// One report from the board; false when its socket is full.
-    bool send(const std::uint8_t* data, std::size_t length) {
-        return ::send(fd_, data, length, MSG_NOSIGNAL | MSG_DONTWAIT) ==
-               static_cast<ssize_t>(length);
-    }
-
-    void serve() {
-        if (quiet) return;
-        std::uint8_t request[64];
-        ssize_t length;
-        while ((length = ::recv(fd_, request, sizeof request, MSG_DONTWAIT)) > 0) {
-            ++requests;
-            if (length < 2 || request[1] != 4) continue;
-            std::uint8_t answer[32] = {4};
-            answer[18] = adValue; // index 19 once the report id is put in front
-            send(answer, sizeof answer);
-        }
-    }
-
-private:
-    int fd_;
-    QSocketNotifier notifier_;
-};
-
 class HidrawFaults : public ::testing::Test {
 protected:
     static inline const hid::DeviceInfo Board{BoardVendor, BoardProduct,   "ZOV", "ZOV-USB",
@@ -345,35 +294,30 @@ protected:
         DeleteDeferred();
     }
 
-    /// A hidraw source whose board node is a socket pair, the board's end served by BoardEnd.
+    /// A hidraw source whose board node is a socket pair, the board's end served by
+    /// FirmwareBoardEnd.
     std::unique_ptr<hid::HidrawSource> makeSource() {
         hid::HidrawOptions options;
         options.hotplug = hid::HidrawOptions::Hotplug::None; // the test re-scans
         options.openRetries = 0;
-        hid::HidrawBackend backend;
-        backend.enumerate = [this] {
-            return attached ? std::vector<hid::DeviceInfo>{Board} : std::vector<hid::DeviceInfo>{};
-        };
-        backend.open = [this](const std::string&) {
-            if (openError != 0) return -openError;
-            int fds[2];
-            // A blocking node stands for hidraw, whose write waits for the board whatever
-            // O_NONBLOCK says.
-            const int blocking = blockingNode ? 0 : SOCK_NONBLOCK;
-            if (::socketpair(AF_UNIX, SOCK_SEQPACKET | blocking | SOCK_CLOEXEC, 0, fds) != 0)
-                return -errno;
-            // A small send buffer: a board that stops reading blocks the console's writes soon.
-            const int size = 4096;
-            ::setsockopt(fds[0], SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
-            // The board's end watches its socket from the GUI thread; this runs on the
-            // source's call thread, before the source hears of the open.
-            QMetaObject::invokeMethod(
-                qApp, [this, fd = fds[1]] { boardEnd = std::make_unique<BoardEnd>(fd); },
-                Qt::QueuedConnection);
-            return fds[0];
-        };
-        backend.describe = testsupport::DescribeAsBoard;
-        backend.warn = [](const std::string&) {};
+        auto backend = testsupport::FakeHidrawBackend(
+            [this] {
+                return attached ? std::vector<hid::DeviceInfo>{Board}
+                                : std::vector<hid::DeviceInfo>{};
+            },
+            [this](const std::string&) {
+                if (openError != 0) return -openError;
+                int fd = -1;
+                const int console = testsupport::OpenFakeHidrawNode(
+                    fd, {.blockingWrites = blockingNode, .sendBuffer = 4096});
+                // The board's end watches its socket from the GUI thread; this runs on the
+                // source's call thread, before the source hears of the open.
+                if (console >= 0)
+                    QMetaObject::invokeMethod(
+                        qApp, [this, fd] { boardEnd = std::make_unique<FirmwareBoardEnd>(fd); },
+                        Qt::QueuedConnection);
+                return console;
+            });
         return std::make_unique<hid::HidrawSource>(options, std::move(backend));
     }
 
@@ -396,7 +340,7 @@ protected:
     std::atomic<bool> attached = false;
     std::atomic<bool> blockingNode = false;
     std::atomic<int> openError = 0; // what opening the node answers, 0 for success
-    std::unique_ptr<BoardEnd> boardEnd;
+    std::unique_ptr<FirmwareBoardEnd> boardEnd;
     hid::DeviceManager layer;
     CountingLayer counting{layer};
     hid::HidrawSource* source = nullptr;

@@ -3,6 +3,8 @@
 #include "hid/HidEvent.h"
 
 #include <QObject>
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,13 @@ public:
 
     const std::vector<std::string>& log() const { return *log_; }
     void clear() { log_->clear(); }
+    /// The events of one code received so far.
+    int count(std::uint32_t code) const {
+        const std::string prefix = "window " + std::to_string(code) + ":";
+        return static_cast<int>(std::count_if(log_->begin(), log_->end(), [&](const auto& line) {
+            return line.rfind(prefix, 0) == 0;
+        }));
+    }
 
 protected:
     bool event(QEvent* event) override {

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "hidraw/HidrawSource.h"
 #include "hid/Report.h"
+#include "hidraw/HidrawSource.h"
 
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
+
+namespace testsupport {
 
 /// A stand-in for a board behind a hidraw node: an AF_UNIX SOCK_SEQPACKET pair whose near end a
 /// HidrawSource opens as the node and whose far end a thread of its own feeds with input
@@ -50,3 +52,5 @@ private:
     std::atomic<std::uint64_t> sent_{0};
     std::atomic<std::int64_t> feederCpuNs_{0};
 };
+
+} // namespace testsupport

@@ -1,16 +1,19 @@
-#include "bench/SocketBoard.h"
+#include "support/SocketBoard.h"
 
 #include "protocol/ReportLayout.h"
-#include "support/BoardNode.h"
+#include "support/FakeHidrawNode.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
+
+namespace testsupport {
 
 namespace {
 
@@ -25,14 +28,12 @@ std::int64_t ThreadCpuNs() {
 } // namespace
 
 SocketBoard::SocketBoard() {
-    int fds[2];
     // Non-blocking, as a hidraw node is opened; the feeder never waits in a call either.
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0) {
-        std::perror("zov_scenario: socketpair");
+    near_ = OpenFakeHidrawNode(far_);
+    if (near_ < 0) {
+        std::fprintf(stderr, "zov_scenario: socketpair: %s\n", std::strerror(-near_));
         std::exit(1);
     }
-    near_ = fds[0];
-    far_ = fds[1];
 }
 
 SocketBoard::~SocketBoard() {
@@ -42,23 +43,21 @@ SocketBoard::~SocketBoard() {
 }
 
 hid::HidrawBackend SocketBoard::backend() {
-    hid::HidrawBackend backend;
-    backend.enumerate = [] {
-        return std::vector<hid::DeviceInfo>{{protocol::DeviceVendorID,
-                                             protocol::DeviceProductID,
-                                             "Bench",
-                                             "Socket board",
-                                             "S1",
-                                             Node,
-                                             {}}};
-    };
-    backend.open = [this](const std::string&) {
-        if (near_ < 0) return -ENODEV;
-        // The device takes the descriptor as a node's, its own to close.
-        return std::exchange(near_, -1);
-    };
-    // A socket pair cannot answer the hidraw ioctls: the board's answers stand in for them.
-    backend.describe = testsupport::DescribeAsBoard;
+    hid::HidrawBackend backend = FakeHidrawBackend(
+        [] {
+            return std::vector<hid::DeviceInfo>{{protocol::DeviceVendorID,
+                                                 protocol::DeviceProductID,
+                                                 "Bench",
+                                                 "Socket board",
+                                                 "S1",
+                                                 Node,
+                                                 {}}};
+        },
+        [this](const std::string&) {
+            if (near_ < 0) return -ENODEV;
+            // The device takes the descriptor as a node's, its own to close.
+            return std::exchange(near_, -1);
+        });
     backend.warn = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
     return backend;
 }
@@ -125,3 +124,5 @@ void SocketBoard::drainOutput() {
     while (::recv(far_, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
     }
 }
+
+} // namespace testsupport

@@ -1,0 +1,76 @@
+// Idle: the window online with the board attached and nothing happening (no input for over
+// 10 s, so the text cursor has stopped blinking), for 5 s: the CPU it takes, and every timer
+// and paint event the GUI thread delivers meanwhile (an application event filter; the
+// receivers' classes are named).
+#include "app/CaretBlinkTimeout.h"
+#include "bench/scenario/ConsoleRig.h"
+#include "bench/scenario/Measuring.h"
+#include "bench/scenario/Scenarios.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <map>
+#include <string>
+
+namespace bench {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class EventTally final : public QObject {
+public:
+    int timers = 0;
+    int paints = 0;
+    std::map<std::string, int> timerReceivers;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Timer) {
+            ++timers;
+            ++timerReceivers[watched->metaObject()->className()];
+        } else if (event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return false;
+    }
+};
+
+void Idle(ResultTable& table, Feed feed, std::chrono::seconds duration) {
+    // As the program does: the text cursor stops blinking after a spell without input.
+    const CaretBlinkTimeout caretBlinkTimeout;
+    ConsoleRig rig(Reader::Window, feed);
+    // The start-up paints and deferred work are over, and the cursor rests.
+    RunFor(CaretBlinkTimeout::DefaultTimeout + 500ms);
+    EventTally tally;
+    qApp->installEventFilter(&tally);
+    const auto cpu0 = rig.consoleCpu();
+    const auto wall0 = Clock::now();
+    RunFor(duration);
+    const double cpuShare = Ms(rig.consoleCpu() - cpu0) / Ms(Clock::now() - wall0) * 100;
+    qApp->removeEventFilter(&tally);
+    // The measuring timer of RunFor itself is the one timer expected.
+    std::string receivers;
+    for (const auto& [name, count] : tally.timerReceivers)
+        receivers += Format("%s%s %d", receivers.empty() ? "" : ", ", name.c_str(), count);
+    const int ownTimers = 1;
+    const int timers = tally.timers - ownTimers;
+    const std::string label = feed == Feed::VirtualBoard
+                                  ? "Idle, virtual board attached"
+                                  : "Idle, device path (socket pair, device I/O) attached";
+    table.add(Format("%s, %lld s: CPU", label.c_str(), static_cast<long long>(duration.count())),
+              Format("%.2f%% of one core", cpuShare), "< 0.5% of one core", YesNo(cpuShare < 0.5));
+    table.add(label + ": timer events / paints while idle",
+              Format("%d timer events besides the measuring one (%s); %d paints", timers,
+                     receivers.empty() ? "none" : receivers.c_str(), tally.paints),
+              "no timer runs", YesNo(timers == 0));
+}
+
+} // namespace
+
+void IdleScenario(ScenarioContext& context) {
+    Idle(context.table, Feed::VirtualBoard, 5s);
+    Idle(context.table, Feed::Socket, 5s);
+}
+
+} // namespace bench

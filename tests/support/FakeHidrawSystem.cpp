@@ -1,0 +1,98 @@
+#include "support/FakeHidrawSystem.h"
+
+#include "support/BoardNode.h"
+#include "support/FakeHidrawNode.h"
+
+#include <algorithm>
+#include <unistd.h>
+
+namespace testsupport {
+
+FakeHidrawSystem::~FakeHidrawSystem() {
+    for (const auto& [node, fd] : boardEnd)
+        ::close(fd);
+}
+
+hid::HidrawBackend FakeHidrawSystem::backend() {
+    hid::HidrawBackend backend = FakeHidrawBackend(
+        [this] {
+            const std::lock_guard lock(mutex);
+            callers.insert(std::this_thread::get_id());
+            ++enumerations;
+            return attached;
+        },
+        [this](const std::string& node) {
+            const int answer = openNow(node);
+            if (beforeAnswer) beforeAnswer(node);
+            return answer;
+        });
+    backend.describe = [this](int fd, hid::NodeDetails& answer) {
+        const std::lock_guard lock(mutex);
+        callers.insert(std::this_thread::get_id());
+        const std::string& node = nodeOf.at(fd);
+        if (!details.count(node)) return DescribeAsBoard(fd, answer);
+        answer = details.at(node);
+        return 0;
+    };
+    backend.calls = ScriptedCalls(script);
+    backend.warn = [this](const std::string& line) { warnings.push_back(line); };
+    return backend;
+}
+
+int FakeHidrawSystem::openNow(const std::string& node) {
+    const std::lock_guard lock(mutex);
+    callers.insert(std::this_thread::get_id());
+    ++attempts[node];
+    auto& errors = openErrors[node];
+    if (!errors.empty()) {
+        const int error = errors.front();
+        if (errors.size() > 1) errors.pop_front(); // the last error stays
+        return -error;
+    }
+    int fresh = -1;
+    const int console = OpenFakeHidrawNode(fresh);
+    if (console < 0) return console;
+    if (boardEnd.count(node)) ::close(boardEnd[node]);
+    boardEnd[node] = fresh;
+    nodeOf[console] = node;
+    opened.push_back(node);
+    return console;
+}
+
+void FakeHidrawSystem::list(std::vector<hid::DeviceInfo> devices) {
+    const std::lock_guard lock(mutex);
+    attached = std::move(devices);
+}
+
+void FakeHidrawSystem::plug(const hid::DeviceInfo& device) {
+    const std::lock_guard lock(mutex);
+    attached.push_back(device);
+}
+
+void FakeHidrawSystem::unplug(const std::string& node) {
+    const std::lock_guard lock(mutex);
+    std::erase_if(attached, [&](const hid::DeviceInfo& info) { return info.path == node; });
+}
+
+void FakeHidrawSystem::failOpens(const std::string& node, std::deque<int> errors) {
+    const std::lock_guard lock(mutex);
+    openErrors[node] = std::move(errors);
+}
+
+int FakeHidrawSystem::attemptsAt(const std::string& node) {
+    const std::lock_guard lock(mutex);
+    return attempts[node];
+}
+
+int FakeHidrawSystem::enumerationCount() {
+    const std::lock_guard lock(mutex);
+    return enumerations;
+}
+
+void FakeHidrawSystem::closeBoardEnd(const std::string& node) {
+    const std::lock_guard lock(mutex);
+    ::close(boardEnd.at(node));
+    boardEnd.erase(node);
+}
+
+} // namespace testsupport
