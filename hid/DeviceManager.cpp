@@ -1,5 +1,6 @@
 #include "hid/DeviceManager.h"
 
+#include "hid/GuiThread.h"
 #include "hid/HidEvent.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,7 @@ DeviceManager::~DeviceManager() {
 }
 
 void DeviceManager::addSource(std::unique_ptr<DeviceSource> source) {
+    AssertOnGuiThread();
     sources_.push_back(std::move(source));
     sources_.back()->start(*this);
 }
@@ -60,6 +62,7 @@ std::size_t DeviceManager::queuedReports(Handle handle) const {
 }
 
 bool DeviceManager::Connect(QObject* window) {
+    AssertOnGuiThread();
     window_ = window;
     for (const auto& [handle, device] : attached_)
         post(HIDEventPlugged, handle);
@@ -68,6 +71,7 @@ bool DeviceManager::Connect(QObject* window) {
 }
 
 bool DeviceManager::Disconnect() {
+    AssertOnGuiThread();
     window_ = nullptr;
     for (auto& [handle, device] : attached_) {
         device.readNotify = false;
@@ -77,10 +81,12 @@ bool DeviceManager::Disconnect() {
 }
 
 int DeviceManager::GetItemCount() {
+    AssertOnGuiThread();
     return static_cast<int>(attached_.size());
 }
 
 Handle DeviceManager::GetHandle(int vendorId, int productId) {
+    AssertOnGuiThread();
     for (const auto& [handle, device] : attached_) {
         const DeviceInfo& info = device.device->info();
         if (info.vendorId == vendorId && info.productId == productId) return handle;
@@ -89,11 +95,13 @@ Handle DeviceManager::GetHandle(int vendorId, int productId) {
 }
 
 int DeviceManager::GetVendorID(Handle handle) {
+    AssertOnGuiThread();
     const auto it = ids_.find(handle);
     return it == ids_.end() ? 0 : it->second.vendorId;
 }
 
 int DeviceManager::GetProductID(Handle handle) {
+    AssertOnGuiThread();
     const auto it = ids_.find(handle);
     return it == ids_.end() ? 0 : it->second.productId;
 }
@@ -111,6 +119,7 @@ bool DeviceManager::GetSerialNumber(Handle handle, std::span<char> buffer) {
 }
 
 bool DeviceManager::SetReadNotify(Handle handle, bool enabled) {
+    AssertOnGuiThread();
     Attached* device = attached(handle);
     if (!device) return false;
     device->readNotify = enabled;
@@ -119,6 +128,7 @@ bool DeviceManager::SetReadNotify(Handle handle, bool enabled) {
 }
 
 bool DeviceManager::Read(Handle handle, Report& buffer) {
+    AssertOnGuiThread();
     Attached* device = attached(handle);
     if (!device || device->queue.empty()) return false;
     buffer = device->queue.front();
@@ -127,6 +137,7 @@ bool DeviceManager::Read(Handle handle, Report& buffer) {
 }
 
 bool DeviceManager::WriteEx(int vendorId, int productId, const Report& buffer) {
+    AssertOnGuiThread();
     const Handle handle = GetHandle(vendorId, productId);
     if (handle == 0) {
         notify(ReportDirection::Refused, handle, buffer);
@@ -149,6 +160,7 @@ bool DeviceManager::WriteEx(int vendorId, int productId, const Report& buffer) {
 }
 
 void DeviceManager::deviceArrived(Device& device) {
+    AssertOnGuiThread();
     const Handle handle = ++lastHandle_;
     attached_.emplace(handle, Attached{&device, false, {}});
     handles_.emplace(&device, handle);
@@ -159,6 +171,7 @@ void DeviceManager::deviceArrived(Device& device) {
 }
 
 void DeviceManager::deviceRemoved(Device& device) {
+    AssertOnGuiThread();
     const auto it = handles_.find(&device);
     if (it == handles_.end()) return;
     const Handle handle = it->second;
@@ -172,6 +185,7 @@ void DeviceManager::deviceRemoved(Device& device) {
 }
 
 void DeviceManager::reportReceived(Device& device, const Report& report) {
+    AssertOnGuiThread();
     const auto it = handles_.find(&device);
     if (it == handles_.end()) return;
     const Handle handle = it->second;
@@ -189,6 +203,7 @@ void DeviceManager::reportReceived(Device& device, const Report& report) {
 }
 
 void DeviceManager::reportsLost(Device& device, std::uint64_t count) {
+    AssertOnGuiThread();
     droppedReports_ += count;
     const auto it = handles_.find(&device);
     const Handle handle = it == handles_.end() ? 0 : it->second;
@@ -197,12 +212,14 @@ void DeviceManager::reportsLost(Device& device, std::uint64_t count) {
 }
 
 void DeviceManager::writeCompleted(Device& device, const Report& report, bool sent, int) {
+    AssertOnGuiThread();
     const auto it = handles_.find(&device);
     const Handle handle = it == handles_.end() ? 0 : it->second;
     notify(sent ? ReportDirection::Out : ReportDirection::Failed, handle, report);
 }
 
 void DeviceManager::deviceUnusable(const DeviceProblem& problem) {
+    AssertOnGuiThread();
     for (DeviceProblemObserver* observer : problemObservers_)
         observer->deviceProblem(problem);
 }
@@ -247,6 +264,7 @@ DeviceManager::Attached* DeviceManager::attached(Handle handle) {
 
 bool DeviceManager::copyText(Handle handle, std::string DeviceInfo::*field,
                              std::span<char> buffer) {
+    AssertOnGuiThread();
     if (buffer.empty()) return false;
     const Attached* device = attached(handle);
     const std::string text = device ? device->device->info().*field : std::string();

@@ -18,7 +18,8 @@
 namespace hid {
 
 /// The HID layer: gathers the devices of all its sources, hands out handles, queues input
-/// reports and posts HidEvents to the connected window. Lives on the GUI thread.
+/// reports and posts HidEvents to the connected window. Lives on the GUI thread, and every
+/// operation and source event is taken there (checked in debug builds).
 ///
 /// Handles are positive, unique within a run and never reused. Each device's input queue
 /// holds at most `queueLimit` reports; on overflow the oldest is dropped. Every report

@@ -1,62 +1,58 @@
 #include "hidraw/CallThread.h"
 
-#include <chrono>
+#include "hid/GuiThread.h"
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 
 namespace hid {
-namespace {
 
-// How long the destructor waits for a job under way before it leaves the thread alone.
-constexpr auto JobGrace = std::chrono::milliseconds(50);
-
-} // namespace
-
-/// What the thread and the GUI thread share; every member is guarded by the mutex.
+/// What the thread and the GUI thread share; every member but the mailbox is guarded by the
+/// mutex.
 struct CallThread::Queue {
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<Job> jobs;
-    QObject* receiver; ///< null once the owner is going: nothing more is delivered
+    bool stopping = false;
     bool running = false;
+    const std::shared_ptr<GuiMailbox> mailbox;
 
-    explicit Queue(QObject* owner) : receiver(owner) {}
+    explicit Queue(QObject& owner) : mailbox(GuiMailbox::create(owner)) {}
 
     void serve() {
         std::unique_lock lock(mutex);
         for (;;) {
-            wake.wait(lock, [&] { return !jobs.empty() || !receiver; });
-            if (!receiver) return;
+            wake.wait(lock, [&] { return !jobs.empty() || stopping; });
+            if (stopping) return;
             Job job = std::move(jobs.front());
             jobs.pop_front();
             running = true;
             lock.unlock();
             std::function<void()> outcome = job();
             job = nullptr;
+            // Once the owner has closed the mailbox, the outcome is dropped here.
+            mailbox->post(std::move(outcome));
             lock.lock();
             running = false;
             wake.notify_all();
-            // Posted under the lock: the owner cannot be half destroyed meanwhile.
-            if (receiver)
-                QMetaObject::invokeMethod(receiver, std::move(outcome), Qt::QueuedConnection);
-            else
-                return; // the outcome is dropped here, with the lock released on return
         }
     }
 };
 
 CallThread::CallThread(QObject& receiver)
-    : queue_(std::make_shared<Queue>(&receiver)), thread_([queue = queue_] { queue->serve(); }) {}
+    : queue_(std::make_shared<Queue>(receiver)), thread_([queue = queue_] { queue->serve(); }) {}
 
 CallThread::~CallThread() {
+    queue_->mailbox->close();
     bool stillRunning = false;
     {
         std::unique_lock lock(queue_->mutex);
-        queue_->receiver = nullptr;
+        queue_->stopping = true;
         queue_->jobs.clear();
         queue_->wake.notify_all();
-        stillRunning = !queue_->wake.wait_for(lock, JobGrace, [&] { return !queue_->running; });
+        stillRunning =
+            !queue_->wake.wait_for(lock, ShutdownGrace, [&] { return !queue_->running; });
     }
     // A job that waits on a device (an open that waits for the device to wake up) can take
     // seconds: the thread finishes it alone and drops its outcome.

@@ -22,8 +22,8 @@ public:
     using Job = std::function<std::function<void()>()>;
 
     explicit CallThread(QObject& receiver);
-    /// Runs no more jobs. A job still under way after 50 ms is not waited for: it finishes
-    /// alone, and its outcome is dropped.
+    /// Runs no more jobs. A job still under way after ShutdownGrace is not waited for: it
+    /// finishes alone, and its outcome is dropped.
     ~CallThread();
     CallThread(const CallThread&) = delete;
     CallThread& operator=(const CallThread&) = delete;

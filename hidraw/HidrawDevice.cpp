@@ -1,11 +1,11 @@
 #include "hidraw/HidrawDevice.h"
 
+#include "hid/GuiThread.h"
 #include "hid/OwnedDescriptor.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <fcntl.h>
@@ -22,9 +22,6 @@ namespace {
 constexpr int HandOffPause = 2; // milliseconds
 // Reports the reader queues at most before it calls the GUI thread, when they keep coming.
 constexpr std::size_t AnnounceEvery = 64;
-
-// How long close waits for a write under way before it leaves the writer to finish alone.
-constexpr auto WriteGrace = std::chrono::milliseconds(50);
 
 // The write errors that mean the device itself is gone, not just this report.
 bool meansGone(int error) {
@@ -58,7 +55,8 @@ struct HidrawDevice::Result {
 /// guarded by it.
 struct HidrawDevice::Channel {
     Channel(NodeCalls nodeCalls, int stopDescriptor, HidrawDevice* device)
-        : calls(std::move(nodeCalls)), stopFd(stopDescriptor), receiver(device) {}
+        : calls(std::move(nodeCalls)), stopFd(stopDescriptor), receiver(device),
+          mailbox(GuiMailbox::create(*device)) {}
     ~Channel() { ::close(stopFd); }
     Channel(const Channel&) = delete;
     Channel& operator=(const Channel&) = delete;
@@ -77,9 +75,12 @@ struct HidrawDevice::Channel {
     const NodeCalls calls;
     const int stopFd; ///< an eventfd, readable once the threads are to stop
 
+    HidrawDevice* const receiver;
+    /// Closed once the device closes: nothing more is handed over.
+    const std::shared_ptr<GuiMailbox> mailbox;
+
     std::mutex mutex;
     std::condition_variable wake; ///< a report queued, the stop, or a write returned
-    HidrawDevice* receiver;       ///< null once closing: nothing more is posted
     bool stopping = false;
     bool abandoned = false;        ///< close went on without waiting for the writer
     bool inWrite = false;          ///< the writer is inside a write system call
@@ -107,10 +108,8 @@ void HidrawDevice::Channel::queue(Result result) {
 }
 
 void HidrawDevice::Channel::callReceiver() {
-    if (receiver && !takePosted && !results.empty()) {
-        takePosted = true;
-        QMetaObject::invokeMethod(receiver, &HidrawDevice::takeResults, Qt::QueuedConnection);
-    }
+    if (!takePosted && !results.empty())
+        takePosted = mailbox->post([device = receiver] { device->takeResults(); });
 }
 
 void HidrawDevice::Channel::readLoop(int fd) {
@@ -292,7 +291,6 @@ WriteResult HidrawDevice::write(const Report& report) {
 }
 
 void HidrawDevice::takeResults() {
-    if (!channel_) return; // closed meanwhile: close delivered what there was
     std::vector<Result> results;
     std::uint64_t lost = 0;
     {
@@ -339,11 +337,11 @@ void HidrawDevice::shutDown(bool deliverLeftovers) {
     {
         std::unique_lock lock(channel->mutex);
         channel->stopping = true;
-        channel->receiver = nullptr;
+        channel->mailbox->close();
         // A write the kernel finishes at once is waited for, so the node is closed when close
         // returns; one it holds longer (a board that does not answer) is not.
         writerInKernel =
-            !channel->wake.wait_for(lock, WriteGrace, [&] { return !channel->inWrite; });
+            !channel->wake.wait_for(lock, ShutdownGrace, [&] { return !channel->inWrite; });
         channel->abandoned = writerInKernel;
     }
     const std::uint64_t one = 1;

@@ -75,11 +75,11 @@ public:
     /// with the descriptor closed, when the threads' stop signal cannot be made.
     bool attach(int fd, NodeCalls calls = NodeCalls::system());
     bool isOpen() const { return channel_ != nullptr; }
-    /// Stops the threads and lets go of the descriptor. A write the kernel holds for more
-    /// than 50 ms is not waited for: its thread finishes on its own, posts nothing, and closes
-    /// the descriptor then. Before it
-    /// returns, what was read but not yet handed over comes out as signals, and every report
-    /// still queued or being written is told failed with ECANCELED. Emits no failed signal.
+    /// Stops the threads and lets go of the descriptor. A write the kernel holds for longer
+    /// than ShutdownGrace is not waited for: its thread finishes on its own, posts nothing,
+    /// and closes the descriptor then. Before it returns, what was read but not yet handed
+    /// over comes out as signals, and every report still queued or being written is told
+    /// failed with ECANCELED. Emits no failed signal.
     void close();
 
 signals:

@@ -6,15 +6,18 @@
 
 namespace monitor {
 
-BackgroundSave::BackgroundSave() : alive_(std::make_shared<bool>(true)) {}
+// The outcome goes to the application object, which outlives the pool's threads; the saver
+// closes the mailbox when it goes.
+BackgroundSave::BackgroundSave()
+    : mailbox_(hid::GuiMailbox::create(*QCoreApplication::instance())) {}
 
 BackgroundSave::~BackgroundSave() {
-    *alive_ = false;
+    mailbox_->close();
 }
 
 void BackgroundSave::save(const QString& path, std::function<QByteArray()> make, Done done) {
     QThreadPool::globalInstance()->start(
-        [path, make = std::move(make), done = std::move(done), alive = alive_] {
+        [path, make = std::move(make), done = std::move(done), mailbox = mailbox_] {
             const QByteArray bytes = make();
             QSaveFile file(path);
             QString error;
@@ -23,13 +26,7 @@ void BackgroundSave::save(const QString& path, std::function<QByteArray()> make,
             else if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
                      !file.commit())
                 error = file.errorString();
-            // The application object outlives the pool's threads; the saver may not.
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [alive, done, error] {
-                    if (*alive) done(error);
-                },
-                Qt::QueuedConnection);
+            mailbox->post([done, error] { done(error); });
         });
 }
 

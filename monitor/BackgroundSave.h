@@ -1,5 +1,7 @@
 #pragma once
 
+#include "hid/GuiThread.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -9,7 +11,7 @@ namespace monitor {
 
 /// Writes files away from the window's thread, which never waits on a file. Each save makes
 /// its bytes (encoding a picture, say) and writes them on a pool thread, then tells the
-/// outcome on the GUI thread, unless the saver is gone by then.
+/// outcome on the GUI thread through a mailbox, unless the saver is gone by then.
 class BackgroundSave {
 public:
     /// Called with an empty text when the file was written, else with what went wrong.
@@ -24,7 +26,7 @@ public:
     void save(const QString& path, std::function<QByteArray()> make, Done done);
 
 private:
-    std::shared_ptr<bool> alive_; // read and cleared on the GUI thread only
+    std::shared_ptr<hid::GuiMailbox> mailbox_;
 };
 
 } // namespace monitor
