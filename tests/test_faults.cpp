@@ -526,10 +526,10 @@ TEST_F(HidrawFaults, EveryReportIsAccountedForWhenTheProgramEndsWhileWritesHang)
     blockingNode = true;
     RefusedCounter observer;
     {
+        attached = true; // before the source's first look, which is its only one
         hid::DeviceManager ending;
         ending.addObserver(observer);
         ending.addSource(makeSource());
-        attached = true;
         ASSERT_TRUE(WaitUntil([&] { return ending.GetItemCount() == 1 && boardEnd; }));
         boardEnd->quiet = true;
         hid::Report report{};
