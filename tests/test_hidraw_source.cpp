@@ -255,8 +255,7 @@ protected:
             problems.push_back(problem);
         }
         void record(hid::ReportDirection direction, hid::Handle, const Report& report) override {
-            static const char* const names[] = {"out", "in", "drop", "fail", "refuse"};
-            directions.push_back(std::string(names[static_cast<int>(direction)]) + " " +
+            directions.push_back(std::string(hid::traceWord(direction)) + " " +
                                  std::to_string(report[1]));
         }
         std::vector<hid::DeviceProblem> problems;
