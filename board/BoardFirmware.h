@@ -3,6 +3,7 @@
 #include "hid/Report.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -30,10 +31,39 @@ inline constexpr std::size_t LoopFlag = 23;
 inline constexpr std::uint8_t StoreText = 1;
 inline constexpr std::uint8_t ReadText = 2;
 inline constexpr std::uint8_t ReadAdc = 4;
+inline constexpr std::uint8_t Status = 5; // the board sends it of its own accord
 inline constexpr std::uint8_t StoreClock = 6;
 inline constexpr std::uint8_t ReadInputs = 13;
 inline constexpr std::uint8_t WritePortD = 14;
 inline constexpr std::uint8_t Reset = 50;
+
+/// A command code with its short name, and the short name of the firmware's answer to it for
+/// the codes answerTo answers (null for the others).
+struct CommandName {
+    std::uint8_t code;
+    const char* name;
+    const char* answer;
+};
+
+/// Every code the board and the console use, in ascending order.
+inline constexpr auto Commands = std::to_array<CommandName>({
+    {StoreText, "text", nullptr},
+    {ReadText, "read text", "text"},
+    {ReadAdc, "A/D", "A/D"},
+    {Status, "status", nullptr},
+    {StoreClock, "clock", nullptr},
+    {ReadInputs, "inputs", "inputs"},
+    {WritePortD, "port D", nullptr},
+    {Reset, "reset", nullptr},
+});
+
+/// The entry of `code` in Commands; null for a code the firmware does not know.
+constexpr const CommandName* findCommand(std::uint8_t code) {
+    const auto* found =
+        std::find_if(Commands.begin(), Commands.end(),
+                     [code](const CommandName& command) { return command.code == code; });
+    return found == Commands.end() ? nullptr : found;
+}
 
 /// What the board's pins and memory hold for its answers.
 struct Inputs {

@@ -7,7 +7,6 @@
 #include "FuzzSupport.h"
 #include "trace/ReportTrace.h"
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -16,8 +15,6 @@
 namespace {
 
 using fuzzsupport::ByteReader;
-
-constexpr std::array<const char*, 5> Words{"out", "in", "drop", "fail", "refuse"};
 
 /// The stamp the calendar gives, for an instant in the years 1000 to 9999; empty otherwise.
 std::string ExpectedStamp(std::int64_t micros) {
@@ -51,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int64_t micros =
         (raw & 1) ? static_cast<std::int64_t>(raw >> 1) % (std::int64_t{4'102'444'800} * 1'000'000)
                   : static_cast<std::int64_t>(raw);
-    const std::size_t word = input.byte() % Words.size();
-    const auto direction = static_cast<hid::ReportDirection>(word);
+    const auto direction =
+        static_cast<hid::ReportDirection>(input.byte() % hid::ReportDirectionCount);
     std::uint32_t handleBits = 0;
     for (int i = 0; i < 4; ++i)
         handleBits |= std::uint32_t{input.byte()} << (8 * i);
@@ -73,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const std::string expected = ExpectedStamp(micros); !expected.empty())
         FUZZ_CHECK(stamp == expected);
 
-    std::string tail = std::string(" ") + Words[word] + " " + std::to_string(handle);
+    std::string tail = std::string(" ") + hid::traceWord(direction) + " " + std::to_string(handle);
     static constexpr char Hex[] = "0123456789abcdef";
     for (const std::uint8_t byte : report) {
         tail += ' ';

@@ -193,7 +193,6 @@ void DeviceManager::reportReceived(Device& device, const Report& report) {
     Attached& entry = attached_.at(handle);
     if (!entry.readNotify) {
         // Nobody asked for it: it is lost, and accounted for like any other drop.
-        ++droppedReports_;
         notify(ReportDirection::Dropped, handle, report);
         return;
     }
@@ -204,7 +203,7 @@ void DeviceManager::reportReceived(Device& device, const Report& report) {
 
 void DeviceManager::reportsLost(Device& device, std::uint64_t count) {
     AssertOnGuiThread();
-    droppedReports_ += count;
+    reportCounts_[directionIndex(ReportDirection::Dropped)] += count;
     const auto it = handles_.find(&device);
     const Handle handle = it == handles_.end() ? 0 : it->second;
     for (ReportObserver* observer : observers_)
@@ -234,7 +233,6 @@ void DeviceManager::sourceSettled() {
 
 void DeviceManager::dropQueued(Handle handle, Attached& device, std::size_t count) {
     for (; count > 0 && !device.queue.empty(); --count) {
-        ++droppedReports_;
         notify(ReportDirection::Dropped, handle, device.queue.front());
         device.queue.pop_front();
     }
@@ -245,9 +243,8 @@ void DeviceManager::post(std::uint32_t code, Handle handle) {
 }
 
 void DeviceManager::notify(ReportDirection direction, Handle handle, const Report& report) {
-    // Every output report that did not go out is counted here, where it is traced.
-    if (direction == ReportDirection::Refused) ++refusedReports_;
-    if (direction == ReportDirection::Failed) ++failedReports_;
+    // Counted here, where it is traced, so that the counts and the trace always agree.
+    ++reportCounts_[directionIndex(direction)];
     for (ReportObserver* observer : observers_)
         observer->record(direction, handle, report);
 }

@@ -57,11 +57,11 @@ public:
     /// Input reports dropped so far unread: the oldest of a full queue, every report that came
     /// while its device's read notification was off, and whatever was still queued when its
     /// device left, its read notification was switched off or the layer disconnected.
-    std::uint64_t droppedReports() const { return droppedReports_; }
+    std::uint64_t droppedReports() const { return reportCount(ReportDirection::Dropped); }
     /// Output reports no device took (none attached, or its write queue full), and output
     /// reports whose write failed, so far.
-    std::uint64_t refusedReports() const { return refusedReports_; }
-    std::uint64_t failedReports() const { return failedReports_; }
+    std::uint64_t refusedReports() const { return reportCount(ReportDirection::Refused); }
+    std::uint64_t failedReports() const { return reportCount(ReportDirection::Failed); }
     /// Reports waiting in the device's queue.
     std::size_t queuedReports(Handle handle) const;
 
@@ -100,8 +100,11 @@ private:
     /// Drops the `count` oldest queued reports of the device, counting and tracing each.
     void dropQueued(Handle handle, Attached& device, std::size_t count);
     void post(std::uint32_t code, Handle handle);
-    /// Tells the observers; counts the refused and failed output reports as it does.
+    /// Counts the report by its direction and tells the observers.
     void notify(ReportDirection direction, Handle handle, const Report& report);
+    std::uint64_t reportCount(ReportDirection direction) const {
+        return reportCounts_[directionIndex(direction)];
+    }
     void notifyListChanged();
     Attached* attached(Handle handle);
     bool copyText(Handle handle, std::string DeviceInfo::*field, std::span<char> buffer);
@@ -112,9 +115,7 @@ private:
     std::unordered_map<Handle, Ids> ids_; // every handle ever given out, departed ones too
     Handle lastHandle_ = 0;
     QPointer<QObject> window_;
-    std::uint64_t droppedReports_ = 0;
-    std::uint64_t refusedReports_ = 0;
-    std::uint64_t failedReports_ = 0;
+    DirectionCounts reportCounts_{};
     std::vector<ReportObserver*> observers_;
     std::vector<DeviceProblemObserver*> problemObservers_;
     std::vector<DeviceListObserver*> listObservers_;

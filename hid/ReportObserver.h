@@ -1,19 +1,11 @@
 #pragma once
 
 #include "hid/Report.h"
+#include "hid/ReportDirection.h"
 
 #include <cstdint>
 
 namespace hid {
-
-/// What became of one report, as the layer accounts for it.
-enum class ReportDirection {
-    Out,     ///< an output report the device took whole
-    In,      ///< an input report a device delivered
-    Dropped, ///< an input report thrown away unread
-    Failed,  ///< an output report the device took but could not send
-    Refused, ///< an output report no device took (none attached, or its write queue full)
-};
 
 /// Told of every report the layer handles, in the order the layer handles them, on the GUI
 /// thread. The trace file and the board monitor listen this way.

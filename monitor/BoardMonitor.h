@@ -9,11 +9,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
-#include <array>
 #include <map>
-
-class QLabel;
-class QPushButton;
 
 namespace hid {
 class DeviceManager;
@@ -21,8 +17,11 @@ class DeviceManager;
 
 namespace monitor {
 
-class LogicLanes;
-class StripChart;
+class BoardPanel;
+class ChartsPanel;
+class MonitorControls;
+class TimingPanel;
+class TrafficPanel;
 
 /// "Board monitor": a window of its own that shows what the board does over time: its A/D
 /// readings as a strip chart, its input bits and the port D byte the console wrote as logic
@@ -70,26 +69,16 @@ private:
     void deviceProblem(const hid::DeviceProblem& problem) override;
     void devicesChanged() override;
 
-    QWidget* buildCharts();
-    QWidget* buildBoard();
-    QWidget* buildTraffic();
-    QWidget* buildTiming();
-    QWidget* buildButtons();
-
     void changed();
     void refresh();
-    void showCharts(Clock::time_point now);
     /// The traffic, timing and A/D figures; what expired by `now` is already forgotten.
     void showFigures(Clock::time_point now);
-    void showTraffic(Clock::time_point now);
-    void showTiming(Clock::time_point from);
     void showBoard();
     void setPaused(bool paused);
     void askWhereToSave(const QString& title, const QString& suggestedName, const QString& filter,
                         void (BoardMonitor::*save)(const QString&));
     void savePicture(const QString& path);
     void saveSamples(const QString& path);
-    void showSaved(const QString& path, const QString& error);
 
     hid::DeviceManager& layer_;
     BoardIds board_;
@@ -103,31 +92,11 @@ private:
     std::chrono::seconds span_ = ShortSpan;
     int refreshCount_ = 0;
 
-    StripChart* adChart_;
-    QLabel* adStats_;
-    LogicLanes* inputLanes_;
-    LogicLanes* portDLanes_;
-    std::map<QString, QLabel*> boardFields_;
-    QLabel* boardProblem_;
-    struct TrafficRow {
-        QLabel* out;
-        QLabel* in;
-    };
-    std::map<int, TrafficRow> traffic_; // by code; -1 for every other code
-    std::array<QLabel*, 5> directionCounts_{};
-    struct TimingRow {
-        QLabel* last;
-        QLabel* median;
-        QLabel* p99;
-        QLabel* longest;
-        QLabel* answered;
-        QLabel* unanswered;
-    };
-    std::map<int, TimingRow> timing_;
-    QPushButton* pause_;
-    QPushButton* spanButton_;
-    QLabel* pausedNote_;
-    QLabel* saveStatus_;
+    ChartsPanel* charts_;
+    BoardPanel* boardPanel_;
+    TrafficPanel* traffic_;
+    TimingPanel* timing_;
+    MonitorControls* controls_;
 
     QTimer frame_;
     QTimer figures_;

@@ -13,7 +13,7 @@ using hid::ReportDirection;
 
 void ReportLog::add(ReportDirection direction, hid::Handle handle, const hid::Report& report,
                     Clock::time_point time) {
-    ++counts_[static_cast<std::size_t>(direction)];
+    ++counts_[hid::directionIndex(direction)];
     ++total_;
     if (direction != ReportDirection::In && direction != ReportDirection::Out) return;
     const std::uint8_t code = report[firmware::Command];
@@ -35,7 +35,7 @@ void ReportLog::add(ReportDirection direction, hid::Handle handle, const hid::Re
 }
 
 void ReportLog::addLost(std::uint64_t count) {
-    counts_[static_cast<std::size_t>(ReportDirection::Dropped)] += count;
+    counts_[hid::directionIndex(ReportDirection::Dropped)] += count;
     total_ += count;
 }
 

@@ -49,9 +49,7 @@ public:
     std::span<const Sample> samples(Series series, Clock::time_point from) const;
     /// The reports of each code seen in the second before `now`, codes in ascending order.
     std::vector<CodeRate> rates(Clock::time_point now) const;
-    std::uint64_t count(hid::ReportDirection direction) const {
-        return counts_[static_cast<std::size_t>(direction)];
-    }
+    const hid::DirectionCounts& counts() const { return counts_; }
     std::uint64_t total() const { return total_; }
     const AnswerTiming& timing() const { return timing_; }
 
@@ -68,7 +66,7 @@ private:
     // oldest samples are dropped in blocks, which keeps adding constant on average.
     std::array<std::vector<Sample>, 3> series_;
     std::deque<Recent> recent_;
-    std::array<std::uint64_t, 5> counts_{};
+    hid::DirectionCounts counts_{};
     std::uint64_t total_ = 0;
     AnswerTiming timing_;
 };

@@ -221,9 +221,8 @@ TEST_F(Layer, WriteGoesToTheBoardAndFailsWithoutOne) {
 struct DirectionLog final : hid::ReportObserver {
     void record(hid::ReportDirection direction, hid::Handle handle,
                 const hid::Report& report) override {
-        static const char* const names[] = {"out", "in", "drop", "fail", "refuse"};
-        lines.push_back(std::string(names[static_cast<int>(direction)]) + " " +
-                        std::to_string(handle) + " " + std::to_string(report[1]));
+        lines.push_back(std::string(hid::traceWord(direction)) + " " + std::to_string(handle) +
+                        " " + std::to_string(report[1]));
     }
     void reportsLost(hid::Handle handle, std::uint64_t count) override {
         lines.push_back("lost " + std::to_string(handle) + " " + std::to_string(count));

@@ -29,22 +29,6 @@ constexpr auto ShutdownGrace = 1s;
 /// How often a writer waiting for a pipe to drain looks whether it should give up.
 constexpr int PollStepMs = 50;
 
-const char* name(ReportTrace::Direction direction) {
-    switch (direction) {
-    case ReportTrace::Direction::Out:
-        return "out";
-    case ReportTrace::Direction::In:
-        return "in";
-    case ReportTrace::Direction::Dropped:
-        return "drop";
-    case ReportTrace::Direction::Failed:
-        return "fail";
-    case ReportTrace::Direction::Refused:
-        return "refuse";
-    }
-    return "?";
-}
-
 std::string Reason(int error) {
     return std::error_code(error, std::generic_category()).message();
 }
@@ -198,7 +182,7 @@ std::string ReportTrace::formatLine(std::int64_t utcMicroseconds, Direction dire
     for (int digit = 6, rest = static_cast<int>(micros); digit > 0; --digit, rest /= 10)
         fraction[digit] = static_cast<char>('0' + rest % 10);
     line.append(fraction, sizeof fraction - 1);
-    line += name(direction);
+    line += traceWord(direction);
     line += ' ';
     char number[16];
     const auto [end, error] = std::to_chars(number, number + sizeof number, handle);

@@ -15,7 +15,7 @@ namespace hid {
 
 /// Writes one line per report to a file:
 ///   2026-12-07T10:30:00.123456Z out 1 00 32 00 ... (33 bytes as two-digit hex)
-/// Directions: `out`, `in`, `drop`, `fail` and `refuse`, one for each ReportDirection.
+/// The word after the time is the direction's traceWord (hid/ReportDirection.h).
 ///
 /// The layer's thread only formats the line and queues it; a thread of the trace's own writes
 /// the queue out within about 20 ms, so a slow disk or a reader that stops reading a pipe never

@@ -95,8 +95,7 @@ protected:
         }
         void record(hid::ReportDirection direction, hid::Handle,
                     const hid::Report& report) override {
-            static const char* const names[] = {"out", "in", "drop", "fail", "refuse"};
-            directions.push_back(std::string(names[static_cast<int>(direction)]) + " " +
+            directions.push_back(std::string(hid::traceWord(direction)) + " " +
                                  std::to_string(report[1]));
         }
         std::vector<hid::DeviceProblem> problems;
