@@ -79,7 +79,7 @@ void StartUp(ResultTable& table, const QString& program, int runs) {
               "-", "-");
     table.add(Format("Start-up to window up and event loop running (trace on disk), %zu runs",
                      onDisk.size()),
-              Format("median %.0f ms, max %.0f ms (includes the trace's 50 ms gathering)",
+              Format("median %.0f ms, max %.0f ms (includes the trace writer's hand-over)",
                      Percentile(onDisk, 0.5),
                      onDisk.empty() ? NAN : *std::max_element(onDisk.begin(), onDisk.end())),
               "-", "-");
