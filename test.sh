@@ -24,24 +24,12 @@ run_suite() {
     passed=$((passed + $(echo "$counts" | awk '{print $NF - $1}')))
 }
 
-# kernel_stage: the real-kernel stage on the Release build, adding its checks to the closing line.
-kernel_stage() {
-    local log="$ROOT/build/kernel-stage.log" counts status=0
-    "$ROOT/scripts/kernel-stage.sh" "$ROOT/build" 2>&1 | tee "$log" || status=$?
-    counts=$(grep -oE '^kernel-stage: [0-9]+ checks passed, [0-9]+ failed' "$log" | tail -n 1)
-    if [ -n "$counts" ]; then
-        passed=$((passed + $(echo "$counts" | awk '{print $2}')))
-        failed=$((failed + $(echo "$counts" | awk '{print $5}')))
-    fi
-    return "$status"
-}
-
-# package_stage: the Debian package of the Release build through lintian, appstreamcli and
-# desktop-file-validate, adding its checks to the closing line.
-package_stage() {
-    local log="$ROOT/build/package-check.log" counts status=0
-    "$ROOT/scripts/package-check.sh" "$ROOT/build" 2>&1 | tee "$log" || status=$?
-    counts=$(grep -oE '^package-check: [0-9]+ checks passed, [0-9]+ failed' "$log" | tail -n 1)
+# script_stage NAME SCRIPT: runs SCRIPT on the Release build, adding the checks it counts in
+# its closing line ("NAME: N checks passed, M failed") to ours.
+script_stage() {
+    local name=$1 script=$2 log="$ROOT/build/$1.log" counts status=0
+    "$script" "$ROOT/build" 2>&1 | tee "$log" || status=$?
+    counts=$(grep -oE "^$name: [0-9]+ checks passed, [0-9]+ failed" "$log" | tail -n 1)
     if [ -n "$counts" ]; then
         passed=$((passed + $(echo "$counts" | awk '{print $2}')))
         failed=$((failed + $(echo "$counts" | awk '{print $5}')))
@@ -57,10 +45,10 @@ build_tree "$ROOT/build"
 run_suite "$ROOT/build"
 
 stage "Debian package: lintian, AppStream metadata, desktop entry"
-package_stage || { echo "tests: $passed passed, $failed failed"; exit 1; }
+script_stage package-check "$ROOT/scripts/package-check.sh" || { echo "tests: $passed passed, $failed failed"; exit 1; }
 
 stage "Real kernel in QEMU: the console against a uhid board"
-kernel_stage || { echo "tests: $passed passed, $failed failed"; exit 1; }
+script_stage kernel-stage "$ROOT/scripts/kernel-stage.sh" || { echo "tests: $passed passed, $failed failed"; exit 1; }
 
 stage "Sanitizer build and test suite (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer)"
 sanitizer_environment
