@@ -44,7 +44,7 @@ public:
     void setAdValue(std::uint8_t value);
     std::uint8_t inputBits() const { return inputBits_; }
     void setInputBits(std::uint8_t bits);
-    /// Latin-1 bytes, cut or padded with zero bytes to 16.
+    /// Windows-1252 bytes, cut or padded with zero bytes to 16.
     QByteArray answerText() const { return answerText_; }
     void setAnswerText(const QByteArray& text);
 

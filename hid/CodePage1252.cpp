@@ -41,4 +41,12 @@ QString fromWindows1252(std::string_view bytes) {
     return text;
 }
 
+std::string toWindows1252(std::u32string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (const char32_t character : text)
+        bytes.push_back(windows1252Byte(character));
+    return bytes;
+}
+
 } // namespace hid

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace hid {
@@ -16,6 +17,9 @@ char16_t windows1252Char(std::uint8_t byte);
 
 /// The Windows-1252 byte of `character`; '?' for a character the code page does not have.
 char windows1252Byte(char32_t character);
+
+/// `text` as Windows-1252 bytes, '?' for each character the code page does not have.
+std::string toWindows1252(std::u32string_view text);
 
 /// `bytes` as Windows-1252 text, one character for each byte, zero bytes included.
 QString fromWindows1252(std::string_view bytes);

@@ -17,11 +17,9 @@ bool sameDevice(const DeviceInfo& a, const DeviceInfo& b) {
 } // namespace
 
 std::string toWindows1252(const wchar_t* text) {
-    std::string bytes;
-    if (!text) return bytes;
-    for (; *text; ++text)
-        bytes.push_back(windows1252Byte(static_cast<char32_t>(*text)));
-    return bytes;
+    if (!text) return {};
+    const std::wstring_view wide(text);
+    return hid::toWindows1252(std::u32string(wide.begin(), wide.end()));
 }
 
 std::vector<DeviceInfo> enumerateHidraw() {

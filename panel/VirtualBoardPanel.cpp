@@ -1,6 +1,7 @@
 #include "panel/VirtualBoardPanel.h"
 
 #include "board/VirtualBoard.h"
+#include "hid/CodePage1252.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -115,8 +116,10 @@ VirtualBoardPanel::VirtualBoardPanel(hid::VirtualBoard& board, QWidget* parent)
     answerText_->setToolTip(tr("What the board answers to a text request (16 characters)"));
     form->addRow(tr("Answer text"), answerText_);
     // textEdited comes from the operator only, never from refresh().
-    connect(answerText_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { board_.setAnswerText(text.toLatin1()); });
+    connect(answerText_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        // Read by the console as Windows-1252, as the real firmware's texts are.
+        board_.setAnswerText(QByteArray::fromStdString(hid::toWindows1252(text.toStdU32String())));
+    });
 
     loopFlag_ = new QLabel(this);
     loopFlag_->setObjectName("loopFlag");

@@ -1,5 +1,5 @@
-#include "hid/DeviceManager.h"
 #include "board/VirtualBoard.h"
+#include "hid/DeviceManager.h"
 #include "panel/VirtualBoardPanel.h"
 #include "protocol/ReportLayout.h"
 #include "support/EventLoop.h"
@@ -92,7 +92,8 @@ TEST_F(VirtualBoardPanelTest, SliderAndAnswerTextChangeWhatTheBoardAnswers) {
     const QByteArray text(reinterpret_cast<const char*>(reply.data() + protocol::TextIndex),
                           protocol::AnswerTextLength);
     EXPECT_EQ(text, QByteArray("Gr\xfc\xdf"
-                               "e ?5 aus ZOV"));
+                               "e \x80"
+                               "5 aus ZOV"));
 }
 
 TEST_F(VirtualBoardPanelTest, PlugSwitchPlugsAndUnplugsTheBoard) {
