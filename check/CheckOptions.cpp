@@ -32,10 +32,7 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
         "0");
     const QCommandLineOption junit("junit", "Write a JUnit XML record to <file>.", "file");
     const QCommandLineOption json("json", "Write the whole record as JSON to <file>.", "file");
-    const QCommandLineOption station(
-        "station", "Station mode: check board after board, records in <folder>, until stopped.",
-        "folder");
-    parser.addOptions({virtualBoard, trace, wait, junit, json, station});
+    parser.addOptions({virtualBoard, trace, wait, junit, json});
     if (!parser.parse(arguments)) Refuse(parser, parser.errorText());
     if (parser.isSet(help)) parser.showHelp();
     const QStringList words = parser.positionalArguments();
@@ -54,9 +51,6 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     options.session.wait = std::chrono::milliseconds(qRound64(seconds * 1000));
     options.session.jsonPath = parser.value(json);
     options.session.junitPath = parser.value(junit);
-    options.stationFolder = parser.value(station);
-    if (parser.isSet(station) && options.stationFolder.isEmpty())
-        Refuse(parser, "--station needs a folder");
     return options;
 }
 

@@ -11,8 +11,7 @@ namespace check {
 struct CheckOptions {
     QString planPath;
     bool virtualBoard = false;
-    QString traceFile;     ///< empty for none
-    QString stationFolder; ///< empty: one run
+    QString traceFile; ///< empty for none
     SessionOptions session;
 };
 
