@@ -3,20 +3,21 @@
 #include "app/SignalWatcher.h"
 #include "app/WindowPlacement.h"
 #include "board/VirtualBoard.h"
+#include "check/CheckCommand.h"
 #include "hid/DeviceManager.h"
 #include "hidraw/HidrawSource.h"
 #include "monitor/BoardMonitor.h"
 #include "panel/VirtualBoardPanel.h"
 #include "protocol/ReportLayout.h"
-#include "trace/ReportTrace.h"
+#include "trace/TraceFileOption.h"
 #include "window/MainForm.h"
 
 #include <QApplication>
 #include <QStyleFactory>
 #include <QTimer>
 #include <chrono>
-#include <cstdio>
 #include <memory>
+#include <string_view>
 
 namespace {
 
@@ -26,6 +27,8 @@ constexpr std::chrono::milliseconds BoardsAtStartWait{2000};
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // The board checks run with no window and no display: before any QApplication is made.
+    if (argc > 1 && std::string_view(argv[1]) == "check") return check::RunCheckCommand(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName("zov-usb-test");
     QApplication::setApplicationVersion(PROJECT_VERSION);
@@ -40,16 +43,8 @@ int main(int argc, char* argv[]) {
     // The trace outlives the layer, which tells it what became of the last reports as it goes.
     std::unique_ptr<hid::ReportTrace> trace;
     if (!options.traceFile.isEmpty()) {
-        std::string error;
-        trace = hid::ReportTrace::open(
-            options.traceFile.toStdString(), error, [](const std::string& message) {
-                std::fprintf(stderr, "zov-usb-test: %s\n", message.c_str());
-            });
-        if (!trace) {
-            std::fprintf(stderr, "zov-usb-test: cannot write the trace file %s: %s\n",
-                         qPrintable(options.traceFile), error.c_str());
-            return 2;
-        }
+        trace = hid::OpenTraceFileOption(options.traceFile.toStdString());
+        if (!trace) return 2;
     }
     hid::DeviceManager layer;
     if (trace) layer.addObserver(*trace);

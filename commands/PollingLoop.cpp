@@ -1,4 +1,5 @@
 // The one timer: it polls the board or streams the clock, as the caption of DateBut says.
+#include "protocol/DateAndTimeText.h"
 #include "protocol/ReportText.h"
 #include "protocol/Send.h"
 #include "window/Colours.h"
@@ -38,8 +39,7 @@ void MainForm::Timer2_Timer() {
 }
 
 void MainForm::SendDateTime(const QString& dateAndTime) {
-    protocol::PutText(BufferOut, protocol::TextIndex, dateAndTime, protocol::ClockTextLength);
-    BufferOut[protocol::CommandIndex] = protocol::Code::DateTime;
+    protocol::PutDateTime(BufferOut, dateAndTime);
     protocol::Send(hid_, BufferOut);
     ui.LED2->setFillColour(colours::Red);
     ShowBufferOut();

@@ -1,19 +1,11 @@
 #include "monitor/AnswerTiming.h"
 
+#include "monitor/Percentile.h"
+
 #include <algorithm>
-#include <cmath>
 
 namespace monitor {
 namespace {
-
-/// Nearest-rank percentile of `values`, p in (0, 1]; reorders them.
-Clock::duration percentile(std::vector<Clock::duration>& values, double p) {
-    const auto rank = static_cast<std::size_t>(std::ceil(p * double(values.size())));
-    const auto nth = values.begin() + static_cast<std::ptrdiff_t>(
-                                          std::clamp<std::size_t>(rank, 1, values.size()) - 1);
-    std::nth_element(values.begin(), nth, values.end());
-    return *nth;
-}
 
 template <class Container, class TimeOf>
 void dropBefore(Container& entries, Clock::time_point cutoff, TimeOf timeOf) {
@@ -77,8 +69,8 @@ AnswerTiming::Figures AnswerTiming::figures(std::uint8_t code, Clock::time_point
     figures.answered = took.size();
     if (took.empty()) return figures;
     figures.longest = *std::max_element(took.begin(), took.end());
-    figures.median = percentile(took, 0.5);
-    figures.p99 = percentile(took, 0.99);
+    figures.median = Percentile(took, 0.5);
+    figures.p99 = Percentile(took, 0.99);
     return figures;
 }
 

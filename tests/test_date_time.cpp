@@ -1,11 +1,11 @@
 // The date-and-time text in the host's forms.
-#include "commands/DateAndTime.h"
+#include "protocol/DateAndTimeText.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using commands::DateAndTimeText;
+using protocol::DateAndTimeText;
 
 const QLocale UnitedStates(QLocale::English, QLocale::UnitedStates);
 

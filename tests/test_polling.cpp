@@ -1,5 +1,5 @@
 // The loop and clock buttons, the tick, and the consequences of sharing one timer.
-#include "commands/DateAndTime.h"
+#include "protocol/DateAndTimeText.h"
 #include "support/FormFixture.h"
 #include "window/Colours.h"
 #include "window/LampShape.h"
@@ -10,7 +10,7 @@
 namespace {
 
 using colours::BackColour;
-using commands::DateAndTimeText;
+using protocol::DateAndTimeText;
 using testsupport::FormFixture;
 using testsupport::WaitUntil;
 

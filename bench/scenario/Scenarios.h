@@ -22,7 +22,10 @@ void IdleScenario(ScenarioContext& context);
 void ThroughputScenario(ScenarioContext& context);
 /// Click to device, and report to window after a quiet spell and under a stream.
 void LatencyScenario(ScenarioContext& context);
-/// The real program's start-up, to the window built and to the trace on disk.
+/// The real program's start-up, to the window built and to the trace on disk, and the board
+/// checks' start-up to their first report.
 void StartUpScenario(ScenarioContext& context);
+/// A 10,000-step check plan run by the real program on the virtual board.
+void CheckScenario(ScenarioContext& context);
 
 } // namespace bench

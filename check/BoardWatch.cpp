@@ -1,0 +1,50 @@
+#include "check/BoardWatch.h"
+
+#include "protocol/ReportLayout.h"
+
+namespace check {
+
+BoardWatch::BoardWatch(hid::DeviceManager& layer) : layer_(layer) {
+    patience_.setSingleShot(true);
+    connect(&patience_, &QTimer::timeout, this, [this] {
+        awaitingBoard_ = false;
+        emit noBoard();
+    });
+    layer_.addDeviceListObserver(*this);
+    layer_.addProblemObserver(*this);
+}
+
+BoardWatch::~BoardWatch() {
+    layer_.removeProblemObserver(*this);
+    layer_.removeDeviceListObserver(*this);
+}
+
+void BoardWatch::awaitBoard(std::optional<std::chrono::milliseconds> patience) {
+    awaitingBoard_ = true;
+    if (patience) patience_.start(*patience);
+    devicesChanged();
+}
+
+void BoardWatch::awaitLeaving(hid::Handle board) {
+    leaving_ = board;
+    devicesChanged();
+}
+
+void BoardWatch::devicesChanged() {
+    if (leaving_ != 0 && !layer_.deviceInfo(leaving_)) {
+        leaving_ = 0;
+        emit boardGone();
+    }
+    if (!awaitingBoard_) return;
+    const hid::Handle board = layer_.GetHandle(protocol::DeviceVendorID, protocol::DeviceProductID);
+    if (board == 0) return;
+    awaitingBoard_ = false;
+    patience_.stop();
+    emit boardThere(board);
+}
+
+void BoardWatch::deviceProblem(const hid::DeviceProblem& problem) {
+    problems_.push_back(problem.message);
+}
+
+} // namespace check

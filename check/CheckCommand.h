@@ -1,0 +1,9 @@
+#pragma once
+
+/// `zov-usb-test check PLAN [options]`: board checks from a plan, with no window and no display.
+/// Needs no QApplication: call it before any is made. Answers the program's exit code.
+namespace check {
+
+int RunCheckCommand(int argc, char** argv);
+
+} // namespace check

@@ -1,0 +1,57 @@
+#include "check/CheckOptions.h"
+
+#include <QCommandLineParser>
+#include <cstdio>
+#include <cstdlib>
+
+namespace check {
+namespace {
+
+[[noreturn]] void Refuse(const QCommandLineParser& parser, const QString& problem) {
+    std::fprintf(stderr, "zov-usb-test check: %s\n\n%s", qPrintable(problem),
+                 qPrintable(parser.helpText()));
+    std::exit(BadCommand);
+}
+
+} // namespace
+
+CheckOptions ParseCheckOptions(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Runs the board checks of a plan (TOML) on the board, with no window.\n"
+        "Exit status: 0 all passed, 1 a step failed, 2 a bad plan or command line, "
+        "3 no usable board.");
+    parser.addPositionalArgument("check", "The command.");
+    parser.addPositionalArgument("PLAN", "The plan file.");
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption virtualBoard("virtual-board", "Attach the built-in virtual board.");
+    const QCommandLineOption trace(
+        "trace", "Write one line per report in and out to <file> (- for standard output).", "file");
+    const QCommandLineOption wait(
+        "wait", "Wait up to <seconds> for a usable board (default 0: it must be there).", "seconds",
+        "0");
+    const QCommandLineOption junit("junit", "Write a JUnit XML record to <file>.", "file");
+    const QCommandLineOption json("json", "Write the whole record as JSON to <file>.", "file");
+    parser.addOptions({virtualBoard, trace, wait, junit, json});
+    if (!parser.parse(arguments)) Refuse(parser, parser.errorText());
+    if (parser.isSet(help)) parser.showHelp();
+    const QStringList words = parser.positionalArguments();
+    if (words.size() != 2) Refuse(parser, "give exactly one plan file");
+
+    CheckOptions options;
+    options.planPath = words[1];
+    options.virtualBoard = parser.isSet(virtualBoard);
+    options.traceFile = parser.value(trace);
+    if (parser.isSet(trace) && options.traceFile.isEmpty())
+        Refuse(parser, "--trace needs a file name (or - for standard output)");
+    bool number = false;
+    const double seconds = parser.value(wait).toDouble(&number);
+    if (!number || !(seconds >= 0 && seconds <= 86400))
+        Refuse(parser, "--wait needs a number of seconds from 0 to 86400");
+    options.session.wait = std::chrono::milliseconds(qRound64(seconds * 1000));
+    options.session.jsonPath = parser.value(json);
+    options.session.junitPath = parser.value(junit);
+    return options;
+}
+
+} // namespace check

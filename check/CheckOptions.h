@@ -1,0 +1,22 @@
+#pragma once
+
+#include "check/CheckSession.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace check {
+
+/// What `zov-usb-test check` is asked for.
+struct CheckOptions {
+    QString planPath;
+    bool virtualBoard = false;
+    QString traceFile; ///< empty for none
+    SessionOptions session;
+};
+
+/// Reads the arguments after the program's name, "check" first. --help prints and ends the
+/// program; a command line it cannot follow ends it with the problem, the usage and exit code 2.
+CheckOptions ParseCheckOptions(const QStringList& arguments);
+
+} // namespace check

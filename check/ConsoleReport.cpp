@@ -1,0 +1,72 @@
+#include "check/ConsoleReport.h"
+
+#include "hid/CodePage1252.h"
+
+#include <cstdio>
+
+namespace check {
+namespace {
+
+constexpr const char* PassLetters[] = {
+    "####    ##    ####   ####", "#   #  #  #  #      #    ", "####   ####   ###    ### ",
+    "#      #  #      #      #", "#      #  #  ####   #### ",
+};
+constexpr const char* FailLetters[] = {
+    "#####   ##   ###  #    ", "#      #  #   #   #    ", "####   ####   #   #    ",
+    "#      #  #   #   #    ", "#      #  #  ###  #####",
+};
+
+std::string Figure(const Measurement& measurement) {
+    std::string text = measurement.quantity + " " + measurement.value;
+    if (!measurement.unit.empty()) text += " " + measurement.unit;
+    if (!measurement.limit.empty()) text += " [" + measurement.limit + "]";
+    return text;
+}
+
+} // namespace
+
+std::string BoardLine(const hid::DeviceInfo& board) {
+    char ids[16];
+    std::snprintf(ids, sizeof ids, "%04x:%04x", board.vendorId, board.productId);
+    return hid::fromWindows1252(board.product).toStdString() + ", serial " +
+           hid::fromWindows1252(board.serialNumber).toStdString() + ", " + board.path + " (" + ids +
+           ")";
+}
+
+std::string StepLine(const StepResult& step) {
+    char title[40];
+    std::snprintf(title, sizeof title, "%-24s", step.title().c_str());
+    std::string line = title;
+    for (const Measurement& measurement : step.measurements)
+        line += "  " + Figure(measurement);
+    line += step.passed() ? "  PASS" : "  FAIL: " + step.failure;
+    return line;
+}
+
+std::string Summary(const CheckRecord& record) {
+    const std::size_t failed = record.failedSteps();
+    const ReportCounts& counts = record.counts;
+    std::string text = "Plan \"" + record.planName + "\" on " + BoardLine(record.board) + ": " +
+                       std::to_string(record.steps.size() - failed) + " steps passed, " +
+                       std::to_string(failed) + " failed";
+    if (record.boardLeft) text += "; the board left during the run";
+    text += "\nReports: " + std::to_string(counts.sent) + " sent, " +
+            std::to_string(counts.received) + " received, " + std::to_string(counts.dropped) +
+            " dropped, " + std::to_string(counts.failed) + " failed, " +
+            std::to_string(counts.refused) + " refused\n";
+    text += record.passed() ? "PASS\n" : "FAIL\n";
+    return text;
+}
+
+std::string Banner(const CheckRecord& record) {
+    std::string text = "\n";
+    for (const char* row : record.passed() ? PassLetters : FailLetters)
+        text += std::string("    ") + row + "\n";
+    text += "\n";
+    for (const StepResult& step : record.steps)
+        if (!step.passed()) text += "    failed: " + step.title() + ": " + step.failure + "\n";
+    if (record.boardLeft) text += "    the board left during the run\n";
+    return text;
+}
+
+} // namespace check

@@ -1,0 +1,74 @@
+#include "check/RecordFiles.h"
+#include "hid/CodePage1252.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace check {
+namespace {
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QJsonObject Board(const hid::DeviceInfo& board) {
+    return {{"node", Text(board.path)},
+            {"vendor_id", board.vendorId},
+            {"product_id", board.productId},
+            {"manufacturer", hid::fromWindows1252(board.manufacturer)},
+            {"product", hid::fromWindows1252(board.product)},
+            {"serial", hid::fromWindows1252(board.serialNumber)},
+            {"report_format", QJsonObject{{"uses_report_ids", board.format.usesReportIds},
+                                          {"input_report_size", board.format.inputReportSize},
+                                          {"output_report_size", board.format.outputReportSize}}}};
+}
+
+QJsonObject Figure(const Measurement& figure) {
+    QJsonObject object{{"quantity", Text(figure.quantity)},
+                       {"unit", Text(figure.unit)},
+                       {"limit", Text(figure.limit)},
+                       {"passed", figure.passed}};
+    object["value"] = figure.number ? QJsonValue(*figure.number) : QJsonValue(Text(figure.value));
+    return object;
+}
+
+QJsonObject StepObject(const StepResult& step) {
+    QJsonArray figures;
+    for (const Measurement& figure : step.measurements)
+        figures.append(Figure(figure));
+    QJsonObject object{{"step", qint64(step.number)},
+                       {"repetition", qint64(step.repetition)},
+                       {"type", Text(std::string(TypeName(step.type)))},
+                       {"name", Text(step.name)},
+                       {"outcome", step.passed() ? "pass" : "fail"},
+                       {"seconds", step.seconds},
+                       {"measurements", figures}};
+    if (!step.passed()) object["failure"] = Text(step.failure);
+    return object;
+}
+
+} // namespace
+
+bool WriteJson(const CheckRecord& record, const QString& path, QString& error) {
+    QJsonArray steps;
+    for (const StepResult& step : record.steps)
+        steps.append(StepObject(step));
+    const ReportCounts& counts = record.counts;
+    const QJsonObject root{
+        {"plan", QJsonObject{{"name", Text(record.planName)}, {"file", Text(record.planFile)}}},
+        {"board", Board(record.board)},
+        {"started", record.started.toString(Qt::ISODateWithMs)},
+        {"ended", record.ended.toString(Qt::ISODateWithMs)},
+        {"outcome", record.passed() ? "pass" : "fail"},
+        {"board_left", record.boardLeft},
+        {"steps", steps},
+        {"reports", QJsonObject{{"sent", qint64(counts.sent)},
+                                {"received", qint64(counts.received)},
+                                {"dropped", qint64(counts.dropped)},
+                                {"failed", qint64(counts.failed)},
+                                {"refused", qint64(counts.refused)}}}};
+    return SaveWhole(path, QJsonDocument(root).toJson(), error);
+}
+
+} // namespace check

@@ -1,0 +1,77 @@
+#include "check/RecordFiles.h"
+
+#include <QXmlStreamWriter>
+
+namespace check {
+namespace {
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+void Property(QXmlStreamWriter& xml, const QString& name, const QString& value) {
+    xml.writeStartElement("property");
+    xml.writeAttribute("name", name);
+    xml.writeAttribute("value", value);
+    xml.writeEndElement();
+}
+
+void TestCase(QXmlStreamWriter& xml, const CheckRecord& record, const StepResult& step) {
+    xml.writeStartElement("testcase");
+    xml.writeAttribute("classname", Text(record.planName));
+    xml.writeAttribute("name", Text(step.title()));
+    xml.writeAttribute("time", QString::number(step.seconds, 'f', 6));
+    if (!step.measurements.empty()) {
+        xml.writeStartElement("properties");
+        for (const Measurement& figure : step.measurements) {
+            const QString name = Text(figure.quantity);
+            Property(xml, name,
+                     Text(figure.value + (figure.unit.empty() ? "" : " " + figure.unit)));
+            if (!figure.limit.empty()) Property(xml, name + " limit", Text(figure.limit));
+        }
+        xml.writeEndElement();
+    }
+    if (!step.passed()) {
+        xml.writeStartElement("failure");
+        xml.writeAttribute("message", Text(step.failure));
+        xml.writeAttribute("type", "check");
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+}
+
+} // namespace
+
+bool WriteJunit(const CheckRecord& record, const QString& path, QString& error) {
+    QByteArray contents;
+    QXmlStreamWriter xml(&contents);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement("testsuites");
+    xml.writeStartElement("testsuite");
+    xml.writeAttribute("name", Text(record.planName));
+    xml.writeAttribute("tests", QString::number(record.steps.size()));
+    xml.writeAttribute("failures", QString::number(record.failedSteps()));
+    xml.writeAttribute("errors", record.boardLeft ? "1" : "0");
+    xml.writeAttribute("timestamp", record.started.toString(Qt::ISODateWithMs));
+    xml.writeAttribute(
+        "time", QString::number(double(record.started.msecsTo(record.ended)) / 1000, 'f', 3));
+    xml.writeStartElement("properties");
+    Property(xml, "board serial", Text(record.board.serialNumber));
+    Property(xml, "board node", Text(record.board.path));
+    Property(xml, "plan file", Text(record.planFile));
+    xml.writeEndElement();
+    for (const StepResult& step : record.steps)
+        TestCase(xml, record, step);
+    if (record.boardLeft) {
+        xml.writeStartElement("system-err");
+        xml.writeCharacters("the board left during the run");
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return SaveWhole(path, contents, error);
+}
+
+} // namespace check

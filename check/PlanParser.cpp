@@ -1,0 +1,340 @@
+#include "check/PlanParser.h"
+
+#include "protocol/ReportLayout.h"
+
+#include <QRegularExpression>
+#include <QString>
+#include <functional>
+#include <set>
+#include <toml++/toml.h>
+
+namespace check {
+namespace {
+
+constexpr std::int64_t ByteMax = 255;
+constexpr double LongestMs = 3'600'000; // an hour
+constexpr std::int64_t MostRepeats = 1'000'000;
+constexpr std::size_t LongestPattern = 1000;
+
+/// One key a step may have: how to read it into the step, and what it allows (for the error).
+struct Field {
+    std::string_view key;
+    std::string allowed;
+    /// False when the node has the wrong type or is out of range.
+    std::function<bool(const toml::node&, Step&)> read;
+};
+
+template <class Access>
+Field Integer(std::string_view key, std::int64_t lowest, std::int64_t highest, Access access) {
+    return {key, "an integer from " + std::to_string(lowest) + " to " + std::to_string(highest),
+            [=](const toml::node& node, Step& step) {
+                const auto value = node.value_exact<std::int64_t>();
+                if (!value || *value < lowest || *value > highest) return false;
+                access(step) = *value;
+                return true;
+            }};
+}
+
+template <class Access> Field Byte(std::string_view key, Access access) {
+    return Integer(key, 0, ByteMax, access);
+}
+
+template <class Access> Field Milliseconds(std::string_view key, Access access) {
+    return {key, "a number of milliseconds above 0, at most 3600000",
+            [=](const toml::node& node, Step& step) {
+                const auto value = node.value<double>(); // integers too
+                if (!value || !(*value > 0 && *value <= LongestMs)) return false;
+                access(step) = *value;
+                return true;
+            }};
+}
+
+/// A string of at most `longest` characters (UTF-16 units, as the reports' texts count them).
+template <class Access> Field Text(std::string_view key, std::size_t longest, Access access) {
+    return {key, "a string of at most " + std::to_string(longest) + " characters",
+            [=](const toml::node& node, Step& step) {
+                const auto value = node.value_exact<std::string>();
+                if (!value || std::size_t(QString::fromStdString(*value).size()) > longest)
+                    return false;
+                access(step) = *value;
+                return true;
+            }};
+}
+
+Field Pattern() {
+    return {"matches", "a valid regular expression (Perl syntax)",
+            [](const toml::node& node, Step& step) {
+                const auto value = node.value_exact<std::string>();
+                if (!value || value->size() > LongestPattern ||
+                    !QRegularExpression(QString::fromStdString(*value)).isValid())
+                    return false;
+                step.text.matches = *value;
+                return true;
+            }};
+}
+
+Field BitList(std::string_view key, std::vector<std::int64_t> BitLimits::*member) {
+    return {key, "an array of bit numbers from 0 to 7", [=](const toml::node& node, Step& step) {
+                const toml::array* array = node.as_array();
+                if (!array) return false;
+                std::vector<std::int64_t> bits;
+                for (const toml::node& element : *array) {
+                    const auto bit = element.value_exact<std::int64_t>();
+                    if (!bit || *bit < 0 || *bit > 7) return false;
+                    bits.push_back(*bit);
+                }
+                step.bits.*member = bits;
+                return true;
+            }};
+}
+
+/// `bytes`: a table of byte index to value, or an array of values from TextIndex on.
+Field Bytes() {
+    constexpr auto first = std::int64_t(protocol::TextIndex);
+    constexpr auto last = std::int64_t(protocol::ReportSize) - 1;
+    return {"bytes",
+            "a table of byte index (2 to 32) = value (0 to 255), or an array of at most 31 values "
+            "(0 to 255) placed from byte 2 on",
+            [=](const toml::node& node, Step& step) {
+                std::map<std::int64_t, std::int64_t> bytes;
+                const auto place = [&](std::int64_t index, const toml::node& value) {
+                    const auto byte = value.value_exact<std::int64_t>();
+                    if (!byte || *byte < 0 || *byte > ByteMax || index < first || index > last)
+                        return false;
+                    bytes[index] = *byte;
+                    return true;
+                };
+                if (const toml::array* array = node.as_array()) {
+                    std::int64_t index = first;
+                    for (const toml::node& value : *array)
+                        if (!place(index++, value)) return false;
+                } else if (const toml::table* table = node.as_table()) {
+                    for (const auto& [key, value] : *table) {
+                        const std::string text(key.str());
+                        if (text.empty() || text.size() > 2 ||
+                            text.find_first_not_of("0123456789") != std::string::npos ||
+                            !place(std::stoll(text), value))
+                            return false;
+                    }
+                } else {
+                    return false;
+                }
+                step.bytes = bytes;
+                return true;
+            }};
+}
+
+/// The keys every step may have.
+std::vector<Field> CommonFields() {
+    return {{"type", "", [](const toml::node&, Step&) { return true; }},
+            Text(
+                "name", 200, [](Step & s) -> auto& { return s.name; }),
+            Integer(
+                "repeat", 1, MostRepeats, [](Step & s) -> auto& { return s.repeat; })};
+}
+
+Field AnswerWithin() {
+    return Milliseconds(
+        "answer_within_ms", [](Step & s) -> auto& { return s.answerWithinMs; });
+}
+
+struct Schema {
+    std::vector<Field> fields;
+    std::set<std::string_view> required;
+};
+
+Schema SchemaOf(StepType type) {
+    std::vector<Field> fields = CommonFields();
+    std::set<std::string_view> required;
+    const auto add = [&](std::vector<Field> more) {
+        fields.insert(fields.end(), more.begin(), more.end());
+    };
+    switch (type) {
+    case StepType::ReadAd:
+        add({Byte(
+                 "min", [](Step & s) -> auto& { return s.number.min; }),
+             Byte(
+                 "max", [](Step & s) -> auto& { return s.number.max; }),
+             Byte(
+                 "equals", [](Step & s) -> auto& { return s.number.equals; }),
+             AnswerWithin()});
+        break;
+    case StepType::ReadInputs:
+        add({Byte(
+                 "equals", [](Step & s) -> auto& { return s.number.equals; }),
+             Byte(
+                 "mask", [](Step & s) -> auto& { return s.bits.mask; }),
+             Byte(
+                 "value", [](Step & s) -> auto& { return s.bits.value; }),
+             BitList("bits_high", &BitLimits::bitsHigh), BitList("bits_low", &BitLimits::bitsLow),
+             AnswerWithin()});
+        break;
+    case StepType::ReadText:
+        add({Text(
+                 "equals", protocol::AnswerTextLength,
+                 [](Step & s) -> auto& { return s.text.equals; }),
+             Text(
+                 "prefix", protocol::AnswerTextLength,
+                 [](Step & s) -> auto& { return s.text.prefix; }),
+             Pattern(), AnswerWithin()});
+        break;
+    case StepType::WritePort:
+        add({Byte(
+            "value", [](Step & s) -> auto& { return s.value; })});
+        required = {"value"};
+        break;
+    case StepType::SendText:
+        add({Text(
+            "text", protocol::SendTextLength, [](Step & s) -> auto& { return s.sendText; })});
+        required = {"text"};
+        break;
+    case StepType::SendClock:
+        break;
+    case StepType::Send:
+        add({Byte(
+                 "code", [](Step & s) -> auto& { return s.code; }),
+             Bytes()});
+        required = {"code"};
+        break;
+    case StepType::Poll:
+        add({Integer(
+                 "duration_ms", PollPeriodMs, std::int64_t(LongestMs),
+                 [](Step & s) -> auto& { return s.durationMs; }),
+             Integer(
+                 "max_missed", 0, std::int64_t(LongestMs),
+                 [](Step & s) -> auto& { return s.poll.maxMissed; }),
+             Milliseconds(
+                 "median_ms", [](Step & s) -> auto& { return s.poll.medianMs; }),
+             Milliseconds(
+                 "p99_ms", [](Step & s) -> auto& { return s.poll.p99Ms; }),
+             Milliseconds(
+                 "max_ms", [](Step & s) -> auto& { return s.poll.maxMs; }),
+             AnswerWithin()});
+        required = {"duration_ms"};
+        break;
+    case StepType::Wait:
+        add({Integer(
+            "duration_ms", 0, std::int64_t(LongestMs),
+            [](Step & s) -> auto& { return s.durationMs; })});
+        required = {"duration_ms"};
+        break;
+    }
+    return {std::move(fields), std::move(required)};
+}
+
+std::string KeyList(const std::vector<Field>& fields) {
+    std::string list;
+    for (const Field& field : fields)
+        list += (list.empty() ? "" : ", ") + std::string(field.key);
+    return list;
+}
+
+std::string AllTypeNames() {
+    std::string list;
+    for (int type = 0; type <= int(StepType::Wait); ++type)
+        list += (list.empty() ? "" : ", ") + std::string(TypeName(StepType(type)));
+    return list;
+}
+
+/// Reads the plan's tables; the first problem ends the reading.
+class PlanReader {
+public:
+    PlanReader(std::string file, PlanError& error) : file_(std::move(file)), error_(error) {}
+
+    std::optional<Plan> read(const toml::table& root) {
+        Plan plan;
+        for (const auto& [key, node] : root) {
+            if (key == "name") {
+                const auto name = node.value_exact<std::string>();
+                if (!name || name->empty())
+                    return fail(node.source(), "'name' must be a string that is not empty");
+                plan.name = *name;
+            } else if (key != "step") {
+                return fail(key.source(), "unknown key '" + std::string(key.str()) +
+                                              "' at the top of the plan; allowed: name, step");
+            }
+        }
+        if (plan.name.empty()) return fail(root.source(), "the plan has no 'name'");
+        const toml::node_view steps = root["step"];
+        const toml::array* array = steps.as_array();
+        if (!array || array->empty() || !array->is_array_of_tables())
+            return fail(steps ? steps.node()->source() : root.source(),
+                        "the plan needs at least one [[step]] table");
+        for (std::size_t index = 0; index < array->size(); ++index) {
+            auto step = readStep(*(*array)[index].as_table(), index + 1);
+            if (!step) return std::nullopt;
+            plan.steps.push_back(std::move(*step));
+        }
+        return plan;
+    }
+
+private:
+    std::optional<Step> readStep(const toml::table& table, std::size_t number) {
+        const std::string where = "step " + std::to_string(number);
+        const toml::node* typeNode = table.get("type");
+        const auto typeName = typeNode ? typeNode->value_exact<std::string>() : std::nullopt;
+        const auto type = typeName ? TypeNamed(*typeName) : std::nullopt;
+        if (!type)
+            return fail(typeNode ? typeNode->source() : table.source(),
+                        where + ": 'type' must be one of " + AllTypeNames());
+        const std::string what = where + " (" + *typeName + ")";
+        const Schema schema = SchemaOf(*type);
+        Step step;
+        step.type = *type;
+        for (const auto& [key, node] : table) {
+            const auto field = std::find_if(schema.fields.begin(), schema.fields.end(),
+                                            [&](const Field& f) { return f.key == key.str(); });
+            if (field == schema.fields.end())
+                return fail(key.source(), what + ": unknown key '" + std::string(key.str()) +
+                                              "'; allowed: " + KeyList(schema.fields));
+            if (!field->read(node, step))
+                return fail(node.source(),
+                            what + ": '" + std::string(key.str()) + "' must be " + field->allowed);
+        }
+        for (const std::string_view key : schema.required)
+            if (!table.contains(key))
+                return fail(table.source(), what + ": '" + std::string(key) + "' is missing");
+        const NumberLimits& limits = step.number;
+        if (limits.min && limits.max && *limits.min > *limits.max)
+            return fail(table.get("max")->source(), what + ": 'max' must be at least 'min' (" +
+                                                        std::to_string(*limits.min) + ")");
+        if (step.bits.mask.has_value() != step.bits.value.has_value())
+            return fail(table.source(), what + ": 'mask' and 'value' go together");
+        return step;
+    }
+
+    std::nullopt_t fail(const toml::source_region& where, std::string message) {
+        error_ = {file_, int(where.begin.line), int(where.begin.column), std::move(message)};
+        return std::nullopt;
+    }
+
+    std::string file_;
+    PlanError& error_;
+};
+
+std::optional<Plan> Parsed(const std::function<toml::table()>& parse, const std::string& file,
+                           PlanError& error) {
+    try {
+        return PlanReader(file, error).read(parse());
+    } catch (const toml::parse_error& problem) {
+        const toml::source_position at = problem.source().begin;
+        error = {file, int(at.line), int(at.column), std::string(problem.description())};
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+std::string PlanError::text() const {
+    return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + message;
+}
+
+std::optional<Plan> ParsePlan(std::string_view text, const std::string& file, PlanError& error) {
+    return Parsed([&] { return toml::parse(text, file); }, file, error);
+}
+
+std::optional<Plan> ParsePlanFile(const std::string& path, PlanError& error) {
+    return Parsed([&] { return toml::parse_file(path); }, path, error);
+}
+
+} // namespace check

@@ -1,0 +1,291 @@
+#include "check/PlanRunner.h"
+
+#include "check/StepLimits.h"
+#include "protocol/DateAndTimeText.h"
+#include "protocol/ReportText.h"
+#include "protocol/Send.h"
+
+#include <QDateTime>
+#include <cmath>
+
+namespace check {
+namespace {
+
+double Ms(Clock::duration duration) {
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+int TimerMs(double ms) {
+    return static_cast<int>(std::ceil(ms));
+}
+
+hid::Report Request(std::uint8_t code) {
+    hid::Report report{};
+    report[protocol::CommandIndex] = code;
+    return report;
+}
+
+/// The answer text up to its first zero byte.
+QString AnswerTextOf(const hid::Report& answer) {
+    const QString text =
+        protocol::TakeText(answer, protocol::TextIndex, protocol::AnswerTextLength);
+    return text.left(text.indexOf(QChar(0)));
+}
+
+/// What a send step sent, shown with its result.
+Measurement Sent(std::string quantity, std::string value) {
+    return {std::move(quantity), std::move(value), std::nullopt, "", "", true};
+}
+
+} // namespace
+
+PlanRunner::PlanRunner(hid::DeviceManager& layer, hid::Handle board, Plan plan,
+                       std::string planFile)
+    : layer_(layer), board_(board), plan_(std::move(plan)), router_(layer, *this) {
+    record_.planName = plan_.name;
+    record_.planFile = std::move(planFile);
+    deadline_.setSingleShot(true);
+    deadline_.setTimerType(Qt::PreciseTimer);
+    pollTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&deadline_, &QTimer::timeout, this, &PlanRunner::deadlinePassed);
+    connect(&pollTimer_, &QTimer::timeout, this, &PlanRunner::pollTick);
+}
+
+PlanRunner::~PlanRunner() {
+    if (running_) stop();
+}
+
+void PlanRunner::start() {
+    if (const hid::DeviceInfo* info = layer_.deviceInfo(board_)) record_.board = *info;
+    record_.started = QDateTime::currentDateTimeUtc();
+    running_ = true;
+    layer_.addObserver(tally_);
+    layer_.addObserver(*this);
+    layer_.addDeviceListObserver(*this);
+    router_.AttachHID(this);
+    layer_.SetReadNotify(board_, true);
+    QMetaObject::invokeMethod(this, &PlanRunner::beginStep, Qt::QueuedConnection);
+}
+
+double PlanRunner::answerLimitMs() const {
+    return step().answerWithinMs.value_or(DefaultAnswerWithinMs);
+}
+
+void PlanRunner::beginStep() {
+    if (!running_) return;
+    if (stepIndex_ >= plan_.steps.size() || record_.boardLeft) return finishRun();
+    const Step& step = this->step();
+    current_ = StepResult{};
+    current_.number = stepIndex_ + 1;
+    current_.repetition = repetition_;
+    current_.repeat = step.repeat;
+    current_.type = step.type;
+    current_.name = step.name.empty() ? std::string(TypeName(step.type)) : step.name;
+    stepStarted_ = Clock::now();
+    sentFigures_.clear();
+    hid::Report report{};
+    switch (step.type) {
+    case StepType::ReadAd:
+        return write(Request(protocol::Code::ReadAdc), true);
+    case StepType::ReadInputs:
+        return write(Request(protocol::Code::ReadInput), true);
+    case StepType::ReadText:
+        return write(Request(protocol::Code::ReadText), true);
+    case StepType::WritePort:
+        report = Request(protocol::Code::WritePort);
+        report[protocol::PortWriteIndex] = static_cast<std::uint8_t>(step.value);
+        sentFigures_.push_back(Sent("port value", std::to_string(step.value)));
+        return write(report, false);
+    case StepType::SendText:
+        report = Request(protocol::Code::SendText);
+        protocol::PutText(report, protocol::TextIndex, QString::fromStdString(step.sendText),
+                          protocol::SendTextLength);
+        sentFigures_.push_back(Sent("text", Quoted(step.sendText)));
+        return write(report, false);
+    case StepType::SendClock: {
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString text = protocol::DateAndTimeText(QLocale(), now.date(), now.time());
+        protocol::PutDateTime(report, text);
+        sentFigures_.push_back(Sent("clock text", Quoted(text.toStdString())));
+        return write(report, false);
+    }
+    case StepType::Send:
+        report = Request(static_cast<std::uint8_t>(step.code));
+        for (const auto& [index, value] : step.bytes)
+            report[std::size_t(index)] = static_cast<std::uint8_t>(value);
+        return write(report, false);
+    case StepType::Poll:
+        phase_ = Phase::Polling;
+        pollTicksLeft_ = std::max<std::int64_t>(step.durationMs / PollPeriodMs, 1);
+        pollRequests_ = 0;
+        pollMissed_ = 0;
+        pollAnswerMs_.clear();
+        pollTimer_.start(int(PollPeriodMs));
+        return pollTick();
+    case StepType::Wait:
+        phase_ = Phase::Waiting;
+        return deadline_.start(int(step.durationMs));
+    }
+}
+
+void PlanRunner::write(const hid::Report& report, bool awaitAnswer) {
+    phase_ = Phase::Writing;
+    awaitedCode_ = report[protocol::CommandIndex];
+    awaitAnswer_ = awaitAnswer;
+    deadline_.start(TimerMs(answerLimitMs()));
+    protocol::Send(layer_, report); // how it went, the layer tells record()
+}
+
+void PlanRunner::record(hid::ReportDirection direction, hid::Handle handle,
+                        const hid::Report& report) {
+    using hid::ReportDirection;
+    const Clock::time_point now = Clock::now();
+    const std::uint8_t code = report[protocol::CommandIndex];
+    const bool ours = handle == board_;
+    switch (phase_) {
+    case Phase::Writing:
+        if (code != awaitedCode_) return;
+        if (direction == ReportDirection::Out && ours) {
+            if (!awaitAnswer_) return finishStep(sentFigures_);
+            phase_ = Phase::Answering;
+            pending_.written(code, now);
+            deadline_.start(TimerMs(answerLimitMs()));
+        } else if (direction == ReportDirection::Refused || direction == ReportDirection::Failed) {
+            finishStep({}, direction == ReportDirection::Refused
+                               ? "the board did not take the request"
+                               : "the request's write failed");
+        }
+        return;
+    case Phase::Answering:
+        if (direction != ReportDirection::In || !ours) return;
+        if (const auto took = pending_.answered(code, now)) answered(report, *took);
+        return;
+    case Phase::Polling:
+    case Phase::Draining:
+        if (direction == ReportDirection::Out && ours) {
+            pending_.written(code, now);
+        } else if (direction == ReportDirection::Refused || direction == ReportDirection::Failed) {
+            ++pollMissed_;
+        } else if (direction == ReportDirection::In && ours) {
+            if (const auto took = pending_.answered(code, now)) pollAnswerMs_.push_back(Ms(*took));
+            if (phase_ == Phase::Draining && pending_.empty()) finishPoll();
+        }
+        return;
+    case Phase::Idle:
+    case Phase::Waiting:
+        return;
+    }
+}
+
+void PlanRunner::answered(const hid::Report& answer, Clock::duration took) {
+    const Step& step = this->step();
+    std::vector<Measurement> figures;
+    switch (step.type) {
+    case StepType::ReadAd:
+        figures.push_back(AdValue(answer[protocol::AdValueIndex], step.number));
+        break;
+    case StepType::ReadInputs:
+        figures.push_back(InputBits(answer[protocol::InputBitsIndex], step.number, step.bits));
+        break;
+    default:
+        figures.push_back(AnswerText(AnswerTextOf(answer), step.text));
+        break;
+    }
+    figures.push_back(AnswerTime(Ms(took), answerLimitMs()));
+    finishStep(std::move(figures));
+}
+
+void PlanRunner::OnRead(hid::Handle handle) {
+    // Every answer was taken as it reached the layer; the queue is only emptied here.
+    hid::Report report;
+    while (layer_.Read(handle, report)) {
+    }
+}
+
+void PlanRunner::devicesChanged() {
+    if (!running_ || record_.boardLeft || layer_.deviceInfo(board_)) return;
+    record_.boardLeft = true;
+    if (phase_ != Phase::Idle) finishStep({}, "the board left during the step");
+}
+
+void PlanRunner::pollTick() {
+    const Clock::time_point now = Clock::now();
+    const auto limit = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double, std::milli>(answerLimitMs()));
+    pollMissed_ += pending_.expire(now, limit);
+    if (pollTicksLeft_ == 0) {
+        pollTimer_.stop();
+        phase_ = Phase::Draining;
+        if (pending_.empty()) return finishPoll();
+        deadline_.start(TimerMs(answerLimitMs()));
+        return;
+    }
+    // A/D and inputs by turns, as the window's loop asks for them.
+    const bool adTurn = pollRequests_ % 2 == 0;
+    --pollTicksLeft_;
+    ++pollRequests_;
+    protocol::Send(layer_, Request(adTurn ? protocol::Code::ReadAdc : protocol::Code::ReadInput));
+}
+
+void PlanRunner::finishPoll() {
+    pollMissed_ += pending_.clear();
+    finishStep(PollFigures(pollRequests_, pollMissed_, pollAnswerMs_, step().poll));
+}
+
+void PlanRunner::deadlinePassed() {
+    const std::string limit = std::to_string(TimerMs(answerLimitMs())) + " ms";
+    switch (phase_) {
+    case Phase::Writing:
+        return finishStep({}, "the request's write did not complete within " + limit);
+    case Phase::Answering:
+        return finishStep({{"answer time", "none", std::nullopt, "", "<= " + limit, false}},
+                          "no answer within " + limit);
+    case Phase::Draining:
+        return finishPoll();
+    case Phase::Waiting:
+        return finishStep({});
+    case Phase::Polling:
+    case Phase::Idle:
+        return;
+    }
+}
+
+void PlanRunner::finishStep(std::vector<Measurement> measurements, std::string failure) {
+    deadline_.stop();
+    pollTimer_.stop();
+    pending_.clear();
+    phase_ = Phase::Idle;
+    current_.measurements = std::move(measurements);
+    for (const Measurement& measurement : current_.measurements)
+        if (!measurement.passed && failure.empty()) failure = measurement.failure();
+    current_.failure = std::move(failure);
+    current_.seconds = std::chrono::duration<double>(Clock::now() - stepStarted_).count();
+    record_.steps.push_back(current_);
+    emit stepFinished(current_);
+    if (++repetition_ > step().repeat) {
+        repetition_ = 1;
+        ++stepIndex_;
+    }
+    // From the event loop: a board that takes writes at once would otherwise run every
+    // following send step inside this call.
+    QMetaObject::invokeMethod(this, &PlanRunner::beginStep, Qt::QueuedConnection);
+}
+
+void PlanRunner::finishRun() {
+    stop();
+    record_.ended = QDateTime::currentDateTimeUtc();
+    record_.counts = tally_.counts();
+    emit finished();
+}
+
+void PlanRunner::stop() {
+    running_ = false;
+    deadline_.stop();
+    pollTimer_.stop();
+    layer_.removeDeviceListObserver(*this);
+    layer_.removeObserver(*this);
+    layer_.removeObserver(tally_);
+    router_.DetachHID();
+}
+
+} // namespace check

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "check/CheckRecord.h"
+#include "check/PendingAnswers.h"
+#include "check/Plan.h"
+#include "check/ReportTally.h"
+#include "hid/DeviceListObserver.h"
+#include "hid/DeviceManager.h"
+#include "hid/HIDDLLInterface.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace check {
+
+/// Runs a plan's steps, one after the other, on one board, and keeps what each found. Everything
+/// happens on the event loop: the runner never waits for the board.
+///
+/// A request's answer time runs from the moment the layer tells its write complete (Out) to the
+/// moment the answer with the same code reaches the layer (In). A board that leaves fails the
+/// running step and ends the run.
+class PlanRunner final : public QObject,
+                         private hid::ReportObserver,
+                         private hid::HidEventSink,
+                         private hid::DeviceListObserver {
+    Q_OBJECT
+
+public:
+    PlanRunner(hid::DeviceManager& layer, hid::Handle board, Plan plan, std::string planFile);
+    ~PlanRunner() override;
+
+    /// Starts with the first step, from the event loop.
+    void start();
+    /// What the run found so far; whole once finished() was sent.
+    const CheckRecord& record() const { return record_; }
+
+signals:
+    void stepFinished(const check::StepResult& step);
+    void finished();
+
+private:
+    enum class Phase { Idle, Writing, Answering, Polling, Draining, Waiting };
+
+    void record(hid::ReportDirection direction, hid::Handle handle,
+                const hid::Report& report) override;
+    void OnPlugged(hid::Handle) override {}
+    void OnUnplugged(hid::Handle) override {}
+    void OnChanged() override {}
+    void OnRead(hid::Handle handle) override;
+    void devicesChanged() override;
+
+    const Step& step() const { return plan_.steps[stepIndex_]; }
+    double answerLimitMs() const;
+    void beginStep();
+    /// Sends `report`; the step ends when its write completes, or, for `awaitAnswer`, when
+    /// the answer with its code arrives.
+    void write(const hid::Report& report, bool awaitAnswer);
+    void answered(const hid::Report& answer, Clock::duration took);
+    void pollTick();
+    void finishPoll();
+    void deadlinePassed();
+    void finishStep(std::vector<Measurement> measurements, std::string failure = {});
+    void finishRun();
+    /// Stops listening to the layer and lets the board go.
+    void stop();
+
+    hid::DeviceManager& layer_;
+    const hid::Handle board_;
+    const Plan plan_;
+    CheckRecord record_;
+    ReportTally tally_;
+    hid::HIDDLLInterface router_;
+    QTimer deadline_;
+    QTimer pollTimer_;
+
+    std::size_t stepIndex_ = 0;
+    std::int64_t repetition_ = 1;
+    StepResult current_;
+    Clock::time_point stepStarted_;
+    Phase phase_ = Phase::Idle;
+    std::uint8_t awaitedCode_ = 0;
+    bool awaitAnswer_ = false;
+    std::vector<Measurement> sentFigures_; ///< what a send step sent, kept for its result
+    PendingAnswers pending_;
+    std::int64_t pollTicksLeft_ = 0;
+    std::size_t pollRequests_ = 0;
+    std::size_t pollMissed_ = 0;
+    std::vector<double> pollAnswerMs_;
+    bool running_ = false;
+};
+
+} // namespace check

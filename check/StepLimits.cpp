@@ -1,0 +1,146 @@
+#include "check/StepLimits.h"
+
+#include "monitor/Percentile.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <bitset>
+#include <cstdio>
+
+namespace check {
+namespace {
+
+std::string Hex(std::int64_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02llX", static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::string Ms(double ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", ms);
+    return text;
+}
+
+/// A limit in ms, as the plan would give it.
+std::string LimitMs(double ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", ms);
+    return text;
+}
+
+std::string Join(const std::vector<std::string>& parts) {
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : ", ") + part;
+    return text;
+}
+
+std::string BitNames(const std::vector<std::int64_t>& bits) {
+    std::vector<std::string> names;
+    for (const std::int64_t bit : bits)
+        names.push_back(std::to_string(bit));
+    return Join(names);
+}
+
+/// The number limits as text, and whether `value` keeps them.
+std::pair<std::vector<std::string>, bool> Numbers(std::int64_t value, const NumberLimits& limits,
+                                                  std::string (*show)(std::int64_t)) {
+    std::vector<std::string> parts;
+    bool kept = true;
+    if (limits.equals) {
+        parts.push_back("= " + show(*limits.equals));
+        kept = kept && value == *limits.equals;
+    }
+    if (limits.min && limits.max)
+        parts.push_back(show(*limits.min) + ".." + show(*limits.max));
+    else if (limits.min)
+        parts.push_back(">= " + show(*limits.min));
+    else if (limits.max)
+        parts.push_back("<= " + show(*limits.max));
+    kept = kept && (!limits.min || value >= *limits.min) && (!limits.max || value <= *limits.max);
+    return {parts, kept};
+}
+
+std::string Decimal(std::int64_t value) {
+    return std::to_string(value);
+}
+
+/// A figure in ms held against an optional upper limit.
+Measurement MsFigure(std::string quantity, double ms, std::optional<double> limit) {
+    return {std::move(quantity),   Ms(ms), ms, "ms", limit ? "<= " + LimitMs(*limit) + " ms" : "",
+            !limit || ms <= *limit};
+}
+
+} // namespace
+
+std::string Quoted(std::string text) {
+    text.insert(text.begin(), '"');
+    text.push_back('"');
+    return text;
+}
+
+Measurement AdValue(std::uint8_t value, const NumberLimits& limits) {
+    const auto [parts, kept] = Numbers(value, limits, Decimal);
+    return {"A/D value", std::to_string(value), double(value), "", Join(parts), kept};
+}
+
+Measurement InputBits(std::uint8_t value, const NumberLimits& limits, const BitLimits& bits) {
+    auto [parts, kept] = Numbers(value, limits, Hex);
+    if (bits.mask && bits.value) {
+        parts.push_back("mask " + Hex(*bits.mask) + " = " + Hex(*bits.value));
+        kept = kept && (value & *bits.mask) == (*bits.value & *bits.mask);
+    }
+    if (!bits.bitsHigh.empty()) parts.push_back("bits high " + BitNames(bits.bitsHigh));
+    if (!bits.bitsLow.empty()) parts.push_back("bits low " + BitNames(bits.bitsLow));
+    for (const std::int64_t bit : bits.bitsHigh)
+        kept = kept && (value >> bit & 1) == 1;
+    for (const std::int64_t bit : bits.bitsLow)
+        kept = kept && (value >> bit & 1) == 0;
+    return {"input bits",  Hex(value) + " (" + std::bitset<8>(value).to_string() + ")",
+            double(value), "",
+            Join(parts),   kept};
+}
+
+Measurement AnswerText(const QString& text, const TextLimits& limits) {
+    std::vector<std::string> parts;
+    bool kept = true;
+    if (limits.equals) {
+        parts.push_back("= " + Quoted(*limits.equals));
+        kept = kept && text == QString::fromStdString(*limits.equals);
+    }
+    if (limits.prefix) {
+        parts.push_back("starts with " + Quoted(*limits.prefix));
+        kept = kept && text.startsWith(QString::fromStdString(*limits.prefix));
+    }
+    if (limits.matches) {
+        parts.push_back("matches /" + *limits.matches + "/");
+        const QRegularExpression whole(
+            QRegularExpression::anchoredPattern(QString::fromStdString(*limits.matches)));
+        kept = kept && whole.match(text).hasMatch();
+    }
+    return {"answer text", Quoted(text.toStdString()), std::nullopt, "", Join(parts), kept};
+}
+
+Measurement AnswerTime(double ms, double limitMs) {
+    return MsFigure("answer time", ms, limitMs);
+}
+
+std::vector<Measurement> PollFigures(std::size_t requests, std::size_t missed,
+                                     std::vector<double>& answerMs, const PollLimits& limits) {
+    const std::int64_t maxMissed = limits.maxMissed.value_or(0);
+    std::vector<Measurement> figures{
+        {"requests", std::to_string(requests), double(requests), "", "", true},
+        {"missed", std::to_string(missed), double(missed), "", "<= " + std::to_string(maxMissed),
+         std::int64_t(missed) <= maxMissed}};
+    if (answerMs.empty()) return figures;
+    figures.push_back(
+        MsFigure("median answer time", monitor::Percentile(answerMs, 0.5), limits.medianMs));
+    figures.push_back(
+        MsFigure("p99 answer time", monitor::Percentile(answerMs, 0.99), limits.p99Ms));
+    figures.push_back(MsFigure("longest answer time",
+                               *std::max_element(answerMs.begin(), answerMs.end()), limits.maxMs));
+    return figures;
+}
+
+} // namespace check

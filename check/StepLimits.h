@@ -1,0 +1,26 @@
+#pragma once
+
+#include "check/Plan.h"
+#include "check/StepResult.h"
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+/// Holds what the board answered against a step's limits. Pure: no board, no clock.
+namespace check {
+
+/// The text between double quotes, as figures show texts.
+std::string Quoted(std::string text);
+
+Measurement AdValue(std::uint8_t value, const NumberLimits& limits);
+Measurement InputBits(std::uint8_t value, const NumberLimits& limits, const BitLimits& bits);
+Measurement AnswerText(const QString& text, const TextLimits& limits);
+/// How long the answer took, against `limitMs`.
+Measurement AnswerTime(double ms, double limitMs);
+/// A polling run: how many requests went, how many were missed, and the answer times'
+/// median, 99th percentile and longest (in ms; reordered).
+std::vector<Measurement> PollFigures(std::size_t requests, std::size_t missed,
+                                     std::vector<double>& answerMs, const PollLimits& limits);
+
+} // namespace check

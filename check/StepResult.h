@@ -1,0 +1,40 @@
+#pragma once
+
+#include "check/Plan.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace check {
+
+/// One figure a step measured, with the limit it was held against.
+struct Measurement {
+    std::string quantity;         ///< "A/D value", "answer time", ...
+    std::string value;            ///< as printed, without the unit
+    std::optional<double> number; ///< the value as a number, where it is one
+    std::string unit;             ///< "ms", or empty
+    std::string limit;            ///< as printed; empty when nothing limits it
+    bool passed = true;
+
+    /// "A/D value 128 breaks its limit 200..255", for a failed one.
+    std::string failure() const;
+};
+
+/// One run of one step (a repeated step gives one result per repetition).
+struct StepResult {
+    std::size_t number = 0;      ///< the step's place in the plan, from 1
+    std::int64_t repetition = 1; ///< from 1; of `repeat`
+    std::int64_t repeat = 1;
+    StepType type = StepType::Wait;
+    std::string name; ///< the plan's name for it, or its type
+    std::vector<Measurement> measurements;
+    std::string failure; ///< why it failed; empty when it passed
+    double seconds = 0;  ///< how long it ran
+
+    bool passed() const { return failure.empty(); }
+    /// "3 read_ad", or "3 read_ad (2/5)" for a repeated step.
+    std::string title() const;
+};
+
+} // namespace check
