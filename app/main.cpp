@@ -1,5 +1,6 @@
 #include "app/CaretBlinkTimeout.h"
 #include "app/CommandLine.h"
+#include "app/DisplayCheck.h"
 #include "app/SignalWatcher.h"
 #include "app/WindowPlacement.h"
 #include "board/VirtualBoard.h"
@@ -17,21 +18,40 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
 // The longest the window waits for the boards present at start to open.
 constexpr std::chrono::milliseconds BoardsAtStartWait{2000};
 
+QStringList ArgumentList(int argc, const char* const* argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    QCoreApplication::setApplicationName("zov-usb-test");
+    QCoreApplication::setApplicationVersion(PROJECT_VERSION);
+    // The command line is read before QApplication, which aborts without a display: --help,
+    // --version and a line the program cannot follow are answered without one. Options it
+    // does not know may be Qt's, read again once QApplication has taken those out.
+    const bool display = DisplayNamed(argc, argv);
+    const std::optional<Options> early = ParseCommandLine(
+        ArgumentList(argc, argv), display ? UnknownOptions::Defer : UnknownOptions::Refuse);
+    if (!display) {
+        std::fprintf(stderr, "%s\n", NoDisplayLine);
+        return 1;
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName("zov-usb-test");
-    QApplication::setApplicationVersion(PROJECT_VERSION);
     // Fusion paints the back colours of the graphical buttons; native styles may not.
     QApplication::setStyle(QStyleFactory::create("Fusion"));
-    const Options options = ParseCommandLine(app);
+    const Options options =
+        early ? *early : *ParseCommandLine(QApplication::arguments(), UnknownOptions::Refuse);
     CaretBlinkTimeout caretBlinkTimeout;
     // From the start: a signal that comes before the event loop runs is handled once it does,
     // closing the window or, before there is one, ending the program.
