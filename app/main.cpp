@@ -2,7 +2,6 @@
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "app/SignalWatcher.h"
-#include "app/WindowPlacement.h"
 #include "board/VirtualBoard.h"
 #include "hid/DeviceManager.h"
 #include "hidraw/HidrawSource.h"
@@ -11,6 +10,7 @@
 #include "protocol/ReportLayout.h"
 #include "trace/ReportTrace.h"
 #include "window/MainForm.h"
+#include "window/WindowPlacement.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -100,19 +101,18 @@ int main(int argc, char* argv[]) {
         // Boards found at start that cannot be used are told from the event loop, so this
         // hears of them too.
         layer.addProblemObserver(*form);
-        form->show();
-        // The monitor beside the main window, the panel beside the last of them.
-        const QWidget* rightmost = form.get();
-        if (boardMonitor) {
-            PlaceBeside(*boardMonitor, *form);
-            boardMonitor->show();
-            rightmost = boardMonitor.get();
-        }
+        // The main window at the left, the monitor and the panel in a column to its right,
+        // where the platform lets the program place windows.
+        std::vector<QWidget*> extras;
+        if (boardMonitor) extras.push_back(boardMonitor.get());
         if (board) {
             panel = std::make_unique<VirtualBoardPanel>(*board);
-            PlaceBeside(*panel, *rightmost);
-            panel->show();
+            extras.push_back(panel.get());
         }
+        window::ArrangeBeside(*form, extras);
+        form->show();
+        for (QWidget* extra : extras)
+            extra->show();
     };
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app, [&] {
         if (form)
