@@ -1,6 +1,10 @@
-// Where the windows go: the extra windows leave the main window in view.
+// Where the windows go: the extra windows and the notices leave the main window in view.
+#include "window/NoticeBox.h"
 #include "window/WindowPlacement.h"
 
+#include <QMessageBox>
+#include <QScreen>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 using window::SizeRange;
@@ -51,6 +55,19 @@ TEST(SpotBeside, RightWhereThereIsRoomElseLeftElseTheRoomierEdge) {
     EXPECT_EQ(window::SpotBeside(area, QRect(548, 40, 818, 700), notice, 8), QPoint(140, 40));
     EXPECT_EQ(window::SpotBeside(area, centred, notice, 8), QPoint(966, 0));
     EXPECT_EQ(window::SpotBeside(area, centred.translated(10, 0), notice, 8), QPoint(0, 0));
+}
+
+// The notice used to open centred over the main window's controls.
+TEST(ShowNotice, TheNoticeOpensBesideItsWindow) {
+    QWidget form;
+    form.resize(200, 200);
+    form.move(form.screen()->availableGeometry().topLeft());
+    form.show();
+    QMessageBox* box = nullptr;
+    window::ShowNotice(box, &form, "Notice", "The board at /dev/hidraw3 cannot be used.");
+    ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(box->frameGeometry().intersects(form.frameGeometry()));
+    EXPECT_GT(box->x(), form.x());
 }
 
 } // namespace
