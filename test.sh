@@ -5,7 +5,8 @@
 # that drive the whole window for FUZZ_INTEGRATION_SECONDS (45). Between the two suites it boots
 # a real kernel in QEMU and runs the console against a uhid board there. Any failure fails the
 # run. Right after the first suite it builds the Debian package and checks it with lintian,
-# appstreamcli and desktop-file-validate. ./fuzz.sh runs the long campaign.
+# appstreamcli and desktop-file-validate, then runs the console on X11 (Xvfb) and Wayland
+# (weston) and checks where its windows go. ./fuzz.sh runs the long campaign.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$ROOT/scripts/common.sh"
@@ -24,12 +25,12 @@ run_suite() {
     passed=$((passed + $(echo "$counts" | awk '{print $NF - $1}')))
 }
 
-# script_stage NAME SCRIPT: runs SCRIPT on the Release build, adding the checks it counts in
-# its closing line ("NAME: N checks passed, M failed") to ours.
+# script_stage NAME: runs scripts/NAME.sh on the Release build, adding the checks it counts
+# ("NAME: N checks passed, M failed") to the closing line.
 script_stage() {
-    local name=$1 script=$2 log="$ROOT/build/$1.log" counts status=0
-    "$script" "$ROOT/build" 2>&1 | tee "$log" || status=$?
-    counts=$(grep -oE "^$name: [0-9]+ checks passed, [0-9]+ failed" "$log" | tail -n 1)
+    local log="$ROOT/build/$1.log" counts status=0
+    "$ROOT/scripts/$1.sh" "$ROOT/build" 2>&1 | tee "$log" || status=$?
+    counts=$(grep -oE "^$1: [0-9]+ checks passed, [0-9]+ failed" "$log" | tail -n 1)
     if [ -n "$counts" ]; then
         passed=$((passed + $(echo "$counts" | awk '{print $2}')))
         failed=$((failed + $(echo "$counts" | awk '{print $5}')))
@@ -38,17 +39,20 @@ script_stage() {
 }
 
 ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}" "${SANITIZER_PACKAGES[@]}" \
-    "${KERNEL_STAGE_PACKAGES[@]}"
+    "${KERNEL_STAGE_PACKAGES[@]}" "${DESKTOP_CHECK_PACKAGES[@]}"
 
 stage "Build and test suite"
 build_tree "$ROOT/build"
 run_suite "$ROOT/build"
 
 stage "Debian package: lintian, AppStream metadata, desktop entry"
-script_stage package-check "$ROOT/scripts/package-check.sh" || { echo "tests: $passed passed, $failed failed"; exit 1; }
+script_stage package-check || { echo "tests: $passed passed, $failed failed"; exit 1; }
+
+stage "Desktop: the windows' places on X11 (Xvfb) and Wayland (weston)"
+script_stage desktop-check || { echo "tests: $passed passed, $failed failed"; exit 1; }
 
 stage "Real kernel in QEMU: the console against a uhid board"
-script_stage kernel-stage "$ROOT/scripts/kernel-stage.sh" || { echo "tests: $passed passed, $failed failed"; exit 1; }
+script_stage kernel-stage || { echo "tests: $passed passed, $failed failed"; exit 1; }
 
 stage "Sanitizer build and test suite (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer)"
 sanitizer_environment

@@ -7,16 +7,30 @@
 
 namespace {
 
+/// The help text with `program` in its usage line: without an application object the parser
+/// has no path to name there.
+QString HelpText(const QCommandLineParser& parser, const QString& program) {
+    QString text = parser.helpText();
+    const qsizetype end = text.indexOf(QStringLiteral(" [options]"));
+    if (text.startsWith(QStringLiteral("Usage: ")) && end > 0) text.replace(7, end - 7, program);
+    return text;
+}
+
 /// A command line the program cannot follow: what is wrong, then the usage, on stderr.
-[[noreturn]] void Refuse(const QCommandLineParser& parser, const QString& problem) {
-    std::fprintf(stderr, "zov-usb-test: %s\n\n%s", qPrintable(problem),
-                 qPrintable(parser.helpText()));
+[[noreturn]] void Refuse(const QString& usage, const QString& problem) {
+    std::fprintf(stderr, "zov-usb-test: %s\n\n%s", qPrintable(problem), qPrintable(usage));
     std::exit(2);
+}
+
+/// Prints `text` on standard output and ends the program.
+[[noreturn]] void Answer(const QString& text) {
+    std::fputs(qPrintable(text), stdout);
+    std::exit(0);
 }
 
 } // namespace
 
-Options ParseCommandLine(const QCoreApplication& app) {
+std::optional<Options> ParseCommandLine(const QStringList& arguments, UnknownOptions unknown) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Test console for the ZOV-USB HID board (vendor id 0x1234, product id 0x0001).");
@@ -31,14 +45,21 @@ Options ParseCommandLine(const QCoreApplication& app) {
     parser.addOption(virtualBoard);
     parser.addOption(monitor);
     parser.addOption(trace);
-    if (!parser.parse(app.arguments())) Refuse(parser, parser.errorText());
+    const QString usage = HelpText(parser, arguments.value(0, QStringLiteral("zov-usb-test")));
+    if (!parser.parse(arguments)) {
+        if (unknown == UnknownOptions::Defer && !parser.unknownOptionNames().isEmpty())
+            return std::nullopt;
+        Refuse(usage, parser.errorText());
+    }
     // --help-all as well: Qt adds it with the help option.
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) parser.showHelp();
-    if (parser.isSet(version)) parser.showVersion();
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) Answer(usage);
+    if (parser.isSet(version))
+        Answer(QCoreApplication::applicationName() + ' ' + QCoreApplication::applicationVersion() +
+               '\n');
     // The program takes options only; a stray word is most likely a mistyped one.
     if (!parser.positionalArguments().isEmpty())
-        Refuse(parser, QStringLiteral("unexpected argument '%1'; the program takes options only")
-                           .arg(parser.positionalArguments().first()));
+        Refuse(usage, QStringLiteral("unexpected argument '%1'; the program takes options only")
+                          .arg(parser.positionalArguments().first()));
 
     Options options;
     options.virtualBoard = parser.isSet(virtualBoard);
@@ -46,6 +67,6 @@ Options ParseCommandLine(const QCoreApplication& app) {
     options.traceFile = parser.value(trace);
     // "--trace=" would otherwise pass for no trace at all.
     if (parser.isSet(trace) && options.traceFile.isEmpty())
-        Refuse(parser, "--trace needs a file name (or - for standard output)");
+        Refuse(usage, "--trace needs a file name (or - for standard output)");
     return options;
 }

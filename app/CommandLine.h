@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QString>
-
-class QCoreApplication;
+#include <QStringList>
+#include <optional>
 
 /// What the command line asks for.
 struct Options {
@@ -11,7 +11,16 @@ struct Options {
     QString traceFile; ///< write every report to this file ("-": standard output); empty for none
 };
 
-/// Reads the command line; --help and --version print and end the program here, and so does
-/// a command line it cannot follow (unknown option, a word that is no option, --trace without
-/// a file name), with the problem and the usage on stderr and exit code 2.
-Options ParseCommandLine(const QCoreApplication& app);
+/// What to make of options the program does not know. Qt's own (-platform, -style, ...) stay
+/// in the command line until QApplication takes them out, which needs a display.
+enum class UnknownOptions {
+    Refuse, ///< a mistake: told with the usage
+    Defer,  ///< perhaps Qt's: no answer yet, the line is read again from QApplication's arguments
+};
+
+/// Reads `arguments` (the program's path first); --help, --help-all and --version print and
+/// end the program here, and so does a command line it cannot follow (unknown option, a word
+/// that is no option, --trace without a file name), with the problem and the usage on stderr
+/// and exit code 2. Needs no display, nor any application object: the usage names the path.
+/// Empty only for a line with unknown options and `unknown` Defer.
+std::optional<Options> ParseCommandLine(const QStringList& arguments, UnknownOptions unknown);

@@ -1,7 +1,7 @@
 #include "app/CaretBlinkTimeout.h"
 #include "app/CommandLine.h"
+#include "app/DisplayCheck.h"
 #include "app/SignalWatcher.h"
-#include "app/WindowPlacement.h"
 #include "board/VirtualBoard.h"
 #include "check/CheckCommand.h"
 #include "hid/DeviceManager.h"
@@ -11,30 +11,52 @@
 #include "protocol/ReportLayout.h"
 #include "trace/TraceFileOption.h"
 #include "window/MainForm.h"
+#include "window/WindowPlacement.h"
 
 #include <QApplication>
 #include <QStyleFactory>
 #include <QTimer>
 #include <chrono>
 #include <memory>
+#include <cstdio>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 namespace {
 
 // The longest the window waits for the boards present at start to open.
 constexpr std::chrono::milliseconds BoardsAtStartWait{2000};
 
+QStringList ArgumentList(int argc, const char* const* argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     // The board checks run with no window and no display: before any QApplication is made.
     if (argc > 1 && std::string_view(argv[1]) == "check") return check::RunCheckCommand(argc, argv);
+    QCoreApplication::setApplicationName("zov-usb-test");
+    QCoreApplication::setApplicationVersion(PROJECT_VERSION);
+    // The command line is read before QApplication, which aborts without a display: --help,
+    // --version and a line the program cannot follow are answered without one. Options it
+    // does not know may be Qt's, read again once QApplication has taken those out.
+    const bool display = DisplayNamed(argc, argv);
+    const std::optional<Options> early = ParseCommandLine(
+        ArgumentList(argc, argv), display ? UnknownOptions::Defer : UnknownOptions::Refuse);
+    if (!display) {
+        std::fprintf(stderr, "%s\n", NoDisplayLine);
+        return 1;
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName("zov-usb-test");
-    QApplication::setApplicationVersion(PROJECT_VERSION);
     // Fusion paints the back colours of the graphical buttons; native styles may not.
     QApplication::setStyle(QStyleFactory::create("Fusion"));
-    const Options options = ParseCommandLine(app);
+    const Options options =
+        early ? *early : *ParseCommandLine(QApplication::arguments(), UnknownOptions::Refuse);
     CaretBlinkTimeout caretBlinkTimeout;
     // From the start: a signal that comes before the event loop runs is handled once it does,
     // closing the window or, before there is one, ending the program.
@@ -75,19 +97,18 @@ int main(int argc, char* argv[]) {
         // Boards found at start that cannot be used are told from the event loop, so this
         // hears of them too.
         layer.addProblemObserver(*form);
-        form->show();
-        // The monitor beside the main window, the panel beside the last of them.
-        const QWidget* rightmost = form.get();
-        if (boardMonitor) {
-            PlaceBeside(*boardMonitor, *form);
-            boardMonitor->show();
-            rightmost = boardMonitor.get();
-        }
+        // The main window at the left, the monitor and the panel in a column to its right,
+        // where the platform lets the program place windows.
+        std::vector<QWidget*> extras;
+        if (boardMonitor) extras.push_back(boardMonitor.get());
         if (board) {
             panel = std::make_unique<VirtualBoardPanel>(*board);
-            PlaceBeside(*panel, *rightmost);
-            panel->show();
+            extras.push_back(panel.get());
         }
+        window::ArrangeBeside(*form, extras);
+        form->show();
+        for (QWidget* extra : extras)
+            extra->show();
     };
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app, [&] {
         if (form)

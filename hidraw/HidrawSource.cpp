@@ -42,12 +42,16 @@ HidrawSource::HidrawSource(HidrawOptions options, HidrawBackend backend)
     connect(&rescanTimer_, &QTimer::timeout, this, &HidrawSource::rescan);
     unusableTimer_.setInterval(options_.rescanInterval);
     connect(&unusableTimer_, &QTimer::timeout, this, &HidrawSource::retryRefusedOpens);
+    confirmTimer_.setSingleShot(true);
+    confirmTimer_.setInterval(options_.confirmInterval);
+    connect(&confirmTimer_, &QTimer::timeout, this, &HidrawSource::confirmProblems);
 }
 
 HidrawSource::~HidrawSource() {
     retryTimer_.stop();
     rescanTimer_.stop();
     unusableTimer_.stop();
+    confirmTimer_.stop();
     monitor_.reset();
     // The layer still listens: closing each device tells it what became of the reports the
     // device still holds (those written meanwhile as sent, the rest as failed), so that every
@@ -163,9 +167,10 @@ void HidrawSource::opened(const DeviceInfo& info, OpenReason reason, BoardOpenin
 void HidrawSource::openFailed(const std::string& node, OpenReason reason,
                               const BoardOpening& opening) {
     if (nodeVanished(opening.openError)) {
-        // Unplugged meanwhile; tried again quietly should the node still be listed.
-        std::erase_if(pending_, [&](const PendingOpen& open) { return open.node == node; });
-        if (!unusable_.count(node)) failed_.insert(node);
+        // Unplugged meanwhile: what it was found to be is forgotten, and the node tried again
+        // quietly, as a new plug, should it still be listed.
+        forget(node);
+        failed_.insert(node);
         return;
     }
     switch (reason) {
@@ -247,6 +252,7 @@ void HidrawSource::withdraw(const std::string& node) {
 
 void HidrawSource::forget(const std::string& node) {
     unusable_.erase(node);
+    unconfirmed_.erase(node);
     failed_.erase(node);
     std::erase_if(pending_, [&](const PendingOpen& open) { return open.node == node; });
 }
@@ -311,12 +317,20 @@ void HidrawSource::stopIdleTimers() {
 }
 
 void HidrawSource::markUnusable(const DeviceProblem& problem) {
+    // Unusable at the look before as well, or only now: perhaps in passing.
+    const bool seenBefore = unusable_.count(problem.node) > 0;
     unusable_[problem.node] = problem.kind;
     failed_.erase(problem.node);
     // Fixing a node's mode makes no udev event: while the monitor stands in for re-scans, try
     // such boards on a timer of their own. A board refused for its ids or its format is opened
     // only on udev events and re-scans, as each open wakes the USB device.
     if (monitor_ && refusedBeforeTheDriver(problem.kind)) unusableTimer_.start();
+    if (!seenBefore) {
+        unconfirmed_.insert(problem.node);
+        if (!confirmTimer_.isActive()) confirmTimer_.start();
+        return;
+    }
+    unconfirmed_.erase(problem.node);
     if (!told_.insert({problem.node, problem.kind}).second) return;
     // Told from the event loop, so that observers added right after the source (the window,
     // built once the boards present at start are known) hear of boards found at start too.
@@ -327,6 +341,17 @@ void HidrawSource::markUnusable(const DeviceProblem& problem) {
             events_->deviceUnusable(problem);
         },
         Qt::QueuedConnection);
+}
+
+void HidrawSource::confirmProblems() {
+    const std::set<std::string> nodes = unconfirmed_;
+    for (const std::string& node : nodes) {
+        if (const DeviceInfo* info = listed(node))
+            requestOpen(*info, OpenReason::Recheck);
+        else
+            forget(node);
+    }
+    outcomeHandled();
 }
 
 void HidrawSource::deviceFailed(HidrawDevice* device) {
@@ -349,7 +374,7 @@ void HidrawSource::writeCompleted(HidrawDevice* device, const Report& report, bo
 }
 
 void HidrawSource::outcomeHandled() {
-    if (calls_.idle()) events_->sourceSettled();
+    if (isSettled()) events_->sourceSettled();
 }
 
 } // namespace hid

@@ -43,6 +43,10 @@ struct HidrawOptions {
     /// tried again this often, this many times (about a second), before the source gives up.
     std::chrono::milliseconds openRetryInterval{100};
     int openRetries = 10;
+    /// A board found unusable is looked at again this long after, unless a re-scan or an
+    /// event does so sooner, and told only if it is still unusable then: a board plugged in
+    /// and out in a hurry can fail in passing (its node gone halfway through the open).
+    std::chrono::milliseconds confirmInterval{300};
 };
 
 /// The real HID devices, through the kernel's hidraw nodes. Every HID device is announced
@@ -61,8 +65,10 @@ struct HidrawOptions {
 /// about to be told, from the event loop).
 ///
 /// A board that cannot be used (no permission, busy, other ids, another report format) is
-/// not announced: the layer hears of it through deviceUnusable, once per node and kind, from
-/// the event loop, and the same text goes to `warn`. It is tried again on every re-scan and
+/// not announced. Once it is still unusable at the next look at its node (a re-scan, an
+/// event, or confirmInterval later), the layer hears of it through deviceUnusable, once per
+/// node and kind, from the event loop, and the same text goes to `warn`; a board unplugged
+/// before that is not told. It is tried again on every re-scan and
 /// every udev add or change event, so it comes online as soon as it can be used; one whose
 /// node could not be opened (no permission, busy) also every rescanInterval while the udev
 /// monitor runs. A node that vanishes between being listed and being opened was unplugged:
@@ -93,9 +99,10 @@ public:
     /// The device at `node` has left.
     void removeNode(const std::string& node);
 
-    /// True when every enumeration and open asked for has been done and its outcome handled;
-    /// once so, the layer hears of it through sourceSettled.
-    bool isSettled() const override { return calls_.idle(); }
+    /// True when every enumeration and open asked for has been done and its outcome handled,
+    /// and every board found unusable has been looked at again; once so, the layer hears of
+    /// it through sourceSettled.
+    bool isSettled() const override { return calls_.idle() && unconfirmed_.empty(); }
     /// True when hotplug events come from the udev monitor rather than from re-scans.
     bool usesUdevMonitor() const { return monitor_ != nullptr; }
     /// The announced device at `node`, or nullptr.
@@ -132,6 +139,8 @@ private:
     /// Tries again the boards whose node could not be opened (no permission, busy).
     void retryRefusedOpens();
     void markUnusable(const DeviceProblem& problem);
+    /// Looks again at the boards found unusable once.
+    void confirmProblems();
     void stopIdleTimers();
     void deviceFailed(HidrawDevice* device);
     void writeCompleted(HidrawDevice* device, const Report& report, bool sent, int error);
@@ -145,7 +154,8 @@ private:
     std::map<std::string, HidrawDevice*> devices_; // announced; children of this object
     std::vector<PendingOpen> pending_;             // just plugged, waiting for udev's rights
     std::map<std::string, DeviceProblem::Kind> unusable_; // listed boards that cannot be used
-    std::set<std::string> failed_; // nodes whose device failed while still listed
+    std::set<std::string> unconfirmed_; // of those, the ones not looked at again yet
+    std::set<std::string> failed_;      // nodes whose device failed while still listed
     struct OpenUnderway {
         bool nodeLeft = false;   ///< the node left meanwhile: what opens may be the old device
         bool askedAgain = false; ///< asked for again meanwhile: a failure is tried once more
@@ -159,6 +169,7 @@ private:
     QTimer retryTimer_;
     QTimer rescanTimer_;
     QTimer unusableTimer_;
+    QTimer confirmTimer_;
     std::unique_ptr<UdevMonitor> monitor_;
     CallThread calls_{*this};
 };

@@ -44,6 +44,11 @@ PACKAGE_CHECK_PACKAGES=(lintian appstream desktop-file-utils dpkg-dev file)
 # busybox for the guest's first minutes, and udev for the guest's udev daemon.
 KERNEL_STAGE_PACKAGES=(qemu-system-x86 linux-image-amd64 busybox-static udev)
 
+# The desktop check (scripts/desktop-check.sh): an X server and tools that read its windows'
+# places, the weston compositor and Qt's Wayland platform, and ImageMagick to compare
+# screenshots.
+DESKTOP_CHECK_PACKAGES=(xvfb x11-utils xdotool weston qt6-wayland imagemagick)
+
 # The sanitizer build and the fuzzers (test.sh's later stages): clang 14, its sanitizer and
 # libFuzzer runtimes, and llvm-symbolizer for readable stack traces.
 SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)

@@ -27,6 +27,16 @@ protected:
     void start(const QStringList& arguments) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
+        startIn(environment, arguments);
+    }
+    /// As over SSH without X forwarding: no display, and no platform named.
+    void startWithoutDisplay(const QStringList& arguments) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            environment.remove(name);
+        startIn(environment, arguments);
+    }
+    void startIn(const QProcessEnvironment& environment, const QStringList& arguments) {
         process.setProcessEnvironment(environment);
         process.start(ZOV_PROGRAM, arguments);
         ASSERT_TRUE(process.waitForStarted());
@@ -75,16 +85,49 @@ TEST_F(Program, WithTheBoardMonitorOpenTheConsoleRunsAndSigtermEndsItCleanly) {
     EXPECT_EQ(process.exitCode(), 0);
 }
 
-TEST_F(Program, HelpAndVersionAnswerWithoutAWindow) {
-    start({"--help"});
+// Without a display QApplication aborted before the command line was read.
+TEST_F(Program, HelpVersionAndMistakesNeedNoDisplay) {
+    startWithoutDisplay({"--help"});
     ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
     const QString help = QString::fromLocal8Bit(process.readAllStandardOutput());
+    EXPECT_TRUE(help.startsWith("Usage: " ZOV_PROGRAM " [options]")) << help.toStdString();
     EXPECT_TRUE(help.contains("--virtual-board"));
     EXPECT_TRUE(help.contains("--trace"));
     EXPECT_TRUE(help.contains("--monitor"));
-    start({"--version"});
+
+    startWithoutDisplay({"--version"});
     ASSERT_TRUE(process.waitForFinished(10000));
-    EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardOutput()).contains("zov-usb-test"));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(process.readAll(), "zov-usb-test " PROJECT_VERSION "\n");
+
+    startWithoutDisplay({"--bogus"});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 2);
+    EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardError()).contains("'bogus'"));
+}
+
+TEST_F(Program, WithoutADisplayTheWindowIsRefusedInOneLine) {
+    startWithoutDisplay({"--virtual-board"});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "not aborted";
+    EXPECT_EQ(process.exitCode(), 1);
+    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_EQ(error.count('\n'), 1) << error.toStdString();
+    EXPECT_TRUE(error.contains("DISPLAY")) << error.toStdString();
+    EXPECT_TRUE(error.contains("QT_QPA_PLATFORM=offscreen")) << error.toStdString();
+}
+
+// Qt's own options are taken out by QApplication before the program reads the rest.
+TEST_F(Program, QtOptionsStillWorkAndAMistakeAmongThemIsRefused) {
+    startWithoutDisplay({"-platform", "offscreen", "-style", "fusion", "--bogus"});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 2);
+    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_TRUE(error.contains("'bogus'")) << error.toStdString();
+    EXPECT_FALSE(error.contains("'style'")) << error.toStdString();
 }
 
 // "--trace=" used to pass for no trace at all.

@@ -48,7 +48,7 @@ TEST_F(HidrawSourceTest, PermissionDeniedAfterTheRetriesIsToldOnceAndNotAnnounce
     rescan();
 
     ASSERT_TRUE(WaitUntil([&] { return !system.warnings.empty(); }));
-    EXPECT_EQ(system.attemptsAt(Board.path), 1 + 4);
+    EXPECT_EQ(system.attemptsAt(Board.path), 1 + 4 + 1) << "and one more look to be sure";
     EXPECT_EQ(system.warnings, (std::vector<std::string>{hid::permissionMessage(Board.path)}));
     ASSERT_EQ(listener.problems.size(), 1u);
     EXPECT_EQ(listener.problems[0].kind, hid::DeviceProblem::Kind::NoPermission);
@@ -123,11 +123,14 @@ TEST_F(HidrawSourceTest, UnusableBoardIsRetriedOnATimerWhileUdevRuns) {
     system.attached = {Board, numbered};
     system.failOpens(Board.path, {EACCES});
     system.details[numbered.path] = hid::NodeDetails{BoardVendor, BoardProduct, WithReportId()};
+    options.confirmInterval = std::chrono::milliseconds(10);
     start(options);
     ASSERT_TRUE(source->usesUdevMonitor()); // a quiet one where the machine has no netlink
-    ASSERT_TRUE(WaitUntil([&] { return system.attemptsAt(Board.path) >= 4; }));
-    // Opening a board refused for its format wakes the USB device: only events and re-scans do.
-    EXPECT_EQ(system.attemptsAt(numbered.path), 1);
+    const int atStart = system.attemptsAt(Board.path);
+    ASSERT_TRUE(WaitUntil([&] { return system.attemptsAt(Board.path) >= atStart + 3; }));
+    // Opening a board refused for its format wakes the USB device: only events and re-scans do,
+    // besides the second look that confirms it.
+    EXPECT_EQ(system.attemptsAt(numbered.path), 2);
     system.allowOpens(Board.path); // chmod makes no udev event
     EXPECT_TRUE(WaitUntil([&] { return board() != 0; }));
 }
@@ -211,6 +214,38 @@ TEST_F(HidrawSourceTest, ProblemsAreToldOncePerNodeAndKind) {
     EXPECT_EQ(listener.problems[0].kind, hid::DeviceProblem::Kind::NoPermission);
     EXPECT_EQ(listener.problems[1].kind, hid::DeviceProblem::Kind::Busy);
     EXPECT_EQ(system.warnings.size(), 2u);
+}
+
+// A board plugged in and out every moment failed in passing (its node gone halfway through
+// the open) and was told as a board that cannot be used.
+TEST_F(HidrawSourceTest, AReplugStormShowsNoNotice) {
+    start();
+    system.beforeAnswer = [this](const std::string& node) {
+        system.unplug(node);
+        system.failOpens(node, {ENOENT});
+        system.failDescribes(node, ENODEV);
+    };
+    for (int plug = 0; plug < 5; ++plug) {
+        system.allowOpens(Board.path);
+        system.failDescribes(Board.path, 0);
+        system.plug(Board);
+        rescan();
+        rescan();
+    }
+    testsupport::DrainEvents();
+    EXPECT_EQ(system.attemptsAt(Board.path), 5 * 2) << "each plug looked at again";
+    EXPECT_TRUE(listener.problems.empty());
+    EXPECT_TRUE(system.warnings.empty());
+}
+
+TEST_F(HidrawSourceTest, ABoardThatStaysUnusableIsToldAtTheSecondLook) {
+    start();
+    system.failDescribes(Board.path, EIO);
+    system.plug(Board);
+    source->rescan();
+    ASSERT_TRUE(WaitUntil([&] { return !listener.problems.empty(); }));
+    EXPECT_EQ(system.attemptsAt(Board.path), 2);
+    EXPECT_EQ(listener.problems[0].kind, hid::DeviceProblem::Kind::OpenFailed);
 }
 
 TEST(PermissionMessage, IsOneLineNamingTheNodeAndTheRule) {

@@ -1,5 +1,7 @@
 #include "window/NoticeBox.h"
 
+#include "window/WindowPlacement.h"
+
 #include <QMessageBox>
 
 namespace window {
@@ -14,7 +16,10 @@ void ShowNotice(QMessageBox*& box, QWidget* parent, const char* objectName, cons
     }
     box->setWindowTitle("ZOV-USB Test Interface");
     box->setText(text);
-    box->show();
+    const bool shown = box->isVisible();
+    box->show(); // sized as it shows
+    // Beside the window rather than over its controls; left where the operator put it.
+    if (!shown && parent) PlaceBeside(*box, *parent);
     box->raise();
 }
 

@@ -30,6 +30,7 @@ hid::HidrawBackend FakeHidrawSystem::backend() {
         const std::lock_guard lock(mutex);
         callers.insert(std::this_thread::get_id());
         const std::string& node = nodeOf.at(fd);
+        if (const int error = describeErrors[node]) return -error;
         if (!details.count(node)) return DescribeAsBoard(fd, answer);
         answer = details.at(node);
         return 0;
@@ -77,6 +78,11 @@ void FakeHidrawSystem::unplug(const std::string& node) {
 void FakeHidrawSystem::failOpens(const std::string& node, std::deque<int> errors) {
     const std::lock_guard lock(mutex);
     openErrors[node] = std::move(errors);
+}
+
+void FakeHidrawSystem::failDescribes(const std::string& node, int error) {
+    const std::lock_guard lock(mutex);
+    describeErrors[node] = error;
 }
 
 int FakeHidrawSystem::attemptsAt(const std::string& node) {

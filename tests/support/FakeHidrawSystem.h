@@ -28,6 +28,7 @@ struct FakeHidrawSystem {
     std::map<std::string, int> boardEnd;               // the test's end of each opened node
     std::map<int, std::string> nodeOf;                 // the console's end of each, by descriptor
     std::map<std::string, hid::NodeDetails> details; // what an open node answers, if not the board
+    std::map<std::string, int> describeErrors;       // errno an open node answers instead, if any
     std::vector<std::string> warnings;
     std::shared_ptr<NodeScript> script = std::make_shared<NodeScript>();
     int enumerations = 0;
@@ -45,6 +46,8 @@ struct FakeHidrawSystem {
     void unplug(const std::string& node);
     void failOpens(const std::string& node, std::deque<int> errors);
     void allowOpens(const std::string& node) { failOpens(node, {}); }
+    /// The node's ids and descriptor ask fail with `error` from now on (0: they answer).
+    void failDescribes(const std::string& node, int error);
     int attemptsAt(const std::string& node);
     int enumerationCount();
     void closeBoardEnd(const std::string& node);

@@ -72,6 +72,7 @@ protected:
         hid::HidrawOptions options;
         options.hotplug = hid::HidrawOptions::Hotplug::None;
         options.openRetryInterval = std::chrono::milliseconds(10);
+        options.confirmInterval = std::chrono::milliseconds(10);
         return options;
     }
     hid::Handle board() { return layer.GetHandle(BoardVendor, BoardProduct); }
