@@ -33,7 +33,9 @@ QString HelpText(const QCommandLineParser& parser, const QString& program) {
 std::optional<Options> ParseCommandLine(const QStringList& arguments, UnknownOptions unknown) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        "Test console for the ZOV-USB HID board (vendor id 0x1234, product id 0x0001).");
+        "Test console for the ZOV-USB HID board (vendor id 0x1234, product id 0x0001).\n"
+        "'zov-usb-test check PLAN' runs a plan's board checks with no window; see "
+        "'zov-usb-test check --help'.");
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption virtualBoard(
