@@ -167,6 +167,10 @@ struct SendCase {
     std::function<bool(const hid::VirtualBoard&)> reached;
 };
 
+void PrintTo(const SendCase& sendCase, std::ostream* out) {
+    *out << sendCase.what;
+}
+
 class CheckSends : public CheckRun, public ::testing::WithParamInterface<SendCase> {};
 
 TEST_P(CheckSends, WhatTheStepSendsReachesTheBoard) {
