@@ -1,7 +1,7 @@
 #include "app/CaretBlinkTimeout.h"
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
-#include "app/SignalWatcher.h"
+#include "signals/SignalWatcher.h"
 #include "board/VirtualBoard.h"
 #include "check/CheckCommand.h"
 #include "hid/DeviceManager.h"

@@ -45,6 +45,7 @@ void BoardWatch::devicesChanged() {
 
 void BoardWatch::deviceProblem(const hid::DeviceProblem& problem) {
     problems_.push_back(problem.message);
+    emit boardUnusable(QString::fromStdString(problem.message));
 }
 
 } // namespace check

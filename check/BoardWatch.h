@@ -37,6 +37,8 @@ signals:
     void boardThere(hid::Handle board);
     void noBoard();
     void boardGone();
+    /// A board was found that cannot be used; `message` tells why and the fix.
+    void boardUnusable(const QString& message);
 
 private:
     void devicesChanged() override;

@@ -1,17 +1,40 @@
 #include "check/CheckCommand.h"
 
+#include "signals/SignalWatcher.h"
 #include "board/VirtualBoard.h"
 #include "check/CheckOptions.h"
 #include "check/CheckSession.h"
 #include "check/PlanParser.h"
+#include "check/StationSession.h"
 #include "hid/DeviceManager.h"
 #include "hidraw/HidrawSource.h"
 #include "trace/TraceFileOption.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <cstdio>
 
 namespace check {
+namespace {
+
+int RunStation(hid::DeviceManager& layer, Plan plan, const CheckOptions& options) {
+    if (!QDir().mkpath(options.stationDir)) {
+        std::fprintf(stderr, "zov-usb-test: cannot make the records folder %s\n",
+                     qPrintable(options.stationDir));
+        return BadCommand;
+    }
+    SignalWatcher signalWatcher;
+    StationSession station(layer, std::move(plan), options.planPath.toStdString(),
+                           QDir(options.stationDir));
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &station,
+                     &StationSession::stop);
+    QObject::connect(&station, &StationSession::done, QCoreApplication::instance(),
+                     &QCoreApplication::exit, Qt::QueuedConnection);
+    station.start();
+    return QCoreApplication::exec();
+}
+
+} // namespace
 
 int RunCheckCommand(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -34,6 +57,7 @@ int RunCheckCommand(int argc, char** argv) {
     if (options.virtualBoard) hid::VirtualBoard::attachTo(layer);
     layer.addSource(std::make_unique<hid::HidrawSource>());
 
+    if (!options.stationDir.isEmpty()) return RunStation(layer, std::move(*plan), options);
     CheckSession session(layer, std::move(*plan), options.planPath.toStdString(), options.session);
     QObject::connect(&session, &CheckSession::done, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);

@@ -20,7 +20,8 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     parser.setApplicationDescription(
         "Runs the board checks of a plan (TOML) on the board, with no window.\n"
         "Exit status: 0 all passed, 1 a step failed, 2 a bad plan or command line, "
-        "3 no usable board.");
+        "3 no usable board.\n"
+        "With --station: 0 every board passed, 1 a board failed.");
     parser.addPositionalArgument("check", "The command.");
     parser.addPositionalArgument("PLAN", "The plan file.");
     const QCommandLineOption help = parser.addHelpOption();
@@ -32,7 +33,12 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
         "0");
     const QCommandLineOption junit("junit", "Write a JUnit XML record to <file>.", "file");
     const QCommandLineOption json("json", "Write the whole record as JSON to <file>.", "file");
-    parser.addOptions({virtualBoard, trace, wait, junit, json});
+    const QCommandLineOption station(
+        "station",
+        "Station mode: check board after board until SIGINT or SIGTERM, writing each board's "
+        "records to <dir> as <serial>-<UTC time>.json and .xml.",
+        "dir");
+    parser.addOptions({virtualBoard, trace, wait, junit, json, station});
     if (!parser.parse(arguments)) Refuse(parser, parser.errorText());
     if (parser.isSet(help)) parser.showHelp();
     const QStringList words = parser.positionalArguments();
@@ -51,6 +57,12 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     options.session.wait = std::chrono::milliseconds(qRound64(seconds * 1000));
     options.session.jsonPath = parser.value(json);
     options.session.junitPath = parser.value(junit);
+    options.stationDir = parser.value(station);
+    if (parser.isSet(station) && options.stationDir.isEmpty())
+        Refuse(parser, "--station needs a records folder");
+    if (parser.isSet(station) && (parser.isSet(wait) || parser.isSet(junit) || parser.isSet(json)))
+        Refuse(parser, "--station waits for each board and names its records itself: leave out "
+                       "--wait, --junit and --json");
     return options;
 }
 

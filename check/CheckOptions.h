@@ -11,7 +11,8 @@ namespace check {
 struct CheckOptions {
     QString planPath;
     bool virtualBoard = false;
-    QString traceFile; ///< empty for none
+    QString traceFile;  ///< empty for none
+    QString stationDir; ///< station mode's records folder; empty for a single check
     SessionOptions session;
 };
 

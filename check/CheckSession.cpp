@@ -1,7 +1,6 @@
 #include "check/CheckSession.h"
 
-#include "check/ConsoleReport.h"
-#include "check/RecordFiles.h"
+#include "check/RunConsole.h"
 #include "protocol/ReportLayout.h"
 
 #include <cstdio>
@@ -30,26 +29,15 @@ void CheckSession::start() {
 }
 
 void CheckSession::run(hid::Handle board) {
-    runner_ = std::make_unique<PlanRunner>(layer_, board, plan_, planFile_);
-    connect(runner_.get(), &PlanRunner::stepFinished, this, [](const StepResult& step) {
-        std::printf("%s\n", StepLine(step).c_str());
-        std::fflush(stdout);
-    });
+    runner_ = PrintingRunner(layer_, board, plan_, planFile_);
     connect(runner_.get(), &PlanRunner::finished, this, &CheckSession::finish);
-    if (const hid::DeviceInfo* info = layer_.deviceInfo(board))
-        std::printf("Board: %s\nPlan: %s (%zu steps)\n", BoardLine(*info).c_str(),
-                    plan_.name.c_str(), plan_.steps.size());
     runner_->start();
 }
 
 void CheckSession::finish() {
     const CheckRecord& record = runner_->record();
-    std::printf("%s", Summary(record).c_str());
-    std::fflush(stdout);
-    const QStringList problems = WriteRecords(record, options_.jsonPath, options_.junitPath);
-    for (const QString& problem : problems)
-        std::fprintf(stderr, "zov-usb-test: %s\n", qPrintable(problem));
-    emit done(record.passed() && problems.isEmpty() ? AllPassed : StepFailed);
+    const bool written = EndRun(record, options_.jsonPath, options_.junitPath);
+    emit done(record.passed() && written ? AllPassed : StepFailed);
 }
 
 } // namespace check

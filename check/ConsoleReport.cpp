@@ -58,15 +58,21 @@ std::string Summary(const CheckRecord& record) {
     return text;
 }
 
-std::string Banner(const CheckRecord& record) {
+std::string Banner(const CheckRecord& record, bool recordsWritten) {
     std::string text = "\n";
-    for (const char* row : record.passed() ? PassLetters : FailLetters)
+    for (const char* row : record.passed() && recordsWritten ? PassLetters : FailLetters)
         text += std::string("    ") + row + "\n";
     text += "\n";
     for (const StepResult& step : record.steps)
         if (!step.passed()) text += "    failed: " + step.title() + ": " + step.failure + "\n";
     if (record.boardLeft) text += "    the board left during the run\n";
+    if (!recordsWritten) text += "    its records could not be written\n";
     return text;
+}
+
+std::string TallyLine(std::size_t passed, std::size_t failed) {
+    return "Boards checked: " + std::to_string(passed + failed) + ", " + std::to_string(passed) +
+           " passed, " + std::to_string(failed) + " failed\n";
 }
 
 } // namespace check

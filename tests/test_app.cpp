@@ -1,8 +1,9 @@
 // The built program, started as a user would, with the virtual board and a trace file.
 #include "app/CaretBlinkTimeout.h"
-#include "app/SignalWatcher.h"
+#include "signals/SignalWatcher.h"
 #include "support/EventLoop.h"
 
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -128,6 +129,37 @@ TEST_F(Program, QtOptionsStillWorkAndAMistakeAmongThemIsRefused) {
     const QString error = QString::fromLocal8Bit(process.readAllStandardError());
     EXPECT_TRUE(error.contains("'bogus'")) << error.toStdString();
     EXPECT_FALSE(error.contains("'style'")) << error.toStdString();
+}
+
+TEST_F(Program, AStationEndsOnSigintOrSigtermWithItsTally) {
+    const QString plan = dir.filePath("plan.toml");
+    QFile file(plan);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("name='one'\n[[step]]\ntype='read_ad'\n");
+    file.close();
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        const QString records = dir.filePath(QString("records-%1").arg(signal));
+        start({"check", plan, "--virtual-board", "--station", records});
+        ASSERT_TRUE(testsupport::WaitUntil(
+            [&] { return !QDir(records).entryList({"*.json"}, QDir::Files).isEmpty(); },
+            std::chrono::seconds(10)));
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0);
+        const QString output = QString::fromLocal8Bit(process.readAllStandardOutput());
+        EXPECT_TRUE(output.endsWith("Boards checked: 1, 1 passed, 0 failed\n"))
+            << output.toStdString();
+    }
+}
+
+TEST_F(Program, AStationNamesItsOwnRecords) {
+    start({"check", "plan.toml", "--station", dir.path(), "--json", "record.json"});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 2);
+    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_TRUE(error.contains("leave out --wait, --junit and --json")) << error.toStdString();
 }
 
 // "--trace=" used to pass for no trace at all.

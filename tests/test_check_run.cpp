@@ -6,12 +6,16 @@
 #include "hid/DeviceManager.h"
 #include "support/EventLoop.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
+#include <cctype>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -98,6 +102,172 @@ TEST_F(CheckRun, ABoardPluggedInWithinTheWaitIsChecked) {
     layer.addSource(std::move(board));
     QTimer::singleShot(50ms, &later, &hid::VirtualBoard::plug);
     EXPECT_EQ(run("name='later'\n[[step]]\ntype='read_ad'\n", 5000ms), check::AllPassed);
+}
+
+/// The value at a path like "steps/0/measurements/1/limit".
+QJsonValue At(QJsonValue value, const QString& path) {
+    for (const QString& key : path.split('/')) {
+        bool index = false;
+        const int n = key.toInt(&index);
+        value = index ? value.toArray()[n] : value.toObject()[key];
+    }
+    return value;
+}
+
+TEST_F(CheckRun, TheJsonRecordHoldsTheBoardTheCountsAndEachFigureWithItsLimit) {
+    hid::VirtualBoard::attachTo(layer);
+    ASSERT_EQ(run("name='figures'\n[[step]]\ntype='read_ad'\nmin=100\nmax=200\n"
+                  "answer_within_ms=250\n[[step]]\nname='lamp'\ntype='write_port'\nvalue=7\n"),
+              check::AllPassed);
+    const QJsonObject record = json();
+    const std::pair<const char*, QJsonValue> expected[] = {
+        {"plan/name", "figures"},
+        {"plan/file", "plan.toml"},
+        {"board/vendor_id", hid::VirtualBoard::VendorId},
+        {"board/product_id", hid::VirtualBoard::ProductId},
+        {"board/manufacturer", "ZOV Electronics"},
+        {"board/product", "ZOV-USB Virtual Board"},
+        {"board/serial", "VB-0001"},
+        {"board/node", "virtual"},
+        {"board/report_format/output_report_size", 32},
+        {"outcome", "pass"},
+        {"board_left", false},
+        {"reports/sent", 2},
+        {"reports/received", 1},
+        {"reports/dropped", 0},
+        {"steps/0/step", 1},
+        {"steps/0/type", "read_ad"},
+        {"steps/0/outcome", "pass"},
+        {"steps/0/measurements/0/quantity", "A/D value"},
+        {"steps/0/measurements/0/value", 128},
+        {"steps/0/measurements/0/limit", "100..200"},
+        {"steps/0/measurements/0/passed", true},
+        {"steps/0/measurements/1/quantity", "answer time"},
+        {"steps/0/measurements/1/unit", "ms"},
+        {"steps/0/measurements/1/limit", "<= 250 ms"},
+        {"steps/1/step", 2},
+        {"steps/1/name", "lamp"},
+        {"steps/1/type", "write_port"},
+        {"steps/1/measurements/0/quantity", "port value"},
+        {"steps/1/measurements/0/value", "7"},
+    };
+    for (const auto& [path, value] : expected)
+        EXPECT_EQ(At(record, path), value) << path;
+    const auto started = QDateTime::fromString(record["started"].toString(), Qt::ISODateWithMs);
+    const auto ended = QDateTime::fromString(record["ended"].toString(), Qt::ISODateWithMs);
+    EXPECT_EQ(started.timeSpec(), Qt::UTC);
+    EXPECT_LE(started, ended);
+    const double answerMs = At(record, "steps/0/measurements/1/value").toDouble(-1);
+    EXPECT_TRUE(answerMs >= 0 && answerMs <= 250) << answerMs;
+}
+
+struct SendCase {
+    const char* what;
+    const char* step;
+    std::function<bool(const hid::VirtualBoard&)> reached;
+};
+
+void PrintTo(const SendCase& sendCase, std::ostream* out) {
+    *out << sendCase.what;
+}
+
+class CheckSends : public CheckRun, public ::testing::WithParamInterface<SendCase> {};
+
+TEST_P(CheckSends, WhatTheStepSendsReachesTheBoard) {
+    const hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer);
+    EXPECT_EQ(run(std::string("name='send'\n[[step]]\n") + GetParam().step), check::AllPassed);
+    EXPECT_TRUE(GetParam().reached(board));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, CheckSends,
+    ::testing::Values(
+        SendCase{"write_port", "type='write_port'\nvalue=0x5A\n",
+                 [](const hid::VirtualBoard& board) { return board.portD() == 0x5A; }},
+        SendCase{"send to port D", "type='send'\ncode=14\nbytes={21=0x33}\n",
+                 [](const hid::VirtualBoard& board) { return board.portD() == 0x33; }},
+        SendCase{"send bytes from 2 on", "type='send'\ncode=77\nbytes=[0x41, 0x42]\n",
+                 [](const hid::VirtualBoard& board) {
+                     const hid::Report& report = board.lastReport();
+                     return report[1] == 77 && report[2] == 0x41 && report[3] == 0x42 &&
+                            report[4] == 0;
+                 }},
+        SendCase{"send_text", "type='send_text'\ntext='Hi there'\n",
+                 [](const hid::VirtualBoard& board) { return board.lastText() == "Hi there"; }}),
+    [](const auto& info) {
+        std::string name = info.param.what;
+        std::replace_if(
+            name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+        return name;
+    });
+
+/// A board that takes every request and never answers.
+class SilentBoard final : public hid::DeviceSource, private hid::Device {
+public:
+    void start(hid::DeviceEvents& events) override { events.deviceArrived(*this); }
+    std::uint64_t written = 0;
+
+private:
+    const hid::DeviceInfo& info() const override { return info_; }
+    hid::WriteResult write(const hid::Report&) override {
+        ++written;
+        return hid::WriteResult::Sent;
+    }
+    hid::DeviceInfo info_{hid::VirtualBoard::VendorId,
+                          hid::VirtualBoard::ProductId,
+                          "ZOV Electronics",
+                          "Silent board",
+                          "S-1",
+                          "silent",
+                          {false, 32, 32}};
+};
+
+TEST_F(CheckRun, AnAnswerLaterThanItsLimitFailsTheStep) {
+    auto source = std::make_unique<SilentBoard>();
+    const SilentBoard& board = *source;
+    layer.addSource(std::move(source));
+    for (const char* type : {"read_ad", "read_inputs", "read_text"}) {
+        SCOPED_TRACE(type);
+        EXPECT_EQ(
+            run(std::string("name='slow'\n[[step]]\nanswer_within_ms=20\ntype='") + type + "'\n"),
+            check::StepFailed);
+        EXPECT_EQ(At(json(), "steps/0/failure"), "no answer within 20 ms");
+    }
+    EXPECT_EQ(board.written, 3u);
+}
+
+struct RepeatCase {
+    const char* what;
+    const char* limit;
+    int repeat;
+    const char* outcome;
+    int exitCode;
+};
+
+TEST_F(CheckRun, ARepeatedStepRunsThatManyTimesEachWithItsOwnResult) {
+    const hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer);
+    const RepeatCase cases[] = {
+        {"passing", "min=100", 3, "pass", check::AllPassed},
+        {"failing", "min=200", 2, "fail", check::StepFailed},
+    };
+    for (const RepeatCase& each : cases) {
+        SCOPED_TRACE(each.what);
+        const std::uint64_t before = board.reportsReceived();
+        EXPECT_EQ(run("name='again'\n[[step]]\ntype='read_ad'\n" + std::string(each.limit) +
+                      "\nrepeat=" + std::to_string(each.repeat) +
+                      "\n[[step]]\ntype='wait_ms'\n"
+                      "duration_ms=1\n"),
+                  each.exitCode);
+        EXPECT_EQ(board.reportsReceived() - before, std::uint64_t(each.repeat));
+        const QJsonArray steps = json()["steps"].toArray();
+        ASSERT_EQ(steps.size(), each.repeat + 1);
+        for (int n = 0; n < each.repeat; ++n) {
+            EXPECT_EQ(At(steps, QString("%1/step").arg(n)), 1);
+            EXPECT_EQ(At(steps, QString("%1/repetition").arg(n)), n + 1);
+            EXPECT_EQ(At(steps, QString("%1/outcome").arg(n)), each.outcome);
+        }
+        EXPECT_EQ(At(steps, QString("%1/step").arg(each.repeat)), 2);
+    }
 }
 
 struct BitCase {

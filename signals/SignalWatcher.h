@@ -3,9 +3,9 @@
 #include <QObject>
 #include <QSocketNotifier>
 
-/// Turns SIGINT and SIGTERM into a Qt signal on the GUI thread, so the program can close
-/// its window the ordinary way. A second SIGINT or SIGTERM after that takes the default
-/// action and ends the program at once. One instance per program.
+/// Turns SIGINT and SIGTERM into a Qt signal on the GUI thread, so the program can close its
+/// window, or end a board station, the ordinary way. A second SIGINT or SIGTERM after that takes
+/// the default action and ends the program at once. One instance per program.
 class SignalWatcher final : public QObject {
     Q_OBJECT
 

@@ -1,4 +1,4 @@
-#include "app/SignalWatcher.h"
+#include "signals/SignalWatcher.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "check/CheckRecord.h"
+#include "check/PlanRunner.h"
+
+#include <QString>
+#include <memory>
+
+/// What a run of a plan on one board prints and writes, the same for a single check and for
+/// each board of a station.
+namespace check {
+
+/// A runner of `plan` on `board`, not started yet, that prints the board and the plan at once
+/// and a line per step as it runs.
+std::unique_ptr<PlanRunner> PrintingRunner(hid::DeviceManager& layer, hid::Handle board,
+                                           const Plan& plan, const std::string& planFile);
+
+/// Prints the run's summary and writes its records (an empty path: not asked for), telling on
+/// standard error each that could not be written; answers whether all were.
+bool EndRun(const CheckRecord& record, const QString& jsonPath, const QString& junitPath);
+
+} // namespace check

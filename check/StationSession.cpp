@@ -1,0 +1,76 @@
+#include "check/StationSession.h"
+
+#include "check/CheckSession.h"
+#include "check/ConsoleReport.h"
+#include "check/RunConsole.h"
+#include "check/StationRecords.h"
+#include "hid/CodePage1252.h"
+
+#include <cstdio>
+
+namespace check {
+namespace {
+
+void Print(const std::string& text) {
+    std::printf("%s", text.c_str());
+    std::fflush(stdout);
+}
+
+} // namespace
+
+StationSession::StationSession(hid::DeviceManager& layer, Plan plan, std::string planFile,
+                               QDir records)
+    : layer_(layer), plan_(std::move(plan)), planFile_(std::move(planFile)),
+      records_(std::move(records)), watch_(layer) {
+    connect(&watch_, &BoardWatch::boardThere, this, &StationSession::run);
+    connect(&watch_, &BoardWatch::boardGone, this, &StationSession::awaitBoard);
+    connect(&watch_, &BoardWatch::boardUnusable, this, [](const QString& message) {
+        Print("\nA board that cannot be used (not counted):\n  " + message.toStdString() + "\n");
+    });
+}
+
+StationSession::~StationSession() = default;
+
+void StationSession::start() {
+    layer_.whenSettled([this] { awaitBoard(); });
+}
+
+void StationSession::stop() {
+    if (stopped_) return;
+    stopped_ = true;
+    if (checking_) Print("\nStopped during a board's check: that board is not counted.\n");
+    runner_.reset();
+    Print(TallyLine(tally_.passed, tally_.failed));
+    emit done(tally_.failed == 0 ? AllPassed : StepFailed);
+}
+
+void StationSession::awaitBoard() {
+    if (stopped_) return;
+    Print("\nWaiting for a board (Ctrl+C ends the station)...\n");
+    watch_.awaitBoard(std::nullopt);
+}
+
+void StationSession::run(hid::Handle board) {
+    if (stopped_) return;
+    checking_ = true;
+    board_ = board;
+    runner_ = PrintingRunner(layer_, board, plan_, planFile_);
+    connect(runner_.get(), &PlanRunner::finished, this, &StationSession::finish);
+    runner_->start();
+}
+
+void StationSession::finish() {
+    checking_ = false;
+    const CheckRecord& record = runner_->record();
+    const QString base =
+        RecordBase(records_, hid::fromWindows1252(record.board.serialNumber), record.started);
+    const bool written = EndRun(record, base + ".json", base + ".xml");
+    const bool passed = record.passed() && written;
+    ++(passed ? tally_.passed : tally_.failed);
+    Print(Banner(record, written));
+    if (written) Print("Records: " + base.toStdString() + ".json, .xml\n");
+    Print("Unplug the board.\n");
+    watch_.awaitLeaving(board_);
+}
+
+} // namespace check

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "check/BoardWatch.h"
+#include "check/Plan.h"
+#include "check/PlanRunner.h"
+
+#include <QDir>
+#include <QObject>
+#include <memory>
+
+namespace check {
+
+/// How many boards a station has checked, by outcome.
+struct StationTally {
+    std::size_t passed = 0;
+    std::size_t failed = 0;
+};
+
+/// Station mode: board after board, each run of the plan writes its records to the records
+/// folder (named by check/StationRecords.h) and ends with a large PASS or FAIL; then the board
+/// must be unplugged before the next one is checked. Boards that cannot be used are told, not
+/// counted. Runs until stop().
+class StationSession final : public QObject {
+    Q_OBJECT
+
+public:
+    StationSession(hid::DeviceManager& layer, Plan plan, std::string planFile, QDir records);
+    ~StationSession() override;
+
+    void start();
+    /// Ends the station: a board being checked is dropped, uncounted; prints the tally and
+    /// sends done, with 0 when no board failed, else 1.
+    void stop();
+
+    const StationTally& tally() const { return tally_; }
+
+signals:
+    void done(int exitCode);
+
+private:
+    void awaitBoard();
+    void run(hid::Handle board);
+    void finish();
+
+    hid::DeviceManager& layer_;
+    const Plan plan_;
+    const std::string planFile_;
+    const QDir records_;
+    BoardWatch watch_;
+    std::unique_ptr<PlanRunner> runner_;
+    hid::Handle board_ = 0;
+    bool checking_ = false;
+    bool stopped_ = false;
+    StationTally tally_;
+};
+
+} // namespace check

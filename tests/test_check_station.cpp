@@ -1,0 +1,193 @@
+// Station mode on the virtual board: board after board, each with its records, the tally at the
+// end; and the names of the records and the banner.
+#include "board/VirtualBoard.h"
+#include "check/CheckSession.h"
+#include "check/ConsoleReport.h"
+#include "check/PlanParser.h"
+#include "check/StationRecords.h"
+#include "check/StationSession.h"
+#include "hid/DeviceManager.h"
+#include "support/EventLoop.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+/// Tells of one board that cannot be used, as a source does when it lacks the rights.
+class UnusableBoardSource final : public hid::DeviceSource {
+public:
+    void start(hid::DeviceEvents& events) override {
+        events.deviceUnusable({hid::DeviceProblem::Kind::NoPermission, "/dev/hidraw7",
+                               "/dev/hidraw7 cannot be opened: no permission"});
+    }
+};
+
+/// A station on a layer of its own, with a records folder of its own.
+struct StationRig {
+    /// Starts a station running `plan`.
+    void start(const std::string& plan) {
+        check::PlanError error;
+        auto parsed = check::ParsePlan(plan, "plan.toml", error);
+        ASSERT_TRUE(parsed) << error.text();
+        station =
+            std::make_unique<check::StationSession>(layer, *parsed, "plan.toml", QDir(dir.path()));
+        QObject::connect(station.get(), &check::StationSession::done,
+                         [this](int code) { exitCode = code; });
+        station->start();
+    }
+    std::size_t checked() const { return station->tally().passed + station->tally().failed; }
+    QStringList records() const { return QDir(dir.path()).entryList(QDir::Files, QDir::Name); }
+    QString outcome(const QString& name) const {
+        QFile file(QDir(dir.path()).filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        return QJsonDocument::fromJson(file.readAll()).object()["outcome"].toString();
+    }
+
+    QTemporaryDir dir;
+    hid::DeviceManager layer;
+    std::unique_ptr<check::StationSession> station;
+    int exitCode = -1;
+};
+
+struct BoardsCase {
+    const char* what;
+    std::vector<std::uint8_t> adValues; ///< one board after the other
+    QStringList outcomes;               ///< of their JSON records, in the order of their names
+    std::size_t passed;
+    std::size_t failed;
+    int exitCode;
+};
+
+TEST(Station, EachBoardInTurnGivesItsRecordsAndCountsInTheTally) {
+    const BoardsCase cases[] = {
+        {"two passing boards", {150, 150}, {"pass", "pass"}, 2, 0, check::AllPassed},
+        {"a passing then a failing board", {150, 20}, {"pass", "fail"}, 1, 1, check::StepFailed},
+        {"a failing then a passing board", {20, 150}, {"fail", "pass"}, 1, 1, check::StepFailed},
+    };
+    for (const BoardsCase& each : cases) {
+        SCOPED_TRACE(each.what);
+        StationRig rig;
+        hid::VirtualBoard& board = hid::VirtualBoard::attachTo(rig.layer);
+        board.setAdValue(each.adValues[0]);
+        rig.start("name='range'\n[[step]]\ntype='read_ad'\nmin=100\n");
+        for (std::size_t n = 0; n < each.adValues.size(); ++n) {
+            if (n > 0) {
+                board.unplug();
+                board.setAdValue(each.adValues[n]);
+                board.plug();
+            }
+            ASSERT_TRUE(testsupport::WaitUntil([&] { return rig.checked() == n + 1; }, 10s)) << n;
+        }
+        rig.station->stop();
+        EXPECT_EQ(rig.exitCode, each.exitCode);
+        EXPECT_EQ(rig.station->tally().passed, each.passed);
+        EXPECT_EQ(rig.station->tally().failed, each.failed);
+        // Both boards have the same serial and start within a second or so: the second pair
+        // takes "-2" and never overwrites the first.
+        QStringList names = rig.records();
+        ASSERT_EQ(names.size(), 4) << names.join(' ').toStdString();
+        // In the order they were written: by time, and "<time>" before "<time>-2".
+        std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+            return std::pair(a.size(), a) < std::pair(b.size(), b);
+        });
+        const QRegularExpression name(R"(VB-0001-\d{8}T\d{6}Z(-2)?\.(json|xml))");
+        QStringList outcomes;
+        for (const QString& each : names) {
+            EXPECT_TRUE(name.match(each).hasMatch()) << each.toStdString();
+            if (each.endsWith(".json")) outcomes << rig.outcome(each);
+        }
+        EXPECT_EQ(outcomes.join(' '), each.outcomes.join(' '));
+    }
+}
+
+TEST(Station, StoppingDuringACheckCountsThatBoardNeitherWayAndWritesNothing) {
+    StationRig rig;
+    hid::VirtualBoard& board = hid::VirtualBoard::attachTo(rig.layer);
+    rig.start(
+        "name='long'\n[[step]]\ntype='read_ad'\n[[step]]\ntype='wait_ms'\nduration_ms=60000\n");
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return board.reportsReceived() == 1; }, 10s));
+    rig.station->stop();
+    EXPECT_EQ(rig.exitCode, check::AllPassed);
+    EXPECT_EQ(rig.checked(), 0u);
+    EXPECT_TRUE(rig.records().isEmpty());
+}
+
+TEST(Station, ABoardThatCannotBeUsedIsToldAndNotCounted) {
+    StationRig rig;
+    testing::internal::CaptureStdout();
+    rig.start("name='any'\n[[step]]\ntype='read_ad'\n");
+    rig.layer.addSource(std::make_unique<UnusableBoardSource>());
+    testsupport::DrainEvents();
+    rig.station->stop();
+    const std::string output = testing::internal::GetCapturedStdout();
+    EXPECT_NE(output.find("cannot be used (not counted):\n  /dev/hidraw7 cannot be opened: no "
+                          "permission"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("Boards checked: 0, 0 passed, 0 failed"), std::string::npos) << output;
+    EXPECT_EQ(rig.exitCode, check::AllPassed);
+    EXPECT_TRUE(rig.records().isEmpty());
+}
+
+TEST(StationRecords, TheSerialBecomesAWordFitForAFileName) {
+    const struct {
+        QString serial;
+        QString word;
+    } cases[] = {
+        {"VB-0001", "VB-0001"},
+        {"a_b-9", "a_b-9"},
+        {"", "no-serial"},
+        {"../../etc/passwd", "______etc_passwd"},
+        {"A B:C*D?", "A_B_C_D_"},
+        {QString::fromUtf8("Zäh\u00e9"), "Z_h_"},
+        {QString(100, 'x'), QString(64, 'x')},
+    };
+    for (const auto& each : cases)
+        EXPECT_EQ(check::SerialFileWord(each.serial), each.word) << each.serial.toStdString();
+}
+
+TEST(StationRecords, TheNameHoldsTheUtcStartAndNeverTakesOneInUse) {
+    QTemporaryDir dir;
+    const QDir records(dir.path());
+    // 01:02:03 at UTC+2 is 23:02:03 UTC the day before.
+    const QDateTime started(QDate(2026, 3, 1), QTime(1, 2, 3), QTimeZone(2 * 3600));
+    const QString base = records.filePath("SN_1-20260228T230203Z");
+    EXPECT_EQ(check::RecordBase(records, "SN 1", started), base);
+    for (const QString& taken : {base + ".json", base + "-2.xml"})
+        QFile(taken).open(QIODevice::WriteOnly);
+    EXPECT_EQ(check::RecordBase(records, "SN 1", started), base + "-3");
+}
+
+TEST(StationBanner, ALargeVerdictThenWhatFailed) {
+    check::CheckRecord record;
+    record.steps.resize(2);
+    record.steps[0].number = 1;
+    record.steps[0].name = "read_ad";
+    record.steps[1].number = 2;
+    record.steps[1].name = "read_text";
+    const std::string pass = check::Banner(record, true);
+    EXPECT_NE(pass.find("####    ##    ####   ####"), std::string::npos) << pass;
+    EXPECT_EQ(pass.find("failed"), std::string::npos) << pass;
+
+    record.steps[1].failure = "no answer";
+    const std::string fail = check::Banner(record, true);
+    EXPECT_NE(fail.find("#####   ##   ###  #"), std::string::npos) << fail;
+    EXPECT_NE(fail.find("failed: 2 read_text: no answer"), std::string::npos) << fail;
+    EXPECT_EQ(fail.find("read_ad"), std::string::npos) << fail;
+
+    record.steps[1].failure.clear();
+    const std::string unrecorded = check::Banner(record, false);
+    EXPECT_NE(unrecorded.find("#####   ##   ###  #"), std::string::npos) << unrecorded;
+    EXPECT_NE(unrecorded.find("records could not be written"), std::string::npos) << unrecorded;
+}
+
+} // namespace
