@@ -282,8 +282,9 @@ private:
         Step step;
         step.type = *type;
         for (const auto& [key, node] : table) {
+            const std::string_view name = key.str();
             const auto field = std::find_if(schema.fields.begin(), schema.fields.end(),
-                                            [&](const Field& f) { return f.key == key.str(); });
+                                            [name](const Field& f) { return f.key == name; });
             if (field == schema.fields.end())
                 return fail(key.source(), what + ": unknown key '" + std::string(key.str()) +
                                               "'; allowed: " + KeyList(schema.fields));

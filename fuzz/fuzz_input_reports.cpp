@@ -54,6 +54,7 @@ public:
         outer_ = &events;
         inner_->start(*this);
     }
+    bool isSettled() const override { return inner_->isSettled(); }
 
 private:
     void deviceArrived(hid::Device& device) override { outer_->deviceArrived(device); }
@@ -72,6 +73,7 @@ private:
     void deviceUnusable(const hid::DeviceProblem& problem) override {
         outer_->deviceUnusable(problem);
     }
+    void sourceSettled() override { outer_->sourceSettled(); }
 
     std::unique_ptr<hid::DeviceSource> inner_;
     Streams& streams_;
