@@ -27,5 +27,7 @@ void LatencyScenario(ScenarioContext& context);
 void StartUpScenario(ScenarioContext& context);
 /// A 10,000-step check plan run by the real program on the virtual board.
 void CheckScenario(ScenarioContext& context);
+/// Station mode over a thousand plug cycles of the virtual board: memory, descriptors, threads.
+void StationScenario(ScenarioContext& context);
 
 } // namespace bench

@@ -5,7 +5,7 @@
 // Usage: zov_scenario [--program PATH] [--poll-seconds N] [--throughput-seconds N] [--only NAME]
 //                     [--rate N]
 //   --program  the console's binary, started several times for the start-up figure
-//   --only     one of memory, polling, idle, throughput, latency, startup, check
+//   --only     one of memory, polling, idle, throughput, latency, startup, check, station
 //   --rate     only the throughput runs at this rate (0: unpaced); for a profile of one run also
 //              --feed virtual|socket, --reader window|alone (its CPU alone, on stderr, not in
 //              the table), --text-only yes, --monitor no, --long-list yes|no
@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     if (wanted("latency")) bench::LatencyScenario(context);
     if (!options.program.isEmpty() && wanted("startup")) bench::StartUpScenario(context);
     if (!options.program.isEmpty() && wanted("check")) bench::CheckScenario(context);
+    if (wanted("station")) bench::StationScenario(context);
     table.print();
     return 0;
 }

@@ -1,9 +1,14 @@
-// The zov-usb-test program itself against a real kernel: its trace and its end on SIGTERM.
+// The zov-usb-test program itself against a real kernel: its trace and its end on SIGTERM, and
+// its board checks from a plan, once and as a station across a replug.
 #include "BoardControl.h"
 #include "TraceLines.h"
 #include "support/EventLoop.h"
 
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
 #include <QProcess>
+#include <QXmlStreamReader>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +19,53 @@ namespace {
 using testsupport::WaitUntil;
 
 constexpr const char* TracePath = "/tmp/program-trace.txt";
+
+QString ProgramPath() {
+    return QString::fromLocal8Bit(std::getenv("ZOV_PROGRAM"));
+}
+
+/// Writes a plan of one A/D step whose answer must equal `adValue`, and a port write.
+QString WritePlan(const QString& path, int adValue) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(QStringLiteral("name = \"Real kernel\"\n"
+                              "[[step]]\ntype = \"read_ad\"\nequals = %1\nanswer_within_ms = 1000\n"
+                              "[[step]]\ntype = \"write_port\"\nvalue = 5\n")
+                   .arg(adValue)
+                   .toUtf8());
+    return path;
+}
+
+/// `zov-usb-test check ARGUMENTS...` run to its end: its exit code, or -1 if it did not end.
+int RunCheck(const QStringList& arguments) {
+    QProcess check;
+    check.setProgram(ProgramPath());
+    check.setArguments(QStringList{"check"} + arguments);
+    check.setProcessChannelMode(QProcess::ForwardedChannels);
+    check.start();
+    if (check.waitForFinished(60000) && check.exitStatus() == QProcess::NormalExit)
+        return check.exitCode();
+    check.kill();
+    check.waitForFinished(5000);
+    return -1;
+}
+
+bool IsJson(const QString& path) {
+    QFile file(path);
+    QJsonParseError error{};
+    return file.open(QIODevice::ReadOnly) &&
+           !QJsonDocument::fromJson(file.readAll(), &error).isNull() &&
+           error.error == QJsonParseError::NoError;
+}
+
+bool IsXml(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    QXmlStreamReader reader(&file);
+    while (!reader.atEnd())
+        reader.readNext();
+    return !reader.hasError();
+}
 
 class Program : public ::testing::Test {
 protected:
@@ -35,7 +87,7 @@ TEST_F(Program, TracesEveryReportOfABurstAndEndsWithStatusZeroOnSigterm) {
     ASSERT_FALSE(board.plug().empty());
     const std::size_t from = board.mark();
     const double started = MonotonicMs();
-    program.setProgram(QString::fromLocal8Bit(std::getenv("ZOV_PROGRAM")));
+    program.setProgram(ProgramPath());
     program.setArguments({"--trace", TracePath});
     program.setProcessChannelMode(QProcess::ForwardedChannels);
     program.start();
@@ -78,6 +130,41 @@ TEST_F(Program, TracesEveryReportOfABurstAndEndsWithStatusZeroOnSigterm) {
     Figure("SIGTERM to the program's end", MonotonicMs() - signalled);
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
+}
+
+TEST_F(Program, ChecksAPlanOnceAndAsAStationAcrossAReplug) {
+    ASSERT_FALSE(board.plug().empty());
+    board.send("ad 77");
+    const QString passing = WritePlan("/tmp/passing.toml", 77);
+    const double started = MonotonicMs();
+    EXPECT_EQ(RunCheck({passing, "--junit", "/tmp/passing.xml", "--json", "/tmp/passing.json"}), 0);
+    Figure("check of a two-step plan, start to end", MonotonicMs() - started);
+    EXPECT_TRUE(IsXml("/tmp/passing.xml"));
+    EXPECT_TRUE(IsJson("/tmp/passing.json"));
+    EXPECT_EQ(RunCheck({WritePlan("/tmp/failing.toml", 78), "--junit", "/tmp/failing.xml"}), 1);
+    EXPECT_TRUE(IsXml("/tmp/failing.xml"));
+
+    // A station: one board, then the same board replugged, then SIGTERM.
+    QDir records("/tmp/station");
+    records.removeRecursively();
+    program.setProgram(ProgramPath());
+    program.setArguments({"check", passing, "--station", records.path()});
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start();
+    ASSERT_TRUE(program.waitForStarted(10000));
+    const auto recordsWritten = [&] { return records.entryList(QDir::Files).size(); };
+    ASSERT_TRUE(WaitUntil([&] { return recordsWritten() == 2; }, std::chrono::seconds(30)));
+    board.unplug();
+    ASSERT_FALSE(board.plug().empty());
+    ASSERT_TRUE(WaitUntil([&] { return recordsWritten() == 4; }, std::chrono::seconds(30)));
+    for (const QString& name : records.entryList({"*.json"}, QDir::Files))
+        EXPECT_TRUE(IsJson(records.filePath(name))) << name.toStdString();
+    for (const QString& name : records.entryList({"*.xml"}, QDir::Files))
+        EXPECT_TRUE(IsXml(records.filePath(name))) << name.toStdString();
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(WaitUntil([&] { return program.state() == QProcess::NotRunning; },
+                          std::chrono::seconds(10)));
+    EXPECT_EQ(program.exitCode(), 0) << "both boards passed";
 }
 
 } // namespace
