@@ -29,25 +29,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-# check NAME COMMAND...: runs one check, its output in WORK/NAME.log, shown when it fails.
-check() {
-    local name=$1 log="$WORK/${1//[^a-zA-Z0-9]/_}.log" start=$EPOCHREALTIME status=0
-    shift
-    "$@" >"$log" 2>&1 || status=$?
-    local seconds
-    seconds=$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }')
-    if [ "$status" -eq 0 ]; then
-        passed=$((passed + 1))
-        echo "$name: ok ($seconds s)"
-    else
-        failed=$((failed + 1))
-        echo "$name: FAILED ($seconds s)"
-        sed 's/^/    /' "$log"
-    fi
-    return 0
-}
+source "$ROOT/scripts/checks.sh"
 
 # wait_for TRIES COMMAND...: runs COMMAND every 0.25 s until it succeeds, at most TRIES times;
 # only the last try's output is kept.

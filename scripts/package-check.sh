@@ -9,27 +9,8 @@ BUILD=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
 WORK=$BUILD/package-check
 NAME=zov-usb-test
 
-passed=0
-failed=0
-# check NAME COMMAND...: runs one check, its output in WORK/NAME.log; prints that output when
-# the check fails or has something to say (lintian's warnings, appstream's notes).
-check() {
-    local name=$1 log="$WORK/$1.log" start=$EPOCHREALTIME status=0
-    shift
-    "$@" >"$log" 2>&1 || status=$?
-    local seconds
-    seconds=$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }')
-    if [ "$status" -eq 0 ]; then
-        passed=$((passed + 1))
-        echo "$name: ok ($seconds s)"
-        [ -s "$log" ] && sed 's/^/    /' "$log"
-    else
-        failed=$((failed + 1))
-        echo "$name: FAILED ($seconds s)"
-        sed 's/^/    /' "$log"
-    fi
-    return 0
-}
+SHOW_PASSING_OUTPUT=1
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 # Besides the program, its menu entry, icon and udev rule: what Debian and software centres want.
 EXPECTED_FILES=(
