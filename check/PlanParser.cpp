@@ -24,6 +24,15 @@ struct Field {
     std::function<bool(const toml::node&, Step&)> read;
 };
 
+/// How a field reaches the member of a step it reads into: `step.*member`, or
+/// `(step.*part).*member` for a member of one of its limits.
+template <class Member> auto At(Member Step::*member) {
+    return [member](Step& step) -> Member& { return step.*member; };
+}
+template <class Part, class Member> auto At(Part Step::*part, Member Part::*member) {
+    return [part, member](Step& step) -> Member& { return step.*part.*member; };
+}
+
 template <class Access>
 Field Integer(std::string_view key, std::int64_t lowest, std::int64_t highest, Access access) {
     return {key, "an integer from " + std::to_string(lowest) + " to " + std::to_string(highest),
@@ -73,7 +82,7 @@ Field Pattern() {
             }};
 }
 
-Field BitList(std::string_view key, std::vector<std::int64_t> BitLimits::*member) {
+template <class Access> Field BitList(std::string_view key, Access access) {
     return {key, "an array of bit numbers from 0 to 7", [=](const toml::node& node, Step& step) {
                 const toml::array* array = node.as_array();
                 if (!array) return false;
@@ -83,7 +92,7 @@ Field BitList(std::string_view key, std::vector<std::int64_t> BitLimits::*member
                     if (!bit || *bit < 0 || *bit > 7) return false;
                     bits.push_back(*bit);
                 }
-                step.bits.*member = bits;
+                access(step) = bits;
                 return true;
             }};
 }
@@ -127,15 +136,12 @@ Field Bytes() {
 /// The keys every step may have.
 std::vector<Field> CommonFields() {
     return {{"type", "", [](const toml::node&, Step&) { return true; }},
-            Text(
-                "name", 200, [](Step & s) -> auto& { return s.name; }),
-            Integer(
-                "repeat", 1, MostRepeats, [](Step & s) -> auto& { return s.repeat; })};
+            Text("name", 200, At(&Step::name)),
+            Integer("repeat", 1, MostRepeats, At(&Step::repeat))};
 }
 
 Field AnswerWithin() {
-    return Milliseconds(
-        "answer_within_ms", [](Step & s) -> auto& { return s.answerWithinMs; });
+    return Milliseconds("answer_within_ms", At(&Step::answerWithinMs));
 }
 
 struct Schema {
@@ -151,71 +157,47 @@ Schema SchemaOf(StepType type) {
     };
     switch (type) {
     case StepType::ReadAd:
-        add({Byte(
-                 "min", [](Step & s) -> auto& { return s.number.min; }),
-             Byte(
-                 "max", [](Step & s) -> auto& { return s.number.max; }),
-             Byte(
-                 "equals", [](Step & s) -> auto& { return s.number.equals; }),
-             AnswerWithin()});
+        add({Byte("min", At(&Step::number, &NumberLimits::min)),
+             Byte("max", At(&Step::number, &NumberLimits::max)),
+             Byte("equals", At(&Step::number, &NumberLimits::equals)), AnswerWithin()});
         break;
     case StepType::ReadInputs:
-        add({Byte(
-                 "equals", [](Step & s) -> auto& { return s.number.equals; }),
-             Byte(
-                 "mask", [](Step & s) -> auto& { return s.bits.mask; }),
-             Byte(
-                 "value", [](Step & s) -> auto& { return s.bits.value; }),
-             BitList("bits_high", &BitLimits::bitsHigh), BitList("bits_low", &BitLimits::bitsLow),
-             AnswerWithin()});
+        add({Byte("equals", At(&Step::number, &NumberLimits::equals)),
+             Byte("mask", At(&Step::bits, &BitLimits::mask)),
+             Byte("value", At(&Step::bits, &BitLimits::value)),
+             BitList("bits_high", At(&Step::bits, &BitLimits::bitsHigh)),
+             BitList("bits_low", At(&Step::bits, &BitLimits::bitsLow)), AnswerWithin()});
         break;
     case StepType::ReadText:
-        add({Text(
-                 "equals", protocol::AnswerTextLength,
-                 [](Step & s) -> auto& { return s.text.equals; }),
-             Text(
-                 "prefix", protocol::AnswerTextLength,
-                 [](Step & s) -> auto& { return s.text.prefix; }),
+        add({Text("equals", protocol::AnswerTextLength, At(&Step::text, &TextLimits::equals)),
+             Text("prefix", protocol::AnswerTextLength, At(&Step::text, &TextLimits::prefix)),
              Pattern(), AnswerWithin()});
         break;
     case StepType::WritePort:
-        add({Byte(
-            "value", [](Step & s) -> auto& { return s.value; })});
+        add({Byte("value", At(&Step::value))});
         required = {"value"};
         break;
     case StepType::SendText:
-        add({Text(
-            "text", protocol::SendTextLength, [](Step & s) -> auto& { return s.sendText; })});
+        add({Text("text", protocol::SendTextLength, At(&Step::sendText))});
         required = {"text"};
         break;
     case StepType::SendClock:
         break;
     case StepType::Send:
-        add({Byte(
-                 "code", [](Step & s) -> auto& { return s.code; }),
-             Bytes()});
+        add({Byte("code", At(&Step::code)), Bytes()});
         required = {"code"};
         break;
     case StepType::Poll:
-        add({Integer(
-                 "duration_ms", PollPeriodMs, std::int64_t(LongestMs),
-                 [](Step & s) -> auto& { return s.durationMs; }),
-             Integer(
-                 "max_missed", 0, std::int64_t(LongestMs),
-                 [](Step & s) -> auto& { return s.poll.maxMissed; }),
-             Milliseconds(
-                 "median_ms", [](Step & s) -> auto& { return s.poll.medianMs; }),
-             Milliseconds(
-                 "p99_ms", [](Step & s) -> auto& { return s.poll.p99Ms; }),
-             Milliseconds(
-                 "max_ms", [](Step & s) -> auto& { return s.poll.maxMs; }),
-             AnswerWithin()});
+        add({Integer("duration_ms", PollPeriodMs, std::int64_t(LongestMs), At(&Step::durationMs)),
+             Integer("max_missed", 0, std::int64_t(LongestMs),
+                     At(&Step::poll, &PollLimits::maxMissed)),
+             Milliseconds("median_ms", At(&Step::poll, &PollLimits::medianMs)),
+             Milliseconds("p99_ms", At(&Step::poll, &PollLimits::p99Ms)),
+             Milliseconds("max_ms", At(&Step::poll, &PollLimits::maxMs)), AnswerWithin()});
         required = {"duration_ms"};
         break;
     case StepType::Wait:
-        add({Integer(
-            "duration_ms", 0, std::int64_t(LongestMs),
-            [](Step & s) -> auto& { return s.durationMs; })});
+        add({Integer("duration_ms", 0, std::int64_t(LongestMs), At(&Step::durationMs))});
         required = {"duration_ms"};
         break;
     }
