@@ -1,8 +1,5 @@
 #include "hid/GuiThread.h"
 
-#include <QCoreApplication>
-#include <QThread>
-
 namespace hid {
 
 std::shared_ptr<GuiMailbox> GuiMailbox::create(QObject& receiver) {
@@ -30,12 +27,6 @@ void GuiMailbox::close() {
 bool GuiMailbox::isOpen() const {
     const std::lock_guard lock(mutex_);
     return receiver_ != nullptr;
-}
-
-void AssertOnGuiThread() {
-    [[maybe_unused]] const QCoreApplication* application = QCoreApplication::instance();
-    Q_ASSERT_X(!application || QThread::currentThread() == application->thread(), "hid",
-               "the HID layer is used from the GUI thread only");
 }
 
 } // namespace hid

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QObject>
+#include <QThread>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -41,7 +43,14 @@ private:
     QObject* receiver_; ///< null once closed
 };
 
-/// In debug builds, stops the program when called off the GUI thread.
-void AssertOnGuiThread();
+/// In debug builds, stops the program when called off the GUI thread; nothing at all in
+/// release builds, where the layer's every call passes here.
+inline void AssertOnGuiThread() {
+#ifndef QT_NO_DEBUG
+    const QCoreApplication* application = QCoreApplication::instance();
+    Q_ASSERT_X(!application || QThread::currentThread() == application->thread(), "hid",
+               "the HID layer is used from the GUI thread only");
+#endif
+}
 
 } // namespace hid
