@@ -204,17 +204,13 @@ void DeviceManager::reportReceived(Device& device, const Report& report) {
 void DeviceManager::reportsLost(Device& device, std::uint64_t count) {
     AssertOnGuiThread();
     reportCounts_[directionIndex(ReportDirection::Dropped)] += count;
-    const auto it = handles_.find(&device);
-    const Handle handle = it == handles_.end() ? 0 : it->second;
     for (ReportObserver* observer : observers_)
-        observer->reportsLost(handle, count);
+        observer->reportsLost(handleOf(device), count);
 }
 
 void DeviceManager::writeCompleted(Device& device, const Report& report, bool sent, int) {
     AssertOnGuiThread();
-    const auto it = handles_.find(&device);
-    const Handle handle = it == handles_.end() ? 0 : it->second;
-    notify(sent ? ReportDirection::Out : ReportDirection::Failed, handle, report);
+    notify(sent ? ReportDirection::Out : ReportDirection::Failed, handleOf(device), report);
 }
 
 void DeviceManager::deviceUnusable(const DeviceProblem& problem) {
@@ -252,6 +248,11 @@ void DeviceManager::notify(ReportDirection direction, Handle handle, const Repor
 void DeviceManager::notifyListChanged() {
     for (DeviceListObserver* observer : listObservers_)
         observer->devicesChanged();
+}
+
+Handle DeviceManager::handleOf(const Device& device) const {
+    const auto it = handles_.find(&device);
+    return it == handles_.end() ? 0 : it->second;
 }
 
 DeviceManager::Attached* DeviceManager::attached(Handle handle) {

@@ -106,6 +106,8 @@ private:
         return reportCounts_[directionIndex(direction)];
     }
     void notifyListChanged();
+    /// The device's handle; 0 once it has left (or for one never announced).
+    Handle handleOf(const Device& device) const;
     Attached* attached(Handle handle);
     bool copyText(Handle handle, std::string DeviceInfo::*field, std::span<char> buffer);
 
