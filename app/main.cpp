@@ -1,7 +1,6 @@
 #include "app/CaretBlinkTimeout.h"
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
-#include "signals/SignalWatcher.h"
 #include "board/VirtualBoard.h"
 #include "check/CheckCommand.h"
 #include "hid/DeviceManager.h"
@@ -9,6 +8,7 @@
 #include "monitor/BoardMonitor.h"
 #include "panel/VirtualBoardPanel.h"
 #include "protocol/ReportLayout.h"
+#include "signals/SignalWatcher.h"
 #include "trace/TraceFileOption.h"
 #include "window/MainForm.h"
 #include "window/WindowPlacement.h"
@@ -17,8 +17,8 @@
 #include <QStyleFactory>
 #include <QTimer>
 #include <chrono>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>

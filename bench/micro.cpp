@@ -1,9 +1,9 @@
 // Per-call costs of the paths every report takes: the window's answer handler for each code,
 // a send with its output mirror, one polling tick, the trace line and the layer's input queue.
-#include "hid/DeviceManager.h"
-#include "trace/ReportTrace.h"
 #include "board/VirtualBoard.h"
+#include "hid/DeviceManager.h"
 #include "protocol/ReportLayout.h"
+#include "trace/ReportTrace.h"
 #include "window/MainForm.h"
 
 #include <QApplication>

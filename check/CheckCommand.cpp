@@ -1,6 +1,5 @@
 #include "check/CheckCommand.h"
 
-#include "signals/SignalWatcher.h"
 #include "board/VirtualBoard.h"
 #include "check/CheckOptions.h"
 #include "check/CheckSession.h"
@@ -8,6 +7,7 @@
 #include "check/StationSession.h"
 #include "hid/DeviceManager.h"
 #include "hidraw/HidrawSource.h"
+#include "signals/SignalWatcher.h"
 #include "trace/TraceFileOption.h"
 
 #include <QCoreApplication>

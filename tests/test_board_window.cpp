@@ -1,6 +1,6 @@
 // The window with the virtual board behind the real HID layer, end to end.
-#include "hid/DeviceManager.h"
 #include "board/VirtualBoard.h"
+#include "hid/DeviceManager.h"
 #include "support/EventLoop.h"
 #include "window/Colours.h"
 #include "window/LampShape.h"

@@ -1,8 +1,8 @@
 // The board monitor fed by a scripted virtual board, with the time moved by hand: its chart,
 // lanes, answer timing, traffic counts, board details, pause and saved samples.
+#include "board/VirtualBoard.h"
 #include "hid/DeviceManager.h"
 #include "hidraw/HidrawScan.h"
-#include "board/VirtualBoard.h"
 #include "monitor/BoardMonitor.h"
 #include "monitor/LogicLanes.h"
 #include "monitor/StripChart.h"

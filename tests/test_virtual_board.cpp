@@ -1,6 +1,6 @@
 // The virtual board behind the HID layer: what it answers, what it keeps, when it answers.
-#include "hid/DeviceManager.h"
 #include "board/VirtualBoard.h"
+#include "hid/DeviceManager.h"
 #include "support/EventLoop.h"
 #include "support/EventRecorder.h"
 

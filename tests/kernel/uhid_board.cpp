@@ -118,7 +118,8 @@ public:
             std::array<std::uint8_t, UhidBoard::PayloadSize> payload{};
             payload[firmware::Command - 1] = firmware::ReadAdc;
             for (std::size_t i = 0; i < 4; ++i)
-                payload[BurstNumberStart - 1 + i] = static_cast<std::uint8_t>(burstSent_ >> (8 * i));
+                payload[BurstNumberStart - 1 + i] =
+                    static_cast<std::uint8_t>(burstSent_ >> (8 * i));
             payload[firmware::AdValue - 1] = static_cast<std::uint8_t>(burstSent_);
             if (!board_.sendInput(payload)) {
                 burstCount_ = burstSent_;

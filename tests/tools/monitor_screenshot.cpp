@@ -4,8 +4,8 @@
 // writes now and then. Run under an X server (scripts/monitor-screenshot.sh starts Xvfb).
 //
 // Usage: monitor_screenshot OUTPUT.png [SECONDS]
-#include "hid/DeviceManager.h"
 #include "board/VirtualBoard.h"
+#include "hid/DeviceManager.h"
 #include "monitor/BoardMonitor.h"
 #include "protocol/ReportLayout.h"
 #include "window/MainForm.h"
