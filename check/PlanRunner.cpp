@@ -133,6 +133,7 @@ void PlanRunner::write(const hid::Report& report, bool awaitAnswer) {
     awaitedCode_ = report[protocol::CommandIndex];
     awaitAnswer_ = awaitAnswer;
     deadline_.start(TimerMs(answerLimitMs()));
+    pending_.sent(awaitedCode_, Clock::now());
     protocol::Send(layer_, report); // how it went, the layer tells record()
 }
 
@@ -146,10 +147,13 @@ void PlanRunner::record(hid::ReportDirection direction, hid::Handle handle,
     case Phase::Writing:
         if (code != awaitedCode_) return;
         if (direction == ReportDirection::Out && ours) {
+            if (!pending_.written(code, now)) return; // an earlier request's, answered already
             if (!awaitAnswer_) return finishStep(sentFigures_);
             phase_ = Phase::Answering;
-            pending_.written(code, now);
             deadline_.start(TimerMs(answerLimitMs()));
+        } else if (direction == ReportDirection::In && ours && awaitAnswer_) {
+            // A quick board's answer can overtake the news that its request was written.
+            if (const auto took = pending_.answered(code, now)) answered(report, *took);
         } else if (direction == ReportDirection::Refused || direction == ReportDirection::Failed) {
             finishStep({}, direction == ReportDirection::Refused
                                ? "the board did not take the request"
@@ -165,6 +169,7 @@ void PlanRunner::record(hid::ReportDirection direction, hid::Handle handle,
         if (direction == ReportDirection::Out && ours) {
             pending_.written(code, now);
         } else if (direction == ReportDirection::Refused || direction == ReportDirection::Failed) {
+            pending_.notWritten(code);
             ++pollMissed_;
         } else if (direction == ReportDirection::In && ours) {
             if (const auto took = pending_.answered(code, now)) pollAnswerMs_.push_back(Ms(*took));
@@ -222,9 +227,11 @@ void PlanRunner::pollTick() {
     }
     // A/D and inputs by turns, as the window's loop asks for them.
     const bool adTurn = pollRequests_ % 2 == 0;
+    const std::uint8_t code = adTurn ? protocol::Code::ReadAdc : protocol::Code::ReadInput;
     --pollTicksLeft_;
     ++pollRequests_;
-    protocol::Send(layer_, Request(adTurn ? protocol::Code::ReadAdc : protocol::Code::ReadInput));
+    pending_.sent(code, now);
+    protocol::Send(layer_, Request(code));
 }
 
 void PlanRunner::finishPoll() {

@@ -17,8 +17,8 @@ namespace check {
 /// happens on the event loop: the runner never waits for the board.
 ///
 /// A request's answer time runs from the moment the layer tells its write complete (Out) to the
-/// moment the answer with the same code reaches the layer (In). A board that leaves fails the
-/// running step and ends the run.
+/// moment the answer with the same code reaches the layer (In); an answer that comes before the
+/// Out is timed from the send. A board that leaves fails the running step and ends the run.
 class PlanRunner final : public QObject,
                          private hid::ReportObserver,
                          private hid::HidEventSink,

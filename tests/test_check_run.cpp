@@ -1,4 +1,5 @@
 // Board checks run on the virtual board: exit codes, records, a board that leaves, no board.
+#include "board/BoardFirmware.h"
 #include "board/VirtualBoard.h"
 #include "check/CheckSession.h"
 #include "check/PlanParser.h"
@@ -201,30 +202,46 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-/// A board that takes every request and never answers.
-class SilentBoard final : public hid::DeviceSource, private hid::Device {
+/// A board on the layer's device interface that either never answers, or answers so quickly
+/// that its answer reaches the layer before the news that the request was written.
+class ScriptedBoard final : public hid::DeviceSource, private hid::Device {
 public:
-    void start(hid::DeviceEvents& events) override { events.deviceArrived(*this); }
+    static constexpr std::uint8_t AdValue = 77;
+    explicit ScriptedBoard(bool answers) : answers_(answers) {}
+    void start(hid::DeviceEvents& events) override {
+        events_ = &events;
+        events.deviceArrived(*this);
+    }
     std::uint64_t written = 0;
 
 private:
     const hid::DeviceInfo& info() const override { return info_; }
-    hid::WriteResult write(const hid::Report&) override {
+    hid::WriteResult write(const hid::Report& report) override {
         ++written;
-        return hid::WriteResult::Sent;
+        if (!answers_) return hid::WriteResult::Sent;
+        QTimer::singleShot(0, &context_, [this, report] {
+            if (const auto answer =
+                    hid::firmware::answerTo(report[hid::firmware::Command], {AdValue, 0xA5, {}}))
+                events_->reportReceived(*this, *answer);
+            events_->writeCompleted(*this, report, true, 0);
+        });
+        return hid::WriteResult::Queued;
     }
+    const bool answers_;
+    hid::DeviceEvents* events_ = nullptr;
+    QObject context_;
     hid::DeviceInfo info_{hid::VirtualBoard::VendorId,
                           hid::VirtualBoard::ProductId,
                           "ZOV Electronics",
-                          "Silent board",
+                          "Scripted board",
                           "S-1",
-                          "silent",
+                          "scripted",
                           {false, 32, 32}};
 };
 
 TEST_F(CheckRun, AnAnswerLaterThanItsLimitFailsTheStep) {
-    auto source = std::make_unique<SilentBoard>();
-    const SilentBoard& board = *source;
+    auto source = std::make_unique<ScriptedBoard>(false);
+    const ScriptedBoard& board = *source;
     layer.addSource(std::move(source));
     for (const char* type : {"read_ad", "read_inputs", "read_text"}) {
         SCOPED_TRACE(type);
@@ -234,6 +251,19 @@ TEST_F(CheckRun, AnAnswerLaterThanItsLimitFailsTheStep) {
         EXPECT_EQ(At(json(), "steps/0/failure"), "no answer within 20 ms");
     }
     EXPECT_EQ(board.written, 3u);
+}
+
+TEST_F(CheckRun, AnAnswerThatOvertakesTheNewsOfItsWriteStillCounts) {
+    auto source = std::make_unique<ScriptedBoard>(true);
+    const ScriptedBoard& board = *source;
+    layer.addSource(std::move(source));
+    EXPECT_EQ(run("name='quick'\n[[step]]\ntype='read_ad'\nequals=77\nrepeat=3\n"
+                  "[[step]]\ntype='write_port'\nvalue=1\n"
+                  "[[step]]\ntype='poll'\nduration_ms=100\nmax_missed=0\n"
+                  "[[step]]\ntype='read_inputs'\nequals=0xA5\n"),
+              check::AllPassed)
+        << file("record.json").toStdString();
+    EXPECT_EQ(board.written, 3u + 1u + 5u + 1u);
 }
 
 struct RepeatCase {
