@@ -1,8 +1,8 @@
 #pragma once
 
-#include "check/ReportTally.h"
 #include "check/StepResult.h"
 #include "hid/DeviceSource.h"
+#include "hid/ReportDirection.h"
 
 #include <QDateTime>
 #include <string>
@@ -18,8 +18,8 @@ struct CheckRecord {
     QDateTime started; ///< UTC
     QDateTime ended;   ///< UTC
     std::vector<StepResult> steps;
-    ReportCounts counts;
-    bool boardLeft = false; ///< the board left during the run, which ended it
+    hid::DirectionCounts counts{}; ///< the run's reports, by what became of them
+    bool boardLeft = false;        ///< the board left during the run, which ended it
 
     bool passed() const;
     std::size_t failedSteps() const;

@@ -45,15 +45,17 @@ std::string StepLine(const StepResult& step) {
 
 std::string Summary(const CheckRecord& record) {
     const std::size_t failed = record.failedSteps();
-    const ReportCounts& counts = record.counts;
     std::string text = "Plan \"" + record.planName + "\" on " + BoardLine(record.board) + ": " +
                        std::to_string(record.steps.size() - failed) + " steps passed, " +
                        std::to_string(failed) + " failed";
     if (record.boardLeft) text += "; the board left during the run";
-    text += "\nReports: " + std::to_string(counts.sent) + " sent, " +
-            std::to_string(counts.received) + " received, " + std::to_string(counts.dropped) +
-            " dropped, " + std::to_string(counts.failed) + " failed, " +
-            std::to_string(counts.refused) + " refused\n";
+    text += "\nReports: ";
+    for (const hid::ReportDirectionNames& each : hid::ReportDirections) {
+        if (&each != &hid::ReportDirections[0]) text += ", ";
+        text += std::to_string(record.counts[hid::directionIndex(each.direction)]) + " " +
+                each.countWord;
+    }
+    text += "\n";
     text += record.passed() ? "PASS\n" : "FAIL\n";
     return text;
 }

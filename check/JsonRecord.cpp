@@ -54,7 +54,9 @@ bool WriteJson(const CheckRecord& record, const QString& path, QString& error) {
     QJsonArray steps;
     for (const StepResult& step : record.steps)
         steps.append(StepObject(step));
-    const ReportCounts& counts = record.counts;
+    QJsonObject reports;
+    for (const hid::ReportDirectionNames& each : hid::ReportDirections)
+        reports[each.countWord] = qint64(record.counts[hid::directionIndex(each.direction)]);
     const QJsonObject root{
         {"plan", QJsonObject{{"name", Text(record.planName)}, {"file", Text(record.planFile)}}},
         {"board", Board(record.board)},
@@ -63,11 +65,7 @@ bool WriteJson(const CheckRecord& record, const QString& path, QString& error) {
         {"outcome", record.passed() ? "pass" : "fail"},
         {"board_left", record.boardLeft},
         {"steps", steps},
-        {"reports", QJsonObject{{"sent", qint64(counts.sent)},
-                                {"received", qint64(counts.received)},
-                                {"dropped", qint64(counts.dropped)},
-                                {"failed", qint64(counts.failed)},
-                                {"refused", qint64(counts.refused)}}}};
+        {"reports", reports}};
     return SaveWhole(path, QJsonDocument(root).toJson(), error);
 }
 
