@@ -59,7 +59,7 @@ void PlanRunner::start() {
     if (const hid::DeviceInfo* info = layer_.deviceInfo(board_)) record_.board = *info;
     record_.started = QDateTime::currentDateTimeUtc();
     running_ = true;
-    layer_.addObserver(tally_);
+    countsAtStart_ = layer_.reportCounts();
     layer_.addObserver(*this);
     layer_.addDeviceListObserver(*this);
     router_.AttachHID(this);
@@ -281,7 +281,8 @@ void PlanRunner::finishStep(std::vector<Measurement> measurements, std::string f
 void PlanRunner::finishRun() {
     stop();
     record_.ended = QDateTime::currentDateTimeUtc();
-    record_.counts = tally_.counts();
+    for (std::size_t i = 0; i < record_.counts.size(); ++i)
+        record_.counts[i] = layer_.reportCounts()[i] - countsAtStart_[i];
     emit finished();
 }
 
@@ -291,7 +292,6 @@ void PlanRunner::stop() {
     pollTimer_.stop();
     layer_.removeDeviceListObserver(*this);
     layer_.removeObserver(*this);
-    layer_.removeObserver(tally_);
     router_.DetachHID();
 }
 

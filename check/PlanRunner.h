@@ -3,7 +3,6 @@
 #include "check/CheckRecord.h"
 #include "check/PendingAnswers.h"
 #include "check/Plan.h"
-#include "check/ReportTally.h"
 #include "hid/DeviceListObserver.h"
 #include "hid/DeviceManager.h"
 #include "hid/HIDDLLInterface.h"
@@ -68,7 +67,7 @@ private:
     const hid::Handle board_;
     const Plan plan_;
     CheckRecord record_;
-    ReportTally tally_;
+    hid::DirectionCounts countsAtStart_{}; ///< the layer's counts when the run started
     hid::HIDDLLInterface router_;
     QTimer deadline_;
     QTimer pollTimer_;

@@ -62,6 +62,8 @@ public:
     /// reports whose write failed, so far.
     std::uint64_t refusedReports() const { return reportCount(ReportDirection::Refused); }
     std::uint64_t failedReports() const { return reportCount(ReportDirection::Failed); }
+    /// Every report so far, by what became of it (index: directionIndex).
+    const DirectionCounts& reportCounts() const { return reportCounts_; }
     /// Reports waiting in the device's queue.
     std::size_t queuedReports(Handle handle) const;
 

@@ -289,6 +289,7 @@ TEST_F(CheckRun, ARepeatedStepRunsThatManyTimesEachWithItsOwnResult) {
                       "duration_ms=1\n"),
                   each.exitCode);
         EXPECT_EQ(board.reportsReceived() - before, std::uint64_t(each.repeat));
+        EXPECT_EQ(At(json(), "reports/sent"), each.repeat) << "this run's reports only";
         const QJsonArray steps = json()["steps"].toArray();
         ASSERT_EQ(steps.size(), each.repeat + 1);
         for (int n = 0; n < each.repeat; ++n) {
