@@ -154,31 +154,26 @@ TEST_F(Program, AStationEndsOnSigintOrSigtermWithItsTally) {
     }
 }
 
-TEST_F(Program, AStationNamesItsOwnRecords) {
-    start({"check", "plan.toml", "--station", dir.path(), "--json", "record.json"});
-    ASSERT_TRUE(process.waitForFinished(10000));
-    EXPECT_EQ(process.exitCode(), 2);
-    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
-    EXPECT_TRUE(error.contains("leave out --wait, --junit and --json")) << error.toStdString();
-}
-
-// "--trace=" used to pass for no trace at all.
-TEST_F(Program, AnEmptyTraceFileNameIsAnErrorWithTheUsage) {
-    start({"--trace="});
-    ASSERT_TRUE(process.waitForFinished(10000));
-    EXPECT_EQ(process.exitCode(), 2);
-    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
-    EXPECT_TRUE(error.contains("--trace needs a file name")) << error.toStdString();
-    EXPECT_TRUE(error.contains("--virtual-board")) << error.toStdString(); // the usage
-}
-
-TEST_F(Program, AStrayWordIsRefusedByNameWithTheUsage) {
-    start({"--virtual-board", "bogus"});
-    ASSERT_TRUE(process.waitForFinished(10000));
-    EXPECT_EQ(process.exitCode(), 2);
-    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
-    EXPECT_TRUE(error.contains("'bogus'")) << error.toStdString();
-    EXPECT_TRUE(error.contains("--virtual-board")) << error.toStdString(); // the usage
+// Each refused line ends with 2 and says why; "--trace=" used to pass for no trace at all.
+TEST_F(Program, ALineTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
+    const struct {
+        QStringList arguments;
+        QStringList told; ///< parts of the message; "--virtual-board" stands for the usage
+    } cases[] = {
+        {{"check", "plan.toml", "--station", dir.path(), "--json", "record.json"},
+         {"leave out --wait, --junit and --json"}},
+        {{"--trace="}, {"--trace needs a file name", "--virtual-board"}},
+        {{"--virtual-board", "bogus"}, {"'bogus'", "--virtual-board"}},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.arguments.join(' ').toStdString());
+        start(each.arguments);
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitCode(), 2);
+        const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+        for (const QString& part : each.told)
+            EXPECT_TRUE(error.contains(part)) << error.toStdString();
+    }
 }
 
 // Opening a named pipe for writing used to wait for a reader, before any window and deaf to
