@@ -77,6 +77,11 @@ x11_three_windows() {
     [ "$(x11_frames | wc -l)" -eq 3 ]
 }
 
+# x11_windows_shown: the three windows show within SHOW_SECONDS; if not, what the X server said.
+x11_windows_shown() {
+    wait_for $((SHOW_SECONDS * 4)) x11_three_windows || { cat "$WORK/xvfb.log"; return 1; }
+}
+
 # x11_no_overlap all|main: of the three windows, no two overlap, or none overlaps the main
 # window.
 x11_no_overlap() {
@@ -102,8 +107,10 @@ x11_no_overlap() {
 # x11_run SIZE RULE: the checks on an Xvfb screen of SIZE (WIDTHxHEIGHT).
 x11_run() {
     local size=$1 rule=$2
-    # Xvfb picks a free display and writes its number to descriptor 3.
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$WORK/display" \
+    # Xvfb picks a free display and writes its number to descriptor 3. Without -noreset it
+    # starts over when its last client leaves (the readiness probe below), and a client that
+    # connects meanwhile is shut out.
+    Xvfb -displayfd 3 -noreset -screen 0 "${size}x24" -nolisten tcp 3>"$WORK/display" \
         >"$WORK/xvfb.log" 2>&1 &
     local xvfb=$!
     pids+=("$xvfb")
@@ -112,7 +119,7 @@ x11_run() {
     export DISPLAY
     wait_for 40 xwininfo -root >/dev/null 2>&1
     start_program QT_QPA_PLATFORM=xcb
-    check "x11 $size: the three windows show" wait_for $((SHOW_SECONDS * 4)) x11_three_windows
+    check "x11 $size: the three windows show" x11_windows_shown
     if [ "$rule" = all ]; then
         check "x11 $size: no window overlaps another" x11_no_overlap all
     else
