@@ -6,12 +6,17 @@ namespace check {
 
 BoardWatch::BoardWatch(hid::DeviceManager& layer) : layer_(layer) {
     patience_.setSingleShot(true);
-    connect(&patience_, &QTimer::timeout, this, [this] {
-        awaitingBoard_ = false;
-        emit noBoard();
-    });
+    patience_.setTimerType(Qt::PreciseTimer); // never ends a wait early
+    connect(&patience_, &QTimer::timeout, this, &BoardWatch::giveUp);
     layer_.addDeviceListObserver(*this);
     layer_.addProblemObserver(*this);
+}
+
+void BoardWatch::giveUp() {
+    if (!awaitingBoard_) return;
+    awaitingBoard_ = false;
+    patience_.stop();
+    emit noBoard();
 }
 
 BoardWatch::~BoardWatch() {

@@ -27,6 +27,8 @@ public:
     /// Sends boardThere at once when a board is attached, else as soon as one is; after
     /// `patience` (none: never) sends noBoard instead.
     void awaitBoard(std::optional<std::chrono::milliseconds> patience);
+    /// Stops waiting for a board: sends noBoard when none has come yet.
+    void giveUp();
     /// Sends boardGone once the board with this handle has left.
     void awaitLeaving(hid::Handle board);
 

@@ -4,6 +4,7 @@
 #include "check/CheckOptions.h"
 #include "check/CheckSession.h"
 #include "check/PlanParser.h"
+#include "check/RunConsole.h"
 #include "check/StationSession.h"
 #include "hid/DeviceManager.h"
 #include "hidraw/HidrawSource.h"
@@ -34,6 +35,14 @@ int RunStation(hid::DeviceManager& layer, Plan plan, const CheckOptions& options
     return QCoreApplication::exec();
 }
 
+int RunSingle(hid::DeviceManager& layer, Plan plan, const CheckOptions& options) {
+    CheckSession session(layer, std::move(plan), options.planPath.toStdString(), options.session);
+    QObject::connect(&session, &CheckSession::done, QCoreApplication::instance(),
+                     &QCoreApplication::exit, Qt::QueuedConnection);
+    session.start();
+    return QCoreApplication::exec();
+}
+
 } // namespace
 
 int RunCheckCommand(int argc, char** argv) {
@@ -57,12 +66,15 @@ int RunCheckCommand(int argc, char** argv) {
     if (options.virtualBoard) hid::VirtualBoard::attachTo(layer);
     layer.addSource(std::make_unique<hid::HidrawSource>());
 
-    if (!options.stationDir.isEmpty()) return RunStation(layer, std::move(*plan), options);
-    CheckSession session(layer, std::move(*plan), options.planPath.toStdString(), options.session);
-    QObject::connect(&session, &CheckSession::done, &app, &QCoreApplication::exit,
-                     Qt::QueuedConnection);
-    session.start();
-    return QCoreApplication::exec();
+    const int exitCode = options.stationDir.isEmpty()
+                             ? RunSingle(layer, std::move(*plan), options)
+                             : RunStation(layer, std::move(*plan), options);
+    if (!trace) return exitCode;
+    // Every line of the run must be in the file for the verdict to stand.
+    layer.removeObserver(*trace);
+    if (trace->finish() == 0 || exitCode == BadCommand) return exitCode;
+    PrintVerdict(Undecided);
+    return Undecided;
 }
 
 } // namespace check

@@ -3,6 +3,7 @@
 #include "check/RunConsole.h"
 #include "protocol/ReportLayout.h"
 
+#include <QPointer>
 #include <cstdio>
 
 namespace check {
@@ -13,9 +14,13 @@ CheckSession::CheckSession(hid::DeviceManager& layer, Plan plan, std::string pla
       options_(std::move(options)), watch_(layer) {
     connect(&watch_, &BoardWatch::boardThere, this, &CheckSession::run);
     connect(&watch_, &BoardWatch::noBoard, this, [this] {
-        std::fprintf(stderr, "zov-usb-test: no usable board (%04x:%04x) within %lld s\n",
-                     protocol::DeviceVendorID, protocol::DeviceProductID,
-                     static_cast<long long>(options_.wait.count() / 1000));
+        const std::string when =
+            options_.wait.count() > 0
+                ? "within " + QString::number(options_.wait.count() / 1000.0).toStdString() + " s"
+            : settled_ ? "attached"
+                       : "attached: a device was still being opened after 2 s";
+        std::fprintf(stderr, "zov-usb-test: no usable board (%04x:%04x) %s\n",
+                     protocol::DeviceVendorID, protocol::DeviceProductID, when.c_str());
         for (const std::string& problem : watch_.problems())
             std::fprintf(stderr, "  %s\n", problem.c_str());
         emit done(NoBoard);
@@ -25,7 +30,16 @@ CheckSession::CheckSession(hid::DeviceManager& layer, Plan plan, std::string pla
 CheckSession::~CheckSession() = default;
 
 void CheckSession::start() {
-    layer_.whenSettled([this] { watch_.awaitBoard(options_.wait); });
+    // The wait runs from now, whatever the sources' opens are doing. With no wait the board
+    // must be there once every source has looked, which an open that never returns holds up
+    // for SettleLimit at most.
+    if (options_.wait.count() > 0) return watch_.awaitBoard(options_.wait);
+    watch_.awaitBoard(SettleLimit);
+    layer_.whenSettled([session = QPointer(this)] {
+        if (!session) return;
+        session->settled_ = true;
+        session->watch_.giveUp();
+    });
 }
 
 void CheckSession::run(hid::Handle board) {
@@ -35,9 +49,7 @@ void CheckSession::run(hid::Handle board) {
 }
 
 void CheckSession::finish() {
-    const CheckRecord& record = runner_->record();
-    const bool written = EndRun(record, options_.jsonPath, options_.junitPath);
-    emit done(record.passed() && written ? AllPassed : StepFailed);
+    emit done(EndRun(runner_->record(), options_.jsonPath, options_.junitPath));
 }
 
 } // namespace check

@@ -13,13 +13,11 @@ namespace check {
 
 /// What a single run is asked for on the command line.
 struct SessionOptions {
-    std::chrono::milliseconds wait{0}; ///< how long to wait for a board once sources settle
-    QString jsonPath;                  ///< empty: no JSON record
-    QString junitPath;                 ///< empty: no JUnit record
+    std::chrono::milliseconds wait{
+        0};            ///< how long to wait for a board; 0: until the sources settle
+    QString jsonPath;  ///< empty: no JSON record
+    QString junitPath; ///< empty: no JUnit record
 };
-
-/// Exit codes of `zov-usb-test check`.
-enum ExitCode { AllPassed = 0, StepFailed = 1, BadCommand = 2, NoBoard = 3 };
 
 /// One run of a plan: waits for the layer's sources to settle and a board to be there, runs the
 /// plan on it printing a line per step, writes the records, prints the summary and sends done
@@ -38,6 +36,9 @@ signals:
     void done(int exitCode);
 
 private:
+    /// How long a check with no --wait waits for the sources to settle.
+    static constexpr std::chrono::seconds SettleLimit{2};
+
     void run(hid::Handle board);
     void finish();
 
@@ -47,6 +48,7 @@ private:
     const SessionOptions options_;
     BoardWatch watch_;
     std::unique_ptr<PlanRunner> runner_;
+    bool settled_ = false;
 };
 
 } // namespace check

@@ -2,7 +2,10 @@
 
 #include "hid/CodePage1252.h"
 
+#include <QString>
+#include <algorithm>
 #include <cstdio>
+#include <map>
 
 namespace check {
 namespace {
@@ -14,6 +17,39 @@ constexpr const char* PassLetters[] = {
 constexpr const char* FailLetters[] = {
     "#####   ##   ###  #    ", "#      #  #   #   #    ", "####   ####   #   #    ",
     "#      #  #   #   #    ", "#      #  #  ###  #####",
+};
+constexpr const char* ErrorLetters[] = {
+    "#####  ####   ####    ##   ####",  "#      #   #  #   #  #  #  #   #",
+    "####   ####   ####   #  #  #### ", "#      #  #   #  #   #  #  #  # ",
+    "#####  #   #  #   #   ##   #   #",
+};
+constexpr int TitleWidth = 24;
+
+/// "1 step", "3 steps".
+std::string Counted(std::size_t count, const char* thing) {
+    return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
+}
+
+/// How many characters a UTF-8 text shows: its code points, not its bytes.
+std::size_t Width(const std::string& text) {
+    return std::size_t(
+        std::count_if(text.begin(), text.end(), [](char byte) { return (byte & 0xC0) != 0x80; }));
+}
+
+struct Outcomes {
+    std::size_t passed = 0;
+    std::size_t failed = 0;
+    std::size_t undecided = 0;
+
+    void add(const StepResult& step) {
+        ++(step.passed() ? passed : step.error ? undecided : failed);
+    }
+    std::string text() const {
+        std::string line =
+            std::to_string(passed) + " passed, " + std::to_string(failed) + " failed";
+        if (undecided > 0) line += ", " + std::to_string(undecided) + " could not decide";
+        return line;
+    }
 };
 
 std::string Figure(const Measurement& measurement) {
@@ -34,21 +70,50 @@ std::string BoardLine(const hid::DeviceInfo& board) {
 }
 
 std::string StepLine(const StepResult& step) {
-    char title[40];
-    std::snprintf(title, sizeof title, "%-24s", step.title().c_str());
-    std::string line = title;
+    std::string line = step.title();
+    line.append(std::size_t(std::max<std::ptrdiff_t>(0, TitleWidth - std::ptrdiff_t(Width(line)))),
+                ' ');
     for (const Measurement& measurement : step.measurements)
         line += "  " + Figure(measurement);
-    line += step.passed() ? "  PASS" : "  FAIL: " + step.failure;
+    line += step.passed() ? "  PASS"
+            : step.error  ? "  ERROR: " + step.failure
+                          : "  FAIL: " + step.failure;
     return line;
 }
 
+std::string StepCount(const Plan& plan) {
+    std::int64_t runs = 0;
+    for (const Step& step : plan.steps)
+        runs += step.repeat;
+    std::string text = Counted(plan.steps.size(), "step");
+    if (runs != std::int64_t(plan.steps.size())) text += ", " + std::to_string(runs) + " runs";
+    return text;
+}
+
 std::string Summary(const CheckRecord& record) {
-    const std::size_t failed = record.failedSteps();
+    // A step counts once, by the worst of its runs.
+    std::map<std::size_t, Outcomes> byStep;
+    Outcomes runs;
+    for (const StepResult& step : record.steps) {
+        byStep[step.number].add(step);
+        runs.add(step);
+    }
+    Outcomes steps;
+    for (const auto& [number, outcome] : byStep)
+        ++(outcome.failed > 0      ? steps.failed
+           : outcome.undecided > 0 ? steps.undecided
+                                   : steps.passed);
     std::string text = "Plan \"" + record.planName + "\" on " + BoardLine(record.board) + ": " +
-                       std::to_string(record.steps.size() - failed) + " steps passed, " +
-                       std::to_string(failed) + " failed";
+                       Counted(record.planSteps, "step") + ": " + steps.text();
+    if (byStep.size() < record.planSteps)
+        text += ", " + std::to_string(record.planSteps - byStep.size()) + " not run";
+    if (record.steps.size() != byStep.size())
+        text += " (" + std::to_string(record.steps.size()) + " runs: " + runs.text() + ")";
     if (record.boardLeft) text += "; the board left during the run";
+    if (record.writesInFlight > 0)
+        text += "; " + std::to_string(record.writesInFlight) +
+                " reports were still being written when the run ended, so the counts cannot "
+                "tell what became of them";
     text += "\nReports: ";
     for (const hid::ReportDirectionNames& each : hid::ReportDirections) {
         if (&each != &hid::ReportDirections[0]) text += ", ";
@@ -56,19 +121,28 @@ std::string Summary(const CheckRecord& record) {
                 each.countWord;
     }
     text += "\n";
-    text += record.passed() ? "PASS\n" : "FAIL\n";
     return text;
 }
 
-std::string Banner(const CheckRecord& record, bool recordsWritten) {
+std::string VerdictWord(int exitCode) {
+    return QString::fromLatin1(OutcomeName(exitCode)).toUpper().toStdString();
+}
+
+std::string Banner(const CheckRecord& record, int exitCode) {
     std::string text = "\n";
-    for (const char* row : record.passed() && recordsWritten ? PassLetters : FailLetters)
+    const auto& letters = exitCode == AllPassed    ? PassLetters
+                          : exitCode == StepFailed ? FailLetters
+                                                   : ErrorLetters;
+    for (const char* row : letters)
         text += std::string("    ") + row + "\n";
     text += "\n";
     for (const StepResult& step : record.steps)
-        if (!step.passed()) text += "    failed: " + step.title() + ": " + step.failure + "\n";
+        if (!step.passed())
+            text += std::string(step.error ? "    could not decide: " : "    failed: ") +
+                    step.title() + ": " + step.failure + "\n";
     if (record.boardLeft) text += "    the board left during the run\n";
-    if (!recordsWritten) text += "    its records could not be written\n";
+    if (exitCode == Undecided && record.exitCode() != Undecided)
+        text += "    its records could not be written\n";
     return text;
 }
 

@@ -12,11 +12,16 @@ namespace check {
 std::string BoardLine(const hid::DeviceInfo& board);
 /// One line per step: its title, each measured value with its unit and limits, PASS or FAIL.
 std::string StepLine(const StepResult& step);
-/// The lines at the end of a run: the board, the steps passed and failed, the report counts.
+/// "3 steps", or "3 steps, 12 runs" when steps repeat.
+std::string StepCount(const Plan& plan);
+/// The lines at the end of a run, before its verdict: the board, the plan's steps and their
+/// runs by outcome, the report counts.
 std::string Summary(const CheckRecord& record);
-/// Station mode's verdict on a board: a large PASS or FAIL, then the failing steps. A board
-/// whose records could not be written fails.
-std::string Banner(const CheckRecord& record, bool recordsWritten);
+/// The verdict's word for an exit code: PASS, FAIL or ERROR.
+std::string VerdictWord(int exitCode);
+/// Station mode's verdict on a board, for the run's exit code: a large PASS, FAIL or ERROR,
+/// then the steps that did not pass.
+std::string Banner(const CheckRecord& record, int exitCode);
 /// Station mode's last line: how many boards passed and how many failed.
 std::string TallyLine(std::size_t passed, std::size_t failed);
 

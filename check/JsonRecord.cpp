@@ -41,7 +41,7 @@ QJsonObject StepObject(const StepResult& step) {
                        {"repetition", qint64(step.repetition)},
                        {"type", Text(std::string(TypeName(step.type)))},
                        {"name", Text(step.name)},
-                       {"outcome", step.passed() ? "pass" : "fail"},
+                       {"outcome", step.outcome()},
                        {"seconds", step.seconds},
                        {"measurements", figures}};
     if (!step.passed()) object["failure"] = Text(step.failure);
@@ -62,8 +62,9 @@ bool WriteJson(const CheckRecord& record, const QString& path, QString& error) {
         {"board", Board(record.board)},
         {"started", record.started.toString(Qt::ISODateWithMs)},
         {"ended", record.ended.toString(Qt::ISODateWithMs)},
-        {"outcome", record.passed() ? "pass" : "fail"},
+        {"outcome", OutcomeName(record.exitCode())},
         {"board_left", record.boardLeft},
+        {"writes_in_flight", qint64(record.writesInFlight)},
         {"steps", steps},
         {"reports", reports}};
     return SaveWhole(path, QJsonDocument(root).toJson(), error);

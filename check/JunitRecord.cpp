@@ -1,6 +1,7 @@
 #include "check/RecordFiles.h"
 
 #include <QXmlStreamWriter>
+#include <algorithm>
 
 namespace check {
 namespace {
@@ -32,7 +33,8 @@ void TestCase(QXmlStreamWriter& xml, const CheckRecord& record, const StepResult
         xml.writeEndElement();
     }
     if (!step.passed()) {
-        xml.writeStartElement("failure");
+        // A step that could not decide is an error, as JUnit has it, not a failure.
+        xml.writeStartElement(step.error ? "error" : "failure");
         xml.writeAttribute("message", Text(step.failure));
         xml.writeAttribute("type", "check");
         xml.writeEndElement();
@@ -52,7 +54,9 @@ bool WriteJunit(const CheckRecord& record, const QString& path, QString& error) 
     xml.writeAttribute("name", Text(record.planName));
     xml.writeAttribute("tests", QString::number(record.steps.size()));
     xml.writeAttribute("failures", QString::number(record.failedSteps()));
-    xml.writeAttribute("errors", record.boardLeft ? "1" : "0");
+    const auto undecided = std::count_if(record.steps.begin(), record.steps.end(),
+                                         [](const StepResult& step) { return step.error; });
+    xml.writeAttribute("errors", QString::number(undecided + (record.boardLeft ? 1 : 0)));
     xml.writeAttribute("timestamp", record.started.toString(Qt::ISODateWithMs));
     xml.writeAttribute(
         "time", QString::number(double(record.started.msecsTo(record.ended)) / 1000, 'f', 3));

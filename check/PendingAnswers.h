@@ -5,49 +5,89 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <vector>
 
 namespace check {
 
 using Clock = std::chrono::steady_clock;
 
-/// The requests sent to the board and still waiting for their answers, by command code. The
-/// board answers in order, so an answer belongs to the oldest unanswered request of its code.
+/// Who sent a request: the place its step's result has, or will have, in the run's record.
+using Owner = std::size_t;
+
+/// How long a request stays open for its answer: its limit, then as long again (at least
+/// 100 ms more), so that a late answer is still told apart from the next request's.
+Clock::duration LateWindow(Clock::duration limit);
+
+/// The requests sent to the board whose write or answer is still to come, by command code.
 ///
-/// A request's answer time runs from the moment its write was told complete. The write's
+/// The board answers each code in order. A request is open from its send until it is
+/// answered, or until its late window (LateWindow, from its write's completion) closes: then
+/// it is lost. An answer belongs to the oldest open request of its code, so an answer later
+/// than its limit is its own request's late answer, never a later request's. One exception
+/// keeps a board that left a request unanswered from shifting every later answer: when the
+/// oldest open request would still be within its limit and a newer one of the same code gives
+/// an answer time nearer the code's last answer time, the answer goes to the newer one and
+/// the older ones are lost. That choice never turns a late answer into a timely one.
+///
+/// An answer's time runs from the moment its request's write was told complete. The write's
 /// completion and the answer come from different threads, so a quick board's answer can reach
-/// the layer first: such an answer still belongs to its request, timed from when it was sent.
+/// the layer first: it still answers its request, timed from when it was sent.
 class PendingAnswers {
 public:
-    /// A request with this code is about to be handed to the layer.
-    void sent(std::uint8_t code, Clock::time_point now);
-    /// The oldest request of this code not yet written was written completely. Answers true
-    /// when it now waits for its answer, false when that came first or no such request was sent.
-    bool written(std::uint8_t code, Clock::time_point now);
+    /// What an answer answered.
+    struct Answer {
+        Owner owner = 0;
+        Clock::duration took{};
+        bool late = false;          ///< later than its request's limit
+        std::vector<Owner> skipped; ///< older open requests the board left unanswered: lost
+    };
+    /// What a write's completion completed.
+    struct Written {
+        Owner owner;
+        bool awaitsAnswer = false; ///< its answer is still to come
+    };
+
+    /// A request with this code is about to be handed to the layer. `limit` is how long its
+    /// answer may take; a request that wants no answer has none.
+    void sent(std::uint8_t code, Owner owner, std::optional<Clock::duration> limit,
+              Clock::time_point now);
+    /// The oldest request of this code not yet written was written completely.
+    std::optional<Written> written(std::uint8_t code, Clock::time_point now);
     /// The oldest request of this code not yet written never will be (refused or failed).
-    void notWritten(std::uint8_t code);
-    /// An answer with this code arrived: how long its request waited, or nothing when no
-    /// request of its code waits.
-    std::optional<Clock::duration> answered(std::uint8_t code, Clock::time_point arrived);
-    /// Forgets the unanswered requests older than `limit`; answers how many.
-    std::size_t expire(Clock::time_point now, Clock::duration limit);
-    /// Forgets every request still waiting for its answer; answers how many. Those answered
-    /// before their write was told stay until it is, so a late completion is not taken for a
-    /// newer request's.
-    std::size_t clear();
-    /// True when no request waits for its answer.
-    bool empty() const;
+    std::optional<Owner> notWritten(std::uint8_t code);
+    /// An answer with this code arrived: the request it answers, or nothing when no request of
+    /// its code is open.
+    std::optional<Answer> answered(std::uint8_t code, Clock::time_point arrived);
+    /// Closes the late windows that have passed; answers the owners of the requests lost so.
+    std::vector<Owner> closeWindows(Clock::time_point now);
+    /// Gives up on every open request of `owner`; answers how many. Those not yet written are
+    /// kept until their write's outcome is told, so that it is not taken for a newer request's.
+    std::size_t abandon(Owner owner);
+    /// True while a request of `owner` is open.
+    bool waiting(Owner owner) const;
+    /// When the next late window closes; nothing while none is counting (no open request, or
+    /// only requests whose write is still to complete).
+    std::optional<Clock::time_point> nextClose() const;
 
 private:
     struct Request {
-        Clock::time_point since; ///< sent, then written
+        Owner owner;
+        std::optional<Clock::duration> limit; ///< none: no answer wanted
+        Clock::time_point since;              ///< sent, then written
         bool written = false;
-        bool answered = false; ///< answered before its write was told complete
+        bool settled = false; ///< answered, lost or abandoned; kept only until written
     };
     using Requests = std::deque<Request>;
+    struct Code {
+        Requests requests;
+        std::optional<Clock::duration> lastTook;
+    };
 
-    static Requests::iterator firstUnwritten(Requests& requests);
+    bool open(const Request& request) const { return !request.settled && request.limit; }
+    /// Settles the request; drops it when nothing more will be told of it.
+    static void settle(Requests& requests, Requests::iterator request);
 
-    std::map<std::uint8_t, Requests> requests_;
+    std::map<std::uint8_t, Code> codes_;
 };
 
 } // namespace check

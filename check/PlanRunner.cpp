@@ -1,12 +1,14 @@
 #include "check/PlanRunner.h"
 
 #include "check/StepLimits.h"
+#include "hid/CodePage1252.h"
 #include "protocol/DateAndTimeText.h"
 #include "protocol/ReportText.h"
 #include "protocol/Send.h"
 
 #include <QDateTime>
 #include <cmath>
+#include <cstdio>
 
 namespace check {
 namespace {
@@ -37,12 +39,25 @@ Measurement Sent(std::string quantity, std::string value) {
     return {std::move(quantity), std::move(value), std::nullopt, "", "", true};
 }
 
+/// Bytes as two hex digits each, space-separated: "47 72 fc".
+std::string HexBytes(std::string_view bytes) {
+    std::string text;
+    char digits[4];
+    for (const char byte : bytes) {
+        std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(byte));
+        if (!text.empty()) text += ' ';
+        text += digits;
+    }
+    return text;
+}
+
 } // namespace
 
 PlanRunner::PlanRunner(hid::DeviceManager& layer, hid::Handle board, Plan plan,
                        std::string planFile)
     : layer_(layer), board_(board), plan_(std::move(plan)), router_(layer, *this) {
     record_.planName = plan_.name;
+    record_.planSteps = plan_.steps.size();
     record_.planFile = std::move(planFile);
     deadline_.setSingleShot(true);
     deadline_.setTimerType(Qt::PreciseTimer);
@@ -71,6 +86,11 @@ double PlanRunner::answerLimitMs() const {
     return step().answerWithinMs.value_or(DefaultAnswerWithinMs);
 }
 
+Clock::duration PlanRunner::answerLimit() const {
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double, std::milli>(answerLimitMs()));
+}
+
 void PlanRunner::beginStep() {
     if (!running_) return;
     if (stepIndex_ >= plan_.steps.size() || record_.boardLeft) return finishRun();
@@ -96,12 +116,16 @@ void PlanRunner::beginStep() {
         report[protocol::PortWriteIndex] = static_cast<std::uint8_t>(step.value);
         sentFigures_.push_back(Sent("port value", std::to_string(step.value)));
         return write(report, false);
-    case StepType::SendText:
+    case StepType::SendText: {
         report = Request(protocol::Code::SendText);
-        protocol::PutText(report, protocol::TextIndex, QString::fromStdString(step.sendText),
-                          protocol::SendTextLength);
+        const std::string bytes =
+            hid::toWindows1252(QString::fromStdString(step.sendText).toStdU32String())
+                .substr(0, protocol::SendTextLength);
+        std::copy(bytes.begin(), bytes.end(), report.begin() + protocol::TextIndex);
         sentFigures_.push_back(Sent("text", Quoted(step.sendText)));
+        sentFigures_.push_back(Sent("bytes", HexBytes(bytes)));
         return write(report, false);
+    }
     case StepType::SendClock: {
         const QDateTime now = QDateTime::currentDateTime();
         const QString text = protocol::DateAndTimeText(QLocale(), now.date(), now.time());
@@ -109,16 +133,22 @@ void PlanRunner::beginStep() {
         sentFigures_.push_back(Sent("clock text", Quoted(text.toStdString())));
         return write(report, false);
     }
-    case StepType::Send:
+    case StepType::Send: {
         report = Request(static_cast<std::uint8_t>(step.code));
         for (const auto& [index, value] : step.bytes)
             report[std::size_t(index)] = static_cast<std::uint8_t>(value);
+        sentFigures_.push_back(Sent("code", std::to_string(step.code)));
+        const auto payload = reinterpret_cast<const char*>(report.data()) + protocol::TextIndex;
+        sentFigures_.push_back(
+            Sent("bytes", HexBytes({payload, report.size() - protocol::TextIndex})));
         return write(report, false);
+    }
     case StepType::Poll:
         phase_ = Phase::Polling;
         pollTicksLeft_ = std::max<std::int64_t>(step.durationMs / PollPeriodMs, 1);
         pollRequests_ = 0;
         pollMissed_ = 0;
+        pollLate_ = 0;
         pollAnswerMs_.clear();
         pollTimer_.start(int(PollPeriodMs));
         return pollTick();
@@ -130,54 +160,55 @@ void PlanRunner::beginStep() {
 
 void PlanRunner::write(const hid::Report& report, bool awaitAnswer) {
     phase_ = Phase::Writing;
-    awaitedCode_ = report[protocol::CommandIndex];
-    awaitAnswer_ = awaitAnswer;
     deadline_.start(TimerMs(answerLimitMs()));
-    pending_.sent(awaitedCode_, Clock::now());
+    pending_.sent(report[protocol::CommandIndex], current(),
+                  awaitAnswer ? std::optional(answerLimit()) : std::nullopt, Clock::now());
     protocol::Send(layer_, report); // how it went, the layer tells record()
 }
 
 void PlanRunner::record(hid::ReportDirection direction, hid::Handle handle,
                         const hid::Report& report) {
     using hid::ReportDirection;
+    if (phase_ == Phase::Settling) return settleLater();
+    if (handle != board_ && direction != ReportDirection::Refused) return;
     const Clock::time_point now = Clock::now();
     const std::uint8_t code = report[protocol::CommandIndex];
-    const bool ours = handle == board_;
-    switch (phase_) {
-    case Phase::Writing:
-        if (code != awaitedCode_) return;
-        if (direction == ReportDirection::Out && ours) {
-            if (!pending_.written(code, now)) return; // an earlier request's, answered already
-            if (!awaitAnswer_) return finishStep(sentFigures_);
+    switch (direction) {
+    case ReportDirection::Out:
+        if (const auto written = pending_.written(code, now);
+            written && written->owner == current()) {
+            if (phase_ != Phase::Writing) return;
+            if (!written->awaitsAnswer) return finishStep(sentFigures_);
             phase_ = Phase::Answering;
-            deadline_.start(TimerMs(answerLimitMs()));
-        } else if (direction == ReportDirection::In && ours && awaitAnswer_) {
-            // A quick board's answer can overtake the news that its request was written.
-            if (const auto took = pending_.answered(code, now)) answered(report, *took);
-        } else if (direction == ReportDirection::Refused || direction == ReportDirection::Failed) {
-            finishStep({}, direction == ReportDirection::Refused
-                               ? "the board did not take the request"
-                               : "the request's write failed");
+            deadline_.start(TimerMs(Ms(LateWindow(answerLimit()))));
         }
         return;
-    case Phase::Answering:
-        if (direction != ReportDirection::In || !ours) return;
-        if (const auto took = pending_.answered(code, now)) answered(report, *took);
-        return;
-    case Phase::Polling:
-    case Phase::Draining:
-        if (direction == ReportDirection::Out && ours) {
-            pending_.written(code, now);
-        } else if (direction == ReportDirection::Refused || direction == ReportDirection::Failed) {
-            pending_.notWritten(code);
-            ++pollMissed_;
-        } else if (direction == ReportDirection::In && ours) {
-            if (const auto took = pending_.answered(code, now)) pollAnswerMs_.push_back(Ms(*took));
-            if (phase_ == Phase::Draining && pending_.empty()) finishPoll();
+    case ReportDirection::Refused:
+    case ReportDirection::Failed:
+        if (const auto owner = pending_.notWritten(code); owner && *owner == current()) {
+            if (phase_ == Phase::Polling || phase_ == Phase::Draining) {
+                ++pollMissed_;
+                return pollAnswered();
+            }
+            return finishStep({}, direction == ReportDirection::Refused
+                                      ? "the board did not take the request"
+                                      : "the request's write failed");
         }
         return;
-    case Phase::Idle:
-    case Phase::Waiting:
+    case ReportDirection::In:
+        if (const auto answer = pending_.answered(code, now);
+            answer && answer->owner == current()) {
+            if (phase_ == Phase::Polling || phase_ == Phase::Draining) {
+                pollMissed_ += answer->skipped.size() + answer->late;
+                pollLate_ += answer->late;
+                pollAnswerMs_.push_back(Ms(answer->took));
+                return pollAnswered();
+            }
+            if (phase_ == Phase::Writing || phase_ == Phase::Answering)
+                return answered(report, answer->took);
+        }
+        return;
+    case ReportDirection::Dropped:
         return;
     }
 }
@@ -185,6 +216,7 @@ void PlanRunner::record(hid::ReportDirection direction, hid::Handle handle,
 void PlanRunner::answered(const hid::Report& answer, Clock::duration took) {
     const Step& step = this->step();
     std::vector<Measurement> figures;
+    std::string undecided;
     switch (step.type) {
     case StepType::ReadAd:
         figures.push_back(AdValue(answer[protocol::AdValueIndex], step.number));
@@ -193,11 +225,13 @@ void PlanRunner::answered(const hid::Report& answer, Clock::duration took) {
         figures.push_back(InputBits(answer[protocol::InputBitsIndex], step.number, step.bits));
         break;
     default:
-        figures.push_back(AnswerText(AnswerTextOf(answer), step.text));
+        figures.push_back(AnswerText(AnswerTextOf(answer), step.text, undecided));
         break;
     }
     figures.push_back(AnswerTime(Ms(took), answerLimitMs()));
-    finishStep(std::move(figures));
+    // A limit that could not be judged leaves the step undecided, whatever else it found.
+    current_.error = !undecided.empty();
+    finishStep(std::move(figures), undecided);
 }
 
 void PlanRunner::OnRead(hid::Handle handle) {
@@ -210,33 +244,40 @@ void PlanRunner::OnRead(hid::Handle handle) {
 void PlanRunner::devicesChanged() {
     if (!running_ || record_.boardLeft || layer_.deviceInfo(board_)) return;
     record_.boardLeft = true;
+    if (phase_ == Phase::Settling) return settleLater();
     if (phase_ != Phase::Idle) finishStep({}, "the board left during the step");
 }
 
 void PlanRunner::pollTick() {
     const Clock::time_point now = Clock::now();
-    const auto limit = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double, std::milli>(answerLimitMs()));
-    pollMissed_ += pending_.expire(now, limit);
+    pollMissed_ += pending_.closeWindows(now).size();
     if (pollTicksLeft_ == 0) {
         pollTimer_.stop();
         phase_ = Phase::Draining;
-        if (pending_.empty()) return finishPoll();
-        deadline_.start(TimerMs(answerLimitMs()));
-        return;
+        return pollAnswered();
     }
     // A/D and inputs by turns, as the window's loop asks for them.
     const bool adTurn = pollRequests_ % 2 == 0;
     const std::uint8_t code = adTurn ? protocol::Code::ReadAdc : protocol::Code::ReadInput;
     --pollTicksLeft_;
     ++pollRequests_;
-    pending_.sent(code, now);
+    pending_.sent(code, current(), answerLimit(), now);
     protocol::Send(layer_, Request(code));
 }
 
+void PlanRunner::pollAnswered() {
+    if (phase_ != Phase::Draining) return;
+    if (!pending_.waiting(current())) return finishPoll();
+    // Until the last open request's late window closes; one still being written gets as long
+    // again from now.
+    const Clock::time_point now = Clock::now();
+    const Clock::time_point until = pending_.nextClose().value_or(now + LateWindow(answerLimit()));
+    deadline_.start(TimerMs(Ms(std::max(until - now, Clock::duration::zero())) + 1));
+}
+
 void PlanRunner::finishPoll() {
-    pollMissed_ += pending_.clear();
-    finishStep(PollFigures(pollRequests_, pollMissed_, pollAnswerMs_, step().poll));
+    pollMissed_ += pending_.closeWindows(Clock::now()).size() + pending_.abandon(current());
+    finishStep(PollFigures(pollRequests_, pollMissed_, pollLate_, pollAnswerMs_, step().poll));
 }
 
 void PlanRunner::deadlinePassed() {
@@ -248,9 +289,12 @@ void PlanRunner::deadlinePassed() {
         return finishStep({{"answer time", "none", std::nullopt, "", "<= " + limit, false}},
                           "no answer within " + limit);
     case Phase::Draining:
-        return finishPoll();
+        pollMissed_ += pending_.closeWindows(Clock::now()).size();
+        return pending_.waiting(current()) && pending_.nextClose() ? pollAnswered() : finishPoll();
     case Phase::Waiting:
         return finishStep({});
+    case Phase::Settling:
+        return settle();
     case Phase::Polling:
     case Phase::Idle:
         return;
@@ -260,7 +304,7 @@ void PlanRunner::deadlinePassed() {
 void PlanRunner::finishStep(std::vector<Measurement> measurements, std::string failure) {
     deadline_.stop();
     pollTimer_.stop();
-    pending_.clear();
+    pending_.abandon(current());
     phase_ = Phase::Idle;
     current_.measurements = std::move(measurements);
     for (const Measurement& measurement : current_.measurements)
@@ -279,6 +323,28 @@ void PlanRunner::finishStep(std::vector<Measurement> measurements, std::string f
 }
 
 void PlanRunner::finishRun() {
+    phase_ = Phase::Settling;
+    settleStarted_ = Clock::now();
+    settle();
+}
+
+void PlanRunner::settleLater() {
+    // Not from inside the layer's news: ending the run stops listening to it.
+    QMetaObject::invokeMethod(this, &PlanRunner::settle, Qt::QueuedConnection);
+}
+
+void PlanRunner::settle() {
+    if (phase_ != Phase::Settling) return;
+    const std::size_t inFlight = record_.boardLeft ? 0 : layer_.writesInFlight(board_);
+    const auto waited = Clock::now() - settleStarted_;
+    if (inFlight > 0 && waited < SettleLimit) {
+        // Woken by the layer's news of each write, or at the limit.
+        if (!deadline_.isActive()) deadline_.start(TimerMs(Ms(SettleLimit - waited)) + 1);
+        return;
+    }
+    record_.writesInFlight = inFlight;
+    // The answers measured are still in the layer's queue: taken here, they are not dropped.
+    OnRead(board_);
     stop();
     record_.ended = QDateTime::currentDateTimeUtc();
     for (std::size_t i = 0; i < record_.counts.size(); ++i)
@@ -288,6 +354,7 @@ void PlanRunner::finishRun() {
 
 void PlanRunner::stop() {
     running_ = false;
+    phase_ = Phase::Idle;
     deadline_.stop();
     pollTimer_.stop();
     layer_.removeDeviceListObserver(*this);

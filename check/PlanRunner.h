@@ -17,7 +17,10 @@ namespace check {
 ///
 /// A request's answer time runs from the moment the layer tells its write complete (Out) to the
 /// moment the answer with the same code reaches the layer (In); an answer that comes before the
-/// Out is timed from the send. A board that leaves fails the running step and ends the run.
+/// Out is timed from the send. Which request an answer belongs to, PendingAnswers decides. A
+/// read waits for its answer until the request's late window closes, so that a late answer is
+/// shown with its own step, with its real time. A board that leaves fails the running step and
+/// ends the run. Before the run's counts are taken, the reports still on their way settle.
 class PlanRunner final : public QObject,
                          private hid::ReportObserver,
                          private hid::HidEventSink,
@@ -38,7 +41,7 @@ signals:
     void finished();
 
 private:
-    enum class Phase { Idle, Writing, Answering, Polling, Draining, Waiting };
+    enum class Phase { Idle, Writing, Answering, Polling, Draining, Waiting, Settling };
 
     void record(hid::ReportDirection direction, hid::Handle handle,
                 const hid::Report& report) override;
@@ -50,16 +53,27 @@ private:
 
     const Step& step() const { return plan_.steps[stepIndex_]; }
     double answerLimitMs() const;
+    Clock::duration answerLimit() const;
+    /// The place the running step's result will have in the record.
+    Owner current() const { return record_.steps.size(); }
     void beginStep();
     /// Sends `report`; the step ends when its write completes, or, for `awaitAnswer`, when
     /// the answer with its code arrives.
     void write(const hid::Report& report, bool awaitAnswer);
     void answered(const hid::Report& answer, Clock::duration took);
     void pollTick();
+    /// Ends a draining poll once no request of it is open.
+    void pollAnswered();
     void finishPoll();
     void deadlinePassed();
     void finishStep(std::vector<Measurement> measurements, std::string failure = {});
+    /// How long the run's end waits for the board's writes still in flight.
+    static constexpr Clock::duration SettleLimit = std::chrono::seconds(6);
+
     void finishRun();
+    /// Ends the run once no write of the board is in flight any more, or SettleLimit passed.
+    void settle();
+    void settleLater();
     /// Stops listening to the layer and lets the board go.
     void stop();
 
@@ -70,6 +84,7 @@ private:
     hid::DirectionCounts countsAtStart_{}; ///< the layer's counts when the run started
     hid::HIDDLLInterface router_;
     QTimer deadline_;
+    Clock::time_point settleStarted_;
     QTimer pollTimer_;
 
     std::size_t stepIndex_ = 0;
@@ -84,6 +99,7 @@ private:
     std::int64_t pollTicksLeft_ = 0;
     std::size_t pollRequests_ = 0;
     std::size_t pollMissed_ = 0;
+    std::size_t pollLate_ = 0;
     std::vector<double> pollAnswerMs_;
     bool running_ = false;
 };

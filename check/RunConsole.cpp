@@ -15,18 +15,24 @@ std::unique_ptr<PlanRunner> PrintingRunner(hid::DeviceManager& layer, hid::Handl
         std::fflush(stdout);
     });
     if (const hid::DeviceInfo* info = layer.deviceInfo(board))
-        std::printf("Board: %s\nPlan: %s (%zu steps)\n", BoardLine(*info).c_str(),
-                    plan.name.c_str(), plan.steps.size());
+        std::printf("Board: %s\nPlan: %s (%s)\n", BoardLine(*info).c_str(), plan.name.c_str(),
+                    StepCount(plan).c_str());
     return runner;
 }
 
-bool EndRun(const CheckRecord& record, const QString& jsonPath, const QString& junitPath) {
-    std::printf("%s", Summary(record).c_str());
-    std::fflush(stdout);
+int EndRun(const CheckRecord& record, const QString& jsonPath, const QString& junitPath) {
     const QStringList problems = WriteRecords(record, jsonPath, junitPath);
     for (const QString& problem : problems)
         std::fprintf(stderr, "zov-usb-test: %s\n", qPrintable(problem));
-    return problems.isEmpty();
+    std::printf("%s", Summary(record).c_str());
+    const int exitCode = problems.isEmpty() ? record.exitCode() : Undecided;
+    PrintVerdict(exitCode);
+    return exitCode;
+}
+
+void PrintVerdict(int exitCode) {
+    std::printf("%s\n", VerdictWord(exitCode).c_str());
+    std::fflush(stdout);
 }
 
 } // namespace check

@@ -15,8 +15,11 @@ namespace check {
 std::unique_ptr<PlanRunner> PrintingRunner(hid::DeviceManager& layer, hid::Handle board,
                                            const Plan& plan, const std::string& planFile);
 
-/// Prints the run's summary and writes its records (an empty path: not asked for), telling on
-/// standard error each that could not be written; answers whether all were.
-bool EndRun(const CheckRecord& record, const QString& jsonPath, const QString& junitPath);
+/// Writes the run's records (an empty path: not asked for), telling on standard error each
+/// that could not be written, then prints the summary and, last, the verdict; answers the exit
+/// code, Undecided when a record could not be written.
+int EndRun(const CheckRecord& record, const QString& jsonPath, const QString& junitPath);
+/// Prints the verdict line that goes with an exit code: PASS, FAIL or ERROR.
+void PrintVerdict(int exitCode);
 
 } // namespace check

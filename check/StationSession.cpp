@@ -64,11 +64,11 @@ void StationSession::finish() {
     const CheckRecord& record = runner_->record();
     const QString base =
         RecordBase(records_, hid::fromWindows1252(record.board.serialNumber), record.started);
-    const bool written = EndRun(record, base + ".json", base + ".xml");
-    const bool passed = record.passed() && written;
-    ++(passed ? tally_.passed : tally_.failed);
-    Print(Banner(record, written));
-    if (written) Print("Records: " + base.toStdString() + ".json, .xml\n");
+    const int exitCode = EndRun(record, base + ".json", base + ".xml");
+    ++(exitCode == AllPassed ? tally_.passed : tally_.failed);
+    Print(Banner(record, exitCode));
+    if (exitCode != Undecided || record.exitCode() == Undecided)
+        Print("Records: " + base.toStdString() + ".json, .xml\n");
     Print("Unplug the board.\n");
     watch_.awaitLeaving(board_);
 }

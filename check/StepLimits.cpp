@@ -1,8 +1,8 @@
 #include "check/StepLimits.h"
 
+#include "check/TextPattern.h"
 #include "monitor/Percentile.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 #include <bitset>
 #include <cstdio>
@@ -102,7 +102,7 @@ Measurement InputBits(std::uint8_t value, const NumberLimits& limits, const BitL
             Join(parts),   kept};
 }
 
-Measurement AnswerText(const QString& text, const TextLimits& limits) {
+Measurement AnswerText(const QString& text, const TextLimits& limits, std::string& undecided) {
     std::vector<std::string> parts;
     bool kept = true;
     if (limits.equals) {
@@ -115,9 +115,8 @@ Measurement AnswerText(const QString& text, const TextLimits& limits) {
     }
     if (limits.matches) {
         parts.push_back("matches /" + *limits.matches + "/");
-        const QRegularExpression whole(
-            QRegularExpression::anchoredPattern(QString::fromStdString(*limits.matches)));
-        kept = kept && whole.match(text).hasMatch();
+        const auto matches = MatchesWhole(*limits.matches, text.toStdString(), undecided);
+        kept = kept && matches.value_or(false);
     }
     return {"answer text", Quoted(text.toStdString()), std::nullopt, "", Join(parts), kept};
 }
@@ -126,13 +125,14 @@ Measurement AnswerTime(double ms, double limitMs) {
     return MsFigure("answer time", ms, limitMs);
 }
 
-std::vector<Measurement> PollFigures(std::size_t requests, std::size_t missed,
+std::vector<Measurement> PollFigures(std::size_t requests, std::size_t missed, std::size_t late,
                                      std::vector<double>& answerMs, const PollLimits& limits) {
     const std::int64_t maxMissed = limits.maxMissed.value_or(0);
     std::vector<Measurement> figures{
         {"requests", std::to_string(requests), double(requests), "", "", true},
         {"missed", std::to_string(missed), double(missed), "", "<= " + std::to_string(maxMissed),
-         std::int64_t(missed) <= maxMissed}};
+         std::int64_t(missed) <= maxMissed},
+        {"late answers", std::to_string(late), double(late), "", "", true}};
     if (answerMs.empty()) return figures;
     figures.push_back(
         MsFigure("median answer time", monitor::Percentile(answerMs, 0.5), limits.medianMs));

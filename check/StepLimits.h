@@ -15,12 +15,14 @@ std::string Quoted(std::string text);
 
 Measurement AdValue(std::uint8_t value, const NumberLimits& limits);
 Measurement InputBits(std::uint8_t value, const NumberLimits& limits, const BitLimits& bits);
-Measurement AnswerText(const QString& text, const TextLimits& limits);
+/// Sets `undecided` to why, when a limit could not be judged (the pattern engine gave up).
+Measurement AnswerText(const QString& text, const TextLimits& limits, std::string& undecided);
 /// How long the answer took, against `limitMs`.
 Measurement AnswerTime(double ms, double limitMs);
-/// A polling run: how many requests went, how many were missed, and the answer times'
-/// median, 99th percentile and longest (in ms; reordered).
-std::vector<Measurement> PollFigures(std::size_t requests, std::size_t missed,
+/// A polling run: how many requests went, how many got no answer within the limit (`late`
+/// of them answered after it), and the times of every answer, late ones included: median,
+/// 99th percentile and longest (in ms; reordered).
+std::vector<Measurement> PollFigures(std::size_t requests, std::size_t missed, std::size_t late,
                                      std::vector<double>& answerMs, const PollLimits& limits);
 
 } // namespace check

@@ -29,10 +29,14 @@ struct StepResult {
     StepType type = StepType::Wait;
     std::string name; ///< the plan's name for it, or its type
     std::vector<Measurement> measurements;
-    std::string failure; ///< why it failed; empty when it passed
+    std::string failure; ///< why it failed or could not decide; empty when it passed
+    bool error = false;  ///< the step could not decide (failure says why): neither pass nor fail
     double seconds = 0;  ///< how long it ran
 
     bool passed() const { return failure.empty(); }
+    bool failed() const { return !failure.empty() && !error; }
+    /// "pass", "fail" or "error", as the records name a step's outcome.
+    const char* outcome() const { return passed() ? "pass" : error ? "error" : "fail"; }
     /// "3 read_ad", or "3 read_ad (2/5)" for a repeated step.
     std::string title() const;
 };

@@ -61,6 +61,11 @@ std::size_t DeviceManager::queuedReports(Handle handle) const {
     return it == attached_.end() ? 0 : it->second.queue.size();
 }
 
+std::size_t DeviceManager::writesInFlight(Handle handle) const {
+    const auto it = attached_.find(handle);
+    return it == attached_.end() ? 0 : it->second.writesInFlight;
+}
+
 bool DeviceManager::Connect(QObject* window) {
     AssertOnGuiThread();
     window_ = window;
@@ -148,6 +153,7 @@ bool DeviceManager::WriteEx(int vendorId, int productId, const Report& buffer) {
         notify(ReportDirection::Out, handle, buffer);
         return true;
     case WriteResult::Queued:
+        ++attached_.at(handle).writesInFlight;
         return true; // accounted for when writeCompleted tells how it went
     case WriteResult::Refused:
         notify(ReportDirection::Refused, handle, buffer);
@@ -210,6 +216,8 @@ void DeviceManager::reportsLost(Device& device, std::uint64_t count) {
 
 void DeviceManager::writeCompleted(Device& device, const Report& report, bool sent, int) {
     AssertOnGuiThread();
+    if (Attached* entry = attached(handleOf(device)); entry && entry->writesInFlight > 0)
+        --entry->writesInFlight;
     notify(sent ? ReportDirection::Out : ReportDirection::Failed, handleOf(device), report);
 }
 

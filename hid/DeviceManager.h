@@ -66,6 +66,8 @@ public:
     const DirectionCounts& reportCounts() const { return reportCounts_; }
     /// Reports waiting in the device's queue.
     std::size_t queuedReports(Handle handle) const;
+    /// Output reports the device queued whose write has not completed yet.
+    std::size_t writesInFlight(Handle handle) const;
 
     bool Connect(QObject* window) override;
     bool Disconnect() override;
@@ -85,6 +87,7 @@ private:
         Device* device;
         bool readNotify = false;
         std::deque<Report> queue;
+        std::size_t writesInFlight = 0;
     };
     struct Ids {
         int vendorId;

@@ -6,7 +6,7 @@
 BUILD_PACKAGES=(
     build-essential cmake ninja-build pkg-config dpkg-dev file scdoc
     qt6-base-dev qt6-qpa-plugins
-    libhidapi-dev libudev-dev libtomlplusplus-dev
+    libhidapi-dev libudev-dev libtomlplusplus-dev libpcre2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation fonts-dejavu-core
 )

@@ -154,6 +154,43 @@ TEST_F(Program, AStationEndsOnSigintOrSigtermWithItsTally) {
     }
 }
 
+// A CI job acts on the exit status: every one of them, each with a last line that agrees.
+TEST_F(Program, EveryExitStatusOfACheckHasTheLastLineThatGoesWithIt) {
+    const auto plan = [&](const char* name, const char* step) {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("name='") + name + "'\n[[step]]\ntype='read_text'\n" + step);
+        return path;
+    };
+    const QString passing = plan("passing", "prefix='Hello'\n");
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        const char* lastLine; ///< null: none on standard output
+    } cases[] = {
+        {{passing, "--virtual-board"}, 0, "PASS"},
+        {{plan("failing", "prefix='Bye'\n"), "--virtual-board"}, 1, "FAIL"},
+        {{plan("bad", "prefix=7\n"), "--virtual-board"}, 2, nullptr},
+        {{passing}, 3, nullptr},
+        {{plan("undecided", "matches='(?:(.*)*(.*)*(.*)*(.*)*(.*)*(.*)*X|Hello from ZOV!!)'\n"),
+          "--virtual-board"},
+         4,
+         "ERROR"},
+        {{passing, "--virtual-board", "--trace", "/dev/full"}, 4, "ERROR"},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.arguments.join(' ').toStdString());
+        start(QStringList{"check"} + each.arguments);
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitCode(), each.exitCode);
+        const QStringList lines =
+            QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        EXPECT_EQ(lines.isEmpty() ? nullptr : lines.last(), each.lastLine)
+            << lines.join('\n').toStdString();
+    }
+}
+
 // Each refused line ends with 2 and says why; "--trace=" used to pass for no trace at all.
 TEST_F(Program, ALineTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
     const struct {

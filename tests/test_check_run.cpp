@@ -5,6 +5,7 @@
 #include "check/PlanParser.h"
 #include "check/StepLimits.h"
 #include "hid/DeviceManager.h"
+#include "hid/ReportObserver.h"
 #include "support/EventLoop.h"
 
 #include <QDateTime>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -53,9 +55,9 @@ protected:
 
 TEST_F(CheckRun, APassingPlanEndsWithZeroAndRecordsTheBoardAndTheReports) {
     hid::VirtualBoard::attachTo(layer);
-    EXPECT_EQ(run("name='ok'\n[[step]]\ntype='read_ad'\nequals=128\n"
-                  "[[step]]\ntype='read_text'\nequals='Hello from ZOV!!'\n"
-                  "[[step]]\ntype='poll'\nduration_ms=100\n"),
+    EXPECT_EQ(run("name='ok'\n[[step]]\ntype='poll'\nduration_ms=100\n"
+                  "[[step]]\ntype='read_ad'\nequals=128\n"
+                  "[[step]]\ntype='read_text'\nequals='Hello from ZOV!!'\n"),
               check::AllPassed);
     const QJsonObject record = json();
     EXPECT_EQ(record["outcome"].toString(), "pass");
@@ -63,6 +65,7 @@ TEST_F(CheckRun, APassingPlanEndsWithZeroAndRecordsTheBoardAndTheReports) {
     const QJsonObject reports = record["reports"].toObject();
     EXPECT_EQ(reports["sent"].toInt(), 2 + 5);
     EXPECT_EQ(reports["received"].toInt(), 2 + 5);
+    EXPECT_EQ(reports["dropped"].toInt(), 0) << "every answer was taken and measured";
     EXPECT_TRUE(file("junit.xml").contains("tests=\"3\" failures=\"0\""));
 }
 
@@ -95,6 +98,21 @@ TEST_F(CheckRun, NoBoardWithinTheWaitEndsWithThreeAndSendsNothing) {
     EXPECT_EQ(run("name='none'\n[[step]]\ntype='read_ad'\n", 100ms), check::NoBoard);
     EXPECT_EQ(unplugged.reportsReceived(), 0u);
     EXPECT_EQ(layer.refusedReports(), 0u);
+}
+
+/// A source whose look for devices never ends, as a node whose open never returns.
+struct NeverSettles final : hid::DeviceSource {
+    void start(hid::DeviceEvents&) override {}
+    bool isSettled() const override { return false; }
+};
+
+TEST_F(CheckRun, TheWaitEndsOnTimeWhateverTheSourcesAreDoing) {
+    layer.addSource(std::make_unique<NeverSettles>());
+    for (const auto wait : {300ms, 0ms}) {
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(run("name='none'\n[[step]]\ntype='read_ad'\n", wait), check::NoBoard);
+        EXPECT_GE(std::chrono::steady_clock::now() - started, wait);
+    }
 }
 
 TEST_F(CheckRun, ABoardPluggedInWithinTheWaitIsChecked) {
@@ -174,10 +192,17 @@ void PrintTo(const SendCase& sendCase, std::ostream* out) {
 
 class CheckSends : public CheckRun, public ::testing::WithParamInterface<SendCase> {};
 
-TEST_P(CheckSends, WhatTheStepSendsReachesTheBoard) {
+TEST_P(CheckSends, WhatTheStepSendsReachesTheBoardAndTheRecordSaysSo) {
     const hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer);
     EXPECT_EQ(run(std::string("name='send'\n[[step]]\n") + GetParam().step), check::AllPassed);
     EXPECT_TRUE(GetParam().reached(board));
+    // The bytes recorded are the ones the board got, from byte 2 on.
+    const hid::Report& report = board.lastReport();
+    if (At(json(), "steps/0/type") == "write_port") return;
+    const QByteArray recorded = QByteArray::fromHex(
+        At(json(), "steps/0/measurements").toArray().last()["value"].toString().toLatin1());
+    EXPECT_EQ(recorded,
+              QByteArray(reinterpret_cast<const char*>(report.data()) + 2, recorded.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -194,7 +219,12 @@ INSTANTIATE_TEST_SUITE_P(
                             report[4] == 0;
                  }},
         SendCase{"send_text", "type='send_text'\ntext='Hi there'\n",
-                 [](const hid::VirtualBoard& board) { return board.lastText() == "Hi there"; }}),
+                 [](const hid::VirtualBoard& board) { return board.lastText() == "Hi there"; }},
+        SendCase{"send_text in the board's code page", "type='send_text'\ntext='Grüße €'\n",
+                 [](const hid::VirtualBoard& board) {
+                     return board.lastText() == "Gr\xfc\xdf"
+                                                "e \x80";
+                 }}),
     [](const auto& info) {
         std::string name = info.param.what;
         std::replace_if(
@@ -202,12 +232,20 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-/// A board on the layer's device interface that either never answers, or answers so quickly
-/// that its answer reaches the layer before the news that the request was written.
+/// A board on the layer's device interface, scripted: how late it answers (or never), which
+/// requests it leaves unanswered, and whether it holds its writes. Its A/D answer is the
+/// number of the request it answers, so that each answer names its request.
+struct Script {
+    std::optional<std::chrono::milliseconds> answerAfter = 0ms; ///< none: never answers
+    int missEvery = 0;        ///< leaves every Nth request that wants an answer unanswered
+    bool answerFirst = false; ///< its answer reaches the layer before the news of the write
+    bool holdWrites = false;  ///< takes writes and fails them HeldWriteFails later
+};
+
 class ScriptedBoard final : public hid::DeviceSource, private hid::Device {
 public:
-    static constexpr std::uint8_t AdValue = 77;
-    explicit ScriptedBoard(bool answers) : answers_(answers) {}
+    static constexpr auto HeldWriteFails = 300ms;
+    explicit ScriptedBoard(Script script) : script_(script) {}
     void start(hid::DeviceEvents& events) override {
         events_ = &events;
         events.deviceArrived(*this);
@@ -218,16 +256,26 @@ private:
     const hid::DeviceInfo& info() const override { return info_; }
     hid::WriteResult write(const hid::Report& report) override {
         ++written;
-        if (!answers_) return hid::WriteResult::Sent;
-        QTimer::singleShot(0, &context_, [this, report] {
-            if (const auto answer =
-                    hid::firmware::answerTo(report[hid::firmware::Command], {AdValue, 0xA5, {}}))
-                events_->reportReceived(*this, *answer);
-            events_->writeCompleted(*this, report, true, 0);
-        });
+        if (script_.holdWrites) {
+            QTimer::singleShot(HeldWriteFails, &context_, [this, report] {
+                events_->writeCompleted(*this, report, false, ETIMEDOUT);
+            });
+            return hid::WriteResult::Queued;
+        }
+        const auto answer = hid::firmware::answerTo(report[hid::firmware::Command],
+                                                    {std::uint8_t(written), 0xA5, {}});
+        const bool answers = answer && script_.answerAfter &&
+                             !(script_.missEvery > 0 && ++wanting_ % script_.missEvery == 0);
+        if (answers)
+            QTimer::singleShot(*script_.answerAfter, &context_,
+                               [this, a = *answer] { events_->reportReceived(*this, a); });
+        if (!script_.answerFirst) return hid::WriteResult::Sent;
+        QTimer::singleShot(0ms, &context_,
+                           [this, report] { events_->writeCompleted(*this, report, true, 0); });
         return hid::WriteResult::Queued;
     }
-    const bool answers_;
+    const Script script_;
+    int wanting_ = 0;
     hid::DeviceEvents* events_ = nullptr;
     QObject context_;
     hid::DeviceInfo info_{hid::VirtualBoard::VendorId,
@@ -239,10 +287,32 @@ private:
                           {false, 32, 32}};
 };
 
-TEST_F(CheckRun, AnAnswerLaterThanItsLimitFailsTheStep) {
-    auto source = std::make_unique<ScriptedBoard>(false);
-    const ScriptedBoard& board = *source;
-    layer.addSource(std::move(source));
+/// Counts every report the layer tells of, by direction, as the trace writes them.
+struct DirectionCounter final : hid::ReportObserver {
+    void record(hid::ReportDirection direction, hid::Handle, const hid::Report&) override {
+        ++counts[hid::directionIndex(direction)];
+    }
+    hid::DirectionCounts counts{};
+};
+
+class ScriptedRun : public CheckRun {
+protected:
+    const ScriptedBoard& attach(Script script) {
+        auto source = std::make_unique<ScriptedBoard>(script);
+        const ScriptedBoard& board = *source;
+        layer.addSource(std::move(source));
+        return board;
+    }
+    /// The figure named `quantity` of step result `n`.
+    QJsonValue figure(int n, const QString& quantity) {
+        for (const QJsonValue& each : At(json(), QString("steps/%1/measurements").arg(n)).toArray())
+            if (each["quantity"] == quantity) return each["value"];
+        return {};
+    }
+};
+
+TEST_F(ScriptedRun, AnAnswerLaterThanItsLimitFailsTheStep) {
+    const ScriptedBoard& board = attach({std::nullopt});
     for (const char* type : {"read_ad", "read_inputs", "read_text"}) {
         SCOPED_TRACE(type);
         EXPECT_EQ(
@@ -253,17 +323,74 @@ TEST_F(CheckRun, AnAnswerLaterThanItsLimitFailsTheStep) {
     EXPECT_EQ(board.written, 3u);
 }
 
-TEST_F(CheckRun, AnAnswerThatOvertakesTheNewsOfItsWriteStillCounts) {
-    auto source = std::make_unique<ScriptedBoard>(true);
-    const ScriptedBoard& board = *source;
-    layer.addSource(std::move(source));
-    EXPECT_EQ(run("name='quick'\n[[step]]\ntype='read_ad'\nequals=77\nrepeat=3\n"
+TEST_F(ScriptedRun, AnAnswerThatOvertakesTheNewsOfItsWriteStillCounts) {
+    const ScriptedBoard& board = attach({0ms, 0, true});
+    EXPECT_EQ(run("name='quick'\n[[step]]\ntype='read_ad'\nrepeat=3\n"
                   "[[step]]\ntype='write_port'\nvalue=1\n"
                   "[[step]]\ntype='poll'\nduration_ms=100\nmax_missed=0\n"
                   "[[step]]\ntype='read_inputs'\nequals=0xA5\n"),
               check::AllPassed)
         << file("record.json").toStdString();
     EXPECT_EQ(board.written, 3u + 1u + 5u + 1u);
+    for (int n = 0; n < 3; ++n)
+        EXPECT_EQ(figure(n, "A/D value"), n + 1) << "each repetition has its own answer";
+}
+
+// A late answer belongs to its own request: it fails that one with its real time, and never
+// passes a later request in its place.
+TEST_F(ScriptedRun, ALateBoardFailsEveryRepetitionWithItsOwnAnswer) {
+    attach({150ms});
+    EXPECT_EQ(run("name='late'\n[[step]]\ntype='read_ad'\nanswer_within_ms=100\nrepeat=4\n"),
+              check::StepFailed);
+    for (int n = 0; n < 4; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(At(json(), QString("steps/%1/outcome").arg(n)), "fail");
+        EXPECT_EQ(figure(n, "A/D value"), n + 1);
+        EXPECT_GE(figure(n, "answer time").toDouble(), 150);
+    }
+}
+
+TEST_F(ScriptedRun, APollOfALateBoardCountsEveryAnswerMissedAndLate) {
+    attach({120ms});
+    EXPECT_EQ(run("name='late poll'\n[[step]]\ntype='poll'\nduration_ms=400\n"
+                  "answer_within_ms=100\nmax_missed=10\nmax_ms=100\n"),
+              check::StepFailed);
+    EXPECT_EQ(figure(0, "requests"), 20);
+    EXPECT_EQ(figure(0, "missed"), 20);
+    EXPECT_EQ(figure(0, "late answers"), 20);
+    EXPECT_GE(figure(0, "median answer time").toDouble(), 120);
+}
+
+// A board that leaves a request unanswered does not shift the times of the answers after it.
+TEST_F(ScriptedRun, APollOfABoardThatMissesCountsOnlyTheMissedOnes) {
+    attach({0ms, 5});
+    EXPECT_EQ(run("name='lossy poll'\n[[step]]\ntype='poll'\nduration_ms=400\n"
+                  "answer_within_ms=100\nmax_missed=4\n"),
+              check::AllPassed)
+        << file("record.json").toStdString();
+    EXPECT_EQ(figure(0, "missed"), 4);
+    EXPECT_EQ(figure(0, "late answers"), 0);
+    // Shifted, each answer would be timed from the request before, a same-code period earlier.
+    EXPECT_LT(figure(0, "median answer time").toDouble(), 2 * check::PollPeriodMs);
+}
+
+// Writes still on their way when the last step ends are settled before the counts are taken,
+// so the record's counts are the reports the layer told of, one for one.
+TEST_F(ScriptedRun, TheCountsAreTakenOnceEveryWriteHasSettled) {
+    attach({0ms, 0, false, true});
+    DirectionCounter seen;
+    layer.addObserver(seen);
+    EXPECT_EQ(run("name='held'\n[[step]]\ntype='read_ad'\nanswer_within_ms=50\n"
+                  "[[step]]\ntype='write_port'\nvalue=1\nname='port'\n"
+                  "[[step]]\ntype='read_ad'\nanswer_within_ms=50\n"),
+              check::StepFailed);
+    testsupport::WaitUntil([] { return false; }, 2 * ScriptedBoard::HeldWriteFails);
+    layer.removeObserver(seen);
+    const QJsonObject reports = json()["reports"].toObject();
+    EXPECT_EQ(reports["failed"].toInt(), 3);
+    for (const hid::ReportDirectionNames& each : hid::ReportDirections)
+        EXPECT_EQ(reports[each.countWord].toInt(), seen.counts[hid::directionIndex(each.direction)])
+            << each.countWord;
 }
 
 struct RepeatCase {
@@ -335,16 +462,23 @@ TEST(CheckLimits, InputBitsAreHeldAgainstEveryLimitGiven) {
     }
 }
 
-TEST(CheckLimits, TheAnswerTextMatchesAWholePattern) {
-    const auto matching = [](const char* text, std::string pattern, std::string prefix = "") {
+TEST(CheckLimits, TheAnswerTextMatchesAWholePatternAndAnEngineThatGivesUpDecidesNothing) {
+    std::string undecided;
+    const auto matching = [&](const char* text, std::string pattern, std::string prefix = "") {
         check::TextLimits limits;
         limits.matches = pattern;
         if (!prefix.empty()) limits.prefix = prefix;
-        return check::AnswerText(text, limits).passed;
+        undecided.clear();
+        return check::AnswerText(text, limits, undecided).passed;
     };
     EXPECT_TRUE(matching("ZOV-USB Board", "ZOV.*d"));
     EXPECT_FALSE(matching("ZOV-USB Board", "ZOV"));
     EXPECT_FALSE(matching("ZOV-USB Board", ".*", "USB"));
+    EXPECT_TRUE(matching("Grüße €", "Gr.ße \\p{Sc}")) << "one character, not one byte, each";
+    EXPECT_TRUE(undecided.empty()) << undecided;
+    // The second branch matches, but the first backtracks past any engine's limit first.
+    matching("Hello from ZOV!!", "(?:(.*)*(.*)*(.*)*(.*)*(.*)*(.*)*X|Hello from ZOV!!)");
+    EXPECT_NE(undecided.find("match limit"), std::string::npos) << undecided;
 }
 
 } // namespace

@@ -167,27 +167,63 @@ TEST(StationRecords, TheNameHoldsTheUtcStartAndNeverTakesOneInUse) {
     EXPECT_EQ(check::RecordBase(records, "SN 1", started), base + "-3");
 }
 
-TEST(StationBanner, ALargeVerdictThenWhatFailed) {
+TEST(StationBanner, ALargeVerdictForTheExitCodeThenWhatDidNotPass) {
     check::CheckRecord record;
     record.steps.resize(2);
     record.steps[0].number = 1;
     record.steps[0].name = "read_ad";
     record.steps[1].number = 2;
     record.steps[1].name = "read_text";
-    const std::string pass = check::Banner(record, true);
+    const std::string pass = check::Banner(record, check::AllPassed);
     EXPECT_NE(pass.find("####    ##    ####   ####"), std::string::npos) << pass;
     EXPECT_EQ(pass.find("failed"), std::string::npos) << pass;
 
     record.steps[1].failure = "no answer";
-    const std::string fail = check::Banner(record, true);
+    const std::string fail = check::Banner(record, record.exitCode());
     EXPECT_NE(fail.find("#####   ##   ###  #"), std::string::npos) << fail;
     EXPECT_NE(fail.find("failed: 2 read_text: no answer"), std::string::npos) << fail;
     EXPECT_EQ(fail.find("read_ad"), std::string::npos) << fail;
 
+    record.steps[1].error = true;
+    const std::string undecided = check::Banner(record, record.exitCode());
+    EXPECT_NE(undecided.find("#####  ####   ####"), std::string::npos) << undecided;
+    EXPECT_NE(undecided.find("could not decide: 2 read_text: no answer"), std::string::npos);
+
     record.steps[1].failure.clear();
-    const std::string unrecorded = check::Banner(record, false);
-    EXPECT_NE(unrecorded.find("#####   ##   ###  #"), std::string::npos) << unrecorded;
+    const std::string unrecorded = check::Banner(record, check::Undecided);
+    EXPECT_NE(unrecorded.find("#####  ####   ####"), std::string::npos) << unrecorded;
     EXPECT_NE(unrecorded.find("records could not be written"), std::string::npos) << unrecorded;
+}
+
+// The summary counts the plan's steps as its header does, each by the worst of its runs, and
+// the runs of repeated steps beside them; titles line up by characters, not bytes.
+TEST(ConsoleReport, TheSummaryCountsStepsAndRunsAndTitlesLineUp) {
+    check::Plan plan{"p", {check::Step{}, check::Step{}, check::Step{}}};
+    plan.steps[0].repeat = 3;
+    EXPECT_EQ(check::StepCount(plan), "3 steps, 5 runs");
+    check::CheckRecord record;
+    record.planSteps = 3;
+    for (int repetition = 1; repetition <= 3; ++repetition) {
+        check::StepResult result;
+        result.number = 1;
+        result.repetition = repetition;
+        result.repeat = 3;
+        result.name = "Grüße";
+        if (repetition == 2) result.failure = "low";
+        record.steps.push_back(result);
+    }
+    record.steps.push_back(record.steps[0]);
+    record.steps.back().number = 2;
+    const std::string summary = check::Summary(record);
+    EXPECT_NE(summary.find(": 3 steps: 1 passed, 1 failed, 1 not run (4 runs: 3 passed, 1 failed)"),
+              std::string::npos)
+        << summary;
+    const auto column = [](const std::string& line) {
+        return QString::fromStdString(line).indexOf("PASS");
+    };
+    const std::string accented = check::StepLine(record.steps[3]);
+    record.steps[3].name = "read_ad";
+    EXPECT_EQ(column(check::StepLine(record.steps[3])), column(accented)) << accented;
 }
 
 } // namespace

@@ -50,16 +50,23 @@ ReportTrace::ReportTrace(int fd, std::string name, Complaint complain, std::size
       regularFile_(regularFile), writer_([this] { writeLoop(); }) {}
 
 ReportTrace::~ReportTrace() {
+    finish();
+}
+
+std::uint64_t ReportTrace::finish() {
+    if (!writer_.joinable()) return lostLines();
     {
         const std::lock_guard lock(mutex_);
-        stopping_ = true;
+        stopping_ = true; // nothing recorded from now on reaches the file
         stopDeadline_ = std::chrono::steady_clock::now() + ShutdownGrace;
     }
     wake_.notify_one();
     writer_.join();
     ::close(fd_);
-    if (lost_ > 0 && complain_)
-        complain_(std::to_string(lost_) + " trace lines were lost, never written to " + name_);
+    const std::uint64_t lost = lostLines();
+    if (lost > 0 && complain_)
+        complain_(std::to_string(lost) + " trace lines were lost, never written to " + name_);
+    return lost;
 }
 
 void ReportTrace::record(Direction direction, Handle handle, const Report& report) {
@@ -70,7 +77,7 @@ void ReportTrace::record(Direction direction, Handle handle, const Report& repor
     line += '\n';
     {
         const std::lock_guard lock(mutex_);
-        if (failed_ || pending_.size() + line.size() > bufferLimit_) {
+        if (failed_ || stopping_ || pending_.size() + line.size() > bufferLimit_) {
             ++lost_;
             return;
         }

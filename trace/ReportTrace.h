@@ -37,8 +37,11 @@ public:
     static std::unique_ptr<ReportTrace> open(const std::string& path, std::string& error,
                                              Complaint complain,
                                              std::size_t bufferLimit = DefaultBufferLimit);
-    /// Writes what is still queued, waiting at most ShutdownGrace for a slow reader, and
-    /// tells how many lines were lost, if any.
+    /// Writes what is still queued, waiting at most ShutdownGrace for a slow reader, closes the
+    /// file and tells how many lines were lost, if any; answers that count. Lines recorded
+    /// after it are lost. Only the first call does anything.
+    std::uint64_t finish();
+    /// Finishes the trace.
     ~ReportTrace() override;
     ReportTrace(const ReportTrace&) = delete;
     ReportTrace& operator=(const ReportTrace&) = delete;
