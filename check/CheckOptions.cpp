@@ -19,8 +19,13 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Runs the board checks of a plan (TOML) on the board, with no window.\n"
-        "Exit status: 0 all passed, 1 a step failed, 2 a bad plan or command line, "
-        "3 no usable board.\n"
+        "Exit status (the last line printed, PASS, FAIL or ERROR, goes with it):\n"
+        "  0 every step passed, and every record and trace asked for was written whole\n"
+        "  1 the board failed a step or left during the run\n"
+        "  2 a bad plan or command line; nothing was sent\n"
+        "  3 no usable board\n"
+        "  4 the check could not decide or could not write what was asked (a step in\n"
+        "    error, writes unsettled at the end, a record not written, trace lines lost)\n"
         "With --station: 0 every board passed, 1 a board failed.");
     parser.addPositionalArgument("check", "The command.");
     parser.addPositionalArgument("PLAN", "The plan file.");
