@@ -146,9 +146,16 @@ std::string Banner(const CheckRecord& record, int exitCode) {
     return text;
 }
 
-std::string TallyLine(std::size_t passed, std::size_t failed) {
-    return "Boards checked: " + std::to_string(passed + failed) + ", " + std::to_string(passed) +
-           " passed, " + std::to_string(failed) + " failed\n";
+int StationTally::exitCode() const {
+    return failed > 0 ? StepFailed : undecided > 0 ? Undecided : AllPassed;
+}
+
+std::string TallyLine(const StationTally& tally) {
+    std::string line =
+        "Boards checked: " + std::to_string(tally.passed + tally.failed + tally.undecided) + ", " +
+        std::to_string(tally.passed) + " passed, " + std::to_string(tally.failed) + " failed";
+    if (tally.undecided > 0) line += ", " + std::to_string(tally.undecided) + " could not decide";
+    return line + "\n";
 }
 
 } // namespace check

@@ -22,7 +22,17 @@ std::string VerdictWord(int exitCode);
 /// Station mode's verdict on a board, for the run's exit code: a large PASS, FAIL or ERROR,
 /// then the steps that did not pass.
 std::string Banner(const CheckRecord& record, int exitCode);
-/// Station mode's last line: how many boards passed and how many failed.
-std::string TallyLine(std::size_t passed, std::size_t failed);
+/// How many boards a station has checked, by outcome.
+struct StationTally {
+    std::size_t passed = 0;
+    std::size_t failed = 0;
+    std::size_t undecided = 0; ///< a step in error, or records not written
+
+    /// 1 when a board failed, else 4 when one could not be decided, else 0.
+    int exitCode() const;
+};
+
+/// Station mode's last line: how many boards passed, failed and could not be decided.
+std::string TallyLine(const StationTally& tally);
 
 } // namespace check

@@ -40,8 +40,8 @@ void StationSession::stop() {
     stopped_ = true;
     if (checking_) Print("\nStopped during a board's check: that board is not counted.\n");
     runner_.reset();
-    Print(TallyLine(tally_.passed, tally_.failed));
-    emit done(tally_.failed == 0 ? AllPassed : StepFailed);
+    Print(TallyLine(tally_));
+    emit done(tally_.exitCode());
 }
 
 void StationSession::awaitBoard() {
@@ -65,7 +65,9 @@ void StationSession::finish() {
     const QString base =
         RecordBase(records_, hid::fromWindows1252(record.board.serialNumber), record.started);
     const int exitCode = EndRun(record, base + ".json", base + ".xml");
-    ++(exitCode == AllPassed ? tally_.passed : tally_.failed);
+    ++(exitCode == AllPassed    ? tally_.passed
+       : exitCode == StepFailed ? tally_.failed
+                                : tally_.undecided);
     Print(Banner(record, exitCode));
     if (exitCode != Undecided || record.exitCode() == Undecided)
         Print("Records: " + base.toStdString() + ".json, .xml\n");

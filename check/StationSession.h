@@ -1,6 +1,7 @@
 #pragma once
 
 #include "check/BoardWatch.h"
+#include "check/ConsoleReport.h"
 #include "check/Plan.h"
 #include "check/PlanRunner.h"
 
@@ -9,12 +10,6 @@
 #include <memory>
 
 namespace check {
-
-/// How many boards a station has checked, by outcome.
-struct StationTally {
-    std::size_t passed = 0;
-    std::size_t failed = 0;
-};
 
 /// Station mode: board after board, each run of the plan writes its records to the records
 /// folder (named by check/StationRecords.h) and ends with a large PASS or FAIL; then the board
@@ -29,7 +24,7 @@ public:
 
     void start();
     /// Ends the station: a board being checked is dropped, uncounted; prints the tally and
-    /// sends done, with 0 when no board failed, else 1.
+    /// sends done with the tally's exit code.
     void stop();
 
     const StationTally& tally() const { return tally_; }
