@@ -323,6 +323,9 @@ void PlanRunner::finishStep(std::vector<Measurement> measurements, std::string f
 }
 
 void PlanRunner::finishRun() {
+    // No step waits for them any more: what has not begun is given up, and the write under
+    // way (at most 5 s on USB) is waited for.
+    layer_.cancelQueuedWrites(board_);
     phase_ = Phase::Settling;
     settleStarted_ = Clock::now();
     settle();

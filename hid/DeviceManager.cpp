@@ -66,6 +66,11 @@ std::size_t DeviceManager::writesInFlight(Handle handle) const {
     return it == attached_.end() ? 0 : it->second.writesInFlight;
 }
 
+void DeviceManager::cancelQueuedWrites(Handle handle) {
+    AssertOnGuiThread();
+    if (Attached* device = attached(handle)) device->device->cancelQueuedWrites();
+}
+
 bool DeviceManager::Connect(QObject* window) {
     AssertOnGuiThread();
     window_ = window;

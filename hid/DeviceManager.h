@@ -68,6 +68,8 @@ public:
     std::size_t queuedReports(Handle handle) const;
     /// Output reports the device queued whose write has not completed yet.
     std::size_t writesInFlight(Handle handle) const;
+    /// Gives up the device's queued writes not yet begun; each is accounted Failed at once.
+    void cancelQueuedWrites(Handle handle);
 
     bool Connect(QObject* window) override;
     bool Disconnect() override;

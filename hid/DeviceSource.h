@@ -41,6 +41,9 @@ public:
     virtual const DeviceInfo& info() const = 0;
     /// Send one output report, byte 0 the report id. Returns at once; never blocks.
     virtual WriteResult write(const Report& report) = 0;
+    /// Gives up the queued writes not yet begun: each is told failed with ECANCELED through
+    /// DeviceEvents::writeCompleted before this returns. A write already under way goes on.
+    virtual void cancelQueuedWrites() {}
 };
 
 /// How a source reports to the layer. Every call comes on the GUI thread.

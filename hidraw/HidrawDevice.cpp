@@ -290,6 +290,21 @@ WriteResult HidrawDevice::write(const Report& report) {
     return WriteResult::Queued;
 }
 
+void HidrawDevice::cancelQueuedWrites() {
+    if (!channel_) return;
+    std::deque<Report> cancelled;
+    {
+        const std::lock_guard lock(channel_->mutex);
+        std::deque<Report>& writes = channel_->writes;
+        if (writes.size() > 1) {
+            cancelled.assign(writes.begin() + 1, writes.end());
+            writes.resize(1);
+        }
+    }
+    for (const Report& report : cancelled)
+        emit writeCompleted(report, false, ECANCELED);
+}
+
 void HidrawDevice::takeResults() {
     std::vector<Result> results;
     std::uint64_t lost = 0;

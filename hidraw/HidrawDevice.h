@@ -70,6 +70,9 @@ public:
     /// Queues the 33 bytes for the writer and returns at once: Queued, then writeCompleted
     /// tells how it went; Refused when the device is not open or WriteQueueLimit reports wait.
     WriteResult write(const Report& report) override;
+    /// Every queued report but the one the writer has (being written, or about to be) is told
+    /// failed with ECANCELED, and never written.
+    void cancelQueuedWrites() override;
 
     /// Takes ownership of an open descriptor and starts the device's threads on it. False,
     /// with the descriptor closed, when the threads' stop signal cannot be made.

@@ -293,6 +293,27 @@ TEST_F(ScriptedNode, AWriteTheKernelFinishesDuringTheCloseIsToldSent) {
               (std::vector<std::string>{"9:0", "10:" + std::to_string(ECANCELED)}));
 }
 
+// A check's end gives up what it no longer waits for, so that every report is settled before
+// its counts are taken: the one being written goes on, the others are cancelled at once.
+TEST_F(ScriptedNode, CancellingQueuedWritesLeavesTheOneUnderWay) {
+    script->blockWrites(9);
+    QSignalSpy completions(&device, &HidrawDevice::writeCompleted);
+    for (const std::uint8_t code : {9, 10, 11})
+        ASSERT_EQ(device.write(command(code)), hid::WriteResult::Queued);
+    ASSERT_TRUE(WaitUntil([&] { return script->isBlocked(); }));
+
+    device.cancelQueuedWrites();
+    const std::string canceled = std::to_string(ECANCELED);
+    EXPECT_EQ(outcomes(completions),
+              (std::vector<std::string>{"10:" + canceled, "11:" + canceled}));
+    script->release();
+    ASSERT_TRUE(WaitUntil([&] { return completions.size() == 3; }));
+    EXPECT_EQ(outcomes(completions).back().substr(0, 2), "9:")
+        << "the one under way ends as written";
+    testsupport::DrainEvents();
+    EXPECT_EQ(completions.size(), 3) << "what was cancelled is never written";
+}
+
 // --- Input while the GUI thread is busy -----------------------------------------------------
 
 /// A socket pair whose board end holds about as many reports as the kernel keeps for a
