@@ -4,6 +4,7 @@
 #include "hid/DeviceManager.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace hid {
 
