@@ -40,11 +40,17 @@ std::optional<Options> ParseCommandLine(const QStringList& arguments, UnknownOpt
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption virtualBoard(
         "virtual-board", "Attach the built-in virtual board, with its own window.");
+    const QCommandLineOption virtualBench(
+        "virtual-bench",
+        "Attach the virtual boards of the bench <file> (TOML), after the built-in board when "
+        "--virtual-board is given too.",
+        "file");
     const QCommandLineOption trace(
         "trace", "Write one line per report in and out to <file> (- for standard output).", "file");
     const QCommandLineOption monitor(
         "monitor", "Open the board monitor: the board's readings, traffic and answer times.");
     parser.addOption(virtualBoard);
+    parser.addOption(virtualBench);
     parser.addOption(monitor);
     parser.addOption(trace);
     const QString usage = HelpText(parser, arguments.value(0, QStringLiteral("zov-usb-test")));
@@ -65,6 +71,9 @@ std::optional<Options> ParseCommandLine(const QStringList& arguments, UnknownOpt
 
     Options options;
     options.virtualBoard = parser.isSet(virtualBoard);
+    options.benchFile = parser.value(virtualBench);
+    if (parser.isSet(virtualBench) && options.benchFile.isEmpty())
+        Refuse(usage, "--virtual-bench needs a file name");
     options.monitor = parser.isSet(monitor);
     options.traceFile = parser.value(trace);
     // "--trace=" would otherwise pass for no trace at all.

@@ -7,6 +7,7 @@
 /// What the command line asks for.
 struct Options {
     bool virtualBoard = false; ///< attach the built-in virtual board
+    QString benchFile;         ///< attach the virtual boards of this bench file; empty for none
     bool monitor = false;      ///< open the board monitor beside the main window
     QString traceFile; ///< write every report to this file ("-": standard output); empty for none
 };
@@ -20,7 +21,7 @@ enum class UnknownOptions {
 
 /// Reads `arguments` (the program's path first); --help, --help-all and --version print and
 /// end the program here, and so does a command line it cannot follow (unknown option, a word
-/// that is no option, --trace without a file name), with the problem and the usage on stderr
-/// and exit code 2. Needs no display, nor any application object: the usage names the path.
-/// Empty only for a line with unknown options and `unknown` Defer.
+/// that is no option, --trace or --virtual-bench without a file name), with the problem and the
+/// usage on stderr and exit code 2. Needs no display, nor any application object: the usage names
+/// the path. Empty only for a line with unknown options and `unknown` Defer.
 std::optional<Options> ParseCommandLine(const QStringList& arguments, UnknownOptions unknown);

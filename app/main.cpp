@@ -1,7 +1,7 @@
 #include "app/CaretBlinkTimeout.h"
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
-#include "board/VirtualBoard.h"
+#include "board/VirtualBoardOption.h"
 #include "check/CheckCommand.h"
 #include "hid/DeviceManager.h"
 #include "hidraw/HidrawSource.h"
@@ -57,6 +57,10 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     const Options options =
         early ? *early : *ParseCommandLine(QApplication::arguments(), UnknownOptions::Refuse);
+    // A bad bench file is refused before anything is shown, written or sent.
+    const auto virtualBoards =
+        hid::VirtualBoardOption::read(options.virtualBoard, options.benchFile.toStdString());
+    if (!virtualBoards) return 2;
     CaretBlinkTimeout caretBlinkTimeout;
     // From the start: a signal that comes before the event loop runs is handled once it does,
     // closing the window or, before there is one, ending the program.
@@ -70,12 +74,10 @@ int main(int argc, char* argv[]) {
     }
     hid::DeviceManager layer;
     if (trace) layer.addObserver(*trace);
-    // The virtual board goes first when asked for: with a real board attached as well, the
-    // console talks to the earliest attached board, and the operator asked for this one.
-    hid::VirtualBoard* board = nullptr;
-    if (options.virtualBoard) {
-        board = &hid::VirtualBoard::attachTo(layer);
-    }
+    // The virtual boards go first when asked for: with a real board attached as well, the
+    // console talks to the earliest attached board, and the operator asked for these. The
+    // panel shows the built-in board, and only that one.
+    hid::VirtualBoard* board = virtualBoards->attachTo(layer);
     // The monitor listens from before the window's start-up report, and goes before the layer.
     // Like the panel, it does not hold the program open.
     std::unique_ptr<monitor::BoardMonitor> boardMonitor;

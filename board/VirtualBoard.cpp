@@ -3,27 +3,53 @@
 #include "board/BoardFirmware.h"
 #include "hid/DeviceManager.h"
 
+#include <QRandomGenerator>
 #include <algorithm>
 
 namespace hid {
 namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
 
 QByteArray textAt(const Report& report, std::size_t length) {
     const auto* first = reinterpret_cast<const char*>(report.data() + firmware::TextStart);
     return QByteArray(first, static_cast<qsizetype>(qstrnlen(first, static_cast<uint>(length))));
 }
 
+/// The answer text as the firmware holds it: cut or padded with zero bytes to 16.
+QByteArray AnswerTextOf(const QByteArray& text) {
+    QByteArray held = text.left(VirtualBoard::AnswerTextLength);
+    held.append(VirtualBoard::AnswerTextLength - held.size(), '\0');
+    return held;
+}
+
+VirtualBoardSetup PluggedOrNot(bool plugged) {
+    VirtualBoardSetup setup;
+    if (!plugged) setup.plugAt.reset();
+    return setup;
+}
+
 } // namespace
 
-VirtualBoard::VirtualBoard(bool plugged)
+VirtualBoard::VirtualBoard(bool plugged) : VirtualBoard(PluggedOrNot(plugged)) {}
+
+VirtualBoard::VirtualBoard(const VirtualBoardSetup& setup)
     : info_{VendorId,
             ProductId,
-            "ZOV Electronics",
-            "ZOV-USB Virtual Board",
-            "VB-0001",
-            "virtual",
+            setup.manufacturer,
+            setup.product,
+            setup.serialNumber,
+            setup.path,
             {false, ReportSize - 1, ReportSize - 1}},
-      plugged_(plugged), answerText_("Hello from ZOV!!") {}
+      answerDelay_(setup.answerDelay), answerJitter_(setup.answerJitter),
+      missEvery_(setup.missEvery), plugAt_(setup.plugAt), unplugAt_(setup.unplugAt),
+      plugged_(setup.plugAt == milliseconds(0)), adValue_(setup.adValue),
+      inputBits_(setup.inputBits), answerText_(AnswerTextOf(setup.answerText)) {
+    answerTimer_.setSingleShot(true);
+    answerTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&answerTimer_, &QTimer::timeout, this, &VirtualBoard::sendDueAnswers);
+}
 
 VirtualBoard::~VirtualBoard() = default;
 
@@ -37,6 +63,9 @@ VirtualBoard& VirtualBoard::attachTo(DeviceManager& layer) {
 void VirtualBoard::start(DeviceEvents& events) {
     events_ = &events;
     if (plugged_) events_->deviceArrived(*this);
+    if (plugAt_ > milliseconds(0))
+        QTimer::singleShot(*plugAt_, Qt::PreciseTimer, this, &VirtualBoard::plug);
+    if (unplugAt_) QTimer::singleShot(*unplugAt_, Qt::PreciseTimer, this, &VirtualBoard::unplug);
 }
 
 void VirtualBoard::plug() {
@@ -51,6 +80,8 @@ void VirtualBoard::unplug() {
     if (!plugged_) return;
     plugged_ = false;
     ++plugGeneration_;
+    scheduledAnswers_.clear();
+    answerTimer_.stop();
     if (events_) events_->deviceRemoved(*this);
     emit stateChanged();
 }
@@ -66,8 +97,7 @@ void VirtualBoard::setInputBits(std::uint8_t bits) {
 }
 
 void VirtualBoard::setAnswerText(const QByteArray& text) {
-    answerText_ = text.left(AnswerTextLength);
-    answerText_.append(AnswerTextLength - answerText_.size(), '\0');
+    answerText_ = AnswerTextOf(text);
     emit stateChanged();
 }
 
@@ -115,12 +145,45 @@ void VirtualBoard::answer(const Report& request) {
         request[firmware::Command],
         {adValue_, inputBits_, {answerText_.constData(), std::size_t(answerText_.size())}});
     if (!reply) return;
+    ++requestsToAnswer_;
+    if (missEvery_ > 0 && requestsToAnswer_ % std::uint64_t(missEvery_) == 0) return;
+    if (answerDelay_ > milliseconds(0) || answerJitter_ > milliseconds(0)) {
+        scheduleAnswer(*reply);
+        return;
+    }
     QMetaObject::invokeMethod(
         this,
         [this, reply = *reply, generation = plugGeneration_] {
             if (generation == plugGeneration_) sendReport(reply);
         },
         Qt::QueuedConnection);
+}
+
+void VirtualBoard::scheduleAnswer(const Report& reply) {
+    const int jitter = int(answerJitter_.count());
+    const milliseconds late =
+        answerDelay_ + milliseconds(QRandomGenerator::global()->bounded(-jitter, jitter + 1));
+    // In the order of the requests: an answer whose jitter falls early waits for the answers
+    // before it, never overtaking them.
+    scheduledAnswers_.push_back({steady_clock::now() + std::max(late, milliseconds(0)), reply});
+    if (scheduledAnswers_.size() == 1) waitForNextAnswer();
+}
+
+void VirtualBoard::sendDueAnswers() {
+    // Sending may unplug the board (a listener's doing), which empties the queue.
+    while (!scheduledAnswers_.empty() && scheduledAnswers_.front().due <= steady_clock::now()) {
+        const Report reply = scheduledAnswers_.front().reply;
+        scheduledAnswers_.pop_front();
+        sendReport(reply);
+    }
+    if (!scheduledAnswers_.empty()) waitForNextAnswer();
+}
+
+void VirtualBoard::waitForNextAnswer() {
+    // Rounded up: the timer never sends an answer early; one due now still goes through the
+    // event loop.
+    const auto wait = scheduledAnswers_.front().due - steady_clock::now();
+    answerTimer_.start(std::chrono::ceil<milliseconds>(std::max(wait, wait.zero())));
 }
 
 void VirtualBoard::resetFirmware() {

@@ -1,6 +1,6 @@
 #include "check/CheckCommand.h"
 
-#include "board/VirtualBoard.h"
+#include "board/VirtualBoardOption.h"
 #include "check/CheckOptions.h"
 #include "check/CheckSession.h"
 #include "check/PlanParser.h"
@@ -55,6 +55,9 @@ int RunCheckCommand(int argc, char** argv) {
         std::fprintf(stderr, "zov-usb-test: %s\n", error.text().c_str());
         return BadCommand;
     }
+    const auto virtualBoards =
+        hid::VirtualBoardOption::read(options.virtualBoard, options.benchFile.toStdString());
+    if (!virtualBoards) return BadCommand;
     // The trace outlives the layer, which tells it what became of the last reports.
     std::unique_ptr<hid::ReportTrace> trace;
     if (!options.traceFile.isEmpty()) {
@@ -63,7 +66,7 @@ int RunCheckCommand(int argc, char** argv) {
     }
     hid::DeviceManager layer;
     if (trace) layer.addObserver(*trace);
-    if (options.virtualBoard) hid::VirtualBoard::attachTo(layer);
+    virtualBoards->attachTo(layer);
     layer.addSource(std::make_unique<hid::HidrawSource>());
 
     const int exitCode = options.stationDir.isEmpty()

@@ -31,6 +31,8 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     parser.addPositionalArgument("PLAN", "The plan file.");
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption virtualBoard("virtual-board", "Attach the built-in virtual board.");
+    const QCommandLineOption virtualBench(
+        "virtual-bench", "Attach the virtual boards of the bench <file> (TOML).", "file");
     const QCommandLineOption trace(
         "trace", "Write one line per report in and out to <file> (- for standard output).", "file");
     const QCommandLineOption wait(
@@ -43,7 +45,7 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
         "Station mode: check board after board until SIGINT or SIGTERM, writing each board's "
         "records to <dir> as <serial>-<UTC time>.json and .xml.",
         "dir");
-    parser.addOptions({virtualBoard, trace, wait, junit, json, station});
+    parser.addOptions({virtualBoard, virtualBench, trace, wait, junit, json, station});
     if (!parser.parse(arguments)) Refuse(parser, parser.errorText());
     if (parser.isSet(help)) parser.showHelp();
     const QStringList words = parser.positionalArguments();
@@ -52,6 +54,9 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     CheckOptions options;
     options.planPath = words[1];
     options.virtualBoard = parser.isSet(virtualBoard);
+    options.benchFile = parser.value(virtualBench);
+    if (parser.isSet(virtualBench) && options.benchFile.isEmpty())
+        Refuse(parser, "--virtual-bench needs a file name");
     options.traceFile = parser.value(trace);
     if (parser.isSet(trace) && options.traceFile.isEmpty())
         Refuse(parser, "--trace needs a file name (or - for standard output)");

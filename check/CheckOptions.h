@@ -11,6 +11,7 @@ namespace check {
 struct CheckOptions {
     QString planPath;
     bool virtualBoard = false;
+    QString benchFile;  ///< --virtual-bench; empty for none
     QString traceFile;  ///< empty for none
     QString stationDir; ///< station mode's records folder; empty for a single check
     SessionOptions session;

@@ -295,29 +295,19 @@ private:
     PlanError& error_;
 };
 
-std::optional<Plan> Parsed(const std::function<toml::table()>& parse, const std::string& file,
-                           PlanError& error) {
-    try {
-        return PlanReader(file, error).read(parse());
-    } catch (const toml::parse_error& problem) {
-        const toml::source_position at = problem.source().begin;
-        error = {file, int(at.line), int(at.column), std::string(problem.description())};
-        return std::nullopt;
-    }
-}
-
 } // namespace
 
-std::string PlanError::text() const {
-    return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + message;
-}
-
 std::optional<Plan> ParsePlan(std::string_view text, const std::string& file, PlanError& error) {
-    return Parsed([&] { return toml::parse(text, file); }, file, error);
+    // Bounded before toml++ sees it: a key of many thousand parts would overflow the stack.
+    const auto root = hid::ParseToml(text, file, error);
+    if (!root) return std::nullopt;
+    return PlanReader(file, error).read(*root);
 }
 
 std::optional<Plan> ParsePlanFile(const std::string& path, PlanError& error) {
-    return Parsed([&] { return toml::parse_file(path); }, path, error);
+    const auto text = hid::ReadTomlText(path, error);
+    if (!text) return std::nullopt;
+    return ParsePlan(*text, path, error);
 }
 
 } // namespace check

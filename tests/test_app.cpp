@@ -95,6 +95,7 @@ TEST_F(Program, HelpVersionAndMistakesNeedNoDisplay) {
     const QString help = QString::fromLocal8Bit(process.readAllStandardOutput());
     EXPECT_TRUE(help.startsWith("Usage: " ZOV_PROGRAM " [options]")) << help.toStdString();
     EXPECT_TRUE(help.contains("--virtual-board"));
+    EXPECT_TRUE(help.contains("--virtual-bench <file>"));
     EXPECT_TRUE(help.contains("--trace"));
     EXPECT_TRUE(help.contains("--monitor"));
 
@@ -191,8 +192,19 @@ TEST_F(Program, EveryExitStatusOfACheckHasTheLastLineThatGoesWithIt) {
     }
 }
 
-// Each refused line ends with 2 and says why; "--trace=" used to pass for no trace at all.
+// Each refused line ends with 2 and says why; "--trace=" used to pass for no trace at all. A bad
+// bench file is refused before the trace file is made.
 TEST_F(Program, ALineTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
+    const QString plan = dir.filePath("plan.toml");
+    const QString bench = dir.filePath("bench.toml");
+    const QString trace = dir.filePath("trace.txt");
+    for (const auto& [path, text] : {std::pair{plan, "name='p'\n[[step]]\ntype='read_ad'\n"},
+                                     std::pair{bench, "[[board]]\nad = 300\n"}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    const QString badBench = bench + ":2:6: board 1: 'ad' must be an integer from 0 to 255";
     const struct {
         QStringList arguments;
         QStringList told; ///< parts of the message; "--virtual-board" stands for the usage
@@ -201,6 +213,9 @@ TEST_F(Program, ALineTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
          {"leave out --wait, --junit and --json"}},
         {{"--trace="}, {"--trace needs a file name", "--virtual-board"}},
         {{"--virtual-board", "bogus"}, {"'bogus'", "--virtual-board"}},
+        {{"--virtual-bench="}, {"--virtual-bench needs a file name", "--virtual-board"}},
+        {{"--virtual-bench", bench, "--trace", trace}, {badBench}},
+        {{"check", plan, "--virtual-bench", bench, "--trace", trace}, {badBench}},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.arguments.join(' ').toStdString());
@@ -211,6 +226,17 @@ TEST_F(Program, ALineTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
         for (const QString& part : each.told)
             EXPECT_TRUE(error.contains(part)) << error.toStdString();
     }
+    EXPECT_FALSE(QFile::exists(trace));
+}
+
+TEST_F(Program, APlanRunsOnTheExampleBenchsFirstBoard) {
+    start({"check", ZOV_SOURCE_DIR "/examples/smoke.toml", "--virtual-bench",
+           ZOV_SOURCE_DIR "/examples/bench.toml"});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    const QString output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    EXPECT_EQ(process.exitCode(), 0)
+        << output.toStdString() << process.readAllStandardError().data();
+    EXPECT_TRUE(output.startsWith("Board: ZOV-USB Board, serial ZB-0042")) << output.toStdString();
 }
 
 // Opening a named pipe for writing used to wait for a reader, before any window and deaf to

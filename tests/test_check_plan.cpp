@@ -9,9 +9,17 @@ namespace {
 using check::ParsePlan;
 using check::PlanError;
 
+/// "a.a.a...", of `parts` parts.
+std::string DottedKey(int parts) {
+    std::string key = "a";
+    for (int part = 1; part < parts; ++part)
+        key += ".a";
+    return key;
+}
+
 struct WrongPlan {
     const char* what;
-    const char* text;
+    std::string text;
     int line;
     int column;
     const char* message; ///< a part of the message
@@ -43,6 +51,9 @@ const WrongPlan WrongPlans[] = {
     {"unknown top-level key", "name='p'\nsteps=1\n", 2, 1, "allowed: name, step"},
     {"no steps", "name='p'\n", 1, 1, "at least one [[step]]"},
     {"TOML syntax", "name='p'\n[[step]\n", 2, 8, ""},
+    // Used to overflow the stack inside toml++.
+    {"a dotted key of 50,000 parts", "name='p'\n" + DottedKey(50'000) + " = 1\n", 2, 66,
+     "more than 32 dots"},
 };
 
 TEST(CheckPlan, AWrongPlanIsToldWithFileLineColumnAndTheAllowedValues) {
