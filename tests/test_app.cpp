@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QProcess>
 #include <QStyleHints>
@@ -237,6 +240,37 @@ TEST_F(Program, APlanRunsOnTheExampleBenchsFirstBoard) {
     EXPECT_EQ(process.exitCode(), 0)
         << output.toStdString() << process.readAllStandardError().data();
     EXPECT_TRUE(output.startsWith("Board: ZOV-USB Board, serial ZB-0042")) << output.toStdString();
+}
+
+// A board that answers every request 110 to 130 ms late, checked against 100 ms: no
+// repetition and no poll request may pass on an answer that belongs to an earlier request.
+TEST_F(Program, ALateBenchBoardFailsEveryRequestOnItsOwnAnswer) {
+    const QString plan = dir.filePath("plan.toml"), bench = dir.filePath("bench.toml"),
+                  json = dir.filePath("record.json");
+    for (const auto& [path, text] :
+         {std::pair{plan, "name='late'\n[[step]]\ntype='read_ad'\nanswer_within_ms=100\nrepeat=3\n"
+                          "[[step]]\ntype='poll'\nduration_ms=400\nanswer_within_ms=100\n"
+                          "max_missed=10\nmax_ms=100\n"},
+          std::pair{bench, "[[board]]\nanswer_delay_ms=120\nanswer_jitter_ms=10\n"}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    start({"check", plan, "--virtual-bench", bench, "--json", json});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 1);
+    QFile file(json);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonArray steps = QJsonDocument::fromJson(file.readAll())["steps"].toArray();
+    ASSERT_EQ(steps.size(), 4);
+    const auto figure = [&](int step, int n) { return steps[step]["measurements"][n]["value"]; };
+    for (int repetition = 0; repetition < 3; ++repetition) {
+        EXPECT_EQ(steps[repetition]["outcome"], "fail") << repetition;
+        EXPECT_GE(figure(repetition, 1).toDouble(), 110) << "its own answer's time";
+    }
+    EXPECT_EQ(figure(3, 1), figure(3, 0)) << "every poll request missed its limit";
+    EXPECT_EQ(figure(3, 2), figure(3, 0)) << "and was answered late";
+    EXPECT_EQ(process.readAllStandardOutput().trimmed().split('\n').last(), "FAIL");
 }
 
 // Opening a named pipe for writing used to wait for a reader, before any window and deaf to
