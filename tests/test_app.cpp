@@ -182,6 +182,7 @@ TEST_F(Program, EveryExitStatusOfACheckHasTheLastLineThatGoesWithIt) {
          4,
          "ERROR"},
         {{passing, "--virtual-board", "--trace", "/dev/full"}, 4, "ERROR"},
+        {{passing, "--virtual-board", "--json", "/nonexistent-dir/record.json"}, 4, "ERROR"},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.arguments.join(' ').toStdString());
