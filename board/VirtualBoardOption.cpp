@@ -2,6 +2,7 @@
 
 #include "board/VirtualBoard.h"
 #include "hid/DeviceManager.h"
+#include "hid/TerminalText.h"
 
 #include <cstdio>
 #include <memory>
@@ -16,7 +17,7 @@ std::optional<VirtualBoardOption> VirtualBoardOption::read(bool builtInBoard,
     TomlError error;
     auto bench = ReadBenchFile(benchPath, error);
     if (!bench) {
-        std::fprintf(stderr, "zov-usb-test: %s\n", error.text().c_str());
+        std::fprintf(stderr, "zov-usb-test: %s\n", TerminalText(error.text()).c_str());
         return std::nullopt;
     }
     option.bench_ = std::move(*bench);

@@ -7,6 +7,7 @@
 #include "check/RunConsole.h"
 #include "check/StationSession.h"
 #include "hid/DeviceManager.h"
+#include "hid/TerminalText.h"
 #include "hidraw/HidrawSource.h"
 #include "signals/SignalWatcher.h"
 #include "trace/TraceFileOption.h"
@@ -52,7 +53,7 @@ int RunCheckCommand(int argc, char** argv) {
     PlanError error;
     auto plan = ParsePlanFile(options.planPath.toStdString(), error);
     if (!plan) {
-        std::fprintf(stderr, "zov-usb-test: %s\n", error.text().c_str());
+        std::fprintf(stderr, "zov-usb-test: %s\n", hid::TerminalText(error.text()).c_str());
         return BadCommand;
     }
     const auto virtualBoards =

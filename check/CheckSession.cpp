@@ -1,6 +1,7 @@
 #include "check/CheckSession.h"
 
 #include "check/RunConsole.h"
+#include "hid/TerminalText.h"
 #include "protocol/ReportLayout.h"
 
 #include <QPointer>
@@ -22,7 +23,7 @@ CheckSession::CheckSession(hid::DeviceManager& layer, Plan plan, std::string pla
         std::fprintf(stderr, "zov-usb-test: no usable board (%04x:%04x) %s\n",
                      protocol::DeviceVendorID, protocol::DeviceProductID, when.c_str());
         for (const std::string& problem : watch_.problems())
-            std::fprintf(stderr, "  %s\n", problem.c_str());
+            std::fprintf(stderr, "  %s\n", hid::TerminalText(problem).c_str());
         emit done(NoBoard);
     });
 }

@@ -1,6 +1,7 @@
 #include "check/ConsoleReport.h"
 
 #include "hid/CodePage1252.h"
+#include "hid/TerminalText.h"
 
 #include <QString>
 #include <algorithm>
@@ -64,20 +65,20 @@ std::string Figure(const Measurement& measurement) {
 std::string BoardLine(const hid::DeviceInfo& board) {
     char ids[16];
     std::snprintf(ids, sizeof ids, "%04x:%04x", board.vendorId, board.productId);
-    return hid::fromWindows1252(board.product).toStdString() + ", serial " +
-           hid::fromWindows1252(board.serialNumber).toStdString() + ", " + board.path + " (" + ids +
-           ")";
+    return hid::TerminalText(hid::fromWindows1252(board.product).toStdString() + ", serial " +
+                             hid::fromWindows1252(board.serialNumber).toStdString() + ", " +
+                             board.path) +
+           " (" + ids + ")";
 }
 
 std::string StepLine(const StepResult& step) {
-    std::string line = step.title();
+    std::string line = hid::TerminalText(step.title());
     line.append(std::size_t(std::max<std::ptrdiff_t>(0, TitleWidth - std::ptrdiff_t(Width(line)))),
                 ' ');
     for (const Measurement& measurement : step.measurements)
-        line += "  " + Figure(measurement);
-    line += step.passed() ? "  PASS"
-            : step.error  ? "  ERROR: " + step.failure
-                          : "  FAIL: " + step.failure;
+        line += "  " + hid::TerminalText(Figure(measurement));
+    const std::string failure = hid::TerminalText(step.failure);
+    line += step.passed() ? "  PASS" : step.error ? "  ERROR: " + failure : "  FAIL: " + failure;
     return line;
 }
 
@@ -103,8 +104,9 @@ std::string Summary(const CheckRecord& record) {
         ++(outcome.failed > 0      ? steps.failed
            : outcome.undecided > 0 ? steps.undecided
                                    : steps.passed);
-    std::string text = "Plan \"" + record.planName + "\" on " + BoardLine(record.board) + ": " +
-                       Counted(record.planSteps, "step") + ": " + steps.text();
+    std::string text = "Plan \"" + hid::TerminalText(record.planName) + "\" on " +
+                       BoardLine(record.board) + ": " + Counted(record.planSteps, "step") + ": " +
+                       steps.text();
     if (byStep.size() < record.planSteps)
         text += ", " + std::to_string(record.planSteps - byStep.size()) + " not run";
     if (record.steps.size() != byStep.size())
@@ -139,7 +141,7 @@ std::string Banner(const CheckRecord& record, int exitCode) {
     for (const StepResult& step : record.steps)
         if (!step.passed())
             text += std::string(step.error ? "    could not decide: " : "    failed: ") +
-                    step.title() + ": " + step.failure + "\n";
+                    hid::TerminalText(step.title() + ": " + step.failure) + "\n";
     if (record.boardLeft) text += "    the board left during the run\n";
     if (exitCode == Undecided && record.exitCode() != Undecided)
         text += "    its records could not be written\n";

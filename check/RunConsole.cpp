@@ -2,6 +2,7 @@
 
 #include "check/ConsoleReport.h"
 #include "check/RecordFiles.h"
+#include "hid/TerminalText.h"
 
 #include <cstdio>
 
@@ -15,15 +16,16 @@ std::unique_ptr<PlanRunner> PrintingRunner(hid::DeviceManager& layer, hid::Handl
         std::fflush(stdout);
     });
     if (const hid::DeviceInfo* info = layer.deviceInfo(board))
-        std::printf("Board: %s\nPlan: %s (%s)\n", BoardLine(*info).c_str(), plan.name.c_str(),
-                    StepCount(plan).c_str());
+        std::printf("Board: %s\nPlan: %s (%s)\n", BoardLine(*info).c_str(),
+                    hid::TerminalText(plan.name).c_str(), StepCount(plan).c_str());
     return runner;
 }
 
 int EndRun(const CheckRecord& record, const QString& jsonPath, const QString& junitPath) {
     const QStringList problems = WriteRecords(record, jsonPath, junitPath);
     for (const QString& problem : problems)
-        std::fprintf(stderr, "zov-usb-test: %s\n", qPrintable(problem));
+        std::fprintf(stderr, "zov-usb-test: %s\n",
+                     hid::TerminalText(problem.toStdString()).c_str());
     std::printf("%s", Summary(record).c_str());
     const int exitCode = problems.isEmpty() ? record.exitCode() : Undecided;
     PrintVerdict(exitCode);

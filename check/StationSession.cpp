@@ -5,6 +5,7 @@
 #include "check/RunConsole.h"
 #include "check/StationRecords.h"
 #include "hid/CodePage1252.h"
+#include "hid/TerminalText.h"
 
 #include <cstdio>
 
@@ -25,7 +26,8 @@ StationSession::StationSession(hid::DeviceManager& layer, Plan plan, std::string
     connect(&watch_, &BoardWatch::boardThere, this, &StationSession::run);
     connect(&watch_, &BoardWatch::boardGone, this, &StationSession::awaitBoard);
     connect(&watch_, &BoardWatch::boardUnusable, this, [](const QString& message) {
-        Print("\nA board that cannot be used (not counted):\n  " + message.toStdString() + "\n");
+        Print("\nA board that cannot be used (not counted):\n  " +
+              hid::TerminalText(message.toStdString()) + "\n");
     });
 }
 
@@ -70,7 +72,7 @@ void StationSession::finish() {
                                 : tally_.undecided);
     Print(Banner(record, exitCode));
     if (exitCode != Undecided || record.exitCode() == Undecided)
-        Print("Records: " + base.toStdString() + ".json, .xml\n");
+        Print("Records: " + hid::TerminalText(base.toStdString()) + ".json, .xml\n");
     Print("Unplug the board.\n");
     watch_.awaitLeaving(board_);
 }

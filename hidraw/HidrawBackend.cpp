@@ -2,6 +2,7 @@
 
 #include "board/BoardProblems.h"
 #include "hid/ReportDescriptor.h"
+#include "hid/TerminalText.h"
 #include "hidraw/HidrawScan.h"
 
 #include <algorithm>
@@ -41,7 +42,9 @@ HidrawBackend HidrawBackend::system() {
         return fd >= 0 ? fd : -errno;
     };
     backend.describe = describeNode;
-    backend.warn = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+    backend.warn = [](const std::string& line) {
+        std::fprintf(stderr, "%s\n", TerminalText(line).c_str());
+    };
     return backend;
 }
 

@@ -274,6 +274,25 @@ TEST_F(Program, ALateBenchBoardFailsEveryRequestOnItsOwnAnswer) {
     EXPECT_EQ(process.readAllStandardOutput().trimmed().split('\n').last(), "FAIL");
 }
 
+// A board's names and answers reach the terminal with every control character escaped: none
+// can retitle or clear it, or hide the verdict.
+TEST_F(Program, NothingAHostileBoardSaysSteersTheTerminal) {
+    const QString bench = dir.filePath("bench.toml");
+    QFile file(bench);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[[board]]\nproduct = \"Prod\\u001b]0;pwned\\u0007\\u001b[2J\"\n"
+               "serial = \"S\\nPASS\"\ntext = \"\\u001b[8m\"\n");
+    file.close();
+    start({"check", ZOV_SOURCE_DIR "/examples/smoke.toml", "--virtual-bench", bench});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    const QByteArray output = process.readAllStandardOutput() + process.readAllStandardError();
+    EXPECT_EQ(process.exitCode(), 1);
+    for (const char control : {'\x1b', '\x07'})
+        EXPECT_FALSE(output.contains(control)) << output.toStdString();
+    EXPECT_TRUE(output.contains("Prod\\x1b]0;pwned\\x07\\x1b[2J, serial S\\x0aPASS"))
+        << output.toStdString();
+}
+
 // Opening a named pipe for writing used to wait for a reader, before any window and deaf to
 // the first SIGTERM.
 TEST_F(Program, ATraceToAPipeNobodyReadsIsRefusedAtOnce) {

@@ -1,5 +1,6 @@
 // Text in and out of reports, and the one send.
 #include "protocol/ReportText.h"
+#include "hid/TerminalText.h"
 #include "protocol/Send.h"
 #include "support/FakeHidLayer.h"
 
@@ -38,6 +39,20 @@ TEST(ReportText, IncomingBytesAreWindows1252CharactersZerosIncluded) {
                                 QString::fromUtf8("\u20ac\u2022\u2122\u0178"));
     // The five bytes Windows-1252 leaves undefined become the C1 controls of their number.
     EXPECT_EQ(text.mid(7, 5), QString::fromUtf16(u"\u0081\u008d\u008f\u0090\u009d"));
+}
+
+// Nothing a board or a file says may steer the operator's terminal.
+TEST(TerminalText, ControlCharactersShowAsEscapesAndTheRestAsItIs) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Café ™ € 日本", "Café ™ € 日本"},
+        {"Prod\x1b]0;pwned\a\x1b[2J", "Prod\\x1b]0;pwned\\x07\\x1b[2J"},
+        {"a\nPASS", "a\\x0aPASS"},
+        {"\x7f \xc2\x81", "\\x7f \\x81"},
+        {"\xe2\x80\xae evil", "\\u202e evil"},
+        {"\xff\xc3", "\\xff\\xc3"}, // not UTF-8
+    };
+    for (const auto& [text, shown] : cases)
+        EXPECT_EQ(hid::TerminalText(text), shown) << text;
 }
 
 TEST(Send, HandsTheWholeBufferToTheBoardsIds) {

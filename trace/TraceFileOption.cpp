@@ -1,5 +1,7 @@
 #include "trace/TraceFileOption.h"
 
+#include "hid/TerminalText.h"
+
 #include <cstdio>
 
 namespace hid {
@@ -7,11 +9,11 @@ namespace hid {
 std::unique_ptr<ReportTrace> OpenTraceFileOption(const std::string& path) {
     std::string error;
     auto trace = ReportTrace::open(path, error, [](const std::string& message) {
-        std::fprintf(stderr, "zov-usb-test: %s\n", message.c_str());
+        std::fprintf(stderr, "zov-usb-test: %s\n", TerminalText(message).c_str());
     });
     if (!trace)
-        std::fprintf(stderr, "zov-usb-test: cannot write the trace file %s: %s\n", path.c_str(),
-                     error.c_str());
+        std::fprintf(stderr, "zov-usb-test: cannot write the trace file %s: %s\n",
+                     TerminalText(path).c_str(), TerminalText(error).c_str());
     return trace;
 }
 
