@@ -10,22 +10,9 @@
 namespace check {
 namespace {
 
-std::string Hex(std::int64_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02llX", static_cast<unsigned long long>(value));
-    return text;
-}
-
 std::string Ms(double ms) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3f", ms);
-    return text;
-}
-
-/// A limit in ms, as the plan would give it.
-std::string LimitMs(double ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", ms);
     return text;
 }
 
@@ -77,6 +64,18 @@ Measurement MsFigure(std::string quantity, double ms, std::optional<double> limi
 std::string Quoted(std::string text) {
     text.insert(text.begin(), '"');
     text.push_back('"');
+    return text;
+}
+
+std::string Hex(std::int64_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02llX", static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::string LimitMs(double ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", ms);
     return text;
 }
 

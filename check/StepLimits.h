@@ -12,6 +12,10 @@ namespace check {
 
 /// The text between double quotes, as figures show texts.
 std::string Quoted(std::string text);
+/// A byte as figures show it: "0x0F".
+std::string Hex(std::int64_t value);
+/// A limit in ms, as the plan would give it: "50", "2.5".
+std::string LimitMs(double ms);
 
 Measurement AdValue(std::uint8_t value, const NumberLimits& limits);
 Measurement InputBits(std::uint8_t value, const NumberLimits& limits, const BitLimits& bits);
