@@ -154,8 +154,19 @@ TEST_F(Program, AStationEndsOnSigintOrSigtermWithItsTally) {
     }
 }
 
-// Each refused line ends with 2 and says why; "--trace=" used to pass for no trace at all.
-TEST_F(Program, ALineTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
+// Each refused line or plan ends with 2 and says why; "--trace=" used to pass for no trace at
+// all, and a plan of one key with 50,000 dotted parts ended the program on a full stack.
+TEST_F(Program, ALineOrPlanTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
+    const auto plan = [&](const QString& name, const QByteArray& text) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        return file.fileName();
+    };
+    const QString latin1 = plan("latin1.toml", "name = 'caf\xE9'\n");
+    const QString deep =
+        plan("deep.toml", "name = 'p'\n" + QByteArray("a.").repeated(50'000) + "b = 1\n");
+    const QString missing = dir.filePath("missing.toml");
     const struct {
         QStringList arguments;
         QStringList told; ///< parts of the message; "--virtual-board" stands for the usage
@@ -164,6 +175,10 @@ TEST_F(Program, ALineTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
          {"leave out --wait, --junit and --json"}},
         {{"--trace="}, {"--trace needs a file name", "--virtual-board"}},
         {{"--virtual-board", "bogus"}, {"'bogus'", "--virtual-board"}},
+        {{"check", dir.path(), "--virtual-board"}, {dir.path() + ": this is a directory"}},
+        {{"check", missing, "--virtual-board"}, {missing + ": ", "No such file or directory"}},
+        {{"check", latin1, "--virtual-board"}, {latin1 + ":1:12: ", "save the plan as UTF-8"}},
+        {{"check", deep, "--virtual-board"}, {deep + ":2:", "nested more than 8 levels"}},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.arguments.join(' ').toStdString());
