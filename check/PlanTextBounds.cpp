@@ -2,6 +2,7 @@
 
 #include "check/TextPlace.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -10,41 +11,36 @@
 namespace check {
 namespace {
 
+/// The first bytes of well-formed UTF-8 characters: how many bytes follow, and the range of
+/// the second byte (which rules out overlong forms, surrogates and characters past U+10FFFF);
+/// every later byte is 0x80 to 0xBF.
+struct Lead {
+    unsigned first, last;
+    int follow;
+    unsigned low, high;
+};
+constexpr Lead Leads[] = {
+    {0x00, 0x7F, 0, 0, 0},       {0xC2, 0xDF, 1, 0x80, 0xBF}, {0xE0, 0xE0, 2, 0xA0, 0xBF},
+    {0xE1, 0xEC, 2, 0x80, 0xBF}, {0xED, 0xED, 2, 0x80, 0x9F}, {0xEE, 0xEF, 2, 0x80, 0xBF},
+    {0xF0, 0xF0, 3, 0x90, 0xBF}, {0xF1, 0xF3, 3, 0x80, 0xBF}, {0xF4, 0xF4, 3, 0x80, 0x8F},
+};
+
 /// The offset of the first byte that does not belong to a well-formed UTF-8 character.
 std::optional<std::size_t> FirstNonUtf8(std::string_view text) {
-    std::size_t k = 0;
-    while (k < text.size()) {
-        const auto byte = [&](std::size_t at) -> unsigned {
-            return at < text.size() ? static_cast<std::uint8_t>(text[at]) : 0;
-        };
-        const unsigned lead = byte(k);
-        // How many bytes follow the lead, and the range of the first of them (which rules out
-        // overlong forms, surrogates and characters past U+10FFFF).
-        int follow = 0;
-        unsigned low = 0x80, high = 0xBF;
-        if (lead < 0x80)
-            follow = 0;
-        else if (lead >= 0xC2 && lead <= 0xDF)
-            follow = 1;
-        else if (lead == 0xE0)
-            follow = 2, low = 0xA0;
-        else if (lead == 0xED)
-            follow = 2, high = 0x9F;
-        else if (lead >= 0xE1 && lead <= 0xEF)
-            follow = 2;
-        else if (lead == 0xF0)
-            follow = 3, low = 0x90;
-        else if (lead == 0xF4)
-            follow = 3, high = 0x8F;
-        else if (lead >= 0xF1 && lead <= 0xF3)
-            follow = 3;
-        else
-            return k;
-        for (int n = 1; n <= follow; ++n) {
+    const auto byte = [&](std::size_t at) -> unsigned {
+        return at < text.size() ? static_cast<std::uint8_t>(text[at]) : 0x100; // none
+    };
+    for (std::size_t k = 0; k < text.size();) {
+        const unsigned first = byte(k);
+        const Lead* lead = std::find_if(std::begin(Leads), std::end(Leads), [&](const Lead& each) {
+            return first >= each.first && first <= each.last;
+        });
+        if (lead == std::end(Leads)) return k;
+        for (int n = 1; n <= lead->follow; ++n) {
             const unsigned next = byte(k + n);
-            if (next < (n == 1 ? low : 0x80) || next > (n == 1 ? high : 0xBF)) return k;
+            if (next < (n == 1 ? lead->low : 0x80) || next > (n == 1 ? lead->high : 0xBF)) return k;
         }
-        k += 1 + follow;
+        k += 1 + lead->follow;
     }
     return std::nullopt;
 }
@@ -93,7 +89,10 @@ std::optional<std::size_t> TooDeep(std::string_view text, int most) {
             continue;
         }
         if (c == '\n') {
-            if (open.empty()) expect = Expect::LineStart, depth = section;
+            if (open.empty()) {
+                expect = Expect::LineStart;
+                depth = section;
+            }
             continue;
         }
         if (c == ' ' || c == '\t' || c == '\r') continue;
@@ -115,7 +114,10 @@ std::optional<std::size_t> TooDeep(std::string_view text, int most) {
         if (deeper && ++depth > most) return k;
         switch (expect) {
         case Expect::Header:
-            if (c == ']') section = depth, expect = Expect::LineEnd;
+            if (c == ']') {
+                section = depth;
+                expect = Expect::LineEnd;
+            }
             break;
         case Expect::Key:
             if (c == '=') expect = Expect::Value;

@@ -38,6 +38,17 @@ std::optional<StepProblem> OutsideCodePage(std::string_view key,
     return std::nullopt;
 }
 
+/// An answer text comes in Windows-1252 and ends at its first zero byte.
+std::optional<StepProblem> AnswerCannotHold(std::string_view key,
+                                            const std::optional<std::string>& text) {
+    if (auto problem = OutsideCodePage(key, text, ": no answer can hold it")) return problem;
+    if (text && text->find('\0') != std::string::npos)
+        return StepProblem{{key},
+                           Key(key) + " holds the character 0 (U+0000), where the board's answer "
+                                      "text ends: no answer can hold it"};
+    return std::nullopt;
+}
+
 /// One limit of a read step, as the keys that give it, with a step that holds it alone.
 struct Limit {
     std::vector<std::string_view> keys;
@@ -173,10 +184,8 @@ std::optional<StepProblem> NumberProblem(const Step& step) {
 /// as far as can be told here (a prefix and a pattern are not compared).
 std::optional<StepProblem> TextProblem(const Step& step) {
     const TextLimits& text = step.text;
-    if (auto problem = OutsideCodePage("equals", text.equals, ": no answer can hold it"))
-        return problem;
-    if (auto problem = OutsideCodePage("prefix", text.prefix, ": no answer can hold it"))
-        return problem;
+    if (auto problem = AnswerCannotHold("equals", text.equals)) return problem;
+    if (auto problem = AnswerCannotHold("prefix", text.prefix)) return problem;
     if (!text.equals) return std::nullopt;
     const std::vector<Limit> limits = LimitsOf(step);
     const QString expected = QString::fromStdString(*text.equals);

@@ -65,6 +65,10 @@ const WrongPlan WrongPlans[] = {
     {"expected prefix", OneStep("type='read_text'\nprefix='Ωmega'\n"), 4, 9,
      "\"Ω\" (U+03A9), which the board's code page, Windows-1252, does not have: no answer"},
 
+    {"expected text with the character that ends an answer",
+     OneStep("type='read_text'\nequals='OK'\nprefix=\"O\\u0000\"\n"), 5, 8,
+     "'prefix' holds the character 0 (U+0000), where the board's answer text ends"},
+
     // Limits that no answer can meet together, told at the later of the keys.
     {"a bit both high and low", OneStep("type='read_inputs'\nbits_high=[0,3]\nbits_low=[3]\n"), 5,
      10, "bit 3 is in both 'bits_high' and 'bits_low'"},
