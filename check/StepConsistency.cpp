@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <algorithm>
+#include <bitset>
 #include <cstdio>
 
 namespace check {
@@ -55,7 +56,7 @@ struct Limit {
     Step alone;
 };
 
-/// The step's limits one by one; `copy` moves one limit from the step into a bare one.
+/// Adds the limit that `copy` sets on a bare step of the step's type.
 template <class Copy>
 void AddLimit(std::vector<Limit>& limits, const Step& step, std::vector<std::string_view> keys,
               Copy copy) {
@@ -65,6 +66,7 @@ void AddLimit(std::vector<Limit>& limits, const Step& step, std::vector<std::str
     limits.push_back({std::move(keys), std::move(alone)});
 }
 
+/// The step's limits one by one.
 std::vector<Limit> LimitsOf(const Step& step) {
     std::vector<Limit> limits;
     const NumberLimits& number = step.number;
@@ -99,12 +101,6 @@ std::vector<Limit> LimitsOf(const Step& step) {
     return limits;
 }
 
-/// How the step judges an answer byte (read_ad, read_inputs) against one limit alone.
-Measurement JudgedByte(const Step& alone, std::uint8_t answer) {
-    if (alone.type == StepType::ReadAd) return AdValue(answer, alone.number);
-    return InputBits(answer, alone.number, alone.bits);
-}
-
 /// "'min'/'max' (100..200)": the keys, and the limit as the step's result shows it.
 std::string Shown(const Limit& limit) {
     std::string keys;
@@ -112,51 +108,40 @@ std::string Shown(const Limit& limit) {
         if (!keys.empty()) keys += '/';
         keys += Key(key);
     }
-    const std::string shown = limit.alone.type == StepType::ReadText
-                                  ? AnswerText(QString(), limit.alone.text).limit
-                                  : JudgedByte(limit.alone, 0).limit;
+    const Step& alone = limit.alone;
+    const std::string shown = alone.type == StepType::ReadText ? AnswerText({}, alone.text).limit
+                              : alone.type == StepType::ReadAd
+                                  ? AdValue(0, alone.number).limit
+                                  : InputBits(0, alone.number, alone.bits).limit;
     return keys + " (" + shown + ")";
 }
 
-StepProblem Contradiction(const std::vector<const Limit*>& limits) {
-    StepProblem problem;
-    std::vector<std::string> shown;
-    for (const Limit* limit : limits) {
-        problem.keys.insert(problem.keys.end(), limit->keys.begin(), limit->keys.end());
-        shown.push_back(Shown(*limit));
-    }
-    if (shown.size() == 2) {
-        problem.message = "no answer passes both " + shown[0] + " and " + shown[1];
-    } else {
-        problem.message = "no answer passes all of";
-        for (std::size_t k = 0; k < shown.size(); ++k)
-            problem.message += (k == 0 ? " " : k + 1 < shown.size() ? ", " : " and ") + shown[k];
-        problem.message += " together";
-    }
+StepProblem Contradiction(const Limit& first, const Limit& second) {
+    StepProblem problem{first.keys,
+                        "no answer passes both " + Shown(first) + " and " + Shown(second)};
+    problem.keys.insert(problem.keys.end(), second.keys.begin(), second.keys.end());
     return problem;
 }
 
-/// Whether some answer byte passes every one of `limits`: all 256 are tried, judged as the
-/// run will judge them.
-bool Passable(const std::vector<const Limit*>& limits) {
+/// The answer bytes that pass a limit, judged as the run judges them.
+std::bitset<256> PassingBytes(const Limit& limit) {
+    std::bitset<256> passing;
     for (int answer = 0; answer <= 0xFF; ++answer)
-        if (std::all_of(limits.begin(), limits.end(), [&](const Limit* limit) {
-                return JudgedByte(limit->alone, std::uint8_t(answer)).passed;
-            }))
-            return true;
-    return false;
+        passing[answer] = KeepsNumbers(std::uint8_t(answer), limit.alone.number) &&
+                          KeepsBits(std::uint8_t(answer), limit.alone.bits);
+    return passing;
 }
 
-/// The first two of the limits that no answer byte passes together, else all of them when none
-/// passes them all.
+/// The first two limits no answer byte passes together. Two are enough to look at: each limit
+/// alone can be met, and apart from `equals` (one byte) each sets single bits or a range, and
+/// the steps that take bit limits take no range.
 std::optional<StepProblem> ByteContradiction(const std::vector<Limit>& limits) {
+    std::vector<std::bitset<256>> passing;
+    for (const Limit& limit : limits)
+        passing.push_back(PassingBytes(limit));
     for (std::size_t a = 0; a < limits.size(); ++a)
         for (std::size_t b = a + 1; b < limits.size(); ++b)
-            if (!Passable({&limits[a], &limits[b]})) return Contradiction({&limits[a], &limits[b]});
-    std::vector<const Limit*> all;
-    for (const Limit& limit : limits)
-        all.push_back(&limit);
-    if (!Passable(all)) return Contradiction(all);
+            if ((passing[a] & passing[b]).none()) return Contradiction(limits[a], limits[b]);
     return std::nullopt;
 }
 
@@ -191,7 +176,7 @@ std::optional<StepProblem> TextProblem(const Step& step) {
     const QString expected = QString::fromStdString(*text.equals);
     for (const Limit& other : limits)
         if (other.keys.front() != "equals" && !AnswerText(expected, other.alone.text).passed) {
-            StepProblem problem = Contradiction({&limits.front(), &other});
+            StepProblem problem = Contradiction(limits.front(), other);
             if (other.keys.front() == "matches")
                 problem.message += "; a pattern must match the whole text";
             return problem;

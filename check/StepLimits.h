@@ -17,6 +17,10 @@ std::string Hex(std::int64_t value);
 /// A limit in ms, as the plan would give it: "50", "2.5".
 std::string LimitMs(double ms);
 
+/// Whether an answer byte keeps the limits, as AdValue and InputBits judge it.
+bool KeepsNumbers(std::uint8_t value, const NumberLimits& limits);
+bool KeepsBits(std::uint8_t value, const BitLimits& bits);
+
 Measurement AdValue(std::uint8_t value, const NumberLimits& limits);
 Measurement InputBits(std::uint8_t value, const NumberLimits& limits, const BitLimits& bits);
 Measurement AnswerText(const QString& text, const TextLimits& limits);
