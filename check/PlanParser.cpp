@@ -1,9 +1,15 @@
 #include "check/PlanParser.h"
 
+#include "check/PlanFile.h"
+#include "check/PlanTextBounds.h"
+#include "check/StepConsistency.h"
+#include "check/TextPlace.h"
 #include "protocol/ReportLayout.h"
 
 #include <QRegularExpression>
 #include <QString>
+#include <algorithm>
+#include <cctype>
 #include <functional>
 #include <set>
 #include <toml++/toml.h>
@@ -13,8 +19,12 @@ namespace {
 
 constexpr std::int64_t ByteMax = 255;
 constexpr double LongestMs = 3'600'000; // an hour
-constexpr std::int64_t MostRepeats = 1'000'000;
 constexpr std::size_t LongestPattern = 1000;
+constexpr std::size_t LongestName = 200;
+/// The most step runs a plan may ask for, its steps' `repeat` added up. Every run's result is
+/// kept for the records: at this many, the program stays near 110 MB with the largest results
+/// (a 1000-character pattern in each) and JUnit and JSON records.
+constexpr std::int64_t MostStepRuns = 10'000;
 
 /// One key a step may have: how to read it into the step, and what it allows (for the error).
 struct Field {
@@ -33,9 +43,13 @@ template <class Part, class Member> auto At(Part Step::*part, Member Part::*memb
     return [part, member](Step& step) -> Member& { return step.*part.*member; };
 }
 
+/// An integer in a range; `why` is told after the range when it is not plain.
 template <class Access>
-Field Integer(std::string_view key, std::int64_t lowest, std::int64_t highest, Access access) {
-    return {key, "an integer from " + std::to_string(lowest) + " to " + std::to_string(highest),
+Field Integer(std::string_view key, std::int64_t lowest, std::int64_t highest, Access access,
+              const std::string& why = "") {
+    return {key,
+            "an integer from " + std::to_string(lowest) + " to " + std::to_string(highest) +
+                (why.empty() ? "" : " (" + why + ")"),
             [=](const toml::node& node, Step& step) {
                 const auto value = node.value_exact<std::int64_t>();
                 if (!value || *value < lowest || *value > highest) return false;
@@ -58,13 +72,17 @@ template <class Access> Field Milliseconds(std::string_view key, Access access) 
             }};
 }
 
-/// A string of at most `longest` characters (UTF-16 units, as the reports' texts count them).
+/// How long a text is, in UTF-16 units as the reports' texts count them.
+std::size_t TextLength(const std::string& text) {
+    return std::size_t(QString::fromStdString(text).size());
+}
+
+/// A string of at most `longest` characters.
 template <class Access> Field Text(std::string_view key, std::size_t longest, Access access) {
     return {key, "a string of at most " + std::to_string(longest) + " characters",
             [=](const toml::node& node, Step& step) {
                 const auto value = node.value_exact<std::string>();
-                if (!value || std::size_t(QString::fromStdString(*value).size()) > longest)
-                    return false;
+                if (!value || TextLength(*value) > longest) return false;
                 access(step) = *value;
                 return true;
             }};
@@ -136,8 +154,8 @@ Field Bytes() {
 /// The keys every step may have.
 std::vector<Field> CommonFields() {
     return {{"type", "", [](const toml::node&, Step&) { return true; }},
-            Text("name", 200, At(&Step::name)),
-            Integer("repeat", 1, MostRepeats, At(&Step::repeat))};
+            Text("name", LongestName, At(&Step::name)),
+            Integer("repeat", 1, MostStepRuns, At(&Step::repeat))};
 }
 
 Field AnswerWithin() {
@@ -188,7 +206,10 @@ Schema SchemaOf(StepType type) {
         required = {"code"};
         break;
     case StepType::Poll:
-        add({Integer("duration_ms", PollPeriodMs, std::int64_t(LongestMs), At(&Step::durationMs)),
+        add({Integer("duration_ms", 2 * PollPeriodMs, std::int64_t(LongestMs),
+                     At(&Step::durationMs),
+                     "two polling periods of " + std::to_string(PollPeriodMs) +
+                         " ms at least: one A/D and one inputs request"),
              Integer("max_missed", 0, std::int64_t(LongestMs),
                      At(&Step::poll, &PollLimits::maxMissed)),
              Milliseconds("median_ms", At(&Step::poll, &PollLimits::medianMs)),
@@ -204,11 +225,50 @@ Schema SchemaOf(StepType type) {
     return {std::move(fields), std::move(required)};
 }
 
+std::vector<std::string_view> KeysOf(const std::vector<Field>& fields) {
+    std::vector<std::string_view> keys;
+    for (const Field& field : fields)
+        keys.push_back(field.key);
+    return keys;
+}
+
 std::string KeyList(const std::vector<Field>& fields) {
     std::string list;
     for (const Field& field : fields)
         list += (list.empty() ? "" : ", ") + std::string(field.key);
     return list;
+}
+
+/// Every key some step takes.
+std::vector<std::string_view> AllStepKeys() {
+    std::vector<std::string_view> keys;
+    for (int type = 0; type <= int(StepType::Wait); ++type)
+        for (const std::string_view key : KeysOf(SchemaOf(StepType(type)).fields))
+            if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
+    return keys;
+}
+
+/// " (did you mean 'type'?)" for a key that differs from a known one only in case or in
+/// '-' for '_'; else nothing.
+std::string DidYouMean(std::string_view key, const std::vector<std::string_view>& known) {
+    const auto plain = [](std::string_view text) {
+        std::string plain(text);
+        for (char& c : plain)
+            c = c == '-' ? '_' : char(std::tolower(static_cast<unsigned char>(c)));
+        return plain;
+    };
+    for (const std::string_view candidate : known)
+        if (plain(candidate) == plain(key))
+            return " (did you mean '" + std::string(candidate) + "'?)";
+    return {};
+}
+
+TextPlace BeginOf(const toml::source_region& region) {
+    return {int(region.begin.line), int(region.begin.column)};
+}
+
+bool Before(const toml::source_position& a, const toml::source_position& b) {
+    return a.line < b.line || (a.line == b.line && a.column < b.column);
 }
 
 std::string AllTypeNames() {
@@ -221,19 +281,22 @@ std::string AllTypeNames() {
 /// Reads the plan's tables; the first problem ends the reading.
 class PlanReader {
 public:
-    PlanReader(std::string file, PlanError& error) : file_(std::move(file)), error_(error) {}
+    PlanReader(std::string file, std::string_view text, PlanError& error)
+        : file_(std::move(file)), text_(text), error_(error) {}
 
     std::optional<Plan> read(const toml::table& root) {
         Plan plan;
         for (const auto& [key, node] : root) {
             if (key == "name") {
                 const auto name = node.value_exact<std::string>();
-                if (!name || name->empty())
-                    return fail(node.source(), "'name' must be a string that is not empty");
+                if (!name || name->empty() || TextLength(*name) > LongestName)
+                    return fail(node.source(), "'name' must be a string of 1 to " +
+                                                   std::to_string(LongestName) + " characters");
                 plan.name = *name;
             } else if (key != "step") {
-                return fail(key.source(), "unknown key '" + std::string(key.str()) +
-                                              "' at the top of the plan; allowed: name, step");
+                return fail(key.source(), "unknown key '" + std::string(key.str()) + "'" +
+                                              DidYouMean(key.str(), {"name", "step"}) +
+                                              " at the top of the plan; allowed: name, step");
             }
         }
         if (plan.name.empty()) return fail(root.source(), "the plan has no 'name'");
@@ -254,11 +317,22 @@ private:
     std::optional<Step> readStep(const toml::table& table, std::size_t number) {
         const std::string where = "step " + std::to_string(number);
         const toml::node* typeNode = table.get("type");
-        const auto typeName = typeNode ? typeNode->value_exact<std::string>() : std::nullopt;
+        if (!typeNode) {
+            // A misspelt key is likelier than a forgotten one: tell it where it is written.
+            const std::vector<std::string_view> known = AllStepKeys();
+            for (const auto& [key, node] : table)
+                if (std::find(known.begin(), known.end(), key.str()) == known.end())
+                    return fail(key.source(), where + ": unknown key '" + std::string(key.str()) +
+                                                  "'" + DidYouMean(key.str(), known) +
+                                                  "; every step needs a 'type', one of " +
+                                                  AllTypeNames());
+            return fail(table.source(),
+                        where + ": 'type' is missing; it must be one of " + AllTypeNames());
+        }
+        const auto typeName = typeNode->value_exact<std::string>();
         const auto type = typeName ? TypeNamed(*typeName) : std::nullopt;
         if (!type)
-            return fail(typeNode ? typeNode->source() : table.source(),
-                        where + ": 'type' must be one of " + AllTypeNames());
+            return fail(typeNode->source(), where + ": 'type' must be one of " + AllTypeNames());
         const std::string what = where + " (" + *typeName + ")";
         const Schema schema = SchemaOf(*type);
         Step step;
@@ -268,8 +342,9 @@ private:
             const auto field = std::find_if(schema.fields.begin(), schema.fields.end(),
                                             [name](const Field& f) { return f.key == name; });
             if (field == schema.fields.end())
-                return fail(key.source(), what + ": unknown key '" + std::string(key.str()) +
-                                              "'; allowed: " + KeyList(schema.fields));
+                return fail(key.source(), what + ": unknown key '" + std::string(key.str()) + "'" +
+                                              DidYouMean(name, KeysOf(schema.fields)) +
+                                              "; allowed: " + KeyList(schema.fields));
             if (!field->read(node, step))
                 return fail(node.source(),
                             what + ": '" + std::string(key.str()) + "' must be " + field->allowed);
@@ -277,35 +352,69 @@ private:
         for (const std::string_view key : schema.required)
             if (!table.contains(key))
                 return fail(table.source(), what + ": '" + std::string(key) + "' is missing");
-        const NumberLimits& limits = step.number;
-        if (limits.min && limits.max && *limits.min > *limits.max)
-            return fail(table.get("max")->source(), what + ": 'max' must be at least 'min' (" +
-                                                        std::to_string(*limits.min) + ")");
         if (step.bits.mask.has_value() != step.bits.value.has_value())
             return fail(table.source(), what + ": 'mask' and 'value' go together");
+        if (const auto problem = FindStepProblem(step))
+            return fail(placeOf(*problem, table), what + ": " + problem->message);
+        runs_ += step.repeat;
+        if (runs_ > MostStepRuns) {
+            const toml::node* repeat = table.get("repeat");
+            return fail(repeat ? repeat->source() : table.source(),
+                        what + ": with this step the plan asks for " + std::to_string(runs_) +
+                            " step runs (every step's 'repeat' added up); a plan may ask for at "
+                            "most " +
+                            std::to_string(MostStepRuns));
+        }
         return step;
     }
 
+    /// Where a step's problem is told: at the value of the last of its keys in the plan, and
+    /// for a character at fault, at that character where the text spells it out.
+    TextPlace placeOf(const StepProblem& problem, const toml::table& table) const {
+        const toml::node* last = nullptr;
+        for (const std::string_view key : problem.keys)
+            if (const toml::node* node = table.get(key))
+                if (!last || Before(last->source().begin, node->source().begin)) last = node;
+        if (!last) return BeginOf(table.source());
+        const toml::source_region& region = last->source();
+        if (!problem.character) return BeginOf(region);
+        const std::size_t begin = OffsetOf(text_, BeginOf(region));
+        const std::size_t end = std::min(text_.find('\n', begin), text_.size());
+        const std::string spelt = QString::fromUcs4(&*problem.character, 1).toStdString();
+        const std::size_t found = text_.substr(begin, end - begin).find(spelt);
+        if (found == std::string_view::npos) return BeginOf(region); // written as an escape
+        return PlaceOf(text_, begin + found);
+    }
+
     std::nullopt_t fail(const toml::source_region& where, std::string message) {
-        error_ = {file_, int(where.begin.line), int(where.begin.column), std::move(message)};
+        return fail(BeginOf(where), std::move(message));
+    }
+    std::nullopt_t fail(TextPlace where, std::string message) {
+        error_ = {file_, where.line, where.column, std::move(message)};
         return std::nullopt;
     }
 
     std::string file_;
+    std::string_view text_;
     PlanError& error_;
+    std::int64_t runs_ = 0; ///< the step runs the steps read so far ask for
 };
 
 } // namespace
 
 std::optional<Plan> ParsePlan(std::string_view text, const std::string& file, PlanError& error) {
-    // Bounded before toml++ sees it: a key of many thousand parts would overflow the stack.
-    const auto root = hid::ParseToml(text, file, error);
-    if (!root) return std::nullopt;
-    return PlanReader(file, error).read(*root);
+    if (!WithinPlanTextBounds(text, file, error)) return std::nullopt;
+    try {
+        return PlanReader(file, text, error).read(toml::parse(text, file));
+    } catch (const toml::parse_error& problem) {
+        const toml::source_position at = problem.source().begin;
+        error = {file, int(at.line), int(at.column), std::string(problem.description())};
+        return std::nullopt;
+    }
 }
 
 std::optional<Plan> ParsePlanFile(const std::string& path, PlanError& error) {
-    const auto text = hid::ReadTomlText(path, error);
+    const std::optional<std::string> text = ReadPlanFile(path, error);
     if (!text) return std::nullopt;
     return ParsePlan(*text, path, error);
 }

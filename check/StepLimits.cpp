@@ -10,22 +10,9 @@
 namespace check {
 namespace {
 
-std::string Hex(std::int64_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02llX", static_cast<unsigned long long>(value));
-    return text;
-}
-
 std::string Ms(double ms) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3f", ms);
-    return text;
-}
-
-/// A limit in ms, as the plan would give it.
-std::string LimitMs(double ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", ms);
     return text;
 }
 
@@ -43,23 +30,17 @@ std::string BitNames(const std::vector<std::int64_t>& bits) {
     return Join(names);
 }
 
-/// The number limits as text, and whether `value` keeps them.
-std::pair<std::vector<std::string>, bool> Numbers(std::int64_t value, const NumberLimits& limits,
-                                                  std::string (*show)(std::int64_t)) {
+/// The number limits as text.
+std::vector<std::string> Numbers(const NumberLimits& limits, std::string (*show)(std::int64_t)) {
     std::vector<std::string> parts;
-    bool kept = true;
-    if (limits.equals) {
-        parts.push_back("= " + show(*limits.equals));
-        kept = kept && value == *limits.equals;
-    }
+    if (limits.equals) parts.push_back("= " + show(*limits.equals));
     if (limits.min && limits.max)
         parts.push_back(show(*limits.min) + ".." + show(*limits.max));
     else if (limits.min)
         parts.push_back(">= " + show(*limits.min));
     else if (limits.max)
         parts.push_back("<= " + show(*limits.max));
-    kept = kept && (!limits.min || value >= *limits.min) && (!limits.max || value <= *limits.max);
-    return {parts, kept};
+    return parts;
 }
 
 std::string Decimal(std::int64_t value) {
@@ -80,26 +61,46 @@ std::string Quoted(std::string text) {
     return text;
 }
 
-Measurement AdValue(std::uint8_t value, const NumberLimits& limits) {
-    const auto [parts, kept] = Numbers(value, limits, Decimal);
-    return {"A/D value", std::to_string(value), double(value), "", Join(parts), kept};
+std::string Hex(std::int64_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02llX", static_cast<unsigned long long>(value));
+    return text;
 }
 
-Measurement InputBits(std::uint8_t value, const NumberLimits& limits, const BitLimits& bits) {
-    auto [parts, kept] = Numbers(value, limits, Hex);
-    if (bits.mask && bits.value) {
-        parts.push_back("mask " + Hex(*bits.mask) + " = " + Hex(*bits.value));
-        kept = kept && (value & *bits.mask) == (*bits.value & *bits.mask);
-    }
-    if (!bits.bitsHigh.empty()) parts.push_back("bits high " + BitNames(bits.bitsHigh));
-    if (!bits.bitsLow.empty()) parts.push_back("bits low " + BitNames(bits.bitsLow));
+std::string LimitMs(double ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", ms);
+    return text;
+}
+
+bool KeepsNumbers(std::uint8_t value, const NumberLimits& limits) {
+    return (!limits.equals || value == *limits.equals) && (!limits.min || value >= *limits.min) &&
+           (!limits.max || value <= *limits.max);
+}
+
+bool KeepsBits(std::uint8_t value, const BitLimits& bits) {
+    bool kept = !bits.mask || !bits.value || (value & *bits.mask) == (*bits.value & *bits.mask);
     for (const std::int64_t bit : bits.bitsHigh)
         kept = kept && (value >> bit & 1) == 1;
     for (const std::int64_t bit : bits.bitsLow)
         kept = kept && (value >> bit & 1) == 0;
+    return kept;
+}
+
+Measurement AdValue(std::uint8_t value, const NumberLimits& limits) {
+    return {"A/D value", std::to_string(value),          double(value),
+            "",          Join(Numbers(limits, Decimal)), KeepsNumbers(value, limits)};
+}
+
+Measurement InputBits(std::uint8_t value, const NumberLimits& limits, const BitLimits& bits) {
+    std::vector<std::string> parts = Numbers(limits, Hex);
+    if (bits.mask && bits.value)
+        parts.push_back("mask " + Hex(*bits.mask) + " = " + Hex(*bits.value));
+    if (!bits.bitsHigh.empty()) parts.push_back("bits high " + BitNames(bits.bitsHigh));
+    if (!bits.bitsLow.empty()) parts.push_back("bits low " + BitNames(bits.bitsLow));
     return {"input bits",  Hex(value) + " (" + std::bitset<8>(value).to_string() + ")",
             double(value), "",
-            Join(parts),   kept};
+            Join(parts),   KeepsNumbers(value, limits) && KeepsBits(value, bits)};
 }
 
 Measurement AnswerText(const QString& text, const TextLimits& limits, std::string& undecided) {

@@ -12,6 +12,14 @@ namespace check {
 
 /// The text between double quotes, as figures show texts.
 std::string Quoted(std::string text);
+/// A byte as figures show it: "0x0F".
+std::string Hex(std::int64_t value);
+/// A limit in ms, as the plan would give it: "50", "2.5".
+std::string LimitMs(double ms);
+
+/// Whether an answer byte keeps the limits, as AdValue and InputBits judge it.
+bool KeepsNumbers(std::uint8_t value, const NumberLimits& limits);
+bool KeepsBits(std::uint8_t value, const BitLimits& bits);
 
 Measurement AdValue(std::uint8_t value, const NumberLimits& limits);
 Measurement InputBits(std::uint8_t value, const NumberLimits& limits, const BitLimits& bits);

@@ -196,19 +196,24 @@ TEST_F(Program, EveryExitStatusOfACheckHasTheLastLineThatGoesWithIt) {
     }
 }
 
-// Each refused line ends with 2 and says why; "--trace=" used to pass for no trace at all. A bad
+// Each refused line or plan ends with 2 and says why; "--trace=" used to pass for no trace at
+// all, and a plan of one key with 50,000 dotted parts ended the program on a full stack. A bad
 // bench file is refused before the trace file is made.
-TEST_F(Program, ALineTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
-    const QString plan = dir.filePath("plan.toml");
-    const QString bench = dir.filePath("bench.toml");
-    const QString trace = dir.filePath("trace.txt");
-    for (const auto& [path, text] : {std::pair{plan, "name='p'\n[[step]]\ntype='read_ad'\n"},
-                                     std::pair{bench, "[[board]]\nad = 300\n"}}) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+TEST_F(Program, ALineOrPlanTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
+    const auto write = [&](const QString& name, const QByteArray& text) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
-    }
+        return file.fileName();
+    };
+    const QString plan = write("plan.toml", "name='p'\n[[step]]\ntype='read_ad'\n");
+    const QString bench = write("bench.toml", "[[board]]\nad = 300\n");
+    const QString trace = dir.filePath("trace.txt");
     const QString badBench = bench + ":2:6: board 1: 'ad' must be an integer from 0 to 255";
+    const QString latin1 = write("latin1.toml", "name = 'caf\xE9'\n");
+    const QString deep =
+        write("deep.toml", "name = 'p'\n" + QByteArray("a.").repeated(50'000) + "b = 1\n");
+    const QString missing = dir.filePath("missing.toml");
     const struct {
         QStringList arguments;
         QStringList told; ///< parts of the message; "--virtual-board" stands for the usage
@@ -220,6 +225,10 @@ TEST_F(Program, ALineTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
         {{"--virtual-bench="}, {"--virtual-bench needs a file name", "--virtual-board"}},
         {{"--virtual-bench", bench, "--trace", trace}, {badBench}},
         {{"check", plan, "--virtual-bench", bench, "--trace", trace}, {badBench}},
+        {{"check", dir.path(), "--virtual-board"}, {dir.path() + ": this is a directory"}},
+        {{"check", missing, "--virtual-board"}, {missing + ": ", "No such file or directory"}},
+        {{"check", latin1, "--virtual-board"}, {latin1 + ":1:12: ", "save the plan as UTF-8"}},
+        {{"check", deep, "--virtual-board"}, {deep + ":2:", "nested more than 8 levels"}},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.arguments.join(' ').toStdString());

@@ -9,51 +9,106 @@ namespace {
 using check::ParsePlan;
 using check::PlanError;
 
-/// "a.a.a...", of `parts` parts.
-std::string DottedKey(int parts) {
-    std::string key = "a";
-    for (int part = 1; part < parts; ++part)
-        key += ".a";
-    return key;
-}
-
 struct WrongPlan {
     const char* what;
     std::string text;
-    int line;
+    int line; ///< 0 for the text as a whole
     int column;
     const char* message; ///< a part of the message
 };
 
+/// A plan of one step: the `name` line, `[[step]]`, then `step` from line 3 on.
+std::string OneStep(const std::string& step) {
+    return "name='p'\n[[step]]\n" + step;
+}
+
 const WrongPlan WrongPlans[] = {
-    {"unknown key, with the allowed ones", "name='p'\n[[step]]\ntype='read_ad'\nmaximum=3\n", 4, 1,
+    {"unknown key, with the allowed ones", OneStep("type='read_ad'\nmaximum=3\n"), 4, 1,
      "unknown key 'maximum'; allowed: type, name, repeat, min, max, equals, answer_within_ms"},
-    {"value out of range", "name='p'\n[[step]]\ntype='read_ad'\nmax = 300\n", 4, 7,
+    {"value out of range", OneStep("type='read_ad'\nmax = 300\n"), 4, 7,
      "'max' must be an integer from 0 to 255"},
-    {"wrong type", "name='p'\n[[step]]\ntype='write_port'\nvalue='12'\n", 4, 7,
+    {"wrong type", OneStep("type='write_port'\nvalue='12'\n"), 4, 7,
      "'value' must be an integer from 0 to 255"},
-    {"unknown step type", "name='p'\n[[step]]\n  type='read_adc'\n", 3, 8,
+    {"unknown step type", OneStep("  type='read_adc'\n"), 3, 8,
      "'type' must be one of read_ad, read_inputs, read_text, write_port, send_text, "
      "send_clock, send, poll, wait_ms"},
-    {"missing option", "name='p'\n[[step]]\ntype='poll'\n", 2, 1, "'duration_ms' is missing"},
-    {"min above max", "name='p'\n[[step]]\ntype='read_ad'\nmin=9\nmax=3\n", 5, 5,
+    {"misspelt type, at its own line", OneStep("name='first'\nType='read_ad'\n"), 4, 1,
+     "unknown key 'Type' (did you mean 'type'?)"},
+    {"no type", OneStep("name='first'\n"), 2, 1, "'type' is missing"},
+    {"missing option", OneStep("type='poll'\n"), 2, 1, "'duration_ms' is missing"},
+    {"poll shorter than two periods", OneStep("type='poll'\nduration_ms=39\n"), 4, 13,
+     "from 40 to 3600000 (two polling periods of 20 ms"},
+    {"min above max", OneStep("type='read_ad'\nmin=9\nmax=3\n"), 5, 5,
      "'max' must be at least 'min' (9)"},
-    {"mask without value", "name='p'\n[[step]]\ntype='read_inputs'\nmask=1\n", 2, 1,
+    {"mask without value", OneStep("type='read_inputs'\nmask=1\n"), 2, 1,
      "'mask' and 'value' go together"},
-    {"bad regular expression", "name='p'\n[[step]]\ntype='read_text'\nmatches='(a'\n", 4, 9,
+    {"bad regular expression", OneStep("type='read_text'\nmatches='(a'\n"), 4, 9,
      "'matches' must be a valid regular expression"},
-    {"byte index outside the report", "name='p'\n[[step]]\ntype='send'\ncode=3\nbytes={40=1}\n", 5,
-     7, "byte index (2 to 32)"},
-    {"bit number", "name='p'\n[[step]]\ntype='read_inputs'\nbits_high=[8]\n", 4, 11,
+    {"byte index outside the report", OneStep("type='send'\ncode=3\nbytes={40=1}\n"), 5, 7,
+     "byte index (2 to 32)"},
+    {"bit number", OneStep("type='read_inputs'\nbits_high=[8]\n"), 4, 11,
      "bit numbers from 0 to 7"},
-    {"text too long", "name='p'\n[[step]]\ntype='send_text'\ntext='123456789012345678'\n", 4, 6,
+    {"text too long", OneStep("type='send_text'\ntext='123456789012345678'\n"), 4, 6,
      "at most 17 characters"},
+    {"plan name too long", "name='" + std::string(201, 'n') + "'\n", 1, 6,
+     "'name' must be a string of 1 to 200 characters"},
     {"unknown top-level key", "name='p'\nsteps=1\n", 2, 1, "allowed: name, step"},
     {"no steps", "name='p'\n", 1, 1, "at least one [[step]]"},
     {"TOML syntax", "name='p'\n[[step]\n", 2, 8, ""},
-    // Used to overflow the stack inside toml++.
-    {"a dotted key of 50,000 parts", "name='p'\n" + DottedKey(50'000) + " = 1\n", 2, 66,
-     "more than 32 dots"},
+
+    // What the board's code page (Windows-1252) lacks, at its own column where it is written.
+    {"sent text", OneStep("type='send_text'\ntext='OK ✓'\n"), 4, 10,
+     "'text' holds \"✓\" (U+2713), which the board's code page, Windows-1252, does not have"},
+    {"sent text in CJK", OneStep("type='send_text'\ntext=\"日本\"\n"), 4, 7, "\"日\" (U+65E5)"},
+    {"expected text, escaped", OneStep("type='read_text'\nequals=\"a\\u2713\"\n"), 4, 8,
+     "'equals' holds \"✓\" (U+2713)"},
+    {"expected prefix", OneStep("type='read_text'\nprefix='Ωmega'\n"), 4, 9,
+     "\"Ω\" (U+03A9), which the board's code page, Windows-1252, does not have: no answer"},
+
+    {"expected text with the character that ends an answer",
+     OneStep("type='read_text'\nequals='OK'\nprefix=\"O\\u0000\"\n"), 5, 8,
+     "'prefix' holds the character 0 (U+0000), where the board's answer text ends"},
+
+    // Limits that no answer can meet together, told at the later of the keys.
+    {"a bit both high and low", OneStep("type='read_inputs'\nbits_high=[0,3]\nbits_low=[3]\n"), 5,
+     10, "bit 3 is in both 'bits_high' and 'bits_low'"},
+    {"equals outside min..max", OneStep("type='read_ad'\nequals=5\nmin=100\nmax=200\n"), 6, 5,
+     "no answer passes both 'equals' (= 5) and 'min'/'max' (100..200)"},
+    {"value outside the mask", OneStep("type='read_inputs'\nmask=0x0F\nvalue=0xF0\n"), 5, 7,
+     "'value' 0xF0 has bits outside 'mask' 0x0F"},
+    {"equals against mask and value",
+     OneStep("type='read_inputs'\nmask=0xF0\nvalue=0xA0\nequals=0x05\n"), 6, 8,
+     "'equals' (= 0x05) and 'mask'/'value' (mask 0xF0 = 0xA0)"},
+    {"equals against bits_low", OneStep("type='read_inputs'\nbits_low=[0]\nequals=1\n"), 5, 8,
+     "'equals' (= 0x01) and 'bits_low' (bits low 0)"},
+    {"mask and value against bits_high",
+     OneStep("type='read_inputs'\nmask=0x01\nvalue=0\nbits_high=[0]\n"), 6, 11,
+     "'mask'/'value' (mask 0x01 = 0x00) and 'bits_high' (bits high 0)"},
+    {"text equals without the prefix", OneStep("type='read_text'\nequals='Hi'\nprefix='Hello'\n"),
+     5, 8, "'equals' (= \"Hi\") and 'prefix' (starts with \"Hello\")"},
+    {"text equals the pattern does not match whole",
+     OneStep("type='read_text'\nmatches='a'\nequals='abc'\n"), 5, 8, "and 'matches' (matches /a/)"},
+    {"poll median above p99",
+     OneStep("type='poll'\nduration_ms=1000\nmedian_ms=50\np99_ms=10\nmax_ms=5\n"), 6, 8,
+     "'median_ms' (50) is above 'p99_ms' (10)"},
+    {"poll limit above the time an answer may take",
+     OneStep("type='poll'\nduration_ms=1000\nmax_ms=2000\n"), 5, 8,
+     "'max_ms' (2000) is above 'answer_within_ms' (1000, the default)"},
+
+    // What a plan may ask for.
+    {"repeat over the cap", OneStep("type='read_ad'\nrepeat=10001\n"), 4, 8, "from 1 to 10000"},
+    {"step runs over the cap",
+     OneStep("type='read_ad'\nrepeat=6000\n[[step]]\ntype='read_ad'\nrepeat=5000\n"), 7, 8,
+     "11000 step runs"},
+
+    // The text before it is TOML.
+    {"larger than 1 MiB", "name='p'\n#" + std::string(1 << 20, 'x') + "\n", 0, 0, "1 MiB"},
+    {"not UTF-8", "name='caf\xE9'\n", 1, 10, "save the plan as UTF-8"},
+    {"dotted key too deep", "name='p'\na.b.c.d.e.f.g.h.i.j=1\n", 2, 18, "nested"},
+    {"table header too deep", "name='p'\n[a.b.c.d.e.f.g.h.i]\n", 2, 17, "nested"},
+    {"arrays too deep", "name='p'\nx=[[[[[[[[[1]]]]]]]]]\n", 2, 11, "nested"},
+    {"inline tables too deep", "name='p'\nx={a={a={a={a={a={a={a={a={a=1}}}}}}}}}\n", 2, 27,
+     "nested"},
 };
 
 TEST(CheckPlan, AWrongPlanIsToldWithFileLineColumnAndTheAllowedValues) {
@@ -65,7 +120,32 @@ TEST(CheckPlan, AWrongPlanIsToldWithFileLineColumnAndTheAllowedValues) {
         EXPECT_EQ(error.line, wrong.line);
         EXPECT_EQ(error.column, wrong.column);
         EXPECT_NE(error.message.find(wrong.message), std::string::npos) << error.message;
-        EXPECT_EQ(error.text().rfind("plan.toml:" + std::to_string(wrong.line) + ":", 0), 0u);
+        std::string place = "plan.toml:"; // "plan.toml: " for the text as a whole
+        place += wrong.line ? std::to_string(wrong.line) + ":" : " ";
+        EXPECT_EQ(error.text().rfind(place, 0), 0u) << error.text();
+    }
+}
+
+// Near the refusals above, but each limit can be met: none may be refused.
+TEST(CheckPlan, LimitsThatCanAllBeMetAreTaken) {
+    const std::string plans[] = {
+        OneStep("type='read_ad'\nequals=100\nmin=100\nmax=200\nrepeat=5000\n[[step]]\n"
+                "type='read_ad'\nrepeat=5000\n"),
+        OneStep("type='read_inputs'\nmask=0xF0\nvalue=0xA0\nbits_high=[7,0]\nbits_low=[6]\n"
+                "equals=0xA1\n"),
+        OneStep("type='read_text'\nequals='Hello €'\nprefix='Hello'\nmatches='Hel+o .'\n"),
+        OneStep("type='send_text'\ntext='''[[[[.{{{{.'''\n"),
+        OneStep("type='poll'\nduration_ms=40\nanswer_within_ms=100\nmedian_ms=100\np99_ms=100\n"
+                "max_ms=100\n"),
+        "name='" + std::string(200, 'n') +
+            "' # a.b.c.d.e.f.g.h.i.j[[[[[[[[[[\n[[step]]\n"
+            "type='send'\ncode=1\n[step.bytes]\n2=0\n",
+        "name=\"a.b.c.d.e.f.g.h.i.j \\\" [[[[[[[[[[\"\n[[step]]\ntype='wait_ms'\nduration_ms=0\n",
+    };
+    for (const std::string& plan : plans) {
+        SCOPED_TRACE(plan);
+        PlanError error;
+        EXPECT_TRUE(ParsePlan(plan, "plan.toml", error)) << error.text();
     }
 }
 
