@@ -70,15 +70,19 @@ int RunCheckCommand(int argc, char** argv) {
     virtualBoards->attachTo(layer);
     layer.addSource(std::make_unique<hid::HidrawSource>());
 
-    const int exitCode = options.stationDir.isEmpty()
-                             ? RunSingle(layer, std::move(*plan), options)
-                             : RunStation(layer, std::move(*plan), options);
-    if (!trace) return exitCode;
-    // Every line of the run must be in the file for the verdict to stand.
-    layer.removeObserver(*trace);
-    if (trace->finish() == 0 || exitCode == BadCommand) return exitCode;
-    PrintVerdict(Undecided);
-    return Undecided;
+    const bool single = options.stationDir.isEmpty();
+    const int ran = single ? RunSingle(layer, std::move(*plan), options)
+                           : RunStation(layer, std::move(*plan), options);
+    // Every line of the run must be in the trace for the verdict to stand. The trace is
+    // finished first, so that the verdict is the last line even with --trace -.
+    int exitCode = ran;
+    if (trace) {
+        layer.removeObserver(*trace);
+        if (trace->finish() > 0 && (ran == AllPassed || ran == StepFailed)) exitCode = Undecided;
+    }
+    if (exitCode != BadCommand && exitCode != NoBoard && (single || exitCode != ran))
+        PrintVerdict(exitCode);
+    return exitCode;
 }
 
 } // namespace check

@@ -27,9 +27,8 @@ int EndRun(const CheckRecord& record, const QString& jsonPath, const QString& ju
         std::fprintf(stderr, "zov-usb-test: %s\n",
                      hid::TerminalText(problem.toStdString()).c_str());
     std::printf("%s", Summary(record).c_str());
-    const int exitCode = problems.isEmpty() ? record.exitCode() : Undecided;
-    PrintVerdict(exitCode);
-    return exitCode;
+    std::fflush(stdout);
+    return problems.isEmpty() ? record.exitCode() : Undecided;
 }
 
 void PrintVerdict(int exitCode) {

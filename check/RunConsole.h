@@ -16,8 +16,8 @@ std::unique_ptr<PlanRunner> PrintingRunner(hid::DeviceManager& layer, hid::Handl
                                            const Plan& plan, const std::string& planFile);
 
 /// Writes the run's records (an empty path: not asked for), telling on standard error each
-/// that could not be written, then prints the summary and, last, the verdict; answers the exit
-/// code, Undecided when a record could not be written.
+/// that could not be written, then prints the summary; answers the exit code, Undecided when a
+/// record could not be written. The verdict that goes with it is the caller's to print last.
 int EndRun(const CheckRecord& record, const QString& jsonPath, const QString& junitPath);
 /// Prints the verdict line that goes with an exit code: PASS, FAIL or ERROR.
 void PrintVerdict(int exitCode);

@@ -181,6 +181,7 @@ TEST_F(Program, EveryExitStatusOfACheckHasTheLastLineThatGoesWithIt) {
           "--virtual-board"},
          4,
          "ERROR"},
+        {{passing, "--virtual-board", "--trace", "-"}, 0, "PASS"},
         {{passing, "--virtual-board", "--trace", "/dev/full"}, 4, "ERROR"},
         {{passing, "--virtual-board", "--json", "/nonexistent-dir/record.json"}, 4, "ERROR"},
     };
