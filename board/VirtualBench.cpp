@@ -1,6 +1,8 @@
 #include "board/VirtualBench.h"
 
 #include "hid/CodePage1252.h"
+#include "tomlfile/TextPlace.h"
+#include "tomlfile/TomlFile.h"
 
 #include <QString>
 #include <algorithm>
@@ -11,6 +13,9 @@ namespace hid {
 namespace {
 
 using std::chrono::milliseconds;
+using tomlfile::BeginOf;
+using tomlfile::TextPlace;
+using tomlfile::TomlError;
 
 constexpr std::int64_t LongestMs = 3'600'000; // an hour
 constexpr std::int64_t MostMisses = 1'000'000;
@@ -113,18 +118,18 @@ public:
     std::optional<VirtualBench> read(const toml::table& root) {
         for (const auto& [key, node] : root)
             if (key != "board")
-                return fail(key.source().begin, "unknown key '" + std::string(key.str()) +
-                                                    "' at the top of the bench; allowed: board");
+                return fail(BeginOf(key.source()), "unknown key '" + std::string(key.str()) +
+                                                       "' at the top of the bench; allowed: board");
         const toml::node_view boards = root["board"];
         const toml::array* array = boards.as_array();
         if (!array || array->empty() || !array->is_array_of_tables())
-            return fail(boards ? boards.node()->source().begin : root.source().begin,
+            return fail(BeginOf(boards ? boards.node()->source() : root.source()),
                         "the bench needs at least one [[board]] table");
         VirtualBench bench;
         for (std::size_t index = 0; index < array->size(); ++index) {
             const toml::table& table = *(*array)[index].as_table();
             if (index == MostBenchBoards)
-                return fail(table.source().begin,
+                return fail(BeginOf(table.source()),
                             "a bench holds at most " + std::to_string(MostBenchBoards) + " boards");
             auto board = readBoard(table, index + 1);
             if (!board) return std::nullopt;
@@ -145,33 +150,33 @@ private:
             const auto field = std::find_if(fields.begin(), fields.end(),
                                             [&](const Field& f) { return f.key == name; });
             if (field == fields.end())
-                return fail(key.source().begin,
+                return fail(BeginOf(key.source()),
                             where + ": unknown key '" + name + "'; allowed: " + KeyList(fields));
             if (field->windows1252 && node.is_string()) {
                 const std::u32string characters =
                     QString::fromStdString(**node.as_string()).toStdU32String();
                 if (const auto foreign = FirstForeignCharacter(characters))
-                    return fail(CharacterPosition(text_, node.source().begin, *foreign),
+                    return fail(tomlfile::CharacterPlace(text_, BeginOf(node.source()), *foreign),
                                 where + ": '" + name + "' has " + CodePoint(characters[*foreign]) +
                                     "; it must be " + field->allowed);
             }
             if (!field->read(node, board))
-                return fail(node.source().begin,
+                return fail(BeginOf(node.source()),
                             where + ": '" + name + "' must be " + field->allowed);
         }
         if (board.answerJitter > board.answerDelay)
-            return fail(table.get("answer_jitter_ms")->source().begin,
+            return fail(BeginOf(table.get("answer_jitter_ms")->source()),
                         where + ": 'answer_jitter_ms' must be at most 'answer_delay_ms' (" +
                             std::to_string(board.answerDelay.count()) + ")");
         if (board.unplugAt && *board.unplugAt <= board.plugAt)
-            return fail(table.get("unplug_at_ms")->source().begin,
+            return fail(BeginOf(table.get("unplug_at_ms")->source()),
                         where + ": 'unplug_at_ms' must be after 'plug_at_ms' (" +
                             std::to_string(board.plugAt->count()) + ")");
         return board;
     }
 
-    std::nullopt_t fail(const toml::source_position& at, std::string message) {
-        error_ = {file_, int(at.line), int(at.column), std::move(message)};
+    std::nullopt_t fail(TextPlace at, std::string message) {
+        error_ = {file_, at.line, at.column, std::move(message)};
         return std::nullopt;
     }
 
@@ -184,13 +189,13 @@ private:
 
 std::optional<VirtualBench> ParseBench(std::string_view text, const std::string& file,
                                        TomlError& error) {
-    const auto root = ParseToml(text, file, error);
+    const auto root = tomlfile::ParseToml(text, file, error, "bench");
     if (!root) return std::nullopt;
     return BenchReader(text, file, error).read(*root);
 }
 
 std::optional<VirtualBench> ReadBenchFile(const std::string& path, TomlError& error) {
-    const auto text = ReadTomlText(path, error);
+    const auto text = tomlfile::ReadTomlFile(path, error, "bench");
     if (!text) return std::nullopt;
     return ParseBench(*text, path, error);
 }

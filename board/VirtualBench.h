@@ -1,7 +1,7 @@
 #pragma once
 
-#include "board/TomlFile.h"
 #include "board/VirtualBoard.h"
+#include "tomlfile/TomlError.h"
 
 #include <cstddef>
 #include <optional>
@@ -36,8 +36,8 @@ using VirtualBench = std::vector<VirtualBoardSetup>;
 /// Reads a bench from TOML `text`; `file` names it in the errors. The first problem found
 /// (a key, a type or a range, with what is allowed) is told in `error`, and nothing answered.
 std::optional<VirtualBench> ParseBench(std::string_view text, const std::string& file,
-                                       TomlError& error);
+                                       tomlfile::TomlError& error);
 /// The same, for the bench in the file at `path`.
-std::optional<VirtualBench> ReadBenchFile(const std::string& path, TomlError& error);
+std::optional<VirtualBench> ReadBenchFile(const std::string& path, tomlfile::TomlError& error);
 
 } // namespace hid

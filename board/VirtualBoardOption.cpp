@@ -14,7 +14,7 @@ std::optional<VirtualBoardOption> VirtualBoardOption::read(bool builtInBoard,
     VirtualBoardOption option;
     option.builtInBoard_ = builtInBoard;
     if (benchPath.empty()) return option;
-    TomlError error;
+    tomlfile::TomlError error;
     auto bench = ReadBenchFile(benchPath, error);
     if (!bench) {
         std::fprintf(stderr, "zov-usb-test: %s\n", TerminalText(error.text()).c_str());

@@ -1,10 +1,9 @@
 #include "check/PlanParser.h"
 
-#include "check/PlanFile.h"
-#include "check/PlanTextBounds.h"
 #include "check/StepConsistency.h"
-#include "check/TextPlace.h"
 #include "protocol/ReportLayout.h"
+#include "tomlfile/TextPlace.h"
+#include "tomlfile/TomlFile.h"
 
 #include <QRegularExpression>
 #include <QString>
@@ -16,6 +15,9 @@
 
 namespace check {
 namespace {
+
+using tomlfile::BeginOf;
+using tomlfile::TextPlace;
 
 constexpr std::int64_t ByteMax = 255;
 constexpr double LongestMs = 3'600'000; // an hour
@@ -263,10 +265,6 @@ std::string DidYouMean(std::string_view key, const std::vector<std::string_view>
     return {};
 }
 
-TextPlace BeginOf(const toml::source_region& region) {
-    return {int(region.begin.line), int(region.begin.column)};
-}
-
 bool Before(const toml::source_position& a, const toml::source_position& b) {
     return a.line < b.line || (a.line == b.line && a.column < b.column);
 }
@@ -369,21 +367,16 @@ private:
     }
 
     /// Where a step's problem is told: at the value of the last of its keys in the plan, and
-    /// for a character at fault, at that character where the text spells it out.
+    /// for a character at fault, at that character (or the escape that writes it).
     TextPlace placeOf(const StepProblem& problem, const toml::table& table) const {
         const toml::node* last = nullptr;
         for (const std::string_view key : problem.keys)
             if (const toml::node* node = table.get(key))
                 if (!last || Before(last->source().begin, node->source().begin)) last = node;
         if (!last) return BeginOf(table.source());
-        const toml::source_region& region = last->source();
-        if (!problem.character) return BeginOf(region);
-        const std::size_t begin = OffsetOf(text_, BeginOf(region));
-        const std::size_t end = std::min(text_.find('\n', begin), text_.size());
-        const std::string spelt = QString::fromUcs4(&*problem.character, 1).toStdString();
-        const std::size_t found = text_.substr(begin, end - begin).find(spelt);
-        if (found == std::string_view::npos) return BeginOf(region); // written as an escape
-        return PlaceOf(text_, begin + found);
+        const TextPlace value = BeginOf(last->source());
+        if (!problem.character) return value;
+        return tomlfile::CharacterPlace(text_, value, *problem.character);
     }
 
     std::nullopt_t fail(const toml::source_region& where, std::string message) {
@@ -403,18 +396,13 @@ private:
 } // namespace
 
 std::optional<Plan> ParsePlan(std::string_view text, const std::string& file, PlanError& error) {
-    if (!WithinPlanTextBounds(text, file, error)) return std::nullopt;
-    try {
-        return PlanReader(file, text, error).read(toml::parse(text, file));
-    } catch (const toml::parse_error& problem) {
-        const toml::source_position at = problem.source().begin;
-        error = {file, int(at.line), int(at.column), std::string(problem.description())};
-        return std::nullopt;
-    }
+    const auto root = tomlfile::ParseToml(text, file, error, "plan");
+    if (!root) return std::nullopt;
+    return PlanReader(file, text, error).read(*root);
 }
 
 std::optional<Plan> ParsePlanFile(const std::string& path, PlanError& error) {
-    const std::optional<std::string> text = ReadPlanFile(path, error);
+    const auto text = tomlfile::ReadTomlFile(path, error, "plan");
     if (!text) return std::nullopt;
     return ParsePlan(*text, path, error);
 }

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "check/Plan.h"
-#include "check/PlanError.h"
+#include "tomlfile/TomlError.h"
 
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace check {
+
+/// Where a plan is wrong and how.
+using PlanError = tomlfile::TomlError;
 
 /// Reads a plan from TOML text; `file` names it in the errors. Every key, type and range is
 /// checked: the first problem found is told in `error`, and nothing is answered.

@@ -29,13 +29,14 @@ std::optional<StepProblem> OutsideCodePage(std::string_view key,
                                            const std::optional<std::string>& text,
                                            std::string_view consequence) {
     if (!text) return std::nullopt;
-    for (const char32_t character : QString::fromStdString(*text).toUcs4())
-        if (hid::windows1252Byte(character) == '?' && character != U'?')
+    const QList<uint> characters = QString::fromStdString(*text).toUcs4();
+    for (qsizetype at = 0; at < characters.size(); ++at)
+        if (hid::windows1252Byte(characters[at]) == '?' && characters[at] != U'?')
             return StepProblem{{key},
-                               Key(key) + " holds " + CharacterName(character) +
+                               Key(key) + " holds " + CharacterName(characters[at]) +
                                    ", which the board's code page, Windows-1252, does not have" +
                                    std::string(consequence),
-                               character};
+                               std::size_t(at)};
     return std::nullopt;
 }
 
@@ -43,10 +44,13 @@ std::optional<StepProblem> OutsideCodePage(std::string_view key,
 std::optional<StepProblem> AnswerCannotHold(std::string_view key,
                                             const std::optional<std::string>& text) {
     if (auto problem = OutsideCodePage(key, text, ": no answer can hold it")) return problem;
-    if (text && text->find('\0') != std::string::npos)
+    if (!text) return std::nullopt;
+    const qsizetype zero = QString::fromStdString(*text).toUcs4().indexOf(0u);
+    if (zero >= 0)
         return StepProblem{{key},
                            Key(key) + " holds the character 0 (U+0000), where the board's answer "
-                                      "text ends: no answer can hold it"};
+                                      "text ends: no answer can hold it",
+                           std::size_t(zero)};
     return std::nullopt;
 }
 

@@ -2,6 +2,7 @@
 
 #include "check/Plan.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,7 +15,8 @@ namespace check {
 struct StepProblem {
     std::vector<std::string_view> keys; ///< the keys at fault; told at the last in the plan
     std::string message;
-    std::optional<char32_t> character = std::nullopt; ///< the character at fault in that key's text
+    /// Which character of that key's text is at fault (counted in characters), if one is.
+    std::optional<std::size_t> character = std::nullopt;
 };
 
 std::optional<StepProblem> FindStepProblem(const Step& step);

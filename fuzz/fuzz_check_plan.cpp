@@ -6,8 +6,8 @@
 // [[table]] header is two levels where the bounds count one, hence twice the depth).
 #include "FuzzCheck.h"
 #include "check/PlanParser.h"
-#include "check/PlanTextBounds.h"
 #include "check/PlanToml.h"
+#include "tomlfile/TextBounds.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -32,10 +32,10 @@ int Depth(const toml::node& node) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    check::PlanError bounds;
-    if (check::WithinPlanTextBounds(text, "fuzz.toml", bounds)) {
+    tomlfile::TomlError bounds;
+    if (tomlfile::WithinBounds(text, "fuzz.toml", bounds)) {
         try {
-            FUZZ_CHECK(Depth(toml::parse(text)) <= 2 * check::MostNesting);
+            FUZZ_CHECK(Depth(toml::parse(text)) <= 2 * tomlfile::MostNesting);
         } catch (const toml::parse_error&) {
         }
     }

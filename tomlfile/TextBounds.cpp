@@ -1,6 +1,6 @@
-#include "check/PlanTextBounds.h"
+#include "tomlfile/TextBounds.h"
 
-#include "check/TextPlace.h"
+#include "tomlfile/TextPlace.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-namespace check {
+namespace tomlfile {
 namespace {
 
 /// The first bytes of well-formed UTF-8 characters: how many bytes follow, and the range of
@@ -147,26 +147,31 @@ std::optional<std::size_t> TooDeep(std::string_view text, int most) {
 
 } // namespace
 
-bool WithinPlanTextBounds(std::string_view text, const std::string& file, PlanError& error) {
+std::string TooLarge(std::size_t bytes, std::string_view noun) {
+    return "the " + std::string(noun) + " has " + std::to_string(bytes) +
+           " bytes; at most 1 MiB (" + std::to_string(LargestText) + " bytes) is read";
+}
+
+bool WithinBounds(std::string_view text, const std::string& file, TomlError& error,
+                  std::string_view noun) {
     const auto refuse = [&](std::optional<std::size_t> offset, std::string message) {
         const TextPlace place = offset ? PlaceOf(text, *offset) : TextPlace{0, 0};
         error = {file, place.line, place.column, std::move(message)};
         return false;
     };
-    if (text.size() > MostPlanBytes)
-        return refuse(std::nullopt, "the plan is larger than 1 MiB, the most a plan may be");
+    if (text.size() > LargestText) return refuse(std::nullopt, TooLarge(text.size(), noun));
     if (const auto bad = FirstNonUtf8(text)) {
         char byte[8];
         std::snprintf(byte, sizeof byte, "0x%02X", static_cast<std::uint8_t>(text[*bad]));
-        return refuse(bad, std::string("the byte ") + byte +
-                               " is not UTF-8 text; save the plan as UTF-8 (it may have been "
-                               "saved as Latin-1 or Windows-1252)");
+        return refuse(bad, std::string("the byte ") + byte + " is not UTF-8 text; save the " +
+                               std::string(noun) +
+                               " as UTF-8 (it may have been saved as Latin-1 or Windows-1252)");
     }
     if (const auto deep = TooDeep(text, MostNesting))
-        return refuse(deep, "tables, dotted keys and arrays are nested more than " +
-                                std::to_string(MostNesting) +
-                                " levels deep here; a plan needs no more than 3");
+        return refuse(deep, "tables, dotted keys, arrays and inline tables are nested more than " +
+                                std::to_string(MostNesting) + " levels deep here, more than a " +
+                                std::string(noun) + " may have");
     return true;
 }
 
-} // namespace check
+} // namespace tomlfile

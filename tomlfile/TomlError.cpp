@@ -1,10 +1,10 @@
-#include "check/PlanError.h"
+#include "tomlfile/TomlError.h"
 
-namespace check {
+namespace tomlfile {
 
-std::string PlanError::text() const {
+std::string TomlError::text() const {
     if (line == 0) return file + ": " + message;
     return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + message;
 }
 
-} // namespace check
+} // namespace tomlfile
