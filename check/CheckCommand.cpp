@@ -4,6 +4,7 @@
 #include "check/CheckOptions.h"
 #include "check/CheckSession.h"
 #include "check/PlanParser.h"
+#include "check/RecordTarget.h"
 #include "check/RunConsole.h"
 #include "check/StationSession.h"
 #include "hid/DeviceManager.h"
@@ -15,16 +16,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
+#include <tuple>
 
 namespace check {
 namespace {
 
 int RunStation(hid::DeviceManager& layer, Plan plan, const CheckOptions& options) {
-    if (!QDir().mkpath(options.stationDir)) {
-        std::fprintf(stderr, "zov-usb-test: cannot make the records folder %s\n",
-                     qPrintable(options.stationDir));
-        return BadCommand;
-    }
     SignalWatcher signalWatcher;
     StationSession station(layer, std::move(plan), options.planPath.toStdString(),
                            QDir(options.stationDir));
@@ -36,8 +33,40 @@ int RunStation(hid::DeviceManager& layer, Plan plan, const CheckOptions& options
     return QCoreApplication::exec();
 }
 
-int RunSingle(hid::DeviceManager& layer, Plan plan, const CheckOptions& options) {
-    CheckSession session(layer, std::move(plan), options.planPath.toStdString(), options.session);
+/// Settles where the outputs go before anything is sent: no two are one file, none is the plan,
+/// and each record's target can take it. Tells the first problem on stderr.
+bool ChooseOutputs(const CheckOptions& options, SessionOptions& session) {
+    const auto refuse = [](const QString& problem) {
+        std::fprintf(stderr, "zov-usb-test: %s\n",
+                     hid::TerminalText(problem.toStdString()).c_str());
+        return false;
+    };
+    const QString same = SameFile({{"the plan", options.planPath},
+                                   {"--trace", options.traceFile},
+                                   {"--json", options.jsonPath},
+                                   {"--junit", options.junitPath}});
+    if (!same.isEmpty()) return refuse(same);
+    if (!options.stationDir.isEmpty()) {
+        QDir().mkpath(options.stationDir); // made if missing; what is wrong is told next
+        const QString problem = FolderProblem(options.stationDir);
+        return problem.isEmpty() || refuse("cannot keep records: " + problem);
+    }
+    for (const auto& [path, target, what] :
+         {std::tuple{options.jsonPath, &session.json, "JSON"},
+          std::tuple{options.junitPath, &session.junit, "JUnit"}}) {
+        if (path.isEmpty()) continue;
+        QString error;
+        auto chosen = RecordTarget::choose(path, error);
+        if (!chosen)
+            return refuse(QString("cannot write the %1 record to %2: %3").arg(what, path, error));
+        *target = std::make_shared<RecordTarget>(std::move(*chosen));
+    }
+    return true;
+}
+
+int RunSingle(hid::DeviceManager& layer, Plan plan, const CheckOptions& options,
+              const SessionOptions& sessionOptions) {
+    CheckSession session(layer, std::move(plan), options.planPath.toStdString(), sessionOptions);
     QObject::connect(&session, &CheckSession::done, QCoreApplication::instance(),
                      &QCoreApplication::exit, Qt::QueuedConnection);
     session.start();
@@ -59,6 +88,8 @@ int RunCheckCommand(int argc, char** argv) {
     const auto virtualBoards =
         hid::VirtualBoardOption::read(options.virtualBoard, options.benchFile.toStdString());
     if (!virtualBoards) return BadCommand;
+    SessionOptions session = options.session;
+    if (!ChooseOutputs(options, session)) return BadCommand;
     // The trace outlives the layer, which tells it what became of the last reports.
     std::unique_ptr<hid::ReportTrace> trace;
     if (!options.traceFile.isEmpty()) {
@@ -71,7 +102,7 @@ int RunCheckCommand(int argc, char** argv) {
     layer.addSource(std::make_unique<hid::HidrawSource>());
 
     const bool single = options.stationDir.isEmpty();
-    const int ran = single ? RunSingle(layer, std::move(*plan), options)
+    const int ran = single ? RunSingle(layer, std::move(*plan), options, session)
                            : RunStation(layer, std::move(*plan), options);
     // Every line of the run must be in the trace for the verdict to stand. The trace is
     // finished first, so that the verdict is the last line even with --trace -.

@@ -65,8 +65,8 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     if (!number || !(seconds >= 0 && seconds <= 86400))
         Refuse(parser, "--wait needs a number of seconds from 0 to 86400");
     options.session.wait = std::chrono::milliseconds(qRound64(seconds * 1000));
-    options.session.jsonPath = parser.value(json);
-    options.session.junitPath = parser.value(junit);
+    options.jsonPath = parser.value(json);
+    options.junitPath = parser.value(junit);
     options.stationDir = parser.value(station);
     if (parser.isSet(station) && options.stationDir.isEmpty())
         Refuse(parser, "--station needs a records folder");

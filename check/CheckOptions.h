@@ -14,6 +14,8 @@ struct CheckOptions {
     QString benchFile;  ///< --virtual-bench; empty for none
     QString traceFile;  ///< empty for none
     QString stationDir; ///< station mode's records folder; empty for a single check
+    QString jsonPath;   ///< empty: no JSON record
+    QString junitPath;  ///< empty: no JUnit record
     SessionOptions session;
 };
 

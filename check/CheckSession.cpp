@@ -1,5 +1,6 @@
 #include "check/CheckSession.h"
 
+#include "check/RecordFiles.h"
 #include "check/RunConsole.h"
 #include "hid/TerminalText.h"
 #include "protocol/ReportLayout.h"
@@ -50,7 +51,8 @@ void CheckSession::run(hid::Handle board) {
 }
 
 void CheckSession::finish() {
-    emit done(EndRun(runner_->record(), options_.jsonPath, options_.junitPath));
+    const CheckRecord& record = runner_->record();
+    emit done(EndRun(record, WriteRecords(record, options_.json.get(), options_.junit.get())));
 }
 
 } // namespace check

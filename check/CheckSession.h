@@ -3,6 +3,7 @@
 #include "check/BoardWatch.h"
 #include "check/Plan.h"
 #include "check/PlanRunner.h"
+#include "check/RecordTarget.h"
 
 #include <QObject>
 #include <QString>
@@ -13,10 +14,10 @@ namespace check {
 
 /// What a single run is asked for on the command line.
 struct SessionOptions {
-    std::chrono::milliseconds wait{
-        0};            ///< how long to wait for a board; 0: until the sources settle
-    QString jsonPath;  ///< empty: no JSON record
-    QString junitPath; ///< empty: no JUnit record
+    /// How long to wait for a board; 0: until the sources settle.
+    std::chrono::milliseconds wait{0};
+    std::shared_ptr<RecordTarget> json;  ///< null: no JSON record
+    std::shared_ptr<RecordTarget> junit; ///< null: no JUnit record
 };
 
 /// One run of a plan: waits for the layer's sources to settle and a board to be there, runs the

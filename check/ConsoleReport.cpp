@@ -130,8 +130,9 @@ std::string VerdictWord(int exitCode) {
     return QString::fromLatin1(OutcomeName(exitCode)).toUpper().toStdString();
 }
 
-std::string Banner(const CheckRecord& record, int exitCode) {
+std::string Banner(const CheckRecord& record) {
     std::string text = "\n";
+    const int exitCode = record.exitCode();
     const auto& letters = exitCode == AllPassed    ? PassLetters
                           : exitCode == StepFailed ? FailLetters
                                                    : ErrorLetters;
@@ -143,8 +144,6 @@ std::string Banner(const CheckRecord& record, int exitCode) {
             text += std::string(step.error ? "    could not decide: " : "    failed: ") +
                     hid::TerminalText(step.title() + ": " + step.failure) + "\n";
     if (record.boardLeft) text += "    the board left during the run\n";
-    if (exitCode == Undecided && record.exitCode() != Undecided)
-        text += "    its records could not be written\n";
     return text;
 }
 

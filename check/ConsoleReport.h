@@ -19,9 +19,9 @@ std::string StepCount(const Plan& plan);
 std::string Summary(const CheckRecord& record);
 /// The verdict's word for an exit code: PASS, FAIL or ERROR.
 std::string VerdictWord(int exitCode);
-/// Station mode's verdict on a board, for the run's exit code: a large PASS, FAIL or ERROR,
-/// then the steps that did not pass.
-std::string Banner(const CheckRecord& record, int exitCode);
+/// Station mode's verdict on a board: a large PASS, FAIL or ERROR, then the steps that did not
+/// pass.
+std::string Banner(const CheckRecord& record);
 /// How many boards a station has checked, by outcome.
 struct StationTally {
     std::size_t passed = 0;

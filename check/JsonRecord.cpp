@@ -50,7 +50,7 @@ QJsonObject StepObject(const StepResult& step) {
 
 } // namespace
 
-bool WriteJson(const CheckRecord& record, const QString& path, QString& error) {
+QByteArray JsonText(const CheckRecord& record) {
     QJsonArray steps;
     for (const StepResult& step : record.steps)
         steps.append(StepObject(step));
@@ -67,7 +67,7 @@ bool WriteJson(const CheckRecord& record, const QString& path, QString& error) {
         {"writes_in_flight", qint64(record.writesInFlight)},
         {"steps", steps},
         {"reports", reports}};
-    return SaveWhole(path, QJsonDocument(root).toJson(), error);
+    return QJsonDocument(root).toJson();
 }
 
 } // namespace check

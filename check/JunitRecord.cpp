@@ -44,7 +44,7 @@ void TestCase(QXmlStreamWriter& xml, const CheckRecord& record, const StepResult
 
 } // namespace
 
-bool WriteJunit(const CheckRecord& record, const QString& path, QString& error) {
+QByteArray JunitText(const CheckRecord& record) {
     QByteArray contents;
     QXmlStreamWriter xml(&contents);
     xml.setAutoFormatting(true);
@@ -75,7 +75,7 @@ bool WriteJunit(const CheckRecord& record, const QString& path, QString& error) 
     xml.writeEndElement();
     xml.writeEndElement();
     xml.writeEndDocument();
-    return SaveWhole(path, contents, error);
+    return contents;
 }
 
 } // namespace check

@@ -1,25 +1,21 @@
 #include "check/RecordFiles.h"
 
-#include <QSaveFile>
-
 namespace check {
+namespace {
 
-bool SaveWhole(const QString& path, const QByteArray& contents, QString& error) {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.commit())
-        return true;
-    error = file.errorString();
-    return false;
+void Write(RecordTarget* target, const QByteArray& contents, const char* what,
+           QStringList& problems) {
+    QString error;
+    if (target && !target->write(contents, error))
+        problems << QString("cannot write the %1 record %2: %3").arg(what, target->path(), error);
 }
 
-QStringList WriteRecords(const CheckRecord& record, const QString& jsonPath,
-                         const QString& junitPath) {
+} // namespace
+
+QStringList WriteRecords(const CheckRecord& record, RecordTarget* json, RecordTarget* junit) {
     QStringList problems;
-    QString error;
-    if (!jsonPath.isEmpty() && !WriteJson(record, jsonPath, error))
-        problems << QString("cannot write the JSON record %1: %2").arg(jsonPath, error);
-    if (!junitPath.isEmpty() && !WriteJunit(record, junitPath, error))
-        problems << QString("cannot write the JUnit record %1: %2").arg(junitPath, error);
+    if (json) Write(json, JsonText(record), "JSON", problems);
+    if (junit) Write(junit, JunitText(record), "JUnit", problems);
     return problems;
 }
 

@@ -1,7 +1,6 @@
 #include "check/RunConsole.h"
 
 #include "check/ConsoleReport.h"
-#include "check/RecordFiles.h"
 #include "hid/TerminalText.h"
 
 #include <cstdio>
@@ -21,8 +20,7 @@ std::unique_ptr<PlanRunner> PrintingRunner(hid::DeviceManager& layer, hid::Handl
     return runner;
 }
 
-int EndRun(const CheckRecord& record, const QString& jsonPath, const QString& junitPath) {
-    const QStringList problems = WriteRecords(record, jsonPath, junitPath);
+int EndRun(const CheckRecord& record, const QStringList& problems) {
     for (const QString& problem : problems)
         std::fprintf(stderr, "zov-usb-test: %s\n",
                      hid::TerminalText(problem.toStdString()).c_str());

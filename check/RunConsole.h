@@ -4,6 +4,7 @@
 #include "check/PlanRunner.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 /// What a run of a plan on one board prints and writes, the same for a single check and for
@@ -15,10 +16,10 @@ namespace check {
 std::unique_ptr<PlanRunner> PrintingRunner(hid::DeviceManager& layer, hid::Handle board,
                                            const Plan& plan, const std::string& planFile);
 
-/// Writes the run's records (an empty path: not asked for), telling on standard error each
-/// that could not be written, then prints the summary; answers the exit code, Undecided when a
-/// record could not be written. The verdict that goes with it is the caller's to print last.
-int EndRun(const CheckRecord& record, const QString& jsonPath, const QString& junitPath);
+/// Tells on standard error each record that could not be written (`problems`), then prints the
+/// summary; answers the exit code, Undecided when a record could not be written. The verdict
+/// that goes with it is the caller's to print last.
+int EndRun(const CheckRecord& record, const QStringList& problems);
 /// Prints the verdict line that goes with an exit code: PASS, FAIL or ERROR.
 void PrintVerdict(int exitCode);
 

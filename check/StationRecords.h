@@ -11,8 +11,12 @@ namespace check {
 /// and '_' are kept, anything else becomes '_'; at most 64 characters; "no-serial" for none.
 QString SerialFileWord(const QString& serial);
 
-/// DIR/<serial word>-<start, UTC yyyyMMddThhmmssZ>, without the extension; "-2", "-3", ... is
-/// added while a JSON or JUnit record of that name is there already.
-QString RecordBase(const QDir& dir, const QString& serial, const QDateTime& started);
+/// Writes a board's JSON and JUnit records, `json` and `junit`, to new files
+/// DIR/<serial word>-<start, UTC yyyyMMddThhmmssZ>.json and .xml, each claimed atomically:
+/// "-2", "-3", ... is added to the name while either is taken, so no record ever replaces
+/// another, even of a station sharing the folder. Answers the name without its extension,
+/// or an empty one with `error` set (and nothing left behind) when they could not be written.
+QString WriteStationRecords(const QDir& dir, const QString& serial, const QDateTime& started,
+                            const QByteArray& json, const QByteArray& junit, QString& error);
 
 } // namespace check

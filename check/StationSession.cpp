@@ -2,6 +2,7 @@
 
 #include "check/CheckSession.h"
 #include "check/ConsoleReport.h"
+#include "check/RecordFiles.h"
 #include "check/RunConsole.h"
 #include "check/StationRecords.h"
 #include "hid/CodePage1252.h"
@@ -43,7 +44,7 @@ void StationSession::stop() {
     if (checking_) Print("\nStopped during a board's check: that board is not counted.\n");
     runner_.reset();
     Print(TallyLine(tally_));
-    emit done(tally_.exitCode());
+    emit done(stationFault_ ? Undecided : tally_.exitCode());
 }
 
 void StationSession::awaitBoard() {
@@ -64,15 +65,24 @@ void StationSession::run(hid::Handle board) {
 void StationSession::finish() {
     checking_ = false;
     const CheckRecord& record = runner_->record();
+    QString error;
     const QString base =
-        RecordBase(records_, hid::fromWindows1252(record.board.serialNumber), record.started);
-    const int exitCode = EndRun(record, base + ".json", base + ".xml");
+        WriteStationRecords(records_, hid::fromWindows1252(record.board.serialNumber),
+                            record.started, JsonText(record), JunitText(record), error);
+    const int exitCode = EndRun(record, {});
+    Print(Banner(record));
+    if (base.isEmpty()) {
+        // The station's fault, not the board's: it is not counted, and the station stops.
+        Print("Station fault: this board's records cannot be written (" +
+              hid::TerminalText(error.toStdString()) +
+              "); it is not counted, and the station stops.\n");
+        stationFault_ = true;
+        return stop();
+    }
     ++(exitCode == AllPassed    ? tally_.passed
        : exitCode == StepFailed ? tally_.failed
                                 : tally_.undecided);
-    Print(Banner(record, exitCode));
-    if (exitCode != Undecided || record.exitCode() == Undecided)
-        Print("Records: " + hid::TerminalText(base.toStdString()) + ".json, .xml\n");
+    Print("Records: " + hid::TerminalText(base.toStdString()) + ".json, .xml\n");
     Print("Unplug the board.\n");
     watch_.awaitLeaving(board_);
 }

@@ -46,6 +46,7 @@ private:
     hid::Handle board_ = 0;
     bool checking_ = false;
     bool stopped_ = false;
+    bool stationFault_ = false; ///< a board's records could not be written
     StationTally tally_;
 };
 

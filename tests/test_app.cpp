@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -183,7 +184,6 @@ TEST_F(Program, EveryExitStatusOfACheckHasTheLastLineThatGoesWithIt) {
          "ERROR"},
         {{passing, "--virtual-board", "--trace", "-"}, 0, "PASS"},
         {{passing, "--virtual-board", "--trace", "/dev/full"}, 4, "ERROR"},
-        {{passing, "--virtual-board", "--json", "/nonexistent-dir/record.json"}, 4, "ERROR"},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.arguments.join(' ').toStdString());
@@ -230,6 +230,18 @@ TEST_F(Program, ALineOrPlanTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
         {{"check", missing, "--virtual-board"}, {missing + ": ", "No such file or directory"}},
         {{"check", latin1, "--virtual-board"}, {latin1 + ":1:12: ", "save the plan as UTF-8"}},
         {{"check", deep, "--virtual-board"}, {deep + ":2:", "nested more than 8 levels"}},
+        // Where records and the trace may go is settled before anything is sent.
+        {{"check", plan, "--virtual-board", "--trace", trace, "--json", "/dev/null"},
+         {"/dev/null: it is a device"}},
+        {{"check", plan, "--virtual-board", "--trace", trace, "--json", "/nonexistent/r.json"},
+         {"the folder /nonexistent cannot be used"}},
+        {{"check", plan, "--virtual-board", "--trace", trace, "--json", dir.filePath("r"),
+          "--junit", dir.filePath("r")},
+         {"--json and --junit are the same file"}},
+        {{"check", plan, "--virtual-board", "--trace", plan},
+         {"the plan and --trace are the same"}},
+        {{"check", plan, "--virtual-board", "--station", plan + "/records"},
+         {"cannot keep records"}},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.arguments.join(' ').toStdString());
@@ -241,6 +253,41 @@ TEST_F(Program, ALineOrPlanTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
             EXPECT_TRUE(error.contains(part)) << error.toStdString();
     }
     EXPECT_FALSE(QFile::exists(trace));
+    QFile planFile(plan);
+    ASSERT_TRUE(planFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(planFile.readAll(), "name='p'\n[[step]]\ntype='read_ad'\n") << "left as it was";
+}
+
+// A record goes straight to a pipe or standard output, and to a file whole or not at all: a
+// full disk leaves neither an empty record nor a stray file, and ends with 4.
+TEST_F(Program, RecordsGoToPipesStraightAndToFilesWholeOrNotAtAll) {
+    const QString plan = ZOV_SOURCE_DIR "/examples/smoke.toml";
+    const QString pipe = dir.filePath("pipe");
+    ASSERT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    // The reader is there before the check starts; the pipe holds the whole record.
+    const int reader = ::open(pipe.toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    start({"check", plan, "--virtual-board", "--json", pipe, "--junit", "/dev/stdout"});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_TRUE(process.readAllStandardOutput().contains("<testsuites>"));
+    QByteArray json(65536, '\0');
+    json.resize(std::max<ssize_t>(0, ::read(reader, json.data(), json.size())));
+    ::close(reader);
+    EXPECT_TRUE(QJsonDocument::fromJson(json).isObject()) << json.toStdString();
+    struct stat status {};
+    ASSERT_EQ(::stat(pipe.toLocal8Bit().constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode)) << "the pipe is still a pipe";
+
+    // Files may be at most 1 KiB here: the JSON record is larger.
+    const QString full = dir.filePath("full");
+    QDir().mkpath(full);
+    process.start("bash", {"-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"", ZOV_PROGRAM,
+                           "check", plan, "--virtual-board", "--json", full + "/r.json"});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 4);
+    EXPECT_EQ(process.readAllStandardOutput().trimmed().split('\n').last(), "ERROR");
+    EXPECT_EQ(QDir(full, {}, QDir::Name, QDir::Files | QDir::Hidden).count(), 0u);
 }
 
 TEST_F(Program, APlanRunsOnTheExampleBenchsFirstBoard) {

@@ -33,8 +33,13 @@ protected:
         auto parsed = check::ParsePlan(plan, "plan.toml", error);
         EXPECT_TRUE(parsed) << error.text();
         if (!parsed) return -1;
-        check::CheckSession session(layer, *parsed, "plan.toml",
-                                    {wait, dir.filePath("record.json"), dir.filePath("junit.xml")});
+        QString refused;
+        auto json = check::RecordTarget::choose(dir.filePath("record.json"), refused);
+        auto junit = check::RecordTarget::choose(dir.filePath("junit.xml"), refused);
+        check::CheckSession session(
+            layer, *parsed, "plan.toml",
+            {wait, std::make_shared<check::RecordTarget>(std::move(*json)),
+             std::make_shared<check::RecordTarget>(std::move(*junit))});
         int exitCode = -1;
         QObject::connect(&session, &check::CheckSession::done, [&](int code) { exitCode = code; });
         session.start();
