@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <csignal>
 #include <cstdio>
 #include <tuple>
 
@@ -65,8 +66,13 @@ bool ChooseOutputs(const CheckOptions& options, SessionOptions& session) {
 }
 
 int RunSingle(hid::DeviceManager& layer, Plan plan, const CheckOptions& options,
-              const SessionOptions& sessionOptions) {
+              const SessionOptions& sessionOptions, hid::ReportTrace* trace) {
     CheckSession session(layer, std::move(plan), options.planPath.toStdString(), sessionOptions);
+    // The trace stops where the run's counts were taken, so that the two agree line for line:
+    // an answer that comes after the run is in neither.
+    QObject::connect(&session, &CheckSession::done, [&layer, trace] {
+        if (trace) layer.removeObserver(*trace);
+    });
     QObject::connect(&session, &CheckSession::done, QCoreApplication::instance(),
                      &QCoreApplication::exit, Qt::QueuedConnection);
     session.start();
@@ -76,6 +82,9 @@ int RunSingle(hid::DeviceManager& layer, Plan plan, const CheckOptions& options,
 } // namespace
 
 int RunCheckCommand(int argc, char** argv) {
+    // A reader that closes its end of an output pipe makes the writes fail (told, and exit
+    // status 4) rather than ending the check before its records are written.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("zov-usb-test");
     const CheckOptions options = ParseCheckOptions(QCoreApplication::arguments());
@@ -102,7 +111,7 @@ int RunCheckCommand(int argc, char** argv) {
     layer.addSource(std::make_unique<hid::HidrawSource>());
 
     const bool single = options.stationDir.isEmpty();
-    const int ran = single ? RunSingle(layer, std::move(*plan), options, session)
+    const int ran = single ? RunSingle(layer, std::move(*plan), options, session, trace.get())
                            : RunStation(layer, std::move(*plan), options);
     // Every line of the run must be in the trace for the verdict to stand. The trace is
     // finished first, so that the verdict is the last line even with --trace -.
@@ -113,6 +122,12 @@ int RunCheckCommand(int argc, char** argv) {
     }
     if (exitCode != BadCommand && exitCode != NoBoard && (single || exitCode != ran))
         PrintVerdict(exitCode);
+    // Output that never reached standard output (a full disk, a reader that stopped) leaves
+    // the run's verdict unsaid: the check cannot stand by it.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "zov-usb-test: standard output could not be written: ERROR\n");
+        if (exitCode == AllPassed || exitCode == StepFailed) exitCode = Undecided;
+    }
     return exitCode;
 }
 

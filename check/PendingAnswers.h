@@ -22,12 +22,11 @@ Clock::duration LateWindow(Clock::duration limit);
 ///
 /// The board answers each code in order. A request is open from its send until it is
 /// answered, or until its late window (LateWindow, from its write's completion) closes: then
-/// it is lost. An answer belongs to the oldest open request of its code, so an answer later
-/// than its limit is its own request's late answer, never a later request's. One exception
-/// keeps a board that left a request unanswered from shifting every later answer: when the
-/// oldest open request would still be within its limit and a newer one of the same code gives
-/// an answer time nearer the code's last answer time, the answer goes to the newer one and
-/// the older ones are lost. That choice never turns a late answer into a timely one.
+/// it is lost, and counts as unanswered. An answer belongs to the oldest request of its code
+/// not answered yet, lost ones included, so an answer later than its limit, however late, is
+/// its own request's late answer and never a later request's. A board that leaves a request
+/// unanswered therefore makes the later answers of that code look later, never sooner: no
+/// answer passes for a request it does not belong to.
 ///
 /// An answer's time runs from the moment its request's write was told complete. The write's
 /// completion and the answer come from different threads, so a quick board's answer can reach
@@ -38,8 +37,8 @@ public:
     struct Answer {
         Owner owner = 0;
         Clock::duration took{};
-        bool late = false;          ///< later than its request's limit
-        std::vector<Owner> skipped; ///< older open requests the board left unanswered: lost
+        bool late = false; ///< later than its request's limit
+        bool lost = false; ///< its request's late window had closed: counted unanswered already
     };
     /// What a write's completion completed.
     struct Written {
@@ -55,13 +54,12 @@ public:
     std::optional<Written> written(std::uint8_t code, Clock::time_point now);
     /// The oldest request of this code not yet written never will be (refused or failed).
     std::optional<Owner> notWritten(std::uint8_t code);
-    /// An answer with this code arrived: the request it answers, or nothing when no request of
-    /// its code is open.
+    /// An answer with this code arrived: the request it answers, or nothing when every request
+    /// of its code has its answer.
     std::optional<Answer> answered(std::uint8_t code, Clock::time_point arrived);
     /// Closes the late windows that have passed; answers the owners of the requests lost so.
     std::vector<Owner> closeWindows(Clock::time_point now);
-    /// Gives up on every open request of `owner`; answers how many. Those not yet written are
-    /// kept until their write's outcome is told, so that it is not taken for a newer request's.
+    /// Counts every open request of `owner` as lost now; answers how many.
     std::size_t abandon(Owner owner);
     /// True while a request of `owner` is open.
     bool waiting(Owner owner) const;
@@ -75,19 +73,16 @@ private:
         std::optional<Clock::duration> limit; ///< none: no answer wanted
         Clock::time_point since;              ///< sent, then written
         bool written = false;
-        bool settled = false; ///< answered, lost or abandoned; kept only until written
+        bool lost = false;     ///< its window closed, or it was given up: counted unanswered
+        bool answered = false; ///< kept only until its write is told
     };
     using Requests = std::deque<Request>;
-    struct Code {
-        Requests requests;
-        std::optional<Clock::duration> lastTook;
-    };
 
-    bool open(const Request& request) const { return !request.settled && request.limit; }
-    /// Settles the request; drops it when nothing more will be told of it.
-    static void settle(Requests& requests, Requests::iterator request);
+    /// Waiting for its answer: within its window, or lost.
+    static bool unanswered(const Request& r) { return r.limit && !r.answered; }
+    static bool open(const Request& r) { return unanswered(r) && !r.lost; }
 
-    std::map<std::uint8_t, Code> codes_;
+    std::map<std::uint8_t, Requests> codes_;
 };
 
 } // namespace check

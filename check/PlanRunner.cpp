@@ -27,6 +27,12 @@ hid::Report Request(std::uint8_t code) {
     return report;
 }
 
+/// True for the requests the board answers: its text, its A/D value, its input bits.
+bool BoardAnswers(std::uint8_t code) {
+    return code == protocol::Code::ReadText || code == protocol::Code::ReadAdc ||
+           code == protocol::Code::ReadInput;
+}
+
 /// The answer text up to its first zero byte.
 QString AnswerTextOf(const hid::Report& answer) {
     const QString text =
@@ -160,9 +166,14 @@ void PlanRunner::beginStep() {
 
 void PlanRunner::write(const hid::Report& report, bool awaitAnswer) {
     phase_ = Phase::Writing;
+    awaitAnswer_ = awaitAnswer;
     deadline_.start(TimerMs(answerLimitMs()));
-    pending_.sent(report[protocol::CommandIndex], current(),
-                  awaitAnswer ? std::optional(answerLimit()) : std::nullopt, Clock::now());
+    // A request the board answers has its answer taken even when the step does not wait for
+    // it (a send of code 4): else a later read would take that answer for its own.
+    const std::uint8_t code = report[protocol::CommandIndex];
+    const bool answered = awaitAnswer || BoardAnswers(code);
+    pending_.sent(code, current(), answered ? std::optional(answerLimit()) : std::nullopt,
+                  Clock::now());
     protocol::Send(layer_, report); // how it went, the layer tells record()
 }
 
@@ -178,7 +189,8 @@ void PlanRunner::record(hid::ReportDirection direction, hid::Handle handle,
         if (const auto written = pending_.written(code, now);
             written && written->owner == current()) {
             if (phase_ != Phase::Writing) return;
-            if (!written->awaitsAnswer) return finishStep(sentFigures_);
+            if (!awaitAnswer_) return finishStep(sentFigures_);
+            if (!written->awaitsAnswer) return; // its answer came first
             phase_ = Phase::Answering;
             deadline_.start(TimerMs(Ms(LateWindow(answerLimit()))));
         }
@@ -199,12 +211,13 @@ void PlanRunner::record(hid::ReportDirection direction, hid::Handle handle,
         if (const auto answer = pending_.answered(code, now);
             answer && answer->owner == current()) {
             if (phase_ == Phase::Polling || phase_ == Phase::Draining) {
-                pollMissed_ += answer->skipped.size() + answer->late;
+                // One lost already counted as missed when its window closed.
+                pollMissed_ += answer->late && !answer->lost;
                 pollLate_ += answer->late;
                 pollAnswerMs_.push_back(Ms(answer->took));
                 return pollAnswered();
             }
-            if (phase_ == Phase::Writing || phase_ == Phase::Answering)
+            if (awaitAnswer_ && (phase_ == Phase::Writing || phase_ == Phase::Answering))
                 return answered(report, answer->took);
         }
         return;

@@ -92,8 +92,7 @@ private:
     StepResult current_;
     Clock::time_point stepStarted_;
     Phase phase_ = Phase::Idle;
-    std::uint8_t awaitedCode_ = 0;
-    bool awaitAnswer_ = false;
+    bool awaitAnswer_ = false;             ///< the running step waits for its request's answer
     std::vector<Measurement> sentFigures_; ///< what a send step sent, kept for its result
     PendingAnswers pending_;
     std::int64_t pollTicksLeft_ = 0;

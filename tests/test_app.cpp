@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -288,6 +289,19 @@ TEST_F(Program, RecordsGoToPipesStraightAndToFilesWholeOrNotAtAll) {
     EXPECT_EQ(process.exitCode(), 4);
     EXPECT_EQ(process.readAllStandardOutput().trimmed().split('\n').last(), "ERROR");
     EXPECT_EQ(QDir(full, {}, QDir::Name, QDir::Files | QDir::Hidden).count(), 0u);
+
+    // Standard output that closes early, or cannot be written, leaves the verdict unsaid: 4,
+    // with the records written all the same.
+    const QString record = dir.filePath("r.json");
+    for (const char* output : {"| head -1 >/dev/null", ">/dev/full"}) {
+        SCOPED_TRACE(output);
+        QFile::remove(record);
+        process.start("bash", {"-c", QString("\"$0\" \"$@\" %1; exit ${PIPESTATUS[0]}").arg(output),
+                               ZOV_PROGRAM, "check", plan, "--virtual-board", "--json", record});
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitCode(), 4);
+        EXPECT_TRUE(QFileInfo(record).size() > 0);
+    }
 }
 
 TEST_F(Program, APlanRunsOnTheExampleBenchsFirstBoard) {
@@ -308,19 +322,28 @@ TEST_F(Program, ALateBenchBoardFailsEveryRequestOnItsOwnAnswer) {
     for (const auto& [path, text] :
          {std::pair{plan, "name='late'\n[[step]]\ntype='read_ad'\nanswer_within_ms=100\nrepeat=3\n"
                           "[[step]]\ntype='poll'\nduration_ms=400\nanswer_within_ms=100\n"
-                          "max_missed=10\nmax_ms=100\n"},
+                          "max_missed=10\nmax_ms=100\n"
+                          // Its answer comes after its window, when the run is over.
+                          "[[step]]\ntype='read_ad'\nanswer_within_ms=5\n"},
           std::pair{bench, "[[board]]\nanswer_delay_ms=120\nanswer_jitter_ms=10\n"}}) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
     }
-    start({"check", plan, "--virtual-bench", bench, "--json", json});
+    const QString trace = dir.filePath("trace.txt");
+    start({"check", plan, "--virtual-bench", bench, "--json", json, "--trace", trace});
     ASSERT_TRUE(process.waitForFinished(20000));
     EXPECT_EQ(process.exitCode(), 1);
     QFile file(json);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QJsonArray steps = QJsonDocument::fromJson(file.readAll())["steps"].toArray();
-    ASSERT_EQ(steps.size(), 4);
+    const QJsonDocument record = QJsonDocument::fromJson(file.readAll());
+    // The record's counts are the trace's, line for line, answers after the run's end included.
+    const QStringList lines = TraceLines(trace);
+    for (const auto& [word, count] : {std::pair{" out ", "sent"}, std::pair{" in ", "received"},
+                                      std::pair{" drop ", "dropped"}})
+        EXPECT_EQ(lines.filter(word).size(), record["reports"][count].toInt()) << count;
+    const QJsonArray steps = record["steps"].toArray();
+    ASSERT_EQ(steps.size(), 5);
     const auto figure = [&](int step, int n) { return steps[step]["measurements"][n]["value"]; };
     for (int repetition = 0; repetition < 3; ++repetition) {
         EXPECT_EQ(steps[repetition]["outcome"], "fail") << repetition;
@@ -329,6 +352,24 @@ TEST_F(Program, ALateBenchBoardFailsEveryRequestOnItsOwnAnswer) {
     EXPECT_EQ(figure(3, 1), figure(3, 0)) << "every poll request missed its limit";
     EXPECT_EQ(figure(3, 2), figure(3, 0)) << "and was answered late";
     EXPECT_EQ(process.readAllStandardOutput().trimmed().split('\n').last(), "FAIL");
+}
+
+// A board whose every answer comes within its limit passes, however its times scatter.
+TEST_F(Program, AJitteryBoardThatAnswersInTimeMissesNothing) {
+    const QString plan = dir.filePath("plan.toml"), bench = dir.filePath("bench.toml");
+    for (const auto& [path, text] :
+         {std::pair{plan, "name='jitter'\n[[step]]\ntype='poll'\nduration_ms=1000\n"
+                          "answer_within_ms=200\nmax_missed=0\n"},
+          std::pair{bench, "[[board]]\nanswer_delay_ms=60\nanswer_jitter_ms=30\n"}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    start({"check", plan, "--virtual-bench", bench});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    const QString output = process.readAllStandardOutput();
+    EXPECT_EQ(process.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("missed 0 ")) << output.toStdString();
 }
 
 // A board's names and answers reach the terminal with every control character escaped: none

@@ -366,8 +366,7 @@ TEST_F(ScriptedRun, APollOfALateBoardCountsEveryAnswerMissedAndLate) {
     EXPECT_GE(figure(0, "median answer time").toDouble(), 120);
 }
 
-// A board that leaves a request unanswered does not shift the times of the answers after it.
-TEST_F(ScriptedRun, APollOfABoardThatMissesCountsOnlyTheMissedOnes) {
+TEST_F(ScriptedRun, APollOfABoardThatMissesCountsEachMissOnce) {
     attach({0ms, 5});
     EXPECT_EQ(run("name='lossy poll'\n[[step]]\ntype='poll'\nduration_ms=400\n"
                   "answer_within_ms=100\nmax_missed=4\n"),
@@ -375,8 +374,29 @@ TEST_F(ScriptedRun, APollOfABoardThatMissesCountsOnlyTheMissedOnes) {
         << file("record.json").toStdString();
     EXPECT_EQ(figure(0, "missed"), 4);
     EXPECT_EQ(figure(0, "late answers"), 0);
-    // Shifted, each answer would be timed from the request before, a same-code period earlier.
-    EXPECT_LT(figure(0, "median answer time").toDouble(), 2 * check::PollPeriodMs);
+}
+
+// An answer later than its whole late window still belongs to its own request: a read after
+// a poll that allowed its losses never passes on a poll request's answer.
+TEST_F(ScriptedRun, AnAnswerPastItsWindowNeverPassesALaterRequest) {
+    attach({250ms});
+    EXPECT_EQ(run("name='stale'\n[[step]]\ntype='poll'\nduration_ms=200\n"
+                  "answer_within_ms=100\nmax_missed=100\n"
+                  "[[step]]\ntype='read_ad'\nanswer_within_ms=100\n"),
+              check::StepFailed);
+    EXPECT_EQ(At(json(), "steps/1/outcome"), "fail");
+}
+
+// The board answers a send of a reading code too; that answer is the send's, not the next
+// read's.
+TEST_F(ScriptedRun, TheAnswerToASendIsNeverTakenByTheNextRead) {
+    attach({80ms});
+    EXPECT_EQ(run("name='send then read'\n[[step]]\ntype='send'\ncode=4\n"
+                  "[[step]]\ntype='wait_ms'\nduration_ms=40\n"
+                  "[[step]]\ntype='read_ad'\nanswer_within_ms=50\n"),
+              check::StepFailed);
+    EXPECT_EQ(figure(2, "A/D value"), 2) << "the read's own answer, the board's second";
+    EXPECT_GE(figure(2, "answer time").toDouble(), 80);
 }
 
 // Writes still on their way when the last step ends are settled before the counts are taken,
