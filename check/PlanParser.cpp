@@ -21,11 +21,13 @@ using tomlfile::TextPlace;
 
 constexpr std::int64_t ByteMax = 255;
 constexpr double LongestMs = 3'600'000; // an hour
-constexpr std::size_t LongestPattern = 1000;
 constexpr std::size_t LongestName = 200;
+/// As long as a name: every run's result repeats it, and its JSON record may spell each
+/// character in six.
+constexpr std::size_t LongestPattern = LongestName;
 /// The most step runs a plan may ask for, its steps' `repeat` added up. Every run's result is
-/// kept for the records: at this many, the program stays near 110 MB with the largest results
-/// (a 1000-character pattern in each) and JUnit and JSON records.
+/// kept for the records: at this many, with the largest results (a name and a pattern of
+/// control characters in each) and JUnit and JSON records, the program stays under 200 MB.
 constexpr std::int64_t MostStepRuns = 10'000;
 
 /// One key a step may have: how to read it into the step, and what it allows (for the error).
@@ -91,7 +93,9 @@ template <class Access> Field Text(std::string_view key, std::size_t longest, Ac
 }
 
 Field Pattern() {
-    return {"matches", "a valid regular expression (Perl syntax)",
+    return {"matches",
+            "a valid regular expression (Perl syntax) of at most " +
+                std::to_string(LongestPattern) + " bytes",
             [](const toml::node& node, Step& step) {
                 const auto value = node.value_exact<std::string>();
                 if (!value || value->size() > LongestPattern ||
