@@ -43,7 +43,9 @@ TEST_F(RealKernel, StartUpReportReachesTheBoardAsWritten) {
 
     const auto output = board.waitForWord("output", from);
     ASSERT_TRUE(output) << "no report reached the board";
-    ASSERT_GE(console->reports.count(ReportDirection::Out), 1u);
+    // The board can log the report before the news that it was written reaches the layer.
+    ASSERT_TRUE(WaitUntil([&] { return console->reports.count(ReportDirection::Out) >= 1; }))
+        << "the layer never heard that the report was written";
     const hid::Report& sent = console->reports.entries.front().report;
     EXPECT_EQ(console->reports.entries.front().direction, ReportDirection::Out);
     EXPECT_EQ(sent[1], 50);
