@@ -89,6 +89,10 @@ void HidrawSource::rescan() {
 }
 
 void HidrawSource::removeNode(const std::string& node) {
+    // A board held open tells of its own removal: the kernel hangs up its open node before
+    // it reports the removal. udev's report can come so late that a scan has found the next
+    // board on the node meanwhile, which has to stay.
+    if (const HidrawDevice* board = device(node); board && board->isOpen()) return;
     withdraw(node);
     std::erase_if(known_, [&](const DeviceInfo& info) { return info.path == node; });
 }

@@ -54,8 +54,10 @@ struct HidrawOptions {
 /// open node has confirmed its ids and its report descriptor shows 32-byte input and output
 /// reports without a report id. Arrivals and removals come from the udev monitor (with a
 /// slow safety re-scan beside it), or, where no udev daemon runs (no /run/udev/control, as
-/// in containers), from a periodic re-scan. Removals are matched by device node, because
-/// sysfs is gone by the time udev reports them.
+/// in containers), from a periodic re-scan. udev's removals are matched by device node,
+/// because sysfs is gone by the time udev reports them; a board held open learns of its
+/// removal from its own node instead (below), since udev may report it only once the next
+/// board has taken the node.
 ///
 /// The enumeration, the opens and the checks on an opened node run on a call thread of the
 /// source's own, because each may wait (opening a USB node wakes a suspended device); what
@@ -96,7 +98,9 @@ public:
     /// Tries the board nodes that are listed but not open again (udev reported a change), and
     /// those being opened once more should that open fail.
     void retryUnopened();
-    /// The device at `node` has left.
+    /// udev reported that the device at `node` left. A board held open there is left to its
+    /// node, which the kernel hangs up when its device leaves: the report may be about a
+    /// board that left before the one the source has opened since.
     void removeNode(const std::string& node);
 
     /// True when every enumeration and open asked for has been done and its outcome handled,

@@ -512,7 +512,8 @@ TEST_F(HidrawFaults, BoardWhoseWritesHangLeavesTheWindowRunningAndLetsItGo) {
 
     {
         HangValve valve(boardEnd->fd(), std::chrono::seconds(5));
-        source->removeNode(Board.path); // udev says the board left while its write hangs
+        // Unplugged: the node hangs up for the reader while the write still hangs.
+        ::shutdown(boardEnd->fd(), SHUT_WR);
         EXPECT_TRUE(WaitUntil([&] { return ShowsUnplugged(*form); }));
         form->close();
         EXPECT_FALSE(valve.fired()) << "the unplug and the close waited for the write";

@@ -48,19 +48,42 @@ TEST_F(HidrawSourceTest, RescanAnnouncesArrivalsAndRemovals) {
 TEST_F(HidrawSourceTest, UdevRemovalIsMatchedByNode) {
     system.attached = {Keyboard, Board};
     start();
-    const hid::Handle handle = board();
+    const hid::Handle handle = layer.GetHandle(Keyboard.vendorId, Keyboard.productId);
     // udev reports the removal before the enumeration shows it, with the node alone.
-    source->removeNode(Board.path);
-    EXPECT_EQ(board(), 0);
+    source->removeNode(Keyboard.path);
     EXPECT_EQ(layer.GetItemCount(), 1);
     ASSERT_TRUE(WaitUntil([&] { return window.count(hid::HIDEventUnplugged) == 1; }));
     EXPECT_EQ(window.log()[window.log().size() - 2], "window 2:" + std::to_string(handle));
 
-    system.unplug(Board.path);
+    system.unplug(Keyboard.path);
     rescan();
-    system.plug(Board);
+    system.plug(Keyboard);
     rescan();
-    EXPECT_NE(board(), 0) << "plugged in again on the same node";
+    EXPECT_EQ(layer.GetItemCount(), 2) << "plugged in again on the same node";
+}
+
+// udev can report a board's removal so late that a scan has found the next board on its node
+// meanwhile: that board stays, and its answers come in.
+TEST_F(HidrawSourceTest, LateUdevRemovalLeavesTheNextBoardOnTheNode) {
+    system.attached = {Board};
+    start();
+    system.closeBoardEnd(Board.path); // unplugged: the kernel hangs up the open node at once
+    ASSERT_TRUE(WaitUntil([&] { return board() == 0; }));
+    hid::DeviceInfo next = Board;
+    next.serialNumber = "B2";
+    system.list({next});
+    rescan();
+    const hid::Handle handle = board();
+    ASSERT_NE(handle, 0);
+
+    source->removeNode(Board.path); // the first board's removal, from udev
+    rescan();                       // the next board's arrival, from udev
+    ASSERT_EQ(board(), handle);
+    ASSERT_TRUE(layer.SetReadNotify(handle, true));
+    const std::uint8_t answer[32] = {4, 77};
+    ASSERT_EQ(::send(system.boardEnd.at(Board.path), answer, sizeof answer, MSG_NOSIGNAL), 32);
+    ASSERT_TRUE(WaitUntil([&] { return window.count(hid::HIDEventRead) == 1; }));
+    EXPECT_EQ(window.count(hid::HIDEventUnplugged), 1);
 }
 
 TEST_F(HidrawSourceTest, UnplugWhileReadingRemovesTheBoardOnce) {

@@ -3,10 +3,10 @@
 #include "support/EventLoop.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
-#include <cstdio>
 #include <sstream>
 #include <stdexcept>
 #include <unistd.h>
@@ -99,11 +99,15 @@ std::string BoardControl::plug(const std::string& options) {
     return lines_[*node].rest;
 }
 
+bool BoardControl::apply(const std::string& command) {
+    send(command);
+    // The stand-in takes its commands in order and answers every sync, plugged or not.
+    return sync();
+}
+
 bool BoardControl::unplug() {
     const std::size_t from = mark();
-    send("unplug");
-    // The stand-in answers every sync, plugged or not: no waiting for a line that never comes.
-    if (!sync()) return false;
+    if (!apply("unplug")) return false;
     const auto& all = lines();
     return std::any_of(all.begin() + static_cast<std::ptrdiff_t>(from), all.end(),
                        [](const Line& line) { return line.word == "unplugged"; });

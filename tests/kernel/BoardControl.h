@@ -29,6 +29,10 @@ public:
     BoardControl& operator=(const BoardControl&) = delete;
 
     void send(const std::string& command);
+    /// Sends a command and waits until the stand-in has carried it out: a request the console
+    /// writes from then on meets its effect. The stand-in reads the kernel's events before its
+    /// FIFO, so a request written right after a plain send() may be answered the old way.
+    bool apply(const std::string& command);
 
     /// Runs the event loop until a line after `from` (an index into lines()) matches, or the
     /// deadline passes. The index of the line, or nullopt.

@@ -97,6 +97,18 @@ protected:
     bool online() const { return ui().Label6->text() == "ONLINE"; }
     bool offline() const { return ui().Label6->text() == "OFFLINE"; }
 
+    /// Runs the event loop until the window shows the board's A/D answer `value`; if it does
+    /// not, says what the window shows instead, and for which handle.
+    ::testing::AssertionResult showsAdAnswer(int value) const {
+        const QString wanted = QString("A to D (RA2) = %1").arg(value);
+        if (testsupport::WaitUntil([&] { return ui().Label1->text() == wanted; }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "the window shows \"" << ui().Label1->text().toStdString() << "\" ("
+               << ui().Label3->text().toStdString() << ", " << ui().Label6->text().toStdString()
+               << ")";
+    }
+
     /// Runs the event loop until `done`; the ms it took, or -1 past the deadline.
     static double msUntil(const std::function<bool()>& done,
                           std::chrono::milliseconds deadline = std::chrono::seconds(10)) {

@@ -134,7 +134,7 @@ TEST_F(Program, TracesEveryReportOfABurstAndEndsWithStatusZeroOnSigterm) {
 
 TEST_F(Program, ChecksAPlanOnceAndAsAStationAcrossAReplug) {
     ASSERT_FALSE(board.plug().empty());
-    board.send("ad 77");
+    ASSERT_TRUE(board.apply("ad 77"));
     const QString passing = WritePlan("/tmp/passing.toml", 77);
     const double started = MonotonicMs();
     EXPECT_EQ(RunCheck({passing, "--junit", "/tmp/passing.xml", "--json", "/tmp/passing.json"}), 0);
