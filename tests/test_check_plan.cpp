@@ -1,6 +1,7 @@
 // Board check plans: what a wrong plan is told, and plans written back as TOML.
 #include "check/PlanParser.h"
 #include "check/PlanToml.h"
+#include "support/RefusedText.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +10,7 @@ namespace {
 using check::ParsePlan;
 using check::PlanError;
 
-struct WrongPlan {
-    const char* what;
-    std::string text;
-    int line;
-    int column;
-    const char* message; ///< a part of the message
-};
+using WrongPlan = testsupport::RefusedText;
 
 /// A plan of one step: the `name` line, `[[step]]`, then `step` from line 3 on.
 std::string OneStep(const std::string& step) {
@@ -112,10 +107,7 @@ TEST(CheckPlan, AWrongPlanIsToldWithFileLineColumnAndTheAllowedValues) {
         SCOPED_TRACE(wrong.what);
         PlanError error;
         EXPECT_FALSE(ParsePlan(wrong.text, "plan.toml", error));
-        EXPECT_EQ(error.file, "plan.toml");
-        EXPECT_EQ(error.line, wrong.line);
-        EXPECT_EQ(error.column, wrong.column);
-        EXPECT_NE(error.message.find(wrong.message), std::string::npos) << error.message;
+        testsupport::ExpectTold(error, "plan.toml", wrong);
         const std::string place =
             "plan.toml:" + std::to_string(wrong.line) + ":" + std::to_string(wrong.column) + ": ";
         EXPECT_EQ(error.text().rfind(place, 0), 0u) << error.text();

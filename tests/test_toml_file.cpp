@@ -1,5 +1,6 @@
 // Reading a TOML file (a plan, a bench) before toml++ sees it: the files that cannot be read,
 // the texts past the bounds, and where a character of a string stands.
+#include "support/RefusedText.h"
 #include "tomlfile/TextBounds.h"
 #include "tomlfile/TextPlace.h"
 #include "tomlfile/TomlFile.h"
@@ -19,13 +20,7 @@ std::string Repeated(std::string_view part, int count) {
     return text;
 }
 
-struct Refused {
-    const char* what;
-    std::string text;
-    int line; ///< 0 for the text as a whole
-    int column;
-    const char* message; ///< a part of the message
-};
+using Refused = testsupport::RefusedText;
 
 const Refused RefusedTexts[] = {
     {"larger than 1 MiB", "#" + std::string(1 << 20, 'x'), 0, 0,
@@ -65,10 +60,7 @@ TEST(TomlText, ATextPastTheBoundsIsRefusedWhereItBreaksThemBeforeTomlxxSeesIt) {
         SCOPED_TRACE(refused.what);
         tomlfile::TomlError error;
         EXPECT_FALSE(tomlfile::ParseToml(refused.text, "plan.toml", error, "plan"));
-        EXPECT_EQ(error.file, "plan.toml");
-        EXPECT_EQ(error.line, refused.line) << error.text();
-        EXPECT_EQ(error.column, refused.column) << error.text();
-        EXPECT_NE(error.message.find(refused.message), std::string::npos) << error.text();
+        testsupport::ExpectTold(error, "plan.toml", refused);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "board/VirtualBoardOption.h"
 #include "hid/DeviceManager.h"
 #include "support/EventLoop.h"
+#include "support/RefusedText.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,13 +16,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-struct WrongBench {
-    const char* what;
-    std::string text;
-    int line;
-    int column;
-    const char* message; ///< a part of the message
-};
+using WrongBench = testsupport::RefusedText;
 
 const WrongBench WrongBenches[] = {
     {"unknown key at the top", "boards = 1\n", 1, 1,
@@ -62,10 +57,7 @@ TEST(BenchFile, AWrongBenchIsToldWithFileLineColumnAndWhatIsAllowed) {
         SCOPED_TRACE(wrong.what);
         tomlfile::TomlError error;
         EXPECT_FALSE(hid::ParseBench(wrong.text, "bench.toml", error));
-        EXPECT_EQ(error.file, "bench.toml");
-        EXPECT_EQ(error.line, wrong.line) << error.text();
-        EXPECT_EQ(error.column, wrong.column) << error.text();
-        EXPECT_NE(error.message.find(wrong.message), std::string::npos) << error.text();
+        testsupport::ExpectTold(error, "bench.toml", wrong);
     }
 }
 
