@@ -25,6 +25,9 @@ constexpr const char* ErrorLetters[] = {
     "#####  #   #  #   #   ##   #   #",
 };
 constexpr int TitleWidth = 24;
+/// The banner lists this many steps that did not pass, and counts the rest, so that the verdict
+/// stays on screen however many fail.
+constexpr std::size_t BannerListed = 5;
 
 /// "1 step", "3 steps".
 std::string Counted(std::size_t count, const char* thing) {
@@ -130,21 +133,46 @@ std::string VerdictWord(int exitCode) {
     return QString::fromLatin1(OutcomeName(exitCode)).toUpper().toStdString();
 }
 
-std::string Banner(const CheckRecord& record) {
+std::string Banner(const CheckRecord& record, bool colour) {
     std::string text = "\n";
+    std::size_t failed = 0, undecided = 0;
+    for (const StepResult& step : record.steps) {
+        if (step.passed()) continue;
+        if (failed + undecided < BannerListed)
+            text += std::string(step.error ? "    could not decide: " : "    failed: ") +
+                    hid::TerminalText(step.title() + ": " + step.failure) + "\n";
+        ++(step.error ? undecided : failed);
+    }
+    if (failed + undecided > BannerListed)
+        text += "    and " + std::to_string(failed + undecided - BannerListed) + " more\n";
+    if (record.boardLeft) text += "    the board left during the run\n";
+
     const int exitCode = record.exitCode();
     const auto& letters = exitCode == AllPassed    ? PassLetters
                           : exitCode == StepFailed ? FailLetters
                                                    : ErrorLetters;
-    for (const char* row : letters)
-        text += std::string("    ") + row + "\n";
+    // Green, red or amber (bold yellow), and back to the terminal's own colours.
+    const std::string on = !colour                  ? ""
+                           : exitCode == AllPassed  ? "\033[1;32m"
+                           : exitCode == StepFailed ? "\033[1;31m"
+                                                    : "\033[1;33m";
+    const std::string off = colour ? "\033[0m" : "";
     text += "\n";
-    for (const StepResult& step : record.steps)
-        if (!step.passed())
-            text += std::string(step.error ? "    could not decide: " : "    failed: ") +
-                    hid::TerminalText(step.title() + ": " + step.failure) + "\n";
-    if (record.boardLeft) text += "    the board left during the run\n";
-    return text;
+    for (const char* row : letters)
+        text += "    " + on + row + off + "\n";
+    const std::string serial = hid::fromWindows1252(record.board.serialNumber).toStdString();
+    std::string closing = VerdictWord(exitCode) + ": board " +
+                          (serial.empty() ? std::string("without a serial number")
+                                          : "serial " + hid::TerminalText(serial)) +
+                          ", " + std::to_string(failed) + " of " +
+                          Counted(record.steps.size(), "step") + " failed";
+    if (undecided > 0) closing += ", " + std::to_string(undecided) + " could not decide";
+    if (record.boardLeft) closing += ", the board left";
+    return text + "\n    " + on + closing + off + "\n";
+}
+
+bool ColourWanted(bool terminal, const char* noColor) {
+    return terminal && (noColor == nullptr || *noColor == '\0');
 }
 
 int StationTally::exitCode() const {

@@ -19,9 +19,12 @@ std::string StepCount(const Plan& plan);
 std::string Summary(const CheckRecord& record);
 /// The verdict's word for an exit code: PASS, FAIL or ERROR.
 std::string VerdictWord(int exitCode);
-/// Station mode's verdict on a board: a large PASS, FAIL or ERROR, then the steps that did not
-/// pass.
-std::string Banner(const CheckRecord& record);
+/// Station mode's verdict on a board: the first few steps that did not pass, then a large PASS,
+/// FAIL or ERROR, and last the verdict, the board's serial and how many steps failed, so that
+/// the verdict ends the screen however many fail. In colour (green, red, amber) when asked.
+std::string Banner(const CheckRecord& record, bool colour);
+/// Colour for a terminal, unless NO_COLOR is set to a non-empty value (no-color.org).
+bool ColourWanted(bool terminal, const char* noColor);
 /// How many boards a station has checked, by outcome.
 struct StationTally {
     std::size_t passed = 0;

@@ -9,6 +9,8 @@
 #include "hid/TerminalText.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 
 namespace check {
 namespace {
@@ -23,7 +25,8 @@ void Print(const std::string& text) {
 StationSession::StationSession(hid::DeviceManager& layer, Plan plan, std::string planFile,
                                QDir records)
     : layer_(layer), plan_(std::move(plan)), planFile_(std::move(planFile)),
-      records_(std::move(records)), watch_(layer) {
+      records_(std::move(records)), watch_(layer),
+      colour_(ColourWanted(isatty(STDOUT_FILENO), std::getenv("NO_COLOR"))) {
     connect(&watch_, &BoardWatch::boardThere, this, &StationSession::run);
     connect(&watch_, &BoardWatch::boardGone, this, &StationSession::awaitBoard);
     connect(&watch_, &BoardWatch::boardUnusable, this, [](const QString& message) {
@@ -70,9 +73,9 @@ void StationSession::finish() {
         WriteStationRecords(records_, hid::fromWindows1252(record.board.serialNumber),
                             record.started, JsonText(record), JunitText(record), error);
     const int exitCode = EndRun(record, {});
-    Print(Banner(record));
     if (base.isEmpty()) {
         // The station's fault, not the board's: it is not counted, and the station stops.
+        Print(Banner(record, colour_));
         Print("Station fault: this board's records cannot be written (" +
               hid::TerminalText(error.toStdString()) +
               "); it is not counted, and the station stops.\n");
@@ -83,6 +86,7 @@ void StationSession::finish() {
        : exitCode == StepFailed ? tally_.failed
                                 : tally_.undecided);
     Print("Records: " + hid::TerminalText(base.toStdString()) + ".json, .xml\n");
+    Print(Banner(record, colour_));
     Print("Unplug the board.\n");
     watch_.awaitLeaving(board_);
 }

@@ -42,6 +42,7 @@ private:
     const std::string planFile_;
     const QDir records_;
     BoardWatch watch_;
+    const bool colour_; ///< the verdicts in colour: standard output is a terminal
     std::unique_ptr<PlanRunner> runner_;
     hid::Handle board_ = 0;
     bool checking_ = false;

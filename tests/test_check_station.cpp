@@ -186,27 +186,61 @@ TEST(StationRecords, TheNameHoldsTheUtcStartAndNeverReplacesARecord) {
         << "two pairs and the file in the way, nothing else";
 }
 
-TEST(StationBanner, ALargeVerdictForTheExitCodeThenWhatDidNotPass) {
+/// The banner's last non-empty line.
+std::string LastLine(const std::string& text) {
+    const std::size_t end = text.find_last_not_of('\n');
+    return text.substr(text.rfind('\n', end) + 1, end - text.rfind('\n', end));
+}
+
+// However many steps fail, the verdict, the serial and the count end the banner: the first few
+// failures are listed above it and the rest only counted.
+TEST(StationBanner, ALargeVerdictForTheExitCodeEndsWithTheSerialAndTheCount) {
     check::CheckRecord record;
-    record.steps.resize(2);
-    record.steps[0].number = 1;
-    record.steps[0].name = "read_ad";
-    record.steps[1].number = 2;
-    record.steps[1].name = "read_text";
-    const std::string pass = check::Banner(record);
+    record.board.serialNumber = "ZB-\x92"
+                                "42";
+    record.steps.resize(40);
+    for (std::size_t n = 0; n < record.steps.size(); ++n) {
+        record.steps[n].number = n + 1;
+        record.steps[n].name = "read_ad";
+    }
+    const std::string pass = check::Banner(record, false);
     EXPECT_NE(pass.find("####    ##    ####   ####"), std::string::npos) << pass;
-    EXPECT_EQ(pass.find("failed"), std::string::npos) << pass;
+    EXPECT_EQ(LastLine(pass), "    PASS: board serial ZB-\u201942, 0 of 40 steps failed");
 
-    record.steps[1].failure = "no answer";
-    const std::string fail = check::Banner(record);
+    for (std::size_t n = 2; n < record.steps.size(); ++n)
+        record.steps[n].failure = "no answer";
+    const std::string fail = check::Banner(record, false);
     EXPECT_NE(fail.find("#####   ##   ###  #"), std::string::npos) << fail;
-    EXPECT_NE(fail.find("failed: 2 read_text: no answer"), std::string::npos) << fail;
-    EXPECT_EQ(fail.find("read_ad"), std::string::npos) << fail;
+    EXPECT_NE(fail.find("failed: 3 read_ad: no answer\n"), std::string::npos) << fail;
+    EXPECT_NE(fail.find("failed: 7 read_ad: no answer\n"), std::string::npos) << fail;
+    EXPECT_EQ(fail.find("8 read_ad"), std::string::npos) << fail;
+    EXPECT_NE(fail.find("and 33 more\n"), std::string::npos) << fail;
+    EXPECT_EQ(LastLine(fail), "    FAIL: board serial ZB-\u201942, 38 of 40 steps failed");
+    EXPECT_LT(std::count(fail.begin(), fail.end(), '\n'), 20) << fail;
 
-    record.steps[1].error = true;
-    const std::string undecided = check::Banner(record);
+    record.steps.resize(3);
+    record.steps[2].error = true;
+    record.board.serialNumber.clear();
+    const std::string undecided = check::Banner(record, false);
     EXPECT_NE(undecided.find("#####  ####   ####"), std::string::npos) << undecided;
-    EXPECT_NE(undecided.find("could not decide: 2 read_text: no answer"), std::string::npos);
+    EXPECT_NE(undecided.find("could not decide: 3 read_ad: no answer"), std::string::npos);
+    EXPECT_EQ(LastLine(undecided),
+              "    ERROR: board without a serial number, 0 of 3 steps failed, 1 could not decide");
+}
+
+// Green, red and amber on a terminal; never on a pipe or with NO_COLOR set.
+TEST(StationBanner, InColourOnlyOnATerminalWithoutNoColor) {
+    check::CheckRecord record;
+    record.steps.resize(1);
+    EXPECT_NE(check::Banner(record, true).find("\033[1;32m####"), std::string::npos);
+    record.steps[0].failure = "no answer";
+    EXPECT_NE(check::Banner(record, true).find("    \033[1;31mFAIL: board"), std::string::npos)
+        << "the closing line too";
+    EXPECT_EQ(check::Banner(record, false).find('\033'), std::string::npos);
+    EXPECT_TRUE(check::ColourWanted(true, nullptr));
+    EXPECT_TRUE(check::ColourWanted(true, ""));
+    EXPECT_FALSE(check::ColourWanted(true, "1"));
+    EXPECT_FALSE(check::ColourWanted(false, nullptr));
 }
 
 // The summary counts the plan's steps as its header does, each by the worst of its runs, and
