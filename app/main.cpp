@@ -86,7 +86,9 @@ int main(int argc, char* argv[]) {
             layer,
             monitor::BoardMonitor::BoardIds{protocol::DeviceVendorID, protocol::DeviceProductID});
     }
-    layer.addSource(std::make_unique<hid::HidrawSource>());
+    hid::HidrawOptions boardNodes;
+    boardNodes.openIds = {{protocol::DeviceVendorID, protocol::DeviceProductID}};
+    layer.addSource(std::make_unique<hid::HidrawSource>(boardNodes));
 
     // Declared after the layer, so they go before it, the panel (which shows the virtual
     // board) first. Neither the panel nor the monitor holds the program open: closing the

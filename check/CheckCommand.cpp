@@ -10,6 +10,7 @@
 #include "hid/DeviceManager.h"
 #include "hid/TerminalText.h"
 #include "hidraw/HidrawSource.h"
+#include "protocol/ReportLayout.h"
 #include "signals/SignalWatcher.h"
 #include "trace/TraceFileOption.h"
 
@@ -108,7 +109,9 @@ int RunCheckCommand(int argc, char** argv) {
     hid::DeviceManager layer;
     if (trace) layer.addObserver(*trace);
     virtualBoards->attachTo(layer);
-    layer.addSource(std::make_unique<hid::HidrawSource>());
+    hid::HidrawOptions boardNodes;
+    boardNodes.openIds = {{protocol::DeviceVendorID, protocol::DeviceProductID}};
+    layer.addSource(std::make_unique<hid::HidrawSource>(boardNodes));
 
     const bool single = options.stationDir.isEmpty();
     const int ran = single ? RunSingle(layer, std::move(*plan), options, session, trace.get())

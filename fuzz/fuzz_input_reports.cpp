@@ -7,6 +7,7 @@
 // what that board sent, in order, less what the queue dropped; the window's input buffer is the
 // last report it read, and its list, bar and lamps show the reports read.
 #include "FuzzSupport.h"
+#include "board/BoardFirmware.h"
 #include "board/VirtualBoard.h"
 #include "hid/DeviceManager.h"
 #include "hidraw/HidrawDevice.h"
@@ -212,6 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     hid::VirtualBoard& virtualBoard = *board;
     layer.addSource(std::make_unique<RecordingSource>(std::move(board), sent));
     hid::HidrawOptions options;
+    options.openIds = {{hid::firmware::VendorId, hid::firmware::ProductId}};
     options.hotplug = hid::HidrawOptions::Hotplug::None;
     options.openRetries = 0;
     auto source = std::make_unique<hid::HidrawSource>(options, wire.backend());

@@ -1,6 +1,6 @@
 #include "hidraw/HidrawBackend.h"
 
-#include "board/BoardProblems.h"
+#include "hidraw/NodeProblems.h"
 #include "hid/ReportDescriptor.h"
 #include "hid/TerminalText.h"
 #include "hidraw/HidrawScan.h"

@@ -1,6 +1,6 @@
 #include "hidraw/HidrawSource.h"
 
-#include "board/BoardProblems.h"
+#include "hidraw/NodeProblems.h"
 #include "hidraw/HidrawScan.h"
 #include "hidraw/UdevMonitor.h"
 

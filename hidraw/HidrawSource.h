@@ -1,6 +1,5 @@
 #pragma once
 
-#include "board/BoardFirmware.h"
 #include "hid/DeviceSource.h"
 #include "hidraw/CallThread.h"
 #include "hidraw/HidrawBackend.h"
@@ -28,9 +27,10 @@ struct HidrawOptions {
         None,        ///< only the first enumeration and explicit rescan() calls
     };
 
-    /// Devices with these ids are opened for reading and writing; every other HID device is
-    /// only listed. Opening them all would read every keyboard and mouse on the desk.
-    std::vector<std::pair<int, int>> openIds{{firmware::VendorId, firmware::ProductId}};
+    /// Devices with these (vendor, product) ids are opened for reading and writing; every
+    /// other HID device is only listed. Opening them all would read every keyboard and mouse
+    /// on the desk. The program names the boards it drives; none by default.
+    std::vector<std::pair<int, int>> openIds;
     Hotplug hotplug = Hotplug::Auto;
     /// Re-scan period where udev delivers no events; also how often a board whose node could
     /// not be opened (no permission, busy) is tried again while the udev monitor runs: fixing

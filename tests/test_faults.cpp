@@ -298,6 +298,7 @@ protected:
     /// FirmwareBoardEnd.
     std::unique_ptr<hid::HidrawSource> makeSource() {
         hid::HidrawOptions options;
+        options.openIds = {{Board.vendorId, Board.productId}};
         options.hotplug = hid::HidrawOptions::Hotplug::None; // the test re-scans
         options.openRetries = 0;
         auto backend = testsupport::FakeHidrawBackend(

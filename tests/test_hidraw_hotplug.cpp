@@ -120,7 +120,7 @@ TEST_F(HidrawSourceTest, BoardPluggedAgainOnTheSameNodeBetweenScansComesBack) {
 }
 
 TEST_F(HidrawSourceTest, AutoModeFindsAPlugWhetherOrNotUdevSpeaks) {
-    HidrawOptions options; // Auto: the monitor where udev runs, with a safety re-scan beside it
+    HidrawOptions options = boardOptions(); // Auto: the monitor where udev runs, with a safety re-scan beside it
     options.rescanInterval = std::chrono::milliseconds(20);
     options.safetyRescanInterval = std::chrono::milliseconds(20);
     start(options);
@@ -129,7 +129,7 @@ TEST_F(HidrawSourceTest, AutoModeFindsAPlugWhetherOrNotUdevSpeaks) {
 }
 
 TEST_F(HidrawSourceTest, PeriodicRescanFindsPlugAndUnplugAndRunsNoMoreOftenThanAsked) {
-    HidrawOptions options;
+    HidrawOptions options = boardOptions();
     options.hotplug = HidrawOptions::Hotplug::Rescan; // as where no udev daemon runs
     options.rescanInterval = std::chrono::milliseconds(100);
     system.attached = {Keyboard};

@@ -1,6 +1,6 @@
 // Opening a board's node: retries, refusals told once, and the advice that fixes a missing
 // permission.
-#include "board/BoardProblems.h"
+#include "hidraw/NodeProblems.h"
 #include "support/HidrawSourceFixture.h"
 
 #include <cerrno>
@@ -115,7 +115,7 @@ TEST_F(HidrawSourceTest, UnusableBoardComesOnlineOnTheNextRescanOrChangeEvent) {
 }
 
 TEST_F(HidrawSourceTest, UnusableBoardIsRetriedOnATimerWhileUdevRuns) {
-    HidrawOptions options;
+    HidrawOptions options = boardOptions();
     options.hotplug = HidrawOptions::Hotplug::UdevMonitor;
     options.rescanInterval = std::chrono::milliseconds(20);
     const DeviceInfo numbered{BoardVendor, BoardProduct,   "ZOV", "ZOV-USB",

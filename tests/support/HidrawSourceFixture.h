@@ -68,8 +68,14 @@ protected:
         source->retryUnopened();
         settle();
     }
-    static hid::HidrawOptions manualOptions() {
+    /// The default options, opening the board's ids.
+    static hid::HidrawOptions boardOptions() {
         hid::HidrawOptions options;
+        options.openIds = {{BoardVendor, BoardProduct}};
+        return options;
+    }
+    static hid::HidrawOptions manualOptions() {
+        hid::HidrawOptions options = boardOptions();
         options.hotplug = hid::HidrawOptions::Hotplug::None;
         options.openRetryInterval = std::chrono::milliseconds(10);
         options.confirmInterval = std::chrono::milliseconds(10);

@@ -1,4 +1,4 @@
-#include "board/BoardProblems.h"
+#include "hidraw/NodeProblems.h"
 
 #include <cerrno>
 #include <cstdio>
