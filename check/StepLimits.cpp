@@ -1,7 +1,7 @@
 #include "check/StepLimits.h"
 
 #include "check/TextPattern.h"
-#include "monitor/Percentile.h"
+#include "stats/Percentile.h"
 
 #include <algorithm>
 #include <bitset>
@@ -136,9 +136,9 @@ std::vector<Measurement> PollFigures(std::size_t requests, std::size_t missed, s
         {"late answers", std::to_string(late), double(late), "", "", true}};
     if (answerMs.empty()) return figures;
     figures.push_back(
-        MsFigure("median answer time", monitor::Percentile(answerMs, 0.5), limits.medianMs));
+        MsFigure("median answer time", stats::Percentile(answerMs, 0.5), limits.medianMs));
     figures.push_back(
-        MsFigure("p99 answer time", monitor::Percentile(answerMs, 0.99), limits.p99Ms));
+        MsFigure("p99 answer time", stats::Percentile(answerMs, 0.99), limits.p99Ms));
     figures.push_back(MsFigure("longest answer time",
                                *std::max_element(answerMs.begin(), answerMs.end()), limits.maxMs));
     return figures;

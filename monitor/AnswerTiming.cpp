@@ -1,6 +1,6 @@
 #include "monitor/AnswerTiming.h"
 
-#include "monitor/Percentile.h"
+#include "stats/Percentile.h"
 
 #include <algorithm>
 
@@ -69,8 +69,8 @@ AnswerTiming::Figures AnswerTiming::figures(std::uint8_t code, Clock::time_point
     figures.answered = took.size();
     if (took.empty()) return figures;
     figures.longest = *std::max_element(took.begin(), took.end());
-    figures.median = Percentile(took, 0.5);
-    figures.p99 = Percentile(took, 0.99);
+    figures.median = stats::Percentile(took, 0.5);
+    figures.p99 = stats::Percentile(took, 0.99);
     return figures;
 }
 

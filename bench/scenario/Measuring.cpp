@@ -1,5 +1,7 @@
 #include "bench/scenario/Measuring.h"
 
+#include "stats/Percentile.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -12,10 +14,7 @@
 namespace bench {
 
 double Percentile(std::vector<double> values, double p) {
-    if (values.empty()) return NAN;
-    std::sort(values.begin(), values.end());
-    const auto rank = static_cast<std::size_t>(std::ceil(p * double(values.size())));
-    return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
+    return values.empty() ? NAN : stats::Percentile(values, p);
 }
 
 Clock::duration CpuTime() {

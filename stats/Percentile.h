@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-namespace monitor {
+namespace stats {
 
 /// Nearest-rank percentile of `values`, p in (0, 1]; reorders them. `values` is not empty.
 template <class Value> Value Percentile(std::vector<Value>& values, double p) {
@@ -15,4 +15,4 @@ template <class Value> Value Percentile(std::vector<Value>& values, double p) {
     return *nth;
 }
 
-} // namespace monitor
+} // namespace stats
