@@ -1,4 +1,6 @@
 #include "check/RecordFiles.h"
+#include "hid/CodePage1252.h"
+#include "hid/TerminalText.h"
 
 #include <QXmlStreamWriter>
 #include <algorithm>
@@ -6,8 +8,15 @@
 namespace check {
 namespace {
 
-QString Text(const std::string& text) {
-    return QString::fromStdString(text);
+/// A text (UTF-8) as the console shows it: control characters as \xNN, which XML 1.0 cannot
+/// carry, so the operator and the record read the same.
+QString Shown(const std::string& text) {
+    return QString::fromStdString(hid::TerminalText(text));
+}
+
+/// A string the board gave, in its code page.
+QString BoardShown(const std::string& bytes) {
+    return Shown(hid::fromWindows1252(bytes).toStdString());
 }
 
 void Property(QXmlStreamWriter& xml, const QString& name, const QString& value) {
@@ -17,64 +26,88 @@ void Property(QXmlStreamWriter& xml, const QString& name, const QString& value) 
     xml.writeEndElement();
 }
 
+void Problem(QXmlStreamWriter& xml, const char* element, const QString& message,
+             const QString& type) {
+    xml.writeStartElement(element);
+    xml.writeAttribute("message", message);
+    xml.writeAttribute("type", type);
+    xml.writeEndElement();
+}
+
 void TestCase(QXmlStreamWriter& xml, const CheckRecord& record, const StepResult& step) {
     xml.writeStartElement("testcase");
-    xml.writeAttribute("classname", Text(record.planName));
-    xml.writeAttribute("name", Text(step.title()));
+    xml.writeAttribute("classname", Shown(record.planName));
+    xml.writeAttribute("name", Shown(step.title()));
     xml.writeAttribute("time", QString::number(step.seconds, 'f', 6));
     if (!step.measurements.empty()) {
         xml.writeStartElement("properties");
         for (const Measurement& figure : step.measurements) {
-            const QString name = Text(figure.quantity);
-            Property(xml, name,
-                     Text(figure.value + (figure.unit.empty() ? "" : " " + figure.unit)));
-            if (!figure.limit.empty()) Property(xml, name + " limit", Text(figure.limit));
+            const std::string value = figure.value + (figure.unit.empty() ? "" : " " + figure.unit);
+            Property(xml, Shown(figure.quantity), Shown(value));
+            if (!figure.limit.empty())
+                Property(xml, Shown(figure.quantity + " limit"), Shown(figure.limit));
         }
         xml.writeEndElement();
     }
-    if (!step.passed()) {
-        // A step that could not decide is an error, as JUnit has it, not a failure.
-        xml.writeStartElement(step.error ? "error" : "failure");
-        xml.writeAttribute("message", Text(step.failure));
-        xml.writeAttribute("type", "check");
-        xml.writeEndElement();
-    }
+    // A step that could not decide is an error, as JUnit has it, not a failure.
+    if (!step.passed())
+        Problem(xml, step.error ? "error" : "failure", Shown(step.failure), "check");
     xml.writeEndElement();
+}
+
+/// The board leaving is an error of the run, not of a step (it may leave between steps): a
+/// test case of its own, since readers find errors and failures in test cases only.
+void BoardLeft(QXmlStreamWriter& xml, const CheckRecord& record) {
+    xml.writeStartElement("testcase");
+    xml.writeAttribute("classname", Shown(record.planName));
+    xml.writeAttribute("name", "board connection");
+    xml.writeAttribute("time", QString::number(0.0, 'f', 6));
+    Problem(xml, "error", "the board left during the run", "board left");
+    xml.writeEndElement();
+}
+
+/// The counts of a suite, which readers take from its attributes and the elements alike.
+void Counts(QXmlStreamWriter& xml, const CheckRecord& record) {
+    const auto undecided = std::count_if(record.steps.begin(), record.steps.end(),
+                                         [](const StepResult& step) { return step.error; });
+    const int left = record.boardLeft ? 1 : 0;
+    xml.writeAttribute("tests", QString::number(record.steps.size() + left));
+    xml.writeAttribute("failures", QString::number(record.failedSteps()));
+    xml.writeAttribute("errors", QString::number(undecided + left));
+    // Written though none is skipped: a reader missing a count makes all of them up anew.
+    xml.writeAttribute("skipped", "0");
+    xml.writeAttribute(
+        "time", QString::number(double(record.started.msecsTo(record.ended)) / 1000, 'f', 3));
 }
 
 } // namespace
 
-QByteArray JunitText(const CheckRecord& record) {
+std::optional<QByteArray> JunitText(const CheckRecord& record) {
     QByteArray contents;
     QXmlStreamWriter xml(&contents);
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
     xml.writeStartElement("testsuites");
+    xml.writeAttribute("name", Shown(record.planName));
+    Counts(xml, record);
     xml.writeStartElement("testsuite");
-    xml.writeAttribute("name", Text(record.planName));
-    xml.writeAttribute("tests", QString::number(record.steps.size()));
-    xml.writeAttribute("failures", QString::number(record.failedSteps()));
-    const auto undecided = std::count_if(record.steps.begin(), record.steps.end(),
-                                         [](const StepResult& step) { return step.error; });
-    xml.writeAttribute("errors", QString::number(undecided + (record.boardLeft ? 1 : 0)));
-    xml.writeAttribute("timestamp", record.started.toString(Qt::ISODateWithMs));
-    xml.writeAttribute(
-        "time", QString::number(double(record.started.msecsTo(record.ended)) / 1000, 'f', 3));
+    xml.writeAttribute("name", Shown(record.planName));
+    Counts(xml, record);
+    // UTC without a zone: the form of the JUnit schema CI servers read (see the README).
+    xml.writeAttribute("timestamp", record.started.toUTC().toString("yyyy-MM-dd'T'hh:mm:ss"));
     xml.writeStartElement("properties");
-    Property(xml, "board serial", Text(record.board.serialNumber));
-    Property(xml, "board node", Text(record.board.path));
-    Property(xml, "plan file", Text(record.planFile));
+    Property(xml, "board serial", BoardShown(record.board.serialNumber));
+    Property(xml, "board node", Shown(record.board.path));
+    Property(xml, "plan file", Shown(record.planFile));
     xml.writeEndElement();
     for (const StepResult& step : record.steps)
         TestCase(xml, record, step);
-    if (record.boardLeft) {
-        xml.writeStartElement("system-err");
-        xml.writeCharacters("the board left during the run");
-        xml.writeEndElement();
-    }
+    if (record.boardLeft) BoardLeft(xml, record);
     xml.writeEndElement();
     xml.writeEndElement();
     xml.writeEndDocument();
+    // The writer leaves out what XML cannot carry and goes on: such a record is not written.
+    if (xml.hasError()) return std::nullopt;
     return contents;
 }
 

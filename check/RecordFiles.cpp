@@ -3,10 +3,10 @@
 namespace check {
 namespace {
 
-void Write(RecordTarget* target, const QByteArray& contents, const char* what,
+void Write(RecordTarget* target, const std::optional<QByteArray>& contents, const char* what,
            QStringList& problems) {
-    QString error;
-    if (target && !target->write(contents, error))
+    QString error = contents ? QString() : NotMade;
+    if (target && (!contents || !target->write(*contents, error)))
         problems << QString("cannot write the %1 record %2: %3").arg(what, target->path(), error);
 }
 

@@ -68,10 +68,12 @@ void StationSession::run(hid::Handle board) {
 void StationSession::finish() {
     checking_ = false;
     const CheckRecord& record = runner_->record();
-    QString error;
+    QString error = NotMade;
+    const std::optional<QByteArray> junit = JunitText(record);
     const QString base =
-        WriteStationRecords(records_, hid::fromWindows1252(record.board.serialNumber),
-                            record.started, JsonText(record), JunitText(record), error);
+        junit ? WriteStationRecords(records_, hid::fromWindows1252(record.board.serialNumber),
+                                    record.started, JsonText(record), *junit, error)
+              : QString();
     const int exitCode = EndRun(record, {});
     if (base.isEmpty()) {
         // The station's fault, not the board's: it is not counted, and the station stops.

@@ -6,10 +6,12 @@
 namespace hid {
 namespace {
 
+/// U+FFFD stands for bytes that were lost; U+FFFE and U+FFFF are no characters, and XML
+/// cannot carry them.
 bool Harmful(char32_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 ||
            (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x061C ||
-           c == 0x200E || c == 0x200F || c == 0xFFFD;
+           c == 0x200E || c == 0x200F || (c >= 0xFFFD && c <= 0xFFFF);
 }
 
 void Escape(std::string& out, char32_t c, bool wide) {

@@ -11,13 +11,24 @@ BUILD_PACKAGES=(
     fonts-liberation fonts-dejavu-core
 )
 
+# The readers of the check's JUnit records in the test suite (tests/records): Debian's
+# junitparser, and node with npm for one from the npm registry.
+RECORD_READER_PACKAGES=(python3-junitparser nodejs npm)
+
+# installed PKG: whether PKG, or a package that provides it, is installed (NodeSource's nodejs
+# provides npm, and conflicts with Debian's).
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed" && return 0
+    dpkg-query -W -f='${Status}|${Provides}\n' 2>/dev/null | grep "^install ok installed|" |
+        cut -d'|' -f2 | tr ',' '\n' | awk '{print $1}' | grep -x -- "$1" >/dev/null
+}
+
 # ensure_packages PKG...: installs the ones that are missing (apt-get, through sudo when not root).
 ensure_packages() {
     local missing=()
     local package
     for package in "$@"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
-            || missing+=("$package")
+        installed "$package" || missing+=("$package")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"

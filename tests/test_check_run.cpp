@@ -15,15 +15,71 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QXmlStreamReader>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
 using namespace std::chrono_literals;
+
+/// A JUnit record as a reader finds it: the suite's counts and properties, and each test case
+/// with its properties and the failure or error in it.
+struct Junit {
+    struct Case {
+        std::string classname;
+        std::string name;
+        std::map<std::string, std::string> properties;
+        std::string problem; ///< "failure", "error" or empty
+        std::string message;
+    };
+    bool wellFormed = false;
+    std::map<std::string, std::string> suite; ///< the testsuite's attributes
+    std::map<std::string, std::string> properties;
+    std::vector<Case> cases;
+
+    static std::string Text(QStringView text) { return text.toString().toStdString(); }
+
+    explicit Junit(const QByteArray& xml) {
+        QXmlStreamReader reader(xml);
+        while (reader.readNext() != QXmlStreamReader::EndDocument && !reader.hasError()) {
+            if (!reader.isStartElement()) continue;
+            const QXmlStreamAttributes a = reader.attributes();
+            const auto name = reader.name();
+            if (name == u"testsuite") {
+                for (const QXmlStreamAttribute& each : a)
+                    suite[Text(each.name())] = Text(each.value());
+            } else if (name == u"testcase") {
+                cases.push_back({Text(a.value("classname")), Text(a.value("name"))});
+            } else if (name == u"property") {
+                (cases.empty() ? properties : cases.back().properties)[Text(a.value("name"))] =
+                    Text(a.value("value"));
+            } else if (name == u"failure" || name == u"error") {
+                cases.back().problem = Text(name);
+                cases.back().message = Text(a.value("message"));
+            }
+        }
+        wellFormed = !reader.hasError() && !cases.empty();
+    }
+    int count(const std::string& problem) const {
+        return int(std::count_if(cases.begin(), cases.end(),
+                                 [&](const Case& each) { return each.problem == problem; }));
+    }
+    /// Every count the suite states is the number of elements a reader finds.
+    void expectCounts(int tests, int failures, int errors) const {
+        EXPECT_TRUE(wellFormed);
+        EXPECT_EQ(int(cases.size()), tests);
+        EXPECT_EQ(count("failure"), failures);
+        EXPECT_EQ(count("error"), errors);
+        EXPECT_EQ(suite.at("tests"), std::to_string(tests));
+        EXPECT_EQ(suite.at("failures"), std::to_string(failures));
+        EXPECT_EQ(suite.at("errors"), std::to_string(errors));
+    }
+};
 
 class CheckRun : public ::testing::Test {
 protected:
@@ -36,10 +92,9 @@ protected:
         QString refused;
         auto json = check::RecordTarget::choose(dir.filePath("record.json"), refused);
         auto junit = check::RecordTarget::choose(dir.filePath("junit.xml"), refused);
-        check::CheckSession session(
-            layer, *parsed, "plan.toml",
-            {wait, std::make_shared<check::RecordTarget>(std::move(*json)),
-             std::make_shared<check::RecordTarget>(std::move(*junit))});
+        check::CheckSession session(layer, *parsed, "plan.toml",
+                                    {wait, std::make_shared<check::RecordTarget>(std::move(*json)),
+                                     std::make_shared<check::RecordTarget>(std::move(*junit))});
         int exitCode = -1;
         QObject::connect(&session, &check::CheckSession::done, [&](int code) { exitCode = code; });
         session.start();
@@ -53,6 +108,7 @@ protected:
     }
 
     QJsonObject json() { return QJsonDocument::fromJson(file("record.json")).object(); }
+    Junit junit() { return Junit(file("junit.xml")); }
 
     QTemporaryDir dir;
     hid::DeviceManager layer;
@@ -71,16 +127,40 @@ TEST_F(CheckRun, APassingPlanEndsWithZeroAndRecordsTheBoardAndTheReports) {
     EXPECT_EQ(reports["sent"].toInt(), 2 + 5);
     EXPECT_EQ(reports["received"].toInt(), 2 + 5);
     EXPECT_EQ(reports["dropped"].toInt(), 0) << "every answer was taken and measured";
-    EXPECT_TRUE(file("junit.xml").contains("tests=\"3\" failures=\"0\""));
+    const Junit xml = junit();
+    xml.expectCounts(3, 0, 0);
+    EXPECT_EQ(xml.properties.at("board serial"), "VB-0001");
+    // In UTC without a zone, as the schema CI servers read has it.
+    QDateTime timestamp =
+        QDateTime::fromString(QString::fromStdString(xml.suite.at("timestamp")), Qt::ISODate);
+    EXPECT_EQ(timestamp.timeSpec(), Qt::LocalTime) << "no zone given";
+    timestamp.setTimeSpec(Qt::UTC);
+    EXPECT_LE(std::abs(timestamp.secsTo(QDateTime::currentDateTimeUtc())), 60);
 }
 
-TEST_F(CheckRun, AValueOutsideItsLimitEndsWithOneAndTheFailureNamesValueAndLimit) {
-    hid::VirtualBoard::attachTo(layer);
-    EXPECT_EQ(run("name='low'\n[[step]]\ntype='read_ad'\nmin=200\nmax=255\n"), check::StepFailed);
-    EXPECT_TRUE(
-        file("junit.xml").contains("<failure message=\"A/D value 128 breaks its limit 200..255\""))
-        << file("junit.xml").toStdString();
+// Whatever the board and the plan say, the record reads as the console shows it: the board's
+// strings in its code page, control characters as \xNN, never left out or breaking the XML.
+TEST_F(CheckRun, AFailedStepIsRecordedWithTheValueAndTheLimitAsTheConsoleShowsThem) {
+    hid::VirtualBoardSetup hostile;
+    hostile.serialNumber = std::string("ZB-\x92\x81\x07\0X", 8);
+    hostile.answerText = "T\x99 \x1b[2J<&\x9d\x7f";
+    layer.addSource(std::make_unique<hid::VirtualBoard>(hostile));
+    EXPECT_EQ(run("name=\"Plan\\u001b[31m\"\n[[step]]\ntype='read_ad'\nmin=200\nmax=255\n"
+                  "[[step]]\ntype='read_text'\nname=\"Bell\\u0007\\uFFFF\"\nprefix='Hello'\n"),
+              check::StepFailed);
     EXPECT_EQ(json()["outcome"].toString(), "fail");
+    const Junit record = junit();
+    record.expectCounts(2, 2, 0);
+    EXPECT_EQ(record.properties.at("board serial"), "ZB-’\\x81\\x07\\x00X");
+    ASSERT_EQ(record.cases.size(), 2u);
+    EXPECT_EQ(record.cases[0].classname, "Plan\\x1b[31m");
+    EXPECT_EQ(record.cases[0].message, "A/D value 128 breaks its limit 200..255");
+    EXPECT_EQ(record.cases[0].properties.at("A/D value limit"), "200..255");
+    EXPECT_EQ(record.cases[1].name, "2 Bell\\x07\\uffff");
+    const std::string shown = "\"T™ \\x1b[2J<&\\x9d\\x7f\"";
+    EXPECT_EQ(record.cases[1].properties.at("answer text"), shown);
+    EXPECT_EQ(record.cases[1].message,
+              "answer text " + shown + " breaks its limit starts with \"Hello\"");
 }
 
 TEST_F(CheckRun, ABoardThatLeavesDuringAPollFailsThatStepAndEndsTheRun) {
@@ -94,6 +174,11 @@ TEST_F(CheckRun, ABoardThatLeavesDuringAPollFailsThatStepAndEndsTheRun) {
     const auto steps = record["steps"].toArray();
     ASSERT_EQ(steps.size(), 1); // the read_ad step never ran
     EXPECT_EQ(steps[0].toObject()["failure"].toString(), "the board left during the step");
+    // The run's error is a test case a reader finds, beside the step it failed.
+    const Junit xml = junit();
+    xml.expectCounts(2, 1, 1);
+    ASSERT_EQ(xml.cases.size(), 2u);
+    EXPECT_EQ(xml.cases[1].message, "the board left during the run");
 }
 
 TEST_F(CheckRun, NoBoardWithinTheWaitEndsWithThreeAndSendsNothing) {

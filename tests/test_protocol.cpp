@@ -49,7 +49,8 @@ TEST(TerminalText, ControlCharactersShowAsEscapesAndTheRestAsItIs) {
         {"a\nPASS", "a\\x0aPASS"},
         {"\x7f \xc2\x81", "\\x7f \\x81"},
         {"\xe2\x80\xae evil", "\\u202e evil"},
-        {"\xff\xc3", "\\xff\\xc3"}, // not UTF-8
+        {"\xff\xc3", "\\xff\\xc3"},                     // not UTF-8
+        {"\xef\xbf\xbe\xef\xbf\xbf", "\\ufffe\\uffff"}, // noncharacters XML cannot carry
     };
     for (const auto& [text, shown] : cases)
         EXPECT_EQ(hid::TerminalText(text), shown) << text;
