@@ -55,7 +55,7 @@ struct Outcomes {
 
 std::string Figure(const Measurement& measurement) {
     std::string text = measurement.quantity + " " + measurement.value;
-    if (!measurement.unit.empty()) text += " " + measurement.unit;
+    if (!measurement.unit.empty() && measurement.number) text += " " + measurement.unit;
     if (!measurement.limit.empty()) text += " [" + measurement.limit + "]";
     return text;
 }

@@ -63,7 +63,15 @@ QByteArray JunitText(const CheckRecord& record) {
     xml.writeStartElement("properties");
     Property(xml, "board serial", Text(record.board.serialNumber));
     Property(xml, "board node", Text(record.board.path));
-    Property(xml, "plan file", Text(record.planFile));
+    const Provenance& made = record.provenance;
+    Property(xml, "plan file", Text(made.planFile));
+    Property(xml, "plan sha256", Text(made.planSha256));
+    Property(xml, "program", Text(made.program));
+    Property(xml, "program version", Text(made.version));
+    Property(xml, "host", Text(made.host));
+    Property(xml, "station id", Text(made.stationId.value_or("")));
+    Property(xml, "operator", Text(made.operatorName.value_or("")));
+    Property(xml, "record schema version", QString::number(RecordSchemaVersion));
     xml.writeEndElement();
     for (const StepResult& step : record.steps)
         TestCase(xml, record, step);

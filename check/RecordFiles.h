@@ -13,8 +13,10 @@ namespace check {
 /// JUnit XML: one test case per step run, its figures and limits as properties, a failure
 /// naming the value and the limit it broke.
 QByteArray JunitText(const CheckRecord& record);
-/// JSON: the board's identity, the start and end times (ISO 8601 UTC), every step's figures
-/// with units, limits and outcome, and the report counts.
+/// JSON (docs/check-record.schema.json): what made it (program, version, host, plan file and its
+/// SHA-256, station and operator), the board's identity, the start and end times (ISO 8601 UTC),
+/// every step's figures with units, limits and outcome and the reports it sent, and the report
+/// counts.
 QByteArray JsonText(const CheckRecord& record);
 
 /// Writes the JSON and the JUnit record to their targets (null: not asked for); answers a
