@@ -38,8 +38,8 @@ script_stage() {
     return "$status"
 }
 
-ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}" "${SANITIZER_PACKAGES[@]}" \
-    "${KERNEL_STAGE_PACKAGES[@]}" "${DESKTOP_CHECK_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}" \
+    "${SANITIZER_PACKAGES[@]}" "${KERNEL_STAGE_PACKAGES[@]}" "${DESKTOP_CHECK_PACKAGES[@]}"
 
 stage "Build and test suite"
 build_tree "$ROOT/build"

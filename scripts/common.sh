@@ -36,6 +36,10 @@ build_tree() {
     cmake --build "$dir"
 }
 
+# What only the tests need beyond the build: the JSON Schema validator that reads the check
+# records (tests/records/).
+TEST_PACKAGES=(python3-jsonschema)
+
 # The package check (scripts/package-check.sh): Debian's own checker, the AppStream validator
 # and the desktop entry validator.
 PACKAGE_CHECK_PACKAGES=(lintian appstream desktop-file-utils dpkg-dev file)
