@@ -27,11 +27,12 @@ REQUEST_CODES = {"read_ad": 4, "read_text": 2, "read_inputs": 13, "write_port": 
 PORT_VALUE_INDEX = 21
 
 # The samples sample-records.sh writes with known plans and boards: plan, bench (None: the
-# built-in virtual board), outcome.
+# built-in virtual board), outcome, and the --station-id and --operator it gives (None: not
+# given).
 SAMPLES = {
-    "passed": (EXAMPLES / "smoke.toml", None, "pass"),
-    "failed": (HERE / "failing.toml", None, "fail"),
-    "hostile": (HERE / "failing.toml", HERE / "hostile-bench.toml", "fail"),
+    "passed": (EXAMPLES / "smoke.toml", None, "pass", ("bench 1", "Zoë")),
+    "failed": (HERE / "failing.toml", None, "fail", (None, None)),
+    "hostile": (HERE / "failing.toml", HERE / "hostile-bench.toml", "fail", (None, None)),
 }
 
 
@@ -77,7 +78,7 @@ def check_figures(problems, where, kind, step, figures, board):
         problems.told.append(f"{where}: answer time {answer_time['value']!r} is no number")
 
 
-def check_sample(problems, name, record, plan_path, bench, outcome, version):
+def check_sample(problems, name, record, plan_path, bench, outcome, labels, version):
     plan_bytes = plan_path.read_bytes()
     plan = tomllib.loads(plan_bytes.decode("utf-8"))
     board = board_of(bench)
@@ -88,6 +89,8 @@ def check_sample(problems, name, record, plan_path, bench, outcome, version):
     problems.expect(f"{name} plan name", record["plan"]["name"], plan["name"])
     problems.expect(f"{name} program", record["producer"]["program"], "zov-usb-test")
     problems.expect(f"{name} version", record["producer"]["version"], version)
+    producer = record["producer"]
+    problems.expect(f"{name} station", (producer["station_id"], producer["operator"]), labels)
     for key in ("serial", "manufacturer", "product"):
         problems.expect(f"{name} board {key}", record["board"][key], board[key])
     report_size = record["board"]["report_format"]["output_report_size"] + 1  # with its id
