@@ -38,7 +38,7 @@ script_stage() {
     return "$status"
 }
 
-ensure_packages "${BUILD_PACKAGES[@]}" "${RECORD_READER_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}" \
+ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}" \
     "${SANITIZER_PACKAGES[@]}" "${KERNEL_STAGE_PACKAGES[@]}" "${DESKTOP_CHECK_PACKAGES[@]}"
 
 stage "Build and test suite"

@@ -38,10 +38,11 @@ QStringList ArgumentList(int argc, const char* const* argv) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // The board checks run with no window and no display: before any QApplication is made.
-    if (argc > 1 && std::string_view(argv[1]) == "check") return check::RunCheckCommand(argc, argv);
+    // The board checks carry both in their records.
     QCoreApplication::setApplicationName("zov-usb-test");
     QCoreApplication::setApplicationVersion(PROJECT_VERSION);
+    // The board checks run with no window and no display: before any QApplication is made.
+    if (argc > 1 && std::string_view(argv[1]) == "check") return check::RunCheckCommand(argc, argv);
     // The command line is read before QApplication, which aborts without a display: --help,
     // --version and a line the program cannot follow are answered without one. Options it
     // does not know may be Qt's, read again once QApplication has taken those out.

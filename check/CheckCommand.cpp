@@ -23,10 +23,10 @@
 namespace check {
 namespace {
 
-int RunStation(hid::DeviceManager& layer, Plan plan, const CheckOptions& options) {
+int RunStation(hid::DeviceManager& layer, Plan plan, Provenance provenance,
+               const CheckOptions& options) {
     SignalWatcher signalWatcher;
-    StationSession station(layer, std::move(plan), options.planPath.toStdString(),
-                           QDir(options.stationDir));
+    StationSession station(layer, std::move(plan), std::move(provenance), QDir(options.stationDir));
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &station,
                      &StationSession::stop);
     QObject::connect(&station, &StationSession::done, QCoreApplication::instance(),
@@ -66,9 +66,9 @@ bool ChooseOutputs(const CheckOptions& options, SessionOptions& session) {
     return true;
 }
 
-int RunSingle(hid::DeviceManager& layer, Plan plan, const CheckOptions& options,
+int RunSingle(hid::DeviceManager& layer, Plan plan, Provenance provenance,
               const SessionOptions& sessionOptions, hid::ReportTrace* trace) {
-    CheckSession session(layer, std::move(plan), options.planPath.toStdString(), sessionOptions);
+    CheckSession session(layer, std::move(plan), std::move(provenance), sessionOptions);
     // The trace stops where the run's counts were taken, so that the two agree line for line:
     // an answer that comes after the run is in neither.
     QObject::connect(&session, &CheckSession::done, [&layer, trace] {
@@ -87,14 +87,16 @@ int RunCheckCommand(int argc, char** argv) {
     // status 4) rather than ending the check before its records are written.
     std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("zov-usb-test");
     const CheckOptions options = ParseCheckOptions(QCoreApplication::arguments());
     PlanError error;
-    auto plan = ParsePlanFile(options.planPath.toStdString(), error);
+    std::string planBytes;
+    auto plan = ParsePlanFile(options.planPath.toStdString(), error, &planBytes);
     if (!plan) {
         std::fprintf(stderr, "zov-usb-test: %s\n", hid::TerminalText(error.text()).c_str());
         return BadCommand;
     }
+    Provenance provenance = RunProvenance(options.planPath.toStdString(), planBytes,
+                                          options.stationId, options.operatorName);
     const auto virtualBoards =
         hid::VirtualBoardOption::read(options.virtualBoard, options.benchFile.toStdString());
     if (!virtualBoards) return BadCommand;
@@ -114,8 +116,9 @@ int RunCheckCommand(int argc, char** argv) {
     layer.addSource(std::make_unique<hid::HidrawSource>(boardNodes));
 
     const bool single = options.stationDir.isEmpty();
-    const int ran = single ? RunSingle(layer, std::move(*plan), options, session, trace.get())
-                           : RunStation(layer, std::move(*plan), options);
+    const int ran =
+        single ? RunSingle(layer, std::move(*plan), std::move(provenance), session, trace.get())
+               : RunStation(layer, std::move(*plan), std::move(provenance), options);
     // Every line of the run must be in the trace for the verdict to stand. The trace is
     // finished first, so that the verdict is the last line even with --trace -.
     int exitCode = ran;

@@ -13,6 +13,27 @@ namespace {
     std::exit(BadCommand);
 }
 
+/// The value of a label option (--station-id, --operator), refused when it could not stand in a
+/// record as one plain line: empty, holding a control character, or longer than LongestLabel.
+std::optional<std::string> Label(const QCommandLineParser& parser,
+                                 const QCommandLineOption& option) {
+    if (!parser.isSet(option)) return std::nullopt;
+    const QString value = parser.value(option);
+    const QString name = "--" + option.names().first();
+    const QList<uint> characters = value.toUcs4();
+    if (characters.isEmpty()) Refuse(parser, name + " needs a value");
+    if (characters.size() > LongestLabel)
+        Refuse(parser, QString("%1 takes at most %2 characters, not %3")
+                           .arg(name)
+                           .arg(LongestLabel)
+                           .arg(characters.size()));
+    for (const uint c : characters)
+        if (QChar::category(c) == QChar::Other_Control)
+            Refuse(parser, QString("%1 cannot hold a control character (U+%2)")
+                               .arg(name, QString::number(c, 16).toUpper().rightJustified(4, '0')));
+    return value.toStdString();
+}
+
 } // namespace
 
 CheckOptions ParseCheckOptions(const QStringList& arguments) {
@@ -45,7 +66,12 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
         "Station mode: check board after board until SIGINT or SIGTERM, writing each board's "
         "records to <dir> as <serial>-<UTC time>.json and .xml.",
         "dir");
-    parser.addOptions({virtualBoard, virtualBench, trace, wait, junit, json, station});
+    const QCommandLineOption stationId(
+        "station-id", "Name this test station <id> in the records (at most 64 characters).", "id");
+    const QCommandLineOption operatorName(
+        "operator", "Name the operator <name> in the records (at most 64 characters).", "name");
+    parser.addOptions(
+        {virtualBoard, virtualBench, trace, wait, junit, json, station, stationId, operatorName});
     if (!parser.parse(arguments)) Refuse(parser, parser.errorText());
     if (parser.isSet(help)) parser.showHelp();
     const QStringList words = parser.positionalArguments();
@@ -67,6 +93,8 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     options.session.wait = std::chrono::milliseconds(qRound64(seconds * 1000));
     options.jsonPath = parser.value(json);
     options.junitPath = parser.value(junit);
+    options.stationId = Label(parser, stationId);
+    options.operatorName = Label(parser, operatorName);
     options.stationDir = parser.value(station);
     if (parser.isSet(station) && options.stationDir.isEmpty())
         Refuse(parser, "--station needs a records folder");

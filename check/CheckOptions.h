@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
+#include <string>
 
 namespace check {
 
@@ -16,11 +18,17 @@ struct CheckOptions {
     QString stationDir; ///< station mode's records folder; empty for a single check
     QString jsonPath;   ///< empty: no JSON record
     QString junitPath;  ///< empty: no JUnit record
+    /// --station-id and --operator, carried into the records; none when not given.
+    std::optional<std::string> stationId;
+    std::optional<std::string> operatorName;
     SessionOptions session;
 };
 
 /// Reads the arguments after the program's name, "check" first. --help prints and ends the
 /// program; a command line it cannot follow ends it with the problem, the usage and exit code 2.
 CheckOptions ParseCheckOptions(const QStringList& arguments);
+
+/// The most characters a --station-id or --operator may have.
+inline constexpr qsizetype LongestLabel = 64;
 
 } // namespace check

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "check/Provenance.h"
 #include "check/StepResult.h"
 #include "hid/DeviceSource.h"
 #include "hid/ReportDirection.h"
@@ -25,7 +26,7 @@ const char* OutcomeName(int exitCode);
 /// Everything one run of a plan on one board found: what the --json and --junit records hold.
 struct CheckRecord {
     std::string planName;
-    std::string planFile;
+    Provenance provenance;     ///< the program, host, plan file and station that made the record
     std::size_t planSteps = 0; ///< the plan's steps, each counted once however often it repeats
     hid::DeviceInfo board;
     QDateTime started; ///< UTC

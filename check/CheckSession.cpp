@@ -10,9 +10,9 @@
 
 namespace check {
 
-CheckSession::CheckSession(hid::DeviceManager& layer, Plan plan, std::string planFile,
+CheckSession::CheckSession(hid::DeviceManager& layer, Plan plan, Provenance provenance,
                            SessionOptions options)
-    : layer_(layer), plan_(std::move(plan)), planFile_(std::move(planFile)),
+    : layer_(layer), plan_(std::move(plan)), provenance_(std::move(provenance)),
       options_(std::move(options)), watch_(layer) {
     connect(&watch_, &BoardWatch::boardThere, this, &CheckSession::run);
     connect(&watch_, &BoardWatch::noBoard, this, [this] {
@@ -45,7 +45,7 @@ void CheckSession::start() {
 }
 
 void CheckSession::run(hid::Handle board) {
-    runner_ = PrintingRunner(layer_, board, plan_, planFile_);
+    runner_ = PrintingRunner(layer_, board, plan_, provenance_);
     connect(runner_.get(), &PlanRunner::finished, this, &CheckSession::finish);
     runner_->start();
 }

@@ -27,7 +27,7 @@ class CheckSession final : public QObject {
     Q_OBJECT
 
 public:
-    CheckSession(hid::DeviceManager& layer, Plan plan, std::string planFile,
+    CheckSession(hid::DeviceManager& layer, Plan plan, Provenance provenance,
                  SessionOptions options);
     ~CheckSession() override;
 
@@ -45,7 +45,7 @@ private:
 
     hid::DeviceManager& layer_;
     const Plan plan_;
-    const std::string planFile_;
+    const Provenance provenance_;
     const SessionOptions options_;
     BoardWatch watch_;
     std::unique_ptr<PlanRunner> runner_;

@@ -57,8 +57,7 @@ struct Outcomes {
 };
 
 std::string Figure(const Measurement& measurement) {
-    std::string text = measurement.quantity + " " + measurement.value;
-    if (!measurement.unit.empty()) text += " " + measurement.unit;
+    std::string text = measurement.quantity + " " + measurement.shown();
     if (!measurement.limit.empty()) text += " [" + measurement.limit + "]";
     return text;
 }

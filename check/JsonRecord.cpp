@@ -24,13 +24,59 @@ QJsonObject Board(const hid::DeviceInfo& board) {
                                           {"output_report_size", board.format.outputReportSize}}}};
 }
 
-QJsonObject Figure(const Measurement& figure) {
-    QJsonObject object{{"quantity", Text(figure.quantity)},
-                       {"unit", Text(figure.unit)},
-                       {"limit", Text(figure.limit)},
-                       {"passed", figure.passed}};
-    object["value"] = figure.number ? QJsonValue(*figure.number) : QJsonValue(Text(figure.value));
+/// A text or null.
+QJsonValue Optional(const std::optional<std::string>& text) {
+    return text ? QJsonValue(Text(*text)) : QJsonValue(QJsonValue::Null);
+}
+
+/// The limits given, each under its own name; numbers in the figure's unit.
+QJsonObject Limits(const FigureLimits& limits) {
+    QJsonObject object;
+    const auto put = [&object](const char* name, const auto& limit) {
+        if (limit) object[name] = double(*limit);
+    };
+    put("min", limits.min);
+    put("max", limits.max);
+    put("equals", limits.equals);
+    if (limits.bits.mask && limits.bits.value) {
+        put("mask", limits.bits.mask);
+        put("value", limits.bits.value);
+    }
+    for (const auto& [name, bits] :
+         {std::pair{"bits_high", &limits.bits.bitsHigh}, {"bits_low", &limits.bits.bitsLow}}) {
+        if (bits->empty()) continue;
+        QJsonArray array;
+        for (const std::int64_t bit : *bits)
+            array.append(qint64(bit));
+        object[name] = array;
+    }
+    const TextLimits& text = limits.text;
+    for (const auto& [name, limit] :
+         {std::pair{"equals", &text.equals}, {"prefix", &text.prefix}, {"matches", &text.matches}})
+        if (*limit) object[name] = Text(**limit);
     return object;
+}
+
+QJsonObject Figure(const Measurement& figure) {
+    // The value as what it is: a number, a text, or null for none (an answer that never came).
+    const QJsonValue value = figure.number ? QJsonValue(*figure.number) : Optional(figure.text);
+    return {{"quantity", Text(figure.quantity)}, {"value", value},
+            {"unit", Text(figure.unit)},         {"limit", Text(figure.limit)},
+            {"limits", Limits(figure.limits)},   {"passed", figure.passed}};
+}
+
+QJsonArray Numbers(const std::vector<std::uint8_t>& bytes) {
+    QJsonArray array;
+    for (const std::uint8_t byte : bytes)
+        array.append(byte);
+    return array;
+}
+
+QJsonArray Sent(const std::vector<SentReport>& reports) {
+    QJsonArray array;
+    for (const SentReport& report : reports)
+        array.append(QJsonObject{{"code", report.code}, {"bytes", Numbers(report.bytes)}});
+    return array;
 }
 
 QJsonObject StepObject(const StepResult& step) {
@@ -43,7 +89,8 @@ QJsonObject StepObject(const StepResult& step) {
                        {"name", Text(step.name)},
                        {"outcome", step.outcome()},
                        {"seconds", step.seconds},
-                       {"measurements", figures}};
+                       {"measurements", figures},
+                       {"sent", Sent(step.sent)}};
     if (!step.passed()) object["failure"] = Text(step.failure);
     return object;
 }
@@ -57,16 +104,24 @@ QByteArray JsonText(const CheckRecord& record) {
     QJsonObject reports;
     for (const hid::ReportDirectionNames& each : hid::ReportDirections)
         reports[each.countWord] = qint64(record.counts[hid::directionIndex(each.direction)]);
-    const QJsonObject root{
-        {"plan", QJsonObject{{"name", Text(record.planName)}, {"file", Text(record.planFile)}}},
-        {"board", Board(record.board)},
-        {"started", record.started.toString(Qt::ISODateWithMs)},
-        {"ended", record.ended.toString(Qt::ISODateWithMs)},
-        {"outcome", OutcomeName(record.exitCode())},
-        {"board_left", record.boardLeft},
-        {"writes_in_flight", qint64(record.writesInFlight)},
-        {"steps", steps},
-        {"reports", reports}};
+    const Provenance& made = record.provenance;
+    const QJsonObject root{{"schema_version", RecordSchemaVersion},
+                           {"producer", QJsonObject{{"program", Text(made.program)},
+                                                    {"version", Text(made.version)},
+                                                    {"host", Text(made.host)},
+                                                    {"station_id", Optional(made.stationId)},
+                                                    {"operator", Optional(made.operatorName)}}},
+                           {"plan", QJsonObject{{"name", Text(record.planName)},
+                                                {"file", Text(made.planFile)},
+                                                {"sha256", Text(made.planSha256)}}},
+                           {"board", Board(record.board)},
+                           {"started", record.started.toString(Qt::ISODateWithMs)},
+                           {"ended", record.ended.toString(Qt::ISODateWithMs)},
+                           {"outcome", OutcomeName(record.exitCode())},
+                           {"board_left", record.boardLeft},
+                           {"writes_in_flight", qint64(record.writesInFlight)},
+                           {"steps", steps},
+                           {"reports", reports}};
     return QJsonDocument(root).toJson();
 }
 

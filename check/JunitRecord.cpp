@@ -42,8 +42,7 @@ void TestCase(QXmlStreamWriter& xml, const CheckRecord& record, const StepResult
     if (!step.measurements.empty()) {
         xml.writeStartElement("properties");
         for (const Measurement& figure : step.measurements) {
-            const std::string value = figure.value + (figure.unit.empty() ? "" : " " + figure.unit);
-            Property(xml, Shown(figure.quantity), Shown(value));
+            Property(xml, Shown(figure.quantity), Shown(figure.shown()));
             if (!figure.limit.empty())
                 Property(xml, Shown(figure.quantity + " limit"), Shown(figure.limit));
         }
@@ -98,7 +97,16 @@ std::optional<QByteArray> JunitText(const CheckRecord& record) {
     xml.writeStartElement("properties");
     Property(xml, "board serial", BoardShown(record.board.serialNumber));
     Property(xml, "board node", Shown(record.board.path));
-    Property(xml, "plan file", Shown(record.planFile));
+    const Provenance& made = record.provenance;
+    Property(xml, "plan file", Shown(made.planFile));
+    Property(xml, "plan sha256", Shown(made.planSha256));
+    Property(xml, "program", Shown(made.program));
+    Property(xml, "program version", Shown(made.version));
+    Property(xml, "host", Shown(made.host));
+    // Named only when given: an empty property reads as no value in some readers.
+    if (made.stationId) Property(xml, "station id", Shown(*made.stationId));
+    if (made.operatorName) Property(xml, "operator", Shown(*made.operatorName));
+    Property(xml, "record schema version", QString::number(RecordSchemaVersion));
     xml.writeEndElement();
     for (const StepResult& step : record.steps)
         TestCase(xml, record, step);

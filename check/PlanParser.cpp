@@ -405,9 +405,10 @@ std::optional<Plan> ParsePlan(std::string_view text, const std::string& file, Pl
     return PlanReader(file, text, error).read(*root);
 }
 
-std::optional<Plan> ParsePlanFile(const std::string& path, PlanError& error) {
+std::optional<Plan> ParsePlanFile(const std::string& path, PlanError& error, std::string* bytes) {
     const auto text = tomlfile::ReadTomlFile(path, error, "plan");
     if (!text) return std::nullopt;
+    if (bytes) *bytes = *text;
     return ParsePlan(*text, path, error);
 }
 

@@ -7,6 +7,7 @@
 #include "protocol/Send.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -40,9 +41,14 @@ QString AnswerTextOf(const hid::Report& answer) {
     return text.left(text.indexOf(QChar(0)));
 }
 
-/// What a send step sent, shown with its result.
-Measurement Sent(std::string quantity, std::string value) {
-    return {std::move(quantity), std::move(value), std::nullopt, "", "", true};
+/// A number a send step sent, shown with its result.
+Measurement SentNumber(std::string quantity, std::int64_t value) {
+    return NumberFigure(std::move(quantity), std::to_string(value), double(value));
+}
+
+/// A text a send step sent, shown quoted with its result.
+Measurement SentText(std::string quantity, const std::string& text) {
+    return TextFigure(std::move(quantity), text, Quoted(text));
 }
 
 /// Bytes as two hex digits each, space-separated: "47 72 fc".
@@ -57,14 +63,27 @@ std::string HexBytes(std::string_view bytes) {
     return text;
 }
 
+/// Bytes a send step sent, shown as hex with its result.
+Measurement SentBytes(std::string_view bytes) {
+    const std::string hex = HexBytes(bytes);
+    return TextFigure("bytes", hex, hex);
+}
+
+/// Keeps `report` among what the step sent, unless it is there already.
+void KeepSent(StepResult& step, const hid::Report& report) {
+    SentReport sent{report[protocol::CommandIndex], {report.begin(), report.end()}};
+    const auto same = [&](const SentReport& kept) { return kept.bytes == sent.bytes; };
+    if (std::none_of(step.sent.begin(), step.sent.end(), same)) step.sent.push_back(sent);
+}
+
 } // namespace
 
 PlanRunner::PlanRunner(hid::DeviceManager& layer, hid::Handle board, Plan plan,
-                       std::string planFile)
+                       Provenance provenance)
     : layer_(layer), board_(board), plan_(std::move(plan)), router_(layer, *this) {
     record_.planName = plan_.name;
     record_.planSteps = plan_.steps.size();
-    record_.planFile = std::move(planFile);
+    record_.provenance = std::move(provenance);
     deadline_.setSingleShot(true);
     deadline_.setTimerType(Qt::PreciseTimer);
     pollTimer_.setTimerType(Qt::PreciseTimer);
@@ -120,7 +139,7 @@ void PlanRunner::beginStep() {
     case StepType::WritePort:
         report = Request(protocol::Code::WritePort);
         report[protocol::PortWriteIndex] = static_cast<std::uint8_t>(step.value);
-        sentFigures_.push_back(Sent("port value", std::to_string(step.value)));
+        sentFigures_.push_back(SentNumber("port value", step.value));
         return write(report, false);
     case StepType::SendText: {
         report = Request(protocol::Code::SendText);
@@ -128,25 +147,24 @@ void PlanRunner::beginStep() {
             hid::toWindows1252(QString::fromStdString(step.sendText).toStdU32String())
                 .substr(0, protocol::SendTextLength);
         std::copy(bytes.begin(), bytes.end(), report.begin() + protocol::TextIndex);
-        sentFigures_.push_back(Sent("text", Quoted(step.sendText)));
-        sentFigures_.push_back(Sent("bytes", HexBytes(bytes)));
+        sentFigures_.push_back(SentText("text", step.sendText));
+        sentFigures_.push_back(SentBytes(bytes));
         return write(report, false);
     }
     case StepType::SendClock: {
         const QDateTime now = QDateTime::currentDateTime();
         const QString text = protocol::DateAndTimeText(QLocale(), now.date(), now.time());
         protocol::PutDateTime(report, text);
-        sentFigures_.push_back(Sent("clock text", Quoted(text.toStdString())));
+        sentFigures_.push_back(SentText("clock text", text.toStdString()));
         return write(report, false);
     }
     case StepType::Send: {
         report = Request(static_cast<std::uint8_t>(step.code));
         for (const auto& [index, value] : step.bytes)
             report[std::size_t(index)] = static_cast<std::uint8_t>(value);
-        sentFigures_.push_back(Sent("code", std::to_string(step.code)));
+        sentFigures_.push_back(SentNumber("code", step.code));
         const auto payload = reinterpret_cast<const char*>(report.data()) + protocol::TextIndex;
-        sentFigures_.push_back(
-            Sent("bytes", HexBytes({payload, report.size() - protocol::TextIndex})));
+        sentFigures_.push_back(SentBytes({payload, report.size() - protocol::TextIndex}));
         return write(report, false);
     }
     case StepType::Poll:
@@ -174,6 +192,7 @@ void PlanRunner::write(const hid::Report& report, bool awaitAnswer) {
     const bool answered = awaitAnswer || BoardAnswers(code);
     pending_.sent(code, current(), answered ? std::optional(answerLimit()) : std::nullopt,
                   Clock::now());
+    KeepSent(current_, report);
     protocol::Send(layer_, report); // how it went, the layer tells record()
 }
 
@@ -275,7 +294,9 @@ void PlanRunner::pollTick() {
     --pollTicksLeft_;
     ++pollRequests_;
     pending_.sent(code, current(), answerLimit(), now);
-    protocol::Send(layer_, Request(code));
+    const hid::Report request = Request(code);
+    KeepSent(current_, request);
+    protocol::Send(layer_, request);
 }
 
 void PlanRunner::pollAnswered() {
@@ -294,13 +315,12 @@ void PlanRunner::finishPoll() {
 }
 
 void PlanRunner::deadlinePassed() {
-    const std::string limit = std::to_string(TimerMs(answerLimitMs())) + " ms";
+    const std::string limit = LimitMs(answerLimitMs()) + " ms";
     switch (phase_) {
     case Phase::Writing:
         return finishStep({}, "the request's write did not complete within " + limit);
     case Phase::Answering:
-        return finishStep({{"answer time", "none", std::nullopt, "", "<= " + limit, false}},
-                          "no answer within " + limit);
+        return finishStep({NoAnswer(answerLimitMs())}, "no answer within " + limit);
     case Phase::Draining:
         pollMissed_ += pending_.closeWindows(Clock::now()).size();
         return pending_.waiting(current()) && pending_.nextClose() ? pollAnswered() : finishPoll();

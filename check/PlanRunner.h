@@ -28,7 +28,7 @@ class PlanRunner final : public QObject,
     Q_OBJECT
 
 public:
-    PlanRunner(hid::DeviceManager& layer, hid::Handle board, Plan plan, std::string planFile);
+    PlanRunner(hid::DeviceManager& layer, hid::Handle board, Plan plan, Provenance provenance);
     ~PlanRunner() override;
 
     /// Starts with the first step, from the event loop.

@@ -15,8 +15,10 @@ namespace check {
 /// naming the value and the limit it broke; texts shown as the console shows them. Nothing
 /// when the XML writer failed.
 std::optional<QByteArray> JunitText(const CheckRecord& record);
-/// JSON: the board's identity, the start and end times (ISO 8601 UTC), every step's figures
-/// with units, limits and outcome, and the report counts.
+/// JSON (docs/check-record.schema.json): what made it (program, version, host, plan file and its
+/// SHA-256, station and operator), the board's identity, the start and end times (ISO 8601 UTC),
+/// every step's figures with units, limits and outcome and the reports it sent, and the report
+/// counts.
 QByteArray JsonText(const CheckRecord& record);
 
 /// Why a record that JunitText could not make is not written.

@@ -14,7 +14,7 @@ namespace check {
 /// A runner of `plan` on `board`, not started yet, that prints the board and the plan at once
 /// and a line per step as it runs.
 std::unique_ptr<PlanRunner> PrintingRunner(hid::DeviceManager& layer, hid::Handle board,
-                                           const Plan& plan, const std::string& planFile);
+                                           const Plan& plan, const Provenance& provenance);
 
 /// Tells on standard error each record that could not be written (`problems`), then prints the
 /// summary; answers the exit code, Undecided when a record could not be written. The verdict

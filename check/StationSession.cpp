@@ -22,9 +22,9 @@ void Print(const std::string& text) {
 
 } // namespace
 
-StationSession::StationSession(hid::DeviceManager& layer, Plan plan, std::string planFile,
+StationSession::StationSession(hid::DeviceManager& layer, Plan plan, Provenance provenance,
                                QDir records)
-    : layer_(layer), plan_(std::move(plan)), planFile_(std::move(planFile)),
+    : layer_(layer), plan_(std::move(plan)), provenance_(std::move(provenance)),
       records_(std::move(records)), watch_(layer),
       colour_(ColourWanted(isatty(STDOUT_FILENO), std::getenv("NO_COLOR"))) {
     connect(&watch_, &BoardWatch::boardThere, this, &StationSession::run);
@@ -60,7 +60,7 @@ void StationSession::run(hid::Handle board) {
     if (stopped_) return;
     checking_ = true;
     board_ = board;
-    runner_ = PrintingRunner(layer_, board, plan_, planFile_);
+    runner_ = PrintingRunner(layer_, board, plan_, provenance_);
     connect(runner_.get(), &PlanRunner::finished, this, &StationSession::finish);
     runner_->start();
 }

@@ -19,7 +19,7 @@ class StationSession final : public QObject {
     Q_OBJECT
 
 public:
-    StationSession(hid::DeviceManager& layer, Plan plan, std::string planFile, QDir records);
+    StationSession(hid::DeviceManager& layer, Plan plan, Provenance provenance, QDir records);
     ~StationSession() override;
 
     void start();
@@ -39,7 +39,7 @@ private:
 
     hid::DeviceManager& layer_;
     const Plan plan_;
-    const std::string planFile_;
+    const Provenance provenance_;
     const QDir records_;
     BoardWatch watch_;
     const bool colour_; ///< the verdicts in colour: standard output is a terminal

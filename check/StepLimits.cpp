@@ -49,11 +49,50 @@ std::string Decimal(std::int64_t value) {
 
 /// A figure in ms held against an optional upper limit.
 Measurement MsFigure(std::string quantity, double ms, std::optional<double> limit) {
-    return {std::move(quantity),   Ms(ms), ms, "ms", limit ? "<= " + LimitMs(*limit) + " ms" : "",
-            !limit || ms <= *limit};
+    Measurement figure = NumberFigure(std::move(quantity), Ms(ms), ms);
+    figure.unit = "ms";
+    if (limit) figure.limit = "<= " + LimitMs(*limit) + " ms";
+    figure.limits.max = limit;
+    figure.passed = !limit || ms <= *limit;
+    return figure;
+}
+
+Measurement Count(std::string quantity, std::size_t count) {
+    return NumberFigure(std::move(quantity), std::to_string(count), double(count));
+}
+
+/// A figure held against number limits, shown as `shown`.
+Measurement HeldNumber(std::string quantity, std::string shown, std::uint8_t value,
+                       const NumberLimits& limits, std::string limitText) {
+    Measurement figure = NumberFigure(std::move(quantity), std::move(shown), value);
+    figure.limit = std::move(limitText);
+    const auto number = [](std::optional<std::int64_t> n) {
+        return n ? std::optional<double>(double(*n)) : std::nullopt;
+    };
+    figure.limits.min = number(limits.min);
+    figure.limits.max = number(limits.max);
+    figure.limits.equals = number(limits.equals);
+    figure.passed = KeepsNumbers(value, limits);
+    return figure;
 }
 
 } // namespace
+
+Measurement NumberFigure(std::string quantity, std::string shown, double number) {
+    Measurement figure;
+    figure.quantity = std::move(quantity);
+    figure.value = std::move(shown);
+    figure.number = number;
+    return figure;
+}
+
+Measurement TextFigure(std::string quantity, std::string text, std::string shown) {
+    Measurement figure;
+    figure.quantity = std::move(quantity);
+    figure.value = std::move(shown);
+    figure.text = std::move(text);
+    return figure;
+}
 
 std::string Quoted(std::string text) {
     text.insert(text.begin(), '"');
@@ -88,8 +127,8 @@ bool KeepsBits(std::uint8_t value, const BitLimits& bits) {
 }
 
 Measurement AdValue(std::uint8_t value, const NumberLimits& limits) {
-    return {"A/D value", std::to_string(value),          double(value),
-            "",          Join(Numbers(limits, Decimal)), KeepsNumbers(value, limits)};
+    return HeldNumber("A/D value", std::to_string(value), value, limits,
+                      Join(Numbers(limits, Decimal)));
 }
 
 Measurement InputBits(std::uint8_t value, const NumberLimits& limits, const BitLimits& bits) {
@@ -98,9 +137,12 @@ Measurement InputBits(std::uint8_t value, const NumberLimits& limits, const BitL
         parts.push_back("mask " + Hex(*bits.mask) + " = " + Hex(*bits.value));
     if (!bits.bitsHigh.empty()) parts.push_back("bits high " + BitNames(bits.bitsHigh));
     if (!bits.bitsLow.empty()) parts.push_back("bits low " + BitNames(bits.bitsLow));
-    return {"input bits",  Hex(value) + " (" + std::bitset<8>(value).to_string() + ")",
-            double(value), "",
-            Join(parts),   KeepsNumbers(value, limits) && KeepsBits(value, bits)};
+    Measurement figure =
+        HeldNumber("input bits", Hex(value) + " (" + std::bitset<8>(value).to_string() + ")", value,
+                   limits, Join(parts));
+    figure.limits.bits = bits;
+    figure.passed = figure.passed && KeepsBits(value, bits);
+    return figure;
 }
 
 Measurement AnswerText(const QString& text, const TextLimits& limits, std::string& undecided) {
@@ -119,26 +161,40 @@ Measurement AnswerText(const QString& text, const TextLimits& limits, std::strin
         const auto matches = MatchesWhole(*limits.matches, text.toStdString(), undecided);
         kept = kept && matches.value_or(false);
     }
-    return {"answer text", Quoted(text.toStdString()), std::nullopt, "", Join(parts), kept};
+    Measurement figure = TextFigure("answer text", text.toStdString(), Quoted(text.toStdString()));
+    figure.limit = Join(parts);
+    figure.limits.text = limits;
+    figure.passed = kept;
+    return figure;
 }
 
 Measurement AnswerTime(double ms, double limitMs) {
     return MsFigure("answer time", ms, limitMs);
 }
 
+Measurement NoAnswer(double limitMs) {
+    Measurement figure = MsFigure("answer time", 0, limitMs);
+    figure.value = "none";
+    figure.number.reset();
+    figure.passed = false;
+    return figure;
+}
+
 std::vector<Measurement> PollFigures(std::size_t requests, std::size_t missed, std::size_t late,
                                      std::vector<double>& answerMs, const PollLimits& limits) {
     const std::int64_t maxMissed = limits.maxMissed.value_or(0);
     std::vector<Measurement> figures{
-        {"requests", std::to_string(requests), double(requests), "", "", true},
-        {"missed", std::to_string(missed), double(missed), "", "<= " + std::to_string(maxMissed),
-         std::int64_t(missed) <= maxMissed},
-        {"late answers", std::to_string(late), double(late), "", "", true}};
+        Count("requests", requests),
+        Count("missed", missed),
+        Count("late answers", late),
+    };
+    figures[1].limit = "<= " + std::to_string(maxMissed);
+    figures[1].limits.max = double(maxMissed);
+    figures[1].passed = std::int64_t(missed) <= maxMissed;
     if (answerMs.empty()) return figures;
     figures.push_back(
         MsFigure("median answer time", stats::Percentile(answerMs, 0.5), limits.medianMs));
-    figures.push_back(
-        MsFigure("p99 answer time", stats::Percentile(answerMs, 0.99), limits.p99Ms));
+    figures.push_back(MsFigure("p99 answer time", stats::Percentile(answerMs, 0.99), limits.p99Ms));
     figures.push_back(MsFigure("longest answer time",
                                *std::max_element(answerMs.begin(), answerMs.end()), limits.maxMs));
     return figures;

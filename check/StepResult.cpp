@@ -2,8 +2,12 @@
 
 namespace check {
 
+std::string Measurement::shown() const {
+    return value + (unit.empty() || !number ? "" : " " + unit);
+}
+
 std::string Measurement::failure() const {
-    return quantity + " " + value + (unit.empty() ? "" : " " + unit) + " breaks its limit " + limit;
+    return quantity + " " + shown() + " breaks its limit " + limit;
 }
 
 std::string StepResult::title() const {

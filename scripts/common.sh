@@ -11,9 +11,10 @@ BUILD_PACKAGES=(
     fonts-liberation fonts-dejavu-core
 )
 
-# The readers of the check's JUnit records in the test suite (tests/records): Debian's
-# junitparser, and node with npm for one from the npm registry.
-RECORD_READER_PACKAGES=(python3-junitparser nodejs npm)
+# What only the tests need beyond the build: the readers of the check's records
+# (tests/records/): Debian's junitparser, node with npm for a JUnit reader from the npm
+# registry, and the JSON Schema validator.
+TEST_PACKAGES=(python3-junitparser nodejs npm python3-jsonschema)
 
 # installed PKG: whether PKG, or a package that provides it, is installed (NodeSource's nodejs
 # provides npm, and conflicts with Debian's).

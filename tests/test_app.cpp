@@ -243,6 +243,11 @@ TEST_F(Program, ALineOrPlanTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
          {"the plan and --trace are the same"}},
         {{"check", plan, "--virtual-board", "--station", plan + "/records"},
          {"cannot keep records"}},
+        // What names the station and the operator in the records is one plain, short line.
+        {{"check", plan, "--virtual-board", "--operator", "Ann\x1b[2J"},
+         {"--operator cannot hold a control character (U+001B)", "--virtual-board"}},
+        {{"check", plan, "--station", dir.path(), "--station-id", QString(65, 'x')},
+         {"--station-id takes at most 64 characters, not 65"}},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.arguments.join(' ').toStdString());

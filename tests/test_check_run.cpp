@@ -8,11 +8,14 @@
 #include "hid/ReportObserver.h"
 #include "support/EventLoop.h"
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QXmlStreamReader>
@@ -92,9 +95,10 @@ protected:
         QString refused;
         auto json = check::RecordTarget::choose(dir.filePath("record.json"), refused);
         auto junit = check::RecordTarget::choose(dir.filePath("junit.xml"), refused);
-        check::CheckSession session(layer, *parsed, "plan.toml",
-                                    {wait, std::make_shared<check::RecordTarget>(std::move(*json)),
-                                     std::make_shared<check::RecordTarget>(std::move(*junit))});
+        check::CheckSession session(
+            layer, *parsed, check::RunProvenance("plan.toml", plan, StationId, OperatorName),
+            {wait, std::make_shared<check::RecordTarget>(std::move(*json)),
+             std::make_shared<check::RecordTarget>(std::move(*junit))});
         int exitCode = -1;
         QObject::connect(&session, &check::CheckSession::done, [&](int code) { exitCode = code; });
         session.start();
@@ -109,6 +113,10 @@ protected:
 
     QJsonObject json() { return QJsonDocument::fromJson(file("record.json")).object(); }
     Junit junit() { return Junit(file("junit.xml")); }
+
+    /// What every run names as its station and operator.
+    static constexpr const char* StationId = "line 3 / bay 2";
+    static constexpr const char* OperatorName = "Zoë Ödegaard";
 
     QTemporaryDir dir;
     hid::DeviceManager layer;
@@ -136,6 +144,14 @@ TEST_F(CheckRun, APassingPlanEndsWithZeroAndRecordsTheBoardAndTheReports) {
     EXPECT_EQ(timestamp.timeSpec(), Qt::LocalTime) << "no zone given";
     timestamp.setTimeSpec(Qt::UTC);
     EXPECT_LE(std::abs(timestamp.secsTo(QDateTime::currentDateTimeUtc())), 60);
+    // The codes each step sent: the poll its two requests by turns, each read its own.
+    const std::vector<std::vector<int>> sentCodes{{4, 13}, {4}, {2}};
+    for (std::size_t n = 0; n < sentCodes.size(); ++n) {
+        std::vector<int> codes;
+        for (const QJsonValue& sent : record["steps"][n]["sent"].toArray())
+            codes.push_back(sent["code"].toInt());
+        EXPECT_EQ(codes, sentCodes[n]) << "step " << n + 1;
+    }
 }
 
 // Whatever the board and the plan say, the record reads as the console shows it: the board's
@@ -223,15 +239,29 @@ QJsonValue At(QJsonValue value, const QString& path) {
     return value;
 }
 
-TEST_F(CheckRun, TheJsonRecordHoldsTheBoardTheCountsAndEachFigureWithItsLimit) {
+// Numbers are JSON numbers, texts plain texts, each limit under its own name; the record says
+// what made it. The virtual board answers 128, 0xA5 and "Hello from ZOV!!".
+TEST_F(CheckRun, TheJsonRecordHoldsWhatMadeItTheBoardTheCountsAndEachFigureWithItsLimits) {
     hid::VirtualBoard::attachTo(layer);
-    ASSERT_EQ(run("name='figures'\n[[step]]\ntype='read_ad'\nmin=100\nmax=200\n"
-                  "answer_within_ms=250\n[[step]]\nname='lamp'\ntype='write_port'\nvalue=7\n"),
-              check::AllPassed);
+    const std::string plan = "name='figures'\n[[step]]\ntype='read_ad'\nmin=100\nmax=200\n"
+                             "answer_within_ms=250\n[[step]]\nname='lamp'\ntype='write_port'\n"
+                             "value=7\n[[step]]\ntype='read_text'\nequals='Hello from ZOV!!'\n"
+                             "prefix='Hello'\n[[step]]\ntype='read_inputs'\nmask=0x0F\n"
+                             "value=0x05\nbits_high=[7, 5]\nbits_low=[1]\nequals=0xA5\n";
+    ASSERT_EQ(run(plan), check::AllPassed);
     const QJsonObject record = json();
+    const QString sha256 =
+        QCryptographicHash::hash(QByteArray::fromStdString(plan), QCryptographicHash::Sha256)
+            .toHex();
     const std::pair<const char*, QJsonValue> expected[] = {
+        {"schema_version", 1},
+        {"producer/program", QCoreApplication::applicationName()},
+        {"producer/host", QSysInfo::machineHostName()},
+        {"producer/station_id", StationId},
+        {"producer/operator", QString::fromUtf8(OperatorName)},
         {"plan/name", "figures"},
         {"plan/file", "plan.toml"},
+        {"plan/sha256", sha256},
         {"board/vendor_id", hid::VirtualBoard::VendorId},
         {"board/product_id", hid::VirtualBoard::ProductId},
         {"board/manufacturer", "ZOV Electronics"},
@@ -241,8 +271,8 @@ TEST_F(CheckRun, TheJsonRecordHoldsTheBoardTheCountsAndEachFigureWithItsLimit) {
         {"board/report_format/output_report_size", 32},
         {"outcome", "pass"},
         {"board_left", false},
-        {"reports/sent", 2},
-        {"reports/received", 1},
+        {"reports/sent", 4},
+        {"reports/received", 3},
         {"reports/dropped", 0},
         {"steps/0/step", 1},
         {"steps/0/type", "read_ad"},
@@ -250,15 +280,26 @@ TEST_F(CheckRun, TheJsonRecordHoldsTheBoardTheCountsAndEachFigureWithItsLimit) {
         {"steps/0/measurements/0/quantity", "A/D value"},
         {"steps/0/measurements/0/value", 128},
         {"steps/0/measurements/0/limit", "100..200"},
+        {"steps/0/measurements/0/limits", QJsonObject{{"min", 100}, {"max", 200}}},
         {"steps/0/measurements/0/passed", true},
         {"steps/0/measurements/1/quantity", "answer time"},
         {"steps/0/measurements/1/unit", "ms"},
         {"steps/0/measurements/1/limit", "<= 250 ms"},
+        {"steps/0/measurements/1/limits", QJsonObject{{"max", 250}}},
         {"steps/1/step", 2},
         {"steps/1/name", "lamp"},
         {"steps/1/type", "write_port"},
         {"steps/1/measurements/0/quantity", "port value"},
-        {"steps/1/measurements/0/value", "7"},
+        {"steps/1/measurements/0/value", 7},
+        {"steps/2/measurements/0/value", "Hello from ZOV!!"},
+        {"steps/2/measurements/0/limits",
+         QJsonObject{{"equals", "Hello from ZOV!!"}, {"prefix", "Hello"}}},
+        {"steps/3/measurements/0/value", 0xA5},
+        {"steps/3/measurements/0/limits", QJsonObject{{"equals", 0xA5},
+                                                      {"mask", 0x0F},
+                                                      {"value", 0x05},
+                                                      {"bits_high", QJsonArray{7, 5}},
+                                                      {"bits_low", QJsonArray{1}}}},
     };
     for (const auto& [path, value] : expected)
         EXPECT_EQ(At(record, path), value) << path;
@@ -268,6 +309,16 @@ TEST_F(CheckRun, TheJsonRecordHoldsTheBoardTheCountsAndEachFigureWithItsLimit) {
     EXPECT_LE(started, ended);
     const double answerMs = At(record, "steps/0/measurements/1/value").toDouble(-1);
     EXPECT_TRUE(answerMs >= 0 && answerMs <= 250) << answerMs;
+    // The JUnit record's suite carries the same provenance.
+    const QString junit = QString::fromUtf8(file("junit.xml"));
+    for (const auto& [name, value] : {std::pair{"plan sha256", sha256},
+                                      {"station id", QString(StationId)},
+                                      {"operator", QString::fromUtf8(OperatorName)},
+                                      {"host", QSysInfo::machineHostName()},
+                                      {"record schema version", QString("1")}})
+        EXPECT_TRUE(junit.contains(
+            QString("<property name=\"%1\" value=\"%2\"/>").arg(name, value.toHtmlEscaped())))
+            << name;
 }
 
 struct SendCase {
@@ -286,13 +337,15 @@ TEST_P(CheckSends, WhatTheStepSendsReachesTheBoardAndTheRecordSaysSo) {
     const hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer);
     EXPECT_EQ(run(std::string("name='send'\n[[step]]\n") + GetParam().step), check::AllPassed);
     EXPECT_TRUE(GetParam().reached(board));
-    // The bytes recorded are the ones the board got, from byte 2 on.
+    // The report recorded is the one the board got, byte for byte, with its code.
     const hid::Report& report = board.lastReport();
-    if (At(json(), "steps/0/type") == "write_port") return;
-    const QByteArray recorded = QByteArray::fromHex(
-        At(json(), "steps/0/measurements").toArray().last()["value"].toString().toLatin1());
-    EXPECT_EQ(recorded,
-              QByteArray(reinterpret_cast<const char*>(report.data()) + 2, recorded.size()));
+    const QJsonArray sent = At(json(), "steps/0/sent").toArray();
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent[0]["code"], report[1]);
+    QJsonArray bytes;
+    for (const std::uint8_t byte : report)
+        bytes.append(byte);
+    EXPECT_EQ(sent[0]["bytes"], bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -409,6 +462,8 @@ TEST_F(ScriptedRun, AnAnswerLaterThanItsLimitFailsTheStep) {
             run(std::string("name='slow'\n[[step]]\nanswer_within_ms=20\ntype='") + type + "'\n"),
             check::StepFailed);
         EXPECT_EQ(At(json(), "steps/0/failure"), "no answer within 20 ms");
+        EXPECT_EQ(At(json(), "steps/0/measurements/0/value"), QJsonValue(QJsonValue::Null));
+        EXPECT_EQ(At(json(), "steps/0/measurements/0/limits/max"), 20);
     }
     EXPECT_EQ(board.written, 3u);
 }

@@ -9,6 +9,7 @@
 #include "hid/DeviceManager.h"
 #include "support/EventLoop.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -38,8 +39,12 @@ struct StationRig {
         check::PlanError error;
         auto parsed = check::ParsePlan(plan, "plan.toml", error);
         ASSERT_TRUE(parsed) << error.text();
-        station =
-            std::make_unique<check::StationSession>(layer, *parsed, "plan.toml", QDir(dir.path()));
+        planSha256 =
+            QCryptographicHash::hash(QByteArray::fromStdString(plan), QCryptographicHash::Sha256)
+                .toHex();
+        station = std::make_unique<check::StationSession>(
+            layer, *parsed, check::RunProvenance("plan.toml", plan, "bay 4", "Ingrid"),
+            QDir(dir.path()));
         QObject::connect(station.get(), &check::StationSession::done,
                          [this](int code) { exitCode = code; });
         station->start();
@@ -49,16 +54,17 @@ struct StationRig {
         return tally.passed + tally.failed + tally.undecided;
     }
     QStringList records() const { return QDir(dir.path()).entryList(QDir::Files, QDir::Name); }
-    QString outcome(const QString& name) const {
+    QJsonObject record(const QString& name) const {
         QFile file(QDir(dir.path()).filePath(name));
         if (!file.open(QIODevice::ReadOnly)) return {};
-        return QJsonDocument::fromJson(file.readAll()).object()["outcome"].toString();
+        return QJsonDocument::fromJson(file.readAll()).object();
     }
 
     QTemporaryDir dir;
     hid::DeviceManager layer;
     std::unique_ptr<check::StationSession> station;
     int exitCode = -1;
+    QString planSha256; ///< of the plan's text
 };
 
 struct BoardsCase {
@@ -116,7 +122,13 @@ TEST(Station, EachBoardInTurnGivesItsRecordsAndCountsInTheTally) {
         QStringList outcomes;
         for (const QString& each : names) {
             EXPECT_TRUE(name.match(each).hasMatch()) << each.toStdString();
-            if (each.endsWith(".json")) outcomes << rig.outcome(each);
+            if (!each.endsWith(".json")) continue;
+            const QJsonObject record = rig.record(each);
+            outcomes << record["outcome"].toString();
+            // Every board's record names the station, its operator and the plan it ran.
+            EXPECT_EQ(record["producer"]["station_id"], "bay 4");
+            EXPECT_EQ(record["producer"]["operator"], "Ingrid");
+            EXPECT_EQ(record["plan"]["sha256"], rig.planSha256);
         }
         EXPECT_EQ(outcomes.join(' '), each.outcomes.join(' '));
     }

@@ -74,7 +74,8 @@ void StationScenario(ScenarioContext& context) {
         const QuietStandardOutput quiet;
         hid::DeviceManager layer;
         hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer);
-        check::StationSession station(layer, std::move(*plan), "station.toml",
+        check::StationSession station(layer, std::move(*plan),
+                                      check::RunProvenance("station.toml", StationPlan, {}, {}),
                                       QDir(records.path()));
         station.start();
         const auto boardsChecked = [&] { return station.tally().passed + station.tally().failed; };

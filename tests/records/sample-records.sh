@@ -21,6 +21,6 @@ sample() {
     fi
 }
 
-sample passed 0 "$examples/smoke.toml" --virtual-board
+sample passed 0 "$examples/smoke.toml" --virtual-board --station-id "bench 1" --operator "Zoë"
 sample failed 1 "$here/failing.toml" --virtual-board
 sample hostile 1 "$here/failing.toml" --virtual-bench "$here/hostile-bench.toml"
