@@ -12,7 +12,7 @@ Clock::duration LateWindow(Clock::duration limit) {
 
 void PendingAnswers::sent(std::uint8_t code, Owner owner, std::optional<Clock::duration> limit,
                           Clock::time_point now) {
-    codes_[code].push_back({owner, limit, now});
+    codes_[code].push_back({owner, limit, now, now});
 }
 
 std::optional<PendingAnswers::Written> PendingAnswers::written(std::uint8_t code,
@@ -50,7 +50,7 @@ std::optional<PendingAnswers::Answer> PendingAnswers::answered(std::uint8_t code
     if (request == requests.end()) return std::nullopt;
     Answer answer;
     answer.owner = request->owner;
-    answer.took = arrived - request->since;
+    answer.took = arrived - request->sent;
     answer.late = answer.took > *request->limit || request->lost;
     answer.lost = request->lost;
     if (request->written)

@@ -28,9 +28,11 @@ Clock::duration LateWindow(Clock::duration limit);
 /// unanswered therefore makes the later answers of that code look later, never sooner: no
 /// answer passes for a request it does not belong to.
 ///
-/// An answer's time runs from the moment its request's write was told complete. The write's
-/// completion and the answer come from different threads, so a quick board's answer can reach
-/// the layer first: it still answers its request, timed from when it was sent.
+/// An answer's time runs from the moment its request was handed to the layer. The news of the
+/// write's completion can come late (it crosses threads, and waits its turn behind other
+/// events), and a board may answer before it: timed from the send, an answer is never taken
+/// for quicker than it was. Its late window counts from the write's completion, so that a
+/// write held up in the layer does not lose its answer.
 class PendingAnswers {
 public:
     /// What an answer answered.
@@ -71,7 +73,8 @@ private:
     struct Request {
         Owner owner;
         std::optional<Clock::duration> limit; ///< none: no answer wanted
-        Clock::time_point since;              ///< sent, then written
+        Clock::time_point sent;               ///< handed to the layer
+        Clock::time_point since;              ///< sent, then written: its window counts from it
         bool written = false;
         bool lost = false;     ///< its window closed, or it was given up: counted unanswered
         bool answered = false; ///< kept only until its write is told

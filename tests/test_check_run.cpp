@@ -380,9 +380,11 @@ INSTANTIATE_TEST_SUITE_P(
 /// number of the request it answers, so that each answer names its request.
 struct Script {
     std::optional<std::chrono::milliseconds> answerAfter = 0ms; ///< none: never answers
-    int missEvery = 0;        ///< leaves every Nth request that wants an answer unanswered
-    bool answerFirst = false; ///< its answer reaches the layer before the news of the write
-    bool holdWrites = false;  ///< takes writes and fails them HeldWriteFails later
+    int missEvery = 0; ///< leaves every Nth request that wants an answer unanswered
+    /// The news of each write comes this late, when the thread that tells it is held up (else
+    /// at once, with the write).
+    std::optional<std::chrono::milliseconds> writeNewsAfter;
+    bool holdWrites = false; ///< takes writes and fails them HeldWriteFails later
 };
 
 class ScriptedBoard final : public hid::DeviceSource, private hid::Device {
@@ -412,8 +414,8 @@ private:
         if (answers)
             QTimer::singleShot(*script_.answerAfter, &context_,
                                [this, a = *answer] { events_->reportReceived(*this, a); });
-        if (!script_.answerFirst) return hid::WriteResult::Sent;
-        QTimer::singleShot(0ms, &context_,
+        if (!script_.writeNewsAfter) return hid::WriteResult::Sent;
+        QTimer::singleShot(*script_.writeNewsAfter, &context_,
                            [this, report] { events_->writeCompleted(*this, report, true, 0); });
         return hid::WriteResult::Queued;
     }
@@ -469,7 +471,7 @@ TEST_F(ScriptedRun, AnAnswerLaterThanItsLimitFailsTheStep) {
 }
 
 TEST_F(ScriptedRun, AnAnswerThatOvertakesTheNewsOfItsWriteStillCounts) {
-    const ScriptedBoard& board = attach({0ms, 0, true});
+    const ScriptedBoard& board = attach({0ms, 0, 0ms});
     EXPECT_EQ(run("name='quick'\n[[step]]\ntype='read_ad'\nrepeat=3\n"
                   "[[step]]\ntype='write_port'\nvalue=1\n"
                   "[[step]]\ntype='poll'\nduration_ms=100\nmax_missed=0\n"
@@ -479,6 +481,15 @@ TEST_F(ScriptedRun, AnAnswerThatOvertakesTheNewsOfItsWriteStillCounts) {
     EXPECT_EQ(board.written, 3u + 1u + 5u + 1u);
     for (int n = 0; n < 3; ++n)
         EXPECT_EQ(figure(n, "A/D value"), n + 1) << "each repetition has its own answer";
+}
+
+// News of a write that comes late never makes the board look quicker than it is: its answer is
+// timed from the send.
+TEST_F(ScriptedRun, AnAnswerIsTimedFromTheSendHoweverLateTheNewsOfItsWrite) {
+    attach({40ms, 0, 20ms});
+    EXPECT_EQ(run("name='slow'\n[[step]]\ntype='read_ad'\nanswer_within_ms=30\n"),
+              check::StepFailed);
+    EXPECT_GE(figure(0, "answer time").toDouble(), 40);
 }
 
 // A late answer belongs to its own request: it fails that one with its real time, and never
@@ -542,7 +553,7 @@ TEST_F(ScriptedRun, TheAnswerToASendIsNeverTakenByTheNextRead) {
 // Writes still on their way when the last step ends are settled before the counts are taken,
 // so the record's counts are the reports the layer told of, one for one.
 TEST_F(ScriptedRun, TheCountsAreTakenOnceEveryWriteHasSettled) {
-    attach({0ms, 0, false, true});
+    attach({0ms, 0, std::nullopt, true});
     DirectionCounter seen;
     layer.addObserver(seen);
     EXPECT_EQ(run("name='held'\n[[step]]\ntype='read_ad'\nanswer_within_ms=50\n"
