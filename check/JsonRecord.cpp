@@ -44,7 +44,7 @@ QJsonObject StepObject(const StepResult& step) {
                        {"outcome", step.outcome()},
                        {"seconds", step.seconds},
                        {"measurements", figures}};
-    if (!step.passed()) object["failure"] = Text(step.failure);
+    if (!step.failure.empty()) object["failure"] = Text(step.failure);
     return object;
 }
 
@@ -57,16 +57,17 @@ QByteArray JsonText(const CheckRecord& record) {
     QJsonObject reports;
     for (const hid::ReportDirectionNames& each : hid::ReportDirections)
         reports[each.countWord] = qint64(record.counts[hid::directionIndex(each.direction)]);
-    const QJsonObject root{
+    QJsonObject root{
         {"plan", QJsonObject{{"name", Text(record.planName)}, {"file", Text(record.planFile)}}},
-        {"board", Board(record.board)},
+        {"board", record.noBoard.empty() ? QJsonValue(Board(record.board)) : QJsonValue()},
         {"started", record.started.toString(Qt::ISODateWithMs)},
         {"ended", record.ended.toString(Qt::ISODateWithMs)},
-        {"outcome", OutcomeName(record.exitCode())},
+        {"outcome", record.outcome()},
         {"board_left", record.boardLeft},
         {"writes_in_flight", qint64(record.writesInFlight)},
         {"steps", steps},
         {"reports", reports}};
+    if (const std::string reason = record.reason(); !reason.empty()) root["reason"] = Text(reason);
     return QJsonDocument(root).toJson();
 }
 

@@ -32,13 +32,30 @@ void TestCase(QXmlStreamWriter& xml, const CheckRecord& record, const StepResult
         }
         xml.writeEndElement();
     }
-    if (!step.passed()) {
+    if (step.skipped) {
+        xml.writeStartElement("skipped");
+        xml.writeAttribute("message", Text(record.reason()));
+        xml.writeEndElement();
+    } else if (!step.passed()) {
         // A step that could not decide is an error, as JUnit has it, not a failure.
         xml.writeStartElement(step.error ? "error" : "failure");
         xml.writeAttribute("message", Text(step.failure));
         xml.writeAttribute("type", "check");
         xml.writeEndElement();
     }
+    xml.writeEndElement();
+}
+
+/// The one test case of a check that found no board: an error saying so.
+void NoBoardCase(QXmlStreamWriter& xml, const CheckRecord& record) {
+    xml.writeStartElement("testcase");
+    xml.writeAttribute("classname", Text(record.planName));
+    xml.writeAttribute("name", "board");
+    xml.writeAttribute("time", "0");
+    xml.writeStartElement("error");
+    xml.writeAttribute("message", Text(record.noBoard));
+    xml.writeAttribute("type", "no board");
+    xml.writeEndElement();
     xml.writeEndElement();
 }
 
@@ -52,11 +69,16 @@ QByteArray JunitText(const CheckRecord& record) {
     xml.writeStartElement("testsuites");
     xml.writeStartElement("testsuite");
     xml.writeAttribute("name", Text(record.planName));
-    xml.writeAttribute("tests", QString::number(record.steps.size()));
+    const bool noBoard = !record.noBoard.empty();
+    xml.writeAttribute("tests", QString::number(record.steps.size() + (noBoard ? 1 : 0)));
     xml.writeAttribute("failures", QString::number(record.failedSteps()));
-    const auto undecided = std::count_if(record.steps.begin(), record.steps.end(),
-                                         [](const StepResult& step) { return step.error; });
-    xml.writeAttribute("errors", QString::number(undecided + (record.boardLeft ? 1 : 0)));
+    const auto count = [&record](bool StepResult::*flag) {
+        return std::count_if(record.steps.begin(), record.steps.end(),
+                             [flag](const StepResult& step) { return step.*flag; });
+    };
+    xml.writeAttribute("errors", QString::number(count(&StepResult::error) +
+                                                 (record.boardLeft || noBoard ? 1 : 0)));
+    xml.writeAttribute("skipped", QString::number(count(&StepResult::skipped)));
     xml.writeAttribute("timestamp", record.started.toString(Qt::ISODateWithMs));
     xml.writeAttribute(
         "time", QString::number(double(record.started.msecsTo(record.ended)) / 1000, 'f', 3));
@@ -67,6 +89,7 @@ QByteArray JunitText(const CheckRecord& record) {
     xml.writeEndElement();
     for (const StepResult& step : record.steps)
         TestCase(xml, record, step);
+    if (noBoard) NoBoardCase(xml, record);
     if (record.boardLeft) {
         xml.writeStartElement("system-err");
         xml.writeCharacters("the board left during the run");
