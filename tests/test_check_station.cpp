@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <algorithm>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -100,7 +101,7 @@ TEST(Station, EachBoardInTurnGivesItsRecordsAndCountsInTheTally) {
             }
             ASSERT_TRUE(testsupport::WaitUntil([&] { return rig.checked() == n + 1; }, 10s)) << n;
         }
-        rig.station->stop();
+        rig.station->stop(SIGTERM);
         EXPECT_EQ(rig.exitCode, each.exitCode);
         EXPECT_EQ(rig.station->tally().passed, each.passed);
         EXPECT_EQ(rig.station->tally().failed, each.failed);
@@ -122,16 +123,26 @@ TEST(Station, EachBoardInTurnGivesItsRecordsAndCountsInTheTally) {
     }
 }
 
-TEST(Station, StoppingDuringACheckCountsThatBoardNeitherWayAndWritesNothing) {
+TEST(Station, StoppingDuringACheckWritesThatBoardsRecordAndCountsItNeitherWay) {
     StationRig rig;
     hid::VirtualBoard& board = hid::VirtualBoard::attachTo(rig.layer);
     rig.start(
         "name='long'\n[[step]]\ntype='read_ad'\n[[step]]\ntype='wait_ms'\nduration_ms=60000\n");
     ASSERT_TRUE(testsupport::WaitUntil([&] { return board.reportsReceived() == 1; }, 10s));
-    rig.station->stop();
+    testsupport::DrainEvents();
+    rig.station->stop(SIGINT);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return rig.exitCode != -1; }, 10s));
     EXPECT_EQ(rig.exitCode, check::AllPassed);
     EXPECT_EQ(rig.checked(), 0u);
-    EXPECT_TRUE(rig.records().isEmpty());
+    const QStringList records = rig.records();
+    ASSERT_EQ(records.size(), 2) << records.join(' ').toStdString();
+    EXPECT_EQ(rig.outcome(records[0]), "aborted");
+    QFile junit(QDir(rig.dir.path()).filePath(records[1]));
+    ASSERT_TRUE(junit.open(QIODevice::ReadOnly));
+    const QByteArray xml = junit.readAll();
+    EXPECT_TRUE(xml.contains("tests=\"2\" failures=\"0\" errors=\"0\" skipped=\"1\""))
+        << xml.data();
+    EXPECT_TRUE(xml.contains("<skipped message=\"interrupted by SIGINT\"/>")) << xml.data();
 }
 
 TEST(Station, ABoardThatCannotBeUsedIsToldAndNotCounted) {
@@ -140,7 +151,7 @@ TEST(Station, ABoardThatCannotBeUsedIsToldAndNotCounted) {
     rig.start("name='any'\n[[step]]\ntype='read_ad'\n");
     rig.layer.addSource(std::make_unique<UnusableBoardSource>());
     testsupport::DrainEvents();
-    rig.station->stop();
+    rig.station->stop(SIGTERM);
     const std::string output = testing::internal::GetCapturedStdout();
     EXPECT_NE(output.find("cannot be used (not counted):\n  /dev/hidraw7 cannot be opened: no "
                           "permission"),
