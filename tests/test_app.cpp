@@ -291,17 +291,27 @@ TEST_F(Program, RecordsGoToPipesStraightAndToFilesWholeOrNotAtAll) {
     EXPECT_EQ(QDir(full, {}, QDir::Name, QDir::Files | QDir::Hidden).count(), 0u);
 
     // Standard output that closes early, or cannot be written, leaves the verdict unsaid: 4,
-    // with the records written all the same.
-    const QString record = dir.filePath("r.json");
-    for (const char* output : {"| head -1 >/dev/null", ">/dev/full"}) {
-        SCOPED_TRACE(output);
-        QFile::remove(record);
-        process.start("bash", {"-c", QString("\"$0\" \"$@\" %1; exit ${PIPESTATUS[0]}").arg(output),
-                               ZOV_PROGRAM, "check", plan, "--virtual-board", "--json", record});
-        ASSERT_TRUE(process.waitForFinished(10000));
-        EXPECT_EQ(process.exitCode(), 4);
-        EXPECT_TRUE(QFileInfo(record).size() > 0);
-    }
+    // with the records written all the same, the trace there too. The pause lets the reader
+    // that stops after one line be gone while the check still has lines to write.
+    const QString record = dir.filePath("r.json"), pausing = dir.filePath("pausing.toml");
+    QFile pausingPlan(pausing);
+    ASSERT_TRUE(pausingPlan.open(QIODevice::WriteOnly));
+    pausingPlan.write("name='pausing'\n[[step]]\ntype='read_text'\n"
+                      "[[step]]\ntype='wait_ms'\nduration_ms=300\n[[step]]\ntype='read_ad'\n");
+    pausingPlan.close();
+    for (const char* output : {"| head -1 >/dev/null", ">/dev/full"})
+        for (const QStringList& trace : {QStringList{}, QStringList{"--trace", "-"}}) {
+            SCOPED_TRACE(output + trace.join(' ').toStdString());
+            QFile::remove(record);
+            process.start(
+                "bash",
+                QStringList{"-c", QString("\"$0\" \"$@\" %1; exit ${PIPESTATUS[0]}").arg(output),
+                            ZOV_PROGRAM, "check", pausing, "--virtual-board", "--json", record} +
+                    trace);
+            ASSERT_TRUE(process.waitForFinished(10000));
+            EXPECT_EQ(process.exitCode(), 4) << process.readAllStandardError().data();
+            EXPECT_TRUE(QFileInfo(record).size() > 0);
+        }
 }
 
 TEST_F(Program, APlanRunsOnTheExampleBenchsFirstBoard) {
