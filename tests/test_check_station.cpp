@@ -239,8 +239,14 @@ TEST(ConsoleReport, TheSummaryCountsStepsAndRunsAndTitlesLineUp) {
     }
     record.steps.push_back(record.steps[0]);
     record.steps.back().number = 2;
+    // A step a signal skipped counts as not run.
+    record.steps.push_back(record.steps[0]);
+    record.steps.back().number = 3;
+    record.steps.back().skipped = true;
+    record.interruptedBy = "SIGINT";
     const std::string summary = check::Summary(record);
-    EXPECT_NE(summary.find(": 3 steps: 1 passed, 1 failed, 1 not run (4 runs: 3 passed, 1 failed)"),
+    EXPECT_NE(summary.find(": 3 steps: 1 passed, 1 failed, 1 not run (4 runs: 3 passed, 1 failed); "
+                           "interrupted by SIGINT\n"),
               std::string::npos)
         << summary;
     const auto column = [](const std::string& line) {
