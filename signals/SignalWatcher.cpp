@@ -41,7 +41,7 @@ SignalWatcher::SignalWatcher() {
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char buffer[16];
         int first = 0;
-        for (ssize_t got; (got = ::read(fds_[1], buffer, sizeof buffer)) > 0;)
+        while (::read(fds_[1], buffer, sizeof buffer) > 0)
             if (first == 0) first = static_cast<unsigned char>(buffer[0]);
         if (first != 0) emit terminationRequested(first);
     });

@@ -452,6 +452,20 @@ TEST_F(Program, AnUnwritableTraceFileIsRefused) {
                     .contains("/nonexistent-dir/trace.txt"));
 }
 
+// What the check records and prints names the signal that ended it.
+TEST(SignalWatcher, TellsWhichSignalCame) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SignalWatcher watcher;
+        int told = 0;
+        QObject::connect(&watcher, &SignalWatcher::terminationRequested,
+                         [&](int signalNumber) { told = signalNumber; });
+        std::raise(signal);
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return told != 0; }));
+        EXPECT_EQ(told, signal);
+        EXPECT_EQ(SignalName(told), signal == SIGINT ? "SIGINT" : "SIGTERM");
+    }
+}
+
 // A program stuck in closing used to ignore every further SIGINT and SIGTERM.
 TEST(SignalWatcherDeathTest, ASecondSignalEndsTheProgramAtOnce) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
