@@ -68,7 +68,10 @@ bool ChooseOutputs(const CheckOptions& options, SessionOptions& session) {
 
 int RunSingle(hid::DeviceManager& layer, Plan plan, Provenance provenance,
               const SessionOptions& sessionOptions, hid::ReportTrace* trace) {
+    SignalWatcher signalWatcher;
     CheckSession session(layer, std::move(plan), std::move(provenance), sessionOptions);
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &session,
+                     &CheckSession::interrupt);
     // The trace stops where the run's counts were taken, so that the two agree line for line:
     // an answer that comes after the run is in neither.
     QObject::connect(&session, &CheckSession::done, [&layer, trace] {

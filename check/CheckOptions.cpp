@@ -44,9 +44,10 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
         "  0 every step passed, and every record and trace asked for was written whole\n"
         "  1 the board failed a step or left during the run\n"
         "  2 a bad plan or command line; nothing was sent\n"
-        "  3 no usable board\n"
+        "  3 no usable board (the records say so)\n"
         "  4 the check could not decide or could not write what was asked (a step in\n"
-        "    error, writes unsettled at the end, a record not written, trace lines lost)\n"
+        "    error, writes unsettled at the end, a record not written, trace lines lost,\n"
+        "    SIGINT or SIGTERM before any step failed: the records skip the steps not run)\n"
         "With --station: 0 every board passed, 1 a board failed.");
     parser.addPositionalArgument("check", "The command.");
     parser.addPositionalArgument("PLAN", "The plan file.");

@@ -5,7 +5,7 @@
 namespace check {
 
 bool CheckRecord::passed() const {
-    return !boardLeft && writesInFlight == 0 &&
+    return !boardLeft && writesInFlight == 0 && interruptedBy.empty() && noBoard.empty() &&
            std::all_of(steps.begin(), steps.end(), [](const StepResult& s) { return s.passed(); });
 }
 
@@ -18,7 +18,28 @@ const char* OutcomeName(int exitCode) {
 }
 
 ExitCode CheckRecord::exitCode() const {
+    if (!noBoard.empty()) return NoBoard;
     return failed() ? StepFailed : passed() ? AllPassed : Undecided;
+}
+
+const char* CheckRecord::outcome() const {
+    return !noBoard.empty()         ? NoBoardOutcome
+           : !interruptedBy.empty() ? AbortedOutcome
+                                    : OutcomeName(exitCode());
+}
+
+std::string CheckRecord::reason() const {
+    return !noBoard.empty()         ? noBoard
+           : !interruptedBy.empty() ? "interrupted by " + interruptedBy
+                                    : "";
+}
+
+CheckRecord PlanRecord(const Plan& plan, Provenance provenance) {
+    CheckRecord record;
+    record.planName = plan.name;
+    record.provenance = std::move(provenance);
+    record.planSteps = plan.steps.size();
+    return record;
 }
 
 std::size_t CheckRecord::failedSteps() const {

@@ -4,6 +4,7 @@
 #include "check/RunConsole.h"
 #include "hid/TerminalText.h"
 #include "protocol/ReportLayout.h"
+#include "signals/SignalWatcher.h"
 
 #include <QPointer>
 #include <cstdio>
@@ -15,23 +16,13 @@ CheckSession::CheckSession(hid::DeviceManager& layer, Plan plan, Provenance prov
     : layer_(layer), plan_(std::move(plan)), provenance_(std::move(provenance)),
       options_(std::move(options)), watch_(layer) {
     connect(&watch_, &BoardWatch::boardThere, this, &CheckSession::run);
-    connect(&watch_, &BoardWatch::noBoard, this, [this] {
-        const std::string when =
-            options_.wait.count() > 0
-                ? "within " + QString::number(options_.wait.count() / 1000.0).toStdString() + " s"
-            : settled_ ? "attached"
-                       : "attached: a device was still being opened after 2 s";
-        std::fprintf(stderr, "zov-usb-test: no usable board (%04x:%04x) %s\n",
-                     protocol::DeviceVendorID, protocol::DeviceProductID, when.c_str());
-        for (const std::string& problem : watch_.problems())
-            std::fprintf(stderr, "  %s\n", hid::TerminalText(problem).c_str());
-        emit done(NoBoard);
-    });
+    connect(&watch_, &BoardWatch::noBoard, this, &CheckSession::noBoard);
 }
 
 CheckSession::~CheckSession() = default;
 
 void CheckSession::start() {
+    started_ = QDateTime::currentDateTimeUtc();
     // The wait runs from now, whatever the sources' opens are doing. With no wait the board
     // must be there once every source has looked, which an open that never returns holds up
     // for SettleLimit at most.
@@ -48,6 +39,38 @@ void CheckSession::run(hid::Handle board) {
     runner_ = PrintingRunner(layer_, board, plan_, provenance_);
     connect(runner_.get(), &PlanRunner::finished, this, &CheckSession::finish);
     runner_->start();
+}
+
+void CheckSession::interrupt(int signalNumber) {
+    if (!runner_) {
+        waitInterrupted_ = SignalName(signalNumber);
+        return watch_.giveUp();
+    }
+    if (runner_->interrupt(SignalName(signalNumber))) TellInterrupted(SignalName(signalNumber));
+}
+
+void CheckSession::noBoard() {
+    char ids[16];
+    std::snprintf(ids, sizeof ids, "%04x:%04x", protocol::DeviceVendorID,
+                  protocol::DeviceProductID);
+    const std::string when =
+        !waitInterrupted_.empty() ? "found: the wait was interrupted by " + waitInterrupted_
+        : options_.wait.count() > 0
+            ? "within " + QString::number(options_.wait.count() / 1000.0).toStdString() + " s"
+        : settled_ ? "attached"
+                   : "attached: a device was still being opened after 2 s";
+    CheckRecord record = PlanRecord(plan_, provenance_);
+    record.started = started_;
+    record.ended = QDateTime::currentDateTimeUtc();
+    record.noBoard = std::string("no usable board (") + ids + ") " + when;
+    std::fprintf(stderr, "zov-usb-test: %s\n", record.noBoard.c_str());
+    for (const std::string& problem : watch_.problems()) {
+        std::fprintf(stderr, "  %s\n", hid::TerminalText(problem).c_str());
+        record.noBoard += "\n" + problem;
+    }
+    // The exit status stays NoBoard whatever became of the records: that is what went wrong.
+    TellRecordProblems(WriteRecords(record, options_.json.get(), options_.junit.get()));
+    emit done(NoBoard);
 }
 
 void CheckSession::finish() {

@@ -5,6 +5,7 @@
 #include "check/PlanRunner.h"
 #include "check/RecordTarget.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <chrono>
@@ -22,7 +23,8 @@ struct SessionOptions {
 
 /// One run of a plan: waits for the layer's sources to settle and a board to be there, runs the
 /// plan on it printing a line per step, writes the records, prints the summary and sends done
-/// with the exit code.
+/// with the exit code. A check that finds no board writes records saying so; one interrupted
+/// writes the steps that ran, and the rest as skipped.
 class CheckSession final : public QObject {
     Q_OBJECT
 
@@ -32,6 +34,9 @@ public:
     ~CheckSession() override;
 
     void start();
+    /// Ends the check early for the signal `signalNumber`: a wait for the board ends with no
+    /// board; a run ends as PlanRunner::interrupt() tells, then writes its records as ever.
+    void interrupt(int signalNumber);
 
 signals:
     void done(int exitCode);
@@ -42,6 +47,9 @@ private:
 
     void run(hid::Handle board);
     void finish();
+    /// Tells on standard error that no board was found, writes the records saying so and
+    /// sends done(NoBoard).
+    void noBoard();
 
     hid::DeviceManager& layer_;
     const Plan plan_;
@@ -50,6 +58,8 @@ private:
     BoardWatch watch_;
     std::unique_ptr<PlanRunner> runner_;
     bool settled_ = false;
+    QDateTime started_;           ///< when the wait for a board began, UTC
+    std::string waitInterrupted_; ///< the signal that ended the wait for a board
 };
 
 } // namespace check

@@ -94,12 +94,15 @@ std::string StepCount(const Plan& plan) {
 }
 
 std::string Summary(const CheckRecord& record) {
-    // A step counts once, by the worst of its runs.
+    // A step counts once, by the worst of its runs; skipped ones are "not run".
     std::map<std::size_t, Outcomes> byStep;
     Outcomes runs;
+    std::size_t ran = 0;
     for (const StepResult& step : record.steps) {
+        if (step.skipped) continue;
         byStep[step.number].add(step);
         runs.add(step);
+        ++ran;
     }
     Outcomes steps;
     for (const auto& [number, outcome] : byStep)
@@ -111,9 +114,9 @@ std::string Summary(const CheckRecord& record) {
                        steps.text();
     if (byStep.size() < record.planSteps)
         text += ", " + std::to_string(record.planSteps - byStep.size()) + " not run";
-    if (record.steps.size() != byStep.size())
-        text += " (" + std::to_string(record.steps.size()) + " runs: " + runs.text() + ")";
+    if (ran != byStep.size()) text += " (" + std::to_string(ran) + " runs: " + runs.text() + ")";
     if (record.boardLeft) text += "; the board left during the run";
+    if (!record.interruptedBy.empty()) text += "; " + record.reason();
     if (record.writesInFlight > 0)
         text += "; " + std::to_string(record.writesInFlight) +
                 " reports were still being written when the run ended, so the counts cannot "

@@ -91,7 +91,7 @@ QJsonObject StepObject(const StepResult& step) {
                        {"seconds", step.seconds},
                        {"measurements", figures},
                        {"sent", Sent(step.sent)}};
-    if (!step.passed()) object["failure"] = Text(step.failure);
+    if (!step.failure.empty()) object["failure"] = Text(step.failure);
     return object;
 }
 
@@ -105,23 +105,25 @@ QByteArray JsonText(const CheckRecord& record) {
     for (const hid::ReportDirectionNames& each : hid::ReportDirections)
         reports[each.countWord] = qint64(record.counts[hid::directionIndex(each.direction)]);
     const Provenance& made = record.provenance;
-    const QJsonObject root{{"schema_version", RecordSchemaVersion},
-                           {"producer", QJsonObject{{"program", Text(made.program)},
-                                                    {"version", Text(made.version)},
-                                                    {"host", Text(made.host)},
-                                                    {"station_id", Optional(made.stationId)},
-                                                    {"operator", Optional(made.operatorName)}}},
-                           {"plan", QJsonObject{{"name", Text(record.planName)},
-                                                {"file", Text(made.planFile)},
-                                                {"sha256", Text(made.planSha256)}}},
-                           {"board", Board(record.board)},
-                           {"started", record.started.toString(Qt::ISODateWithMs)},
-                           {"ended", record.ended.toString(Qt::ISODateWithMs)},
-                           {"outcome", OutcomeName(record.exitCode())},
-                           {"board_left", record.boardLeft},
-                           {"writes_in_flight", qint64(record.writesInFlight)},
-                           {"steps", steps},
-                           {"reports", reports}};
+    QJsonObject root{
+        {"schema_version", RecordSchemaVersion},
+        {"producer", QJsonObject{{"program", Text(made.program)},
+                                 {"version", Text(made.version)},
+                                 {"host", Text(made.host)},
+                                 {"station_id", Optional(made.stationId)},
+                                 {"operator", Optional(made.operatorName)}}},
+        {"plan", QJsonObject{{"name", Text(record.planName)},
+                             {"file", Text(made.planFile)},
+                             {"sha256", Text(made.planSha256)}}},
+        {"board", record.noBoard.empty() ? QJsonValue(Board(record.board)) : QJsonValue()},
+        {"started", record.started.toString(Qt::ISODateWithMs)},
+        {"ended", record.ended.toString(Qt::ISODateWithMs)},
+        {"outcome", record.outcome()},
+        {"board_left", record.boardLeft},
+        {"writes_in_flight", qint64(record.writesInFlight)},
+        {"steps", steps},
+        {"reports", reports}};
+    if (const std::string reason = record.reason(); !reason.empty()) root["reason"] = Text(reason);
     return QJsonDocument(root).toJson();
 }
 

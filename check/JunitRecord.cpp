@@ -48,33 +48,41 @@ void TestCase(QXmlStreamWriter& xml, const CheckRecord& record, const StepResult
         }
         xml.writeEndElement();
     }
-    // A step that could not decide is an error, as JUnit has it, not a failure.
-    if (!step.passed())
+    if (step.skipped) {
+        xml.writeStartElement("skipped");
+        xml.writeAttribute("message", Shown(record.reason()));
+        xml.writeEndElement();
+    } else if (!step.passed()) {
+        // A step that could not decide is an error, as JUnit has it, not a failure.
         Problem(xml, step.error ? "error" : "failure", Shown(step.failure), "check");
+    }
     xml.writeEndElement();
 }
 
-/// The board leaving is an error of the run, not of a step (it may leave between steps): a
-/// test case of its own, since readers find errors and failures in test cases only.
-void BoardLeft(QXmlStreamWriter& xml, const CheckRecord& record) {
+/// An error of the run, not of a step: a test case of its own, since readers find errors and
+/// failures in test cases only. The board leaving (it may leave between steps), or no board.
+void RunError(QXmlStreamWriter& xml, const CheckRecord& record, const char* name,
+              const QString& message, const char* type) {
     xml.writeStartElement("testcase");
     xml.writeAttribute("classname", Shown(record.planName));
-    xml.writeAttribute("name", "board connection");
+    xml.writeAttribute("name", name);
     xml.writeAttribute("time", QString::number(0.0, 'f', 6));
-    Problem(xml, "error", "the board left during the run", "board left");
+    Problem(xml, "error", message, type);
     xml.writeEndElement();
 }
 
 /// The counts of a suite, which readers take from its attributes and the elements alike.
 void Counts(QXmlStreamWriter& xml, const CheckRecord& record) {
-    const auto undecided = std::count_if(record.steps.begin(), record.steps.end(),
-                                         [](const StepResult& step) { return step.error; });
-    const int left = record.boardLeft ? 1 : 0;
-    xml.writeAttribute("tests", QString::number(record.steps.size() + left));
+    const auto count = [&record](bool StepResult::*flag) {
+        return std::count_if(record.steps.begin(), record.steps.end(),
+                             [flag](const StepResult& step) { return step.*flag; });
+    };
+    const int runErrors = (record.boardLeft ? 1 : 0) + (record.noBoard.empty() ? 0 : 1);
+    xml.writeAttribute("tests", QString::number(record.steps.size() + runErrors));
     xml.writeAttribute("failures", QString::number(record.failedSteps()));
-    xml.writeAttribute("errors", QString::number(undecided + left));
-    // Written though none is skipped: a reader missing a count makes all of them up anew.
-    xml.writeAttribute("skipped", "0");
+    xml.writeAttribute("errors", QString::number(count(&StepResult::error) + runErrors));
+    // Written even when none is skipped: a reader missing a count makes all of them up anew.
+    xml.writeAttribute("skipped", QString::number(count(&StepResult::skipped)));
     xml.writeAttribute(
         "time", QString::number(double(record.started.msecsTo(record.ended)) / 1000, 'f', 3));
 }
@@ -95,8 +103,10 @@ std::optional<QByteArray> JunitText(const CheckRecord& record) {
     // UTC without a zone: the form of the JUnit schema CI servers read (see the README).
     xml.writeAttribute("timestamp", record.started.toUTC().toString("yyyy-MM-dd'T'hh:mm:ss"));
     xml.writeStartElement("properties");
-    Property(xml, "board serial", BoardShown(record.board.serialNumber));
-    Property(xml, "board node", Shown(record.board.path));
+    if (record.noBoard.empty()) {
+        Property(xml, "board serial", BoardShown(record.board.serialNumber));
+        Property(xml, "board node", Shown(record.board.path));
+    }
     const Provenance& made = record.provenance;
     Property(xml, "plan file", Shown(made.planFile));
     Property(xml, "plan sha256", Shown(made.planSha256));
@@ -110,7 +120,9 @@ std::optional<QByteArray> JunitText(const CheckRecord& record) {
     xml.writeEndElement();
     for (const StepResult& step : record.steps)
         TestCase(xml, record, step);
-    if (record.boardLeft) BoardLeft(xml, record);
+    if (!record.noBoard.empty()) RunError(xml, record, "board", Shown(record.noBoard), "no board");
+    if (record.boardLeft)
+        RunError(xml, record, "board connection", "the board left during the run", "board left");
     xml.writeEndElement();
     xml.writeEndElement();
     xml.writeEndDocument();

@@ -76,14 +76,23 @@ void KeepSent(StepResult& step, const hid::Report& report) {
     if (std::none_of(step.sent.begin(), step.sent.end(), same)) step.sent.push_back(sent);
 }
 
+/// The result of the plan's step at `index` (from 0), in its `repetition`, before it runs.
+StepResult ResultOf(const Step& step, std::size_t index, std::int64_t repetition) {
+    StepResult result;
+    result.number = index + 1;
+    result.repetition = repetition;
+    result.repeat = step.repeat;
+    result.type = step.type;
+    result.name = step.name.empty() ? std::string(TypeName(step.type)) : step.name;
+    return result;
+}
+
 } // namespace
 
 PlanRunner::PlanRunner(hid::DeviceManager& layer, hid::Handle board, Plan plan,
                        Provenance provenance)
-    : layer_(layer), board_(board), plan_(std::move(plan)), router_(layer, *this) {
-    record_.planName = plan_.name;
-    record_.planSteps = plan_.steps.size();
-    record_.provenance = std::move(provenance);
+    : layer_(layer), board_(board), plan_(std::move(plan)),
+      record_(PlanRecord(plan_, std::move(provenance))), router_(layer, *this) {
     deadline_.setSingleShot(true);
     deadline_.setTimerType(Qt::PreciseTimer);
     pollTimer_.setTimerType(Qt::PreciseTimer);
@@ -117,15 +126,10 @@ Clock::duration PlanRunner::answerLimit() const {
 }
 
 void PlanRunner::beginStep() {
-    if (!running_) return;
+    if (!running_ || phase_ == Phase::Settling) return;
     if (stepIndex_ >= plan_.steps.size() || record_.boardLeft) return finishRun();
     const Step& step = this->step();
-    current_ = StepResult{};
-    current_.number = stepIndex_ + 1;
-    current_.repetition = repetition_;
-    current_.repeat = step.repeat;
-    current_.type = step.type;
-    current_.name = step.name.empty() ? std::string(TypeName(step.type)) : step.name;
+    current_ = ResultOf(step, stepIndex_, repetition_);
     stepStarted_ = Clock::now();
     sentFigures_.clear();
     hid::Report report{};
@@ -355,13 +359,38 @@ void PlanRunner::finishStep(std::vector<Measurement> measurements, std::string f
     QMetaObject::invokeMethod(this, &PlanRunner::beginStep, Qt::QueuedConnection);
 }
 
+bool PlanRunner::interrupt(std::string signalName) {
+    if (!running_) return false;
+    if (!record_.interruptedBy.empty()) return true;
+    record_.interruptedBy = std::move(signalName);
+    // Every step is over already: the settle ends as it would.
+    if (phase_ == Phase::Settling) return true;
+    // The step under way is given up: what it found so far decides nothing.
+    const bool underWay = phase_ != Phase::Idle;
+    deadline_.stop();
+    pollTimer_.stop();
+    pending_.abandon(current());
+    const std::size_t firstSkipped = record_.steps.size();
+    for (; stepIndex_ < plan_.steps.size(); ++stepIndex_, repetition_ = 1)
+        for (; repetition_ <= step().repeat; ++repetition_) {
+            record_.steps.push_back(ResultOf(step(), stepIndex_, repetition_));
+            record_.steps.back().skipped = true;
+        }
+    if (underWay && firstSkipped < record_.steps.size())
+        record_.steps[firstSkipped].seconds =
+            std::chrono::duration<double>(Clock::now() - stepStarted_).count();
+    finishRun();
+    return true;
+}
+
 void PlanRunner::finishRun() {
     // No step waits for them any more: what has not begun is given up, and the write under
     // way (at most 5 s on USB) is waited for.
     layer_.cancelQueuedWrites(board_);
     phase_ = Phase::Settling;
     settleStarted_ = Clock::now();
-    settle();
+    // From the event loop: the run never ends inside a call to interrupt().
+    settleLater();
 }
 
 void PlanRunner::settleLater() {

@@ -21,6 +21,7 @@ namespace check {
 /// read waits for its answer until the request's late window closes, so that a late answer is
 /// shown with its own step, with its real time. A board that leaves fails the running step and
 /// ends the run. Before the run's counts are taken, the reports still on their way settle.
+/// interrupt() ends the run early the same way.
 class PlanRunner final : public QObject,
                          private hid::ReportObserver,
                          private hid::HidEventSink,
@@ -33,6 +34,11 @@ public:
 
     /// Starts with the first step, from the event loop.
     void start();
+    /// Ends the run early, for the signal named `signalName`: the step under way and every one
+    /// not begun are recorded as skipped, the board's queued writes are given up, and the run
+    /// ends as at its plan's end, once the write under way settled. Answers false, doing
+    /// nothing, when the run is not under way.
+    bool interrupt(std::string signalName);
     /// What the run found so far; whole once finished() was sent.
     const CheckRecord& record() const { return record_; }
 

@@ -20,10 +20,20 @@ std::unique_ptr<PlanRunner> PrintingRunner(hid::DeviceManager& layer, hid::Handl
     return runner;
 }
 
-int EndRun(const CheckRecord& record, const QStringList& problems) {
+void TellRecordProblems(const QStringList& problems) {
     for (const QString& problem : problems)
         std::fprintf(stderr, "zov-usb-test: %s\n",
                      hid::TerminalText(problem.toStdString()).c_str());
+}
+
+void TellInterrupted(const std::string& signalName) {
+    std::printf("Interrupted by %s: the run ends here, its steps not run are skipped.\n",
+                signalName.c_str());
+    std::fflush(stdout);
+}
+
+int EndRun(const CheckRecord& record, const QStringList& problems) {
+    TellRecordProblems(problems);
     std::printf("%s", Summary(record).c_str());
     std::fflush(stdout);
     return problems.isEmpty() ? record.exitCode() : Undecided;

@@ -16,9 +16,13 @@ namespace check {
 std::unique_ptr<PlanRunner> PrintingRunner(hid::DeviceManager& layer, hid::Handle board,
                                            const Plan& plan, const Provenance& provenance);
 
-/// Tells on standard error each record that could not be written (`problems`), then prints the
-/// summary; answers the exit code, Undecided when a record could not be written. The verdict
-/// that goes with it is the caller's to print last.
+/// Tells on standard error each record that could not be written (`problems`).
+void TellRecordProblems(const QStringList& problems);
+/// Tells on standard output that a signal ends the run under way, and what becomes of it.
+void TellInterrupted(const std::string& signalName);
+/// Tells each record that could not be written (`problems`), then prints the summary; answers
+/// the exit code, Undecided when a record could not be written. The verdict that goes with it
+/// is the caller's to print last.
 int EndRun(const CheckRecord& record, const QStringList& problems);
 /// Prints the verdict line that goes with an exit code: PASS, FAIL or ERROR.
 void PrintVerdict(int exitCode);

@@ -7,6 +7,7 @@
 #include "check/StationRecords.h"
 #include "hid/CodePage1252.h"
 #include "hid/TerminalText.h"
+#include "signals/SignalWatcher.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -41,11 +42,16 @@ void StationSession::start() {
     layer_.whenSettled([this] { awaitBoard(); });
 }
 
-void StationSession::stop() {
+void StationSession::stop(int signalNumber) {
     if (stopped_) return;
     stopped_ = true;
-    if (checking_) Print("\nStopped during a board's check: that board is not counted.\n");
-    runner_.reset();
+    // The interrupted run ends through finish(), which writes its records, then ends here.
+    if (checking_ && runner_->interrupt(SignalName(signalNumber)))
+        return TellInterrupted(SignalName(signalNumber));
+    end();
+}
+
+void StationSession::end() {
     Print(TallyLine(tally_));
     emit done(stationFault_ ? Undecided : tally_.exitCode());
 }
@@ -75,6 +81,7 @@ void StationSession::finish() {
                                     record.started, JsonText(record), *junit, error)
               : QString();
     const int exitCode = EndRun(record, {});
+    const bool interrupted = !record.interruptedBy.empty();
     if (base.isEmpty()) {
         // The station's fault, not the board's: it is not counted, and the station stops.
         Print(Banner(record, colour_));
@@ -82,12 +89,17 @@ void StationSession::finish() {
               hid::TerminalText(error.toStdString()) +
               "); it is not counted, and the station stops.\n");
         stationFault_ = true;
-        return stop();
+        stopped_ = true;
+        return end();
+    }
+    Print("Records: " + hid::TerminalText(base.toStdString()) + ".json, .xml\n");
+    if (interrupted) {
+        Print("Its check was interrupted: this board is not counted.\n");
+        return end();
     }
     ++(exitCode == AllPassed    ? tally_.passed
        : exitCode == StepFailed ? tally_.failed
                                 : tally_.undecided);
-    Print("Records: " + hid::TerminalText(base.toStdString()) + ".json, .xml\n");
     Print(Banner(record, colour_));
     Print("Unplug the board.\n");
     watch_.awaitLeaving(board_);

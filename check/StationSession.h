@@ -14,7 +14,8 @@ namespace check {
 /// Station mode: board after board, each run of the plan writes its records to the records
 /// folder (named by check/StationRecords.h) and ends with a large PASS or FAIL; then the board
 /// must be unplugged before the next one is checked. Boards that cannot be used are told, not
-/// counted. Runs until stop().
+/// counted. Runs until stop(); a board whose check it interrupts is not counted either, but
+/// its records are written (outcome aborted, its steps not run skipped).
 class StationSession final : public QObject {
     Q_OBJECT
 
@@ -23,9 +24,10 @@ public:
     ~StationSession() override;
 
     void start();
-    /// Ends the station: a board being checked is dropped, uncounted; prints the tally and
-    /// sends done with the tally's exit code.
-    void stop();
+    /// Ends the station for the signal `signalNumber`: a board's check under way is
+    /// interrupted and its records written, uncounted; then prints the tally and sends done
+    /// with the tally's exit code.
+    void stop(int signalNumber);
 
     const StationTally& tally() const { return tally_; }
 
@@ -36,6 +38,8 @@ private:
     void awaitBoard();
     void run(hid::Handle board);
     void finish();
+    /// Prints the tally and sends done.
+    void end();
 
     hid::DeviceManager& layer_;
     const Plan plan_;

@@ -51,14 +51,17 @@ struct StepResult {
     std::vector<Measurement> measurements;
     /// What it sent, each report once (a poll sends its two requests by turns).
     std::vector<SentReport> sent;
-    std::string failure; ///< why it failed or could not decide; empty when it passed
-    bool error = false;  ///< the step could not decide (failure says why): neither pass nor fail
-    double seconds = 0;  ///< how long it ran
+    std::string failure;  ///< why it failed or could not decide; empty when it passed
+    bool error = false;   ///< the step could not decide (failure says why): neither pass nor fail
+    bool skipped = false; ///< a signal ended the run before this step ended, or before it began
+    double seconds = 0;   ///< how long it ran
 
-    bool passed() const { return failure.empty(); }
+    bool passed() const { return failure.empty() && !skipped; }
     bool failed() const { return !failure.empty() && !error; }
-    /// "pass", "fail" or "error", as the records name a step's outcome.
-    const char* outcome() const { return passed() ? "pass" : error ? "error" : "fail"; }
+    /// "pass", "fail", "error" or "skipped", as the records name a step's outcome.
+    const char* outcome() const {
+        return skipped ? "skipped" : passed() ? "pass" : error ? "error" : "fail";
+    }
     /// "3 read_ad", or "3 read_ad (2/5)" for a repeated step.
     std::string title() const;
 };

@@ -21,13 +21,13 @@ void SetAction(void (*handler)(int)) {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-void onSignal(int) {
+void onSignal(int signalNumber) {
     // Only async-signal-safe work here: the GUI thread does the rest.
     const int savedErrno = errno;
     // The next SIGINT or SIGTERM ends the program at once, so that one stuck in closing can
     // still be stopped.
     SetAction(SIG_DFL);
-    const char byte = 1;
+    const char byte = static_cast<char>(signalNumber); // SIGINT and SIGTERM fit in a byte
     [[maybe_unused]] const auto written = ::write(writeEnd, &byte, 1);
     errno = savedErrno;
 }
@@ -40,9 +40,10 @@ SignalWatcher::SignalWatcher() {
     notifier_ = new QSocketNotifier(fds_[1], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char buffer[16];
-        while (::read(fds_[1], buffer, sizeof buffer) > 0) {
-        }
-        emit terminationRequested();
+        int first = 0;
+        while (::read(fds_[1], buffer, sizeof buffer) > 0)
+            if (first == 0) first = static_cast<unsigned char>(buffer[0]);
+        if (first != 0) emit terminationRequested(first);
     });
     SetAction(onSignal);
 }
@@ -53,5 +54,16 @@ SignalWatcher::~SignalWatcher() {
     if (fds_[0] >= 0) {
         ::close(fds_[0]);
         ::close(fds_[1]);
+    }
+}
+
+std::string SignalName(int signalNumber) {
+    switch (signalNumber) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    default:
+        return "signal " + std::to_string(signalNumber);
     }
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <string>
 
 /// Turns SIGINT and SIGTERM into a Qt signal on the GUI thread, so the program can close its
 /// window, or end a board station, the ordinary way. A second SIGINT or SIGTERM after that takes
@@ -14,9 +15,13 @@ public:
     ~SignalWatcher() override;
 
 signals:
-    void terminationRequested();
+    /// `signalNumber` is the first of them that came: SIGINT or SIGTERM.
+    void terminationRequested(int signalNumber);
 
 private:
     int fds_[2] = {-1, -1};
     QSocketNotifier* notifier_ = nullptr;
 };
+
+/// "SIGINT", "SIGTERM", or "signal N" for another.
+std::string SignalName(int signalNumber);

@@ -296,17 +296,27 @@ TEST_F(Program, RecordsGoToPipesStraightAndToFilesWholeOrNotAtAll) {
     EXPECT_EQ(QDir(full, {}, QDir::Name, QDir::Files | QDir::Hidden).count(), 0u);
 
     // Standard output that closes early, or cannot be written, leaves the verdict unsaid: 4,
-    // with the records written all the same.
-    const QString record = dir.filePath("r.json");
-    for (const char* output : {"| head -1 >/dev/null", ">/dev/full"}) {
-        SCOPED_TRACE(output);
-        QFile::remove(record);
-        process.start("bash", {"-c", QString("\"$0\" \"$@\" %1; exit ${PIPESTATUS[0]}").arg(output),
-                               ZOV_PROGRAM, "check", plan, "--virtual-board", "--json", record});
-        ASSERT_TRUE(process.waitForFinished(10000));
-        EXPECT_EQ(process.exitCode(), 4);
-        EXPECT_TRUE(QFileInfo(record).size() > 0);
-    }
+    // with the records written all the same, the trace there too. The pause lets the reader
+    // that stops after one line be gone while the check still has lines to write.
+    const QString record = dir.filePath("r.json"), pausing = dir.filePath("pausing.toml");
+    QFile pausingPlan(pausing);
+    ASSERT_TRUE(pausingPlan.open(QIODevice::WriteOnly));
+    pausingPlan.write("name='pausing'\n[[step]]\ntype='read_text'\n"
+                      "[[step]]\ntype='wait_ms'\nduration_ms=300\n[[step]]\ntype='read_ad'\n");
+    pausingPlan.close();
+    for (const char* output : {"| head -1 >/dev/null", ">/dev/full"})
+        for (const QStringList& trace : {QStringList{}, QStringList{"--trace", "-"}}) {
+            SCOPED_TRACE(output + trace.join(' ').toStdString());
+            QFile::remove(record);
+            process.start(
+                "bash",
+                QStringList{"-c", QString("\"$0\" \"$@\" %1; exit ${PIPESTATUS[0]}").arg(output),
+                            ZOV_PROGRAM, "check", pausing, "--virtual-board", "--json", record} +
+                    trace);
+            ASSERT_TRUE(process.waitForFinished(10000));
+            EXPECT_EQ(process.exitCode(), 4) << process.readAllStandardError().data();
+            EXPECT_TRUE(QFileInfo(record).size() > 0);
+        }
 }
 
 TEST_F(Program, APlanRunsOnTheExampleBenchsFirstBoard) {
@@ -445,6 +455,20 @@ TEST_F(Program, AnUnwritableTraceFileIsRefused) {
     EXPECT_NE(process.exitCode(), 0);
     EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardError())
                     .contains("/nonexistent-dir/trace.txt"));
+}
+
+// What the check records and prints names the signal that ended it.
+TEST(SignalWatcher, TellsWhichSignalCame) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SignalWatcher watcher;
+        int told = 0;
+        QObject::connect(&watcher, &SignalWatcher::terminationRequested,
+                         [&](int signalNumber) { told = signalNumber; });
+        std::raise(signal);
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return told != 0; }));
+        EXPECT_EQ(told, signal);
+        EXPECT_EQ(SignalName(told), signal == SIGINT ? "SIGINT" : "SIGTERM");
+    }
 }
 
 // A program stuck in closing used to ignore every further SIGINT and SIGTERM.

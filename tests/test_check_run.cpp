@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
@@ -86,8 +87,11 @@ struct Junit {
 
 class CheckRun : public ::testing::Test {
 protected:
-    /// Runs `plan` on the layer; answers the exit code (-1 when the run never ended).
-    int run(const std::string& plan, std::chrono::milliseconds wait = 0ms) {
+    /// Runs `plan` on the layer; answers the exit code (-1 when the run never ended). With
+    /// `interruptWhen`, the check is interrupted by SIGTERM once that answers true and what
+    /// was posted by then is delivered.
+    int run(const std::string& plan, std::chrono::milliseconds wait = 0ms,
+            const std::function<bool()>& interruptWhen = {}) {
         check::PlanError error;
         auto parsed = check::ParsePlan(plan, "plan.toml", error);
         EXPECT_TRUE(parsed) << error.text();
@@ -102,6 +106,11 @@ protected:
         int exitCode = -1;
         QObject::connect(&session, &check::CheckSession::done, [&](int code) { exitCode = code; });
         session.start();
+        if (interruptWhen) {
+            EXPECT_TRUE(testsupport::WaitUntil(interruptWhen, 10s));
+            testsupport::DrainEvents();
+            session.interrupt(SIGTERM);
+        }
         testsupport::WaitUntil([&] { return exitCode != -1; }, 10s);
         return exitCode;
     }
@@ -197,13 +206,77 @@ TEST_F(CheckRun, ABoardThatLeavesDuringAPollFailsThatStepAndEndsTheRun) {
     EXPECT_EQ(xml.cases[1].message, "the board left during the run");
 }
 
-TEST_F(CheckRun, NoBoardWithinTheWaitEndsWithThreeAndSendsNothing) {
+// A CI job finds both records whatever happened: here, that no board came, and why.
+TEST_F(CheckRun, NoBoardEndsWithThreeSendsNothingAndWritesRecordsSayingSo) {
     auto board = std::make_unique<hid::VirtualBoard>(false);
     const hid::VirtualBoard& unplugged = *board;
     layer.addSource(std::move(board));
-    EXPECT_EQ(run("name='none'\n[[step]]\ntype='read_ad'\n", 100ms), check::NoBoard);
+    const struct {
+        const char* what;
+        std::chrono::milliseconds wait;
+        std::function<bool()> interruptWhen;
+        const char* reason;
+    } cases[] = {
+        {"the wait ran out", 100ms, {}, "within 0.1 s"},
+        {"a signal ended the wait", 60s, [] { return true; }, "interrupted by SIGTERM"},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.what);
+        EXPECT_EQ(run("name='none'\n[[step]]\ntype='read_ad'\n", each.wait, each.interruptWhen),
+                  check::NoBoard);
+        const QJsonObject record = json();
+        EXPECT_EQ(record["outcome"].toString(), "no board");
+        EXPECT_TRUE(record["board"].isNull());
+        EXPECT_TRUE(record["steps"].toArray().isEmpty());
+        const QString reason = record["reason"].toString();
+        EXPECT_TRUE(reason.startsWith("no usable board") && reason.contains(each.reason))
+            << reason.toStdString();
+        const QByteArray junit = file("junit.xml");
+        EXPECT_TRUE(junit.contains("tests=\"1\" failures=\"0\" errors=\"1\"")) << junit.data();
+        EXPECT_TRUE(junit.contains("<error message=\"" + reason.toUtf8() + "\"")) << junit.data();
+    }
     EXPECT_EQ(unplugged.reportsReceived(), 0u);
     EXPECT_EQ(layer.refusedReports(), 0u);
+}
+
+// A signal ends the run at once, whatever step is under way: what ran is recorded, every run
+// not made is skipped, and the exit status still tells a failure from an undecided check.
+TEST_F(CheckRun, AnInterruptRecordsTheStepsRunAndSkipsTheRest) {
+    const hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer);
+    const struct {
+        const char* limit;
+        const char* outcome;
+        int failures;
+        int exitCode;
+    } cases[] = {
+        {"min=0", "pass", 0, check::Undecided},
+        {"min=200", "fail", 2, check::StepFailed},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.limit);
+        const std::uint64_t before = board.reportsReceived();
+        EXPECT_EQ(run(std::string("name='long'\n[[step]]\ntype='read_ad'\nrepeat=2\n") +
+                          each.limit +
+                          "\n[[step]]\ntype='wait_ms'\nduration_ms=60000\n"
+                          "[[step]]\ntype='read_text'\nrepeat=2\n",
+                      0ms, [&] { return board.reportsReceived() == before + 2; }),
+                  each.exitCode);
+        EXPECT_EQ(board.reportsReceived(), before + 2) << "nothing sent after the signal";
+        const QJsonObject record = json();
+        EXPECT_EQ(record["outcome"].toString(), "aborted");
+        EXPECT_EQ(record["reason"].toString(), "interrupted by SIGTERM");
+        QStringList outcomes;
+        for (const QJsonValue& step : record["steps"].toArray())
+            outcomes << QString("%1:%2").arg(step["step"].toInt()).arg(step["outcome"].toString());
+        EXPECT_EQ(outcomes.join(' '),
+                  QString("1:%1 1:%1 2:skipped 3:skipped 3:skipped").arg(each.outcome));
+        const QByteArray junit = file("junit.xml");
+        EXPECT_TRUE(junit.contains(QString("tests=\"5\" failures=\"%1\" errors=\"0\" skipped=\"3\"")
+                                       .arg(each.failures)
+                                       .toUtf8()))
+            << junit.data();
+        EXPECT_EQ(junit.count("<skipped message=\"interrupted by SIGTERM\"/>"), 3) << junit.data();
+    }
 }
 
 /// A source whose look for devices never ends, as a node whose open never returns.

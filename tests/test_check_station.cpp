@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <algorithm>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -106,7 +107,7 @@ TEST(Station, EachBoardInTurnGivesItsRecordsAndCountsInTheTally) {
             }
             ASSERT_TRUE(testsupport::WaitUntil([&] { return rig.checked() == n + 1; }, 10s)) << n;
         }
-        rig.station->stop();
+        rig.station->stop(SIGTERM);
         EXPECT_EQ(rig.exitCode, each.exitCode);
         EXPECT_EQ(rig.station->tally().passed, each.passed);
         EXPECT_EQ(rig.station->tally().failed, each.failed);
@@ -134,16 +135,26 @@ TEST(Station, EachBoardInTurnGivesItsRecordsAndCountsInTheTally) {
     }
 }
 
-TEST(Station, StoppingDuringACheckCountsThatBoardNeitherWayAndWritesNothing) {
+TEST(Station, StoppingDuringACheckWritesThatBoardsRecordAndCountsItNeitherWay) {
     StationRig rig;
     hid::VirtualBoard& board = hid::VirtualBoard::attachTo(rig.layer);
     rig.start(
         "name='long'\n[[step]]\ntype='read_ad'\n[[step]]\ntype='wait_ms'\nduration_ms=60000\n");
     ASSERT_TRUE(testsupport::WaitUntil([&] { return board.reportsReceived() == 1; }, 10s));
-    rig.station->stop();
+    testsupport::DrainEvents();
+    rig.station->stop(SIGINT);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return rig.exitCode != -1; }, 10s));
     EXPECT_EQ(rig.exitCode, check::AllPassed);
     EXPECT_EQ(rig.checked(), 0u);
-    EXPECT_TRUE(rig.records().isEmpty());
+    const QStringList records = rig.records();
+    ASSERT_EQ(records.size(), 2) << records.join(' ').toStdString();
+    EXPECT_EQ(rig.record(records[0])["outcome"], "aborted");
+    QFile junit(QDir(rig.dir.path()).filePath(records[1]));
+    ASSERT_TRUE(junit.open(QIODevice::ReadOnly));
+    const QByteArray xml = junit.readAll();
+    EXPECT_TRUE(xml.contains("tests=\"2\" failures=\"0\" errors=\"0\" skipped=\"1\""))
+        << xml.data();
+    EXPECT_TRUE(xml.contains("<skipped message=\"interrupted by SIGINT\"/>")) << xml.data();
 }
 
 TEST(Station, ABoardThatCannotBeUsedIsToldAndNotCounted) {
@@ -152,7 +163,7 @@ TEST(Station, ABoardThatCannotBeUsedIsToldAndNotCounted) {
     rig.start("name='any'\n[[step]]\ntype='read_ad'\n");
     rig.layer.addSource(std::make_unique<UnusableBoardSource>());
     testsupport::DrainEvents();
-    rig.station->stop();
+    rig.station->stop(SIGTERM);
     const std::string output = testing::internal::GetCapturedStdout();
     EXPECT_NE(output.find("cannot be used (not counted):\n  /dev/hidraw7 cannot be opened: no "
                           "permission"),
@@ -274,8 +285,14 @@ TEST(ConsoleReport, TheSummaryCountsStepsAndRunsAndTitlesLineUp) {
     }
     record.steps.push_back(record.steps[0]);
     record.steps.back().number = 2;
+    // A step a signal skipped counts as not run.
+    record.steps.push_back(record.steps[0]);
+    record.steps.back().number = 3;
+    record.steps.back().skipped = true;
+    record.interruptedBy = "SIGINT";
     const std::string summary = check::Summary(record);
-    EXPECT_NE(summary.find(": 3 steps: 1 passed, 1 failed, 1 not run (4 runs: 3 passed, 1 failed)"),
+    EXPECT_NE(summary.find(": 3 steps: 1 passed, 1 failed, 1 not run (4 runs: 3 passed, 1 failed); "
+                           "interrupted by SIGINT\n"),
               std::string::npos)
         << summary;
     const auto column = [](const std::string& line) {

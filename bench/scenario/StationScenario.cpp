@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -89,7 +90,7 @@ void StationScenario(ScenarioContext& context) {
         }
         Drain();
         end = HeldNow();
-        station.stop();
+        station.stop(SIGTERM);
     }
     context.table.add(Format("station: %d virtual boards checked, memory after %d and at the end",
                              checked, Settled),
