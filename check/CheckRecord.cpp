@@ -4,6 +4,20 @@
 
 namespace check {
 
+std::string Measurement::shown() const {
+    return value + (unit.empty() || !number ? "" : " " + unit);
+}
+
+std::string Measurement::failure() const {
+    return quantity + " " + shown() + " breaks its limit " + limit;
+}
+
+std::string StepResult::title() const {
+    std::string text = std::to_string(number) + " " + name;
+    if (repeat > 1) text += " (" + std::to_string(repetition) + "/" + std::to_string(repeat) + ")";
+    return text;
+}
+
 bool CheckRecord::passed() const {
     return !boardLeft && writesInFlight == 0 && interruptedBy.empty() && noBoard.empty() &&
            std::all_of(steps.begin(), steps.end(), [](const StepResult& s) { return s.passed(); });

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "check/CheckRecord.h"
-#include "check/StepResult.h"
 
 #include <string>
 

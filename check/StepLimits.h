@@ -1,7 +1,7 @@
 #pragma once
 
+#include "check/CheckRecord.h"
 #include "check/Plan.h"
-#include "check/StepResult.h"
 
 #include <QString>
 #include <cstdint>

@@ -6,7 +6,7 @@
 // [[table]] header is two levels where the bounds count one, hence twice the depth).
 #include "FuzzCheck.h"
 #include "check/PlanParser.h"
-#include "check/PlanToml.h"
+#include "support/PlanToml.h"
 #include "tomlfile/TextBounds.h"
 
 #include <algorithm>
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(error.file == "fuzz.toml" && !error.message.empty());
         return 0;
     }
-    const std::string written = check::PlanToToml(*plan);
+    const std::string written = testsupport::PlanToToml(*plan);
     check::PlanError again;
     const auto reread = check::ParsePlan(written, "written.toml", again);
     if (!reread) std::fprintf(stderr, "%s\n%s\n", again.text().c_str(), written.c_str());

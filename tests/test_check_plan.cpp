@@ -1,6 +1,6 @@
 // Board check plans: what a wrong plan is told, and plans written back as TOML.
 #include "check/PlanParser.h"
-#include "check/PlanToml.h"
+#include "support/PlanToml.h"
 #include "support/RefusedText.h"
 
 #include <gtest/gtest.h>
@@ -141,7 +141,7 @@ TEST(CheckPlan, TheExamplesParseAndWriteBackToEqualPlans) {
         const auto plan =
             check::ParsePlanFile(std::string(ZOV_SOURCE_DIR "/examples/") + name + ".toml", error);
         ASSERT_TRUE(plan) << error.text();
-        const std::string written = check::PlanToToml(*plan);
+        const std::string written = testsupport::PlanToToml(*plan);
         const auto again = ParsePlan(written, "written", error);
         ASSERT_TRUE(again) << error.text() << "\n" << written;
         EXPECT_EQ(*again, *plan) << written;

@@ -1,10 +1,12 @@
-#include "check/PlanToml.h"
+#include "support/PlanToml.h"
 
 #include <sstream>
 #include <toml++/toml.h>
 
-namespace check {
+namespace testsupport {
 namespace {
+
+using namespace check;
 
 template <class Value>
 void Put(toml::table& table, std::string_view key, const std::optional<Value>& value) {
@@ -84,4 +86,4 @@ std::string PlanToToml(const Plan& plan) {
     return text.str() + "\n";
 }
 
-} // namespace check
+} // namespace testsupport
