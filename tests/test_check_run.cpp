@@ -711,6 +711,37 @@ TEST(CheckLimits, InputBitsAreHeldAgainstEveryLimitGiven) {
     }
 }
 
+// Every numeric limit includes its bound and breaks one step past it, on either side.
+TEST(CheckLimits, EachLimitHoldsOnItsBoundAndBreaksJustPastIt) {
+    const auto ad = [](std::uint8_t value, check::NumberLimits limits) {
+        return check::AdValue(value, limits).passed;
+    };
+    EXPECT_TRUE(ad(100, {100, 200, {}}));
+    EXPECT_FALSE(ad(99, {100, 200, {}}));
+    EXPECT_TRUE(ad(200, {100, 200, {}}));
+    EXPECT_FALSE(ad(201, {100, 200, {}}));
+    EXPECT_TRUE(ad(128, {{}, {}, 128}));
+    EXPECT_FALSE(ad(127, {{}, {}, 128}));
+    EXPECT_FALSE(ad(129, {{}, {}, 128}));
+    EXPECT_TRUE(check::AnswerTime(20.0, 20).passed);
+    EXPECT_FALSE(check::AnswerTime(20.001, 20).passed);
+    EXPECT_FALSE(check::NoAnswer(20).passed);
+
+    // Figures in order: requests, missed, late answers, median, p99, longest.
+    const auto poll = [](std::size_t missed, std::vector<double> ms, check::PollLimits limits) {
+        std::vector<bool> passed;
+        for (const check::Measurement& figure : check::PollFigures(10, missed, 0, ms, limits))
+            passed.push_back(figure.passed);
+        return passed;
+    };
+    const std::vector<double> times{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}; // median 5, p99 and max 10
+    const check::PollLimits atBounds{1, 5, 10, 10};
+    const check::PollLimits pastBounds{0, 4.999, 9.999, 9.999};
+    EXPECT_EQ(poll(1, times, atBounds), (std::vector<bool>{true, true, true, true, true, true}));
+    EXPECT_EQ(poll(1, times, pastBounds),
+              (std::vector<bool>{true, false, true, false, false, false}));
+}
+
 TEST(CheckLimits, TheAnswerTextMatchesAWholePatternAndAnEngineThatGivesUpDecidesNothing) {
     std::string undecided;
     const auto matching = [&](const char* text, std::string pattern, std::string prefix = "") {
