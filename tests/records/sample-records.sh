@@ -71,4 +71,5 @@ sample hostile 1 "$here/failing.toml" --virtual-bench "$here/hostile-bench.toml"
 # The wait for a board ends once the sources have looked, long before the bench plugs its board
 # in. A usable board of the machine's own would be checked instead: this sample then fails.
 sample no-board 3 "$here/failing.toml" --virtual-bench "$here/late-bench.toml"
+sample undecided 4 "$here/undecided.toml" --virtual-board
 interrupted aborted 4 "$here/interrupted.toml" --virtual-board
