@@ -668,12 +668,23 @@ TEST_F(CheckRun, ARepeatedStepRunsThatManyTimesEachWithItsOwnResult) {
         EXPECT_EQ(At(json(), "reports/sent"), each.repeat) << "this run's reports only";
         const QJsonArray steps = json()["steps"].toArray();
         ASSERT_EQ(steps.size(), each.repeat + 1);
+        const bool fails = each.exitCode == check::StepFailed;
+        const Junit xml = junit();
+        xml.expectCounts(each.repeat + 1, fails ? each.repeat : 0, 0);
         for (int n = 0; n < each.repeat; ++n) {
+            SCOPED_TRACE(n);
             EXPECT_EQ(At(steps, QString("%1/step").arg(n)), 1);
             EXPECT_EQ(At(steps, QString("%1/repetition").arg(n)), n + 1);
             EXPECT_EQ(At(steps, QString("%1/outcome").arg(n)), each.outcome);
+            EXPECT_EQ(At(steps, QString("%1/measurements/0/value").arg(n)), 128);
+            EXPECT_EQ(At(steps, QString("%1/failure").arg(n)).toString().toStdString(),
+                      fails ? "A/D value 128 breaks its limit >= 200" : "");
+            EXPECT_EQ(xml.cases[n].name, "1 read_ad (" + std::to_string(n + 1) + "/" +
+                                             std::to_string(each.repeat) + ")");
+            EXPECT_EQ(xml.cases[n].problem, fails ? "failure" : "");
         }
         EXPECT_EQ(At(steps, QString("%1/step").arg(each.repeat)), 2);
+        EXPECT_EQ(xml.cases[each.repeat].name, "2 wait_ms");
     }
 }
 
