@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks that each folder includes only the folders its library links,
 # builds into build/ and runs the whole test suite. Then builds build-asan/ with clang,
-# AddressSanitizer and UndefinedBehaviorSanitizer, runs the suite again there, and runs each
-# fuzzer briefly: the lean ones for FUZZ_SECONDS (15 by default), the two that drive the whole
-# window for FUZZ_INTEGRATION_SECONDS (45). Between the two suites it boots a real kernel in
-# QEMU and runs the console against a uhid board there. Any failure fails the run. Right after
-# the first suite it builds the Debian package and checks it with lintian, appstreamcli and
-# desktop-file-validate, then runs the console on X11 (Xvfb) and Wayland (weston) and checks
-# where its windows go. ./fuzz.sh runs the long campaign.
+# AddressSanitizer, UndefinedBehaviorSanitizer and assertions kept, runs the suite again there,
+# and runs each fuzzer briefly: the lean ones for FUZZ_SECONDS (15 by default), the two that
+# drive the whole window for FUZZ_INTEGRATION_SECONDS (45). Both builds treat compiler warnings
+# as errors. Between the two suites it boots a real kernel in QEMU and runs the console against
+# a uhid board there. Any failure fails the run. Right after the first suite it builds the
+# Debian package and checks it with lintian, appstreamcli and desktop-file-validate, then runs
+# the console on X11 (Xvfb) and Wayland (weston) and checks where its windows go. ./fuzz.sh runs
+# the long campaign.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$ROOT/scripts/common.sh"
@@ -50,7 +51,7 @@ script_stage include-check "$ROOT/scripts/include-check.py" "$ROOT" \
     || { echo "tests: $passed passed, $failed failed"; exit 1; }
 
 stage "Build and test suite"
-build_tree "$ROOT/build"
+build_tree "$ROOT/build" "${CI_CMAKE_OPTIONS[@]}"
 run_suite "$ROOT/build"
 
 stage "Debian package: lintian, AppStream metadata, desktop entry"
@@ -64,7 +65,7 @@ script_stage kernel-stage || { echo "tests: $passed passed, $failed failed"; exi
 
 stage "Sanitizer build and test suite (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer)"
 sanitizer_environment
-build_tree "$ROOT/build-asan" "${SANITIZER_CMAKE_OPTIONS[@]}"
+build_tree "$ROOT/build-asan" "${SANITIZER_CMAKE_OPTIONS[@]}" "${CI_CMAKE_OPTIONS[@]}"
 run_suite "$ROOT/build-asan"
 
 stage "Fuzzers, ${FUZZ_SECONDS:-15} s each (the window's two: ${FUZZ_INTEGRATION_SECONDS:-45} s)"
