@@ -18,6 +18,18 @@ double Percentile(std::vector<double> values, double p) {
     return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
 }
 
+Spread SpreadOf(const std::vector<double>& values) {
+    if (values.empty()) return {NAN, NAN, NAN};
+    const auto [min, max] = std::minmax_element(values.begin(), values.end());
+    return {Percentile(values, 0.5), *min, *max};
+}
+
+std::string CpuSpread(const std::vector<double>& percents, const char* runs, int decimals) {
+    const Spread spread = SpreadOf(percents);
+    return Format("%.*f%% of one core (%zu %s: %.*f to %.*f%%)", decimals, spread.median,
+                  percents.size(), runs, decimals, spread.min, decimals, spread.max);
+}
+
 Clock::duration CpuTime() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
