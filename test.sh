@@ -43,8 +43,9 @@ script_stage() {
     return "$status"
 }
 
-ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}" "${SANITIZER_PACKAGES[@]}" \
-    "${KERNEL_STAGE_PACKAGES[@]}" "${DESKTOP_CHECK_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${INCLUDE_CHECK_PACKAGES[@]}" \
+    "${PACKAGE_CHECK_PACKAGES[@]}" "${SANITIZER_PACKAGES[@]}" "${KERNEL_STAGE_PACKAGES[@]}" \
+    "${DESKTOP_CHECK_PACKAGES[@]}"
 
 stage "Includes: each folder includes only the folders its library links"
 script_stage include-check "$ROOT/scripts/include-check.py" "$ROOT" \

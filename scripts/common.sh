@@ -36,6 +36,9 @@ build_tree() {
     cmake --build "$dir"
 }
 
+# The include check (scripts/include-check.py), which needs no build.
+INCLUDE_CHECK_PACKAGES=(python3)
+
 # The package check (scripts/package-check.sh): Debian's own checker, the AppStream validator
 # and the desktop entry validator.
 PACKAGE_CHECK_PACKAGES=(lintian appstream desktop-file-utils dpkg-dev file)
