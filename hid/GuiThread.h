@@ -43,14 +43,17 @@ private:
     QObject* receiver_; ///< null once closed
 };
 
-/// In debug builds, stops the program when called off the GUI thread; nothing at all in
-/// release builds, where the layer's every call passes here.
-inline void AssertOnGuiThread() {
-#ifndef QT_NO_DEBUG
+/// True on the application's thread, and where there is no application yet.
+inline bool OnGuiThread() {
     const QCoreApplication* application = QCoreApplication::instance();
-    Q_ASSERT_X(!application || QThread::currentThread() == application->thread(), "hid",
-               "the HID layer is used from the GUI thread only");
-#endif
+    return !application || QThread::currentThread() == application->thread();
+}
+
+/// Where assertions are kept (debug builds, and ZOV_ASSERTIONS builds such as the sanitizer
+/// build), stops the program when called off the GUI thread. Elsewhere the check is not even
+/// evaluated: the layer's every call passes here.
+inline void AssertOnGuiThread() {
+    Q_ASSERT_X(OnGuiThread(), "hid", "the HID layer is used from the GUI thread only");
 }
 
 } // namespace hid

@@ -87,9 +87,8 @@ BoardMonitor::~BoardMonitor() {
     layer_.removeDeviceListObserver(*this);
 }
 
-void BoardMonitor::record(ReportDirection direction, hid::Handle handle,
-                          const hid::Report& report) {
-    log_.add(direction, handle, report, clock_());
+void BoardMonitor::record(ReportDirection direction, hid::Handle, const hid::Report& report) {
+    log_.add(direction, report, clock_());
     changed();
 }
 

@@ -11,8 +11,7 @@ namespace firmware = hid::firmware;
 
 using hid::ReportDirection;
 
-void ReportLog::add(ReportDirection direction, hid::Handle handle, const hid::Report& report,
-                    Clock::time_point time) {
+void ReportLog::add(ReportDirection direction, const hid::Report& report, Clock::time_point time) {
     ++counts_[hid::directionIndex(direction)];
     ++total_;
     if (direction != ReportDirection::In && direction != ReportDirection::Out) return;

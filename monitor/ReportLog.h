@@ -37,8 +37,8 @@ public:
     /// The longest span shown.
     static constexpr std::chrono::seconds Kept{60};
 
-    void add(hid::ReportDirection direction, hid::Handle handle, const hid::Report& report,
-             Clock::time_point time);
+    /// Every board's reports alike: the monitor shows what the layer does, whichever board.
+    void add(hid::ReportDirection direction, const hid::Report& report, Clock::time_point time);
     /// Counts `count` input reports lost on their way to the layer as dropped.
     void addLost(std::uint64_t count);
     /// Counts requests that ran out of time by `now` as unanswered, and forgets the answer

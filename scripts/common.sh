@@ -48,6 +48,9 @@ build_tree() {
     cmake --build "$dir"
 }
 
+# The include check (scripts/include-check.py), which needs no build.
+INCLUDE_CHECK_PACKAGES=(python3)
+
 # The package check (scripts/package-check.sh): Debian's own checker, the AppStream validator
 # and the desktop entry validator.
 PACKAGE_CHECK_PACKAGES=(lintian appstream desktop-file-utils dpkg-dev file)
@@ -64,9 +67,15 @@ DESKTOP_CHECK_PACKAGES=(xvfb x11-utils xdotool weston qt6-wayland imagemagick)
 # The sanitizer build and the fuzzers (test.sh's later stages): clang 14, its sanitizer and
 # libFuzzer runtimes, and llvm-symbolizer for readable stack traces.
 SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
-# How build-asan is configured, by ./test.sh and ./fuzz.sh alike (one tree, one configuration).
+# How build-asan is configured, by ./test.sh and ./fuzz.sh alike (one tree, one configuration):
+# optimised, with its assertions kept (ZOV_ASSERTIONS), so that the suite and the fuzzers also
+# stop on a broken assertion such as hid::AssertOnGuiThread.
 SANITIZER_CMAKE_OPTIONS=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14
-    -DZOV_BUILD_FUZZERS=ON)
+    -DZOV_BUILD_FUZZERS=ON -DZOV_ASSERTIONS=ON)
+
+# What ./test.sh adds to both of its builds: a compiler warning fails the build. Only CI: a
+# user's build (./run.sh, a package) with a newer compiler keeps going past its new warnings.
+CI_CMAKE_OPTIONS=(-DZOV_WARNINGS_AS_ERRORS=ON)
 
 # sanitizer_environment: how the instrumented programs behave. Undefined behaviour and leaks
 # fail the run; the leak suppressions name only libraries outside this project.

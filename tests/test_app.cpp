@@ -198,9 +198,10 @@ TEST_F(Program, EveryExitStatusOfACheckHasTheLastLineThatGoesWithIt) {
     }
 }
 
-// Each refused line or plan ends with 2 and says why; "--trace=" used to pass for no trace at
-// all, and a plan of one key with 50,000 dotted parts ended the program on a full stack. A bad
-// bench file is refused before the trace file is made.
+// Each refused line or plan ends with 2 and says why: "--trace=" names no file, so it is
+// refused rather than taken for no trace at all, and a plan of one key with 50,000 dotted parts
+// is refused rather than read into a full stack. A bad bench file is refused before the trace
+// file is made.
 TEST_F(Program, ALineOrPlanTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
     const auto write = [&](const QString& name, const QByteArray& text) {
         QFile file(dir.filePath(name));
@@ -406,8 +407,8 @@ TEST_F(Program, NothingAHostileBoardSaysSteersTheTerminal) {
         << output.toStdString();
 }
 
-// Opening a named pipe for writing used to wait for a reader, before any window and deaf to
-// the first SIGTERM.
+// Opening a named pipe for writing waits for a reader: a pipe nobody reads would hold the
+// program before any window, deaf to SIGTERM, so it is refused at once.
 TEST_F(Program, ATraceToAPipeNobodyReadsIsRefusedAtOnce) {
     const QString pipe = dir.filePath("pipe");
     ASSERT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
@@ -471,7 +472,7 @@ TEST(SignalWatcher, TellsWhichSignalCame) {
     }
 }
 
-// A program stuck in closing used to ignore every further SIGINT and SIGTERM.
+// A program stuck in closing still ends: the second SIGINT or SIGTERM ends it at once.
 TEST(SignalWatcherDeathTest, ASecondSignalEndsTheProgramAtOnce) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(

@@ -70,8 +70,8 @@ TEST_F(BoardWindow, UnplugAndReplug) {
     EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 33"; }));
 }
 
-// Reconnecting used to list the board twice (the layer announces it again), and reads only
-// come once a change event has re-armed them.
+// Reconnecting lists the board once, though the layer announces it again, and reads come
+// again once a change event has re-armed them.
 TEST_F(BoardWindow, DisconnectThenConnectListsTheBoardOnceAndReadsAgain) {
     click(ui().btnHID_Disconnect);
     ASSERT_EQ(form->windowTitle(), "Offline, Click HID Connect");
@@ -84,8 +84,9 @@ TEST_F(BoardWindow, DisconnectThenConnectListsTheBoardOnceAndReadsAgain) {
     EXPECT_TRUE(WaitUntil([&] { return ui().Label1->text() == "A to D (RA2) = 77"; }));
 }
 
-// A second board's plug event used to add its lines below the first board's, and the first
-// board's unplug showed OFFLINE while the layer went on with the second.
+// A second board's plug event leaves the list with the first board's lines, once: the window
+// serves the earliest board. When that one leaves, the window goes on with the second, not
+// OFFLINE.
 TEST_F(BoardWindow, SecondBoardListsOnceAndTakesOverWhenTheFirstLeaves) {
     hid::VirtualBoard& second = hid::VirtualBoard::attachTo(layer);
     ASSERT_TRUE(WaitUntil([&] { return form->windowTitle().endsWith("Found = 2"); }));

@@ -83,7 +83,7 @@ TEST_F(Commands, SliderSendsOnlyWhenTheOperatorMovesIt) {
     EXPECT_EQ(layer.writes.size(), before + 2);
 }
 
-// A right or middle click inside the slider used to send a port write.
+// Only the left button works the slider: a right or middle click inside it sends nothing.
 TEST_F(Commands, OnlyTheLeftButtonClicksTheSlider) {
     type(ui().txtWritePort, "200");
     click(ui().btnWritePort);
@@ -134,8 +134,8 @@ TEST_F(Commands, SendTextSendsTheLowByteOfEachCharacter) {
     EXPECT_EQ(lastSent()[3], 0xAC);
 }
 
-// The text box used to cut a paste at 32,767 characters without a word; a text past the
-// 16-bit length the classic count used must still send its first 17 characters.
+// The text box takes a paste of any length (a line edit cuts it at 32,767 characters without a
+// word), and a text longer than a signed 16-bit count still sends its first 17 characters.
 TEST_F(Commands, SendTextBeyondThirtyTwoThousandCharacters) {
     QApplication::clipboard()->setText(QString(40000, 'z'));
     ui().WriteText->clear();
@@ -163,7 +163,8 @@ TEST_F(Commands, UsbCommandSendsTheTypedCodeWithTheBufferAsItIs) {
     EXPECT_EQ(ui().BufferOutBox[1]->text(), "2");
 }
 
-// A bad number used to stop the program, or send a report with half its bytes changed.
+// A bad number is refused with a message: the program goes on, nothing is sent and no byte of
+// the report to send changes.
 TEST_F(Commands, BadNumbersAreRefusedWithAMessageAndNothingChanges) {
     click(ui().DisplayADC);
     const std::size_t sent = layer.writes.size();

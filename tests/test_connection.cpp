@@ -53,8 +53,8 @@ TEST(ConnectionProbe, SuccessfulProbeShowsOnlineAndKeepsTheLayoutCaption) {
     EXPECT_EQ(form.controls().LED1->fillColour(), colours::Green);
 }
 
-// The failed probe used to leave the device list as it was: here, the board's two lines that
-// a library calling back during the probe had put there.
+// A failed probe empties the device list, lines a library calling back during the probe put
+// there included (here, the board's two).
 TEST(ConnectionProbe, FailedProbeEmptiesTheDeviceList) {
     testsupport::FakeHidLayer layer;
     layer.devices[7] = {};
@@ -87,8 +87,8 @@ TEST_F(Connection, BoardPluggedShowsOnlineWithCountHandleIdsAndNames) {
     EXPECT_TRUE(ui().btnReadText->isEnabled());
 }
 
-// The device details used to ask the product id first, or in whatever order one expression
-// left to the compiler; the vendor id comes first.
+// The device details ask the vendor id first, then the product id: the order is set by the
+// code, not left to the compiler within one expression.
 TEST_F(Connection, DeviceDetailsAskTheVendorIdBeforeTheProductId) {
     deliver(hid::HIDEventPlugged, 7);
     const auto label = std::find(layer.calls.begin(), layer.calls.end(), "GetProductName");
@@ -97,7 +97,7 @@ TEST_F(Connection, DeviceDetailsAskTheVendorIdBeforeTheProductId) {
     EXPECT_EQ(after, (std::vector<std::string>{"GetVendorID", "GetProductID", "GetItemCount"}));
 }
 
-// A second plug event for the board used to add its two lines again below the first two.
+// A second plug event for the board replaces its two lines rather than adding them again.
 TEST_F(Connection, SecondPlugEventReplacesTheDeviceLines) {
     deliver(hid::HIDEventPlugged, 7);
     layer.devices[7].productName = "Board B";

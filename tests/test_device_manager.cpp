@@ -230,7 +230,8 @@ struct DirectionLog final : hid::ReportObserver {
     std::vector<std::string> lines;
 };
 
-// A write that never left (failed, refused, or still queued) used to be observed as 'out'.
+// A write is observed once, by what became of it: only one that left is 'out'; one that
+// failed or was refused is observed as such, and a queued one when its write completes.
 TEST_F(Layer, EveryWriteIsObservedOnceByWhatBecameOfIt) {
     DirectionLog log;
     layer.addObserver(log);
@@ -261,8 +262,8 @@ TEST_F(Layer, EveryWriteIsObservedOnceByWhatBecameOfIt) {
     layer.removeObserver(log);
 }
 
-// Reports a device read but could not hand over were lost without a count, and then counted
-// by the layer alone: the board monitor's dropped count left them out.
+// Reports a device read but could not hand over are counted as dropped and observed, so the
+// board monitor's dropped count includes them.
 TEST_F(Layer, ReportsADeviceLostAreCountedAsDroppedAndObserved) {
     DirectionLog log;
     layer.addObserver(log);
@@ -274,7 +275,7 @@ TEST_F(Layer, ReportsADeviceLostAreCountedAsDroppedAndObserved) {
     layer.removeObserver(log);
 }
 
-// Reports still queued when the board left used to vanish without being counted.
+// Reports still queued when the board leaves are counted as dropped.
 TEST_F(Layer, ReportsLeftUnreadAreCountedAsDropped) {
     layer.Connect(&window);
     ScriptedDevice& board = source->add(0x1234, 1);

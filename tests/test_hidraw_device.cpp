@@ -181,7 +181,8 @@ protected:
     int board = -1;
 };
 
-// Any write error used to close the device, as if the board had been pulled out.
+// Only a write error that means the board is gone closes the device; any other fails that
+// report alone.
 TEST_F(ScriptedNode, WriteErrorsThatDoNotMeanGoneFailThatReportAlone) {
     script->failWrites(1, ETIMEDOUT);
     script->failWrites(2, EPIPE);

@@ -74,8 +74,8 @@ TEST_F(Input, TextAnswersAddSixteenCharacterLinesInOrder) {
     EXPECT_EQ(listLines(ui().ListBox2), (QStringList{"ABCDEFGHIJKLMNOP", "Hi"}));
 }
 
-// A short answer, padded with zero bytes, used to show as "Hi" and fourteen marks; the line
-// ends at the first zero byte while the mirror still shows every byte.
+// The text line ends at the first zero byte, so a short answer padded with zero bytes shows
+// as just its letters, while the mirror still shows every byte.
 TEST_F(Input, TextLineEndsAtTheFirstZeroByte) {
     hid::Report report = MakeReport(2);
     std::copy_n("AB\0CD", 5, report.begin() + 2);
@@ -85,7 +85,8 @@ TEST_F(Input, TextLineEndsAtTheFirstZeroByte) {
     EXPECT_EQ(ui().BufferInBox[5]->text(), "C");
 }
 
-// Bytes 0x80 to 0x9F used to show as control marks: they are Windows-1252 characters.
+// Bytes 0x80 to 0x9F are Windows-1252 characters and show as such; only control codes and
+// the five undefined bytes show as the mark.
 TEST_F(Input, TextBytesAreWindows1252WithAMarkForControlCodes) {
     const QChar mark(0x25A1);
     hid::Report report = MakeReport(2);

@@ -450,8 +450,8 @@ TEST(LampPictures, RoundBulbsWithTransparentSurroundings) {
     EXPECT_GT(unlitGlass.green(), unlitGlass.red() + 20);
 }
 
-// Labels and frames used to take the window's scroll-bar grey and vanish into it: they paint
-// their own background in button face, the standard colour for their kind.
+// Labels and frames paint their own background in button face, the standard colour for their
+// kind: transparent, they would take the window's scroll-bar grey and vanish into it.
 TEST_F(LayoutTest, LabelsAndFramesPaintButtonFace) {
     form->show();
     std::vector<QWidget*> opaque;

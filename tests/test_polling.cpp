@@ -175,8 +175,8 @@ TEST_F(Loop, ClockTextLongerThanTwentyThreeCharactersSendsItsFirstTwentyThree) {
         EXPECT_EQ(lastSent()[i], 0) << i;
 }
 
-// The date and the time used to be two readings of the clock: a text formed across midnight
-// could pair the old day's date with the new day's 12:00:00 AM.
+// The date and the time come from one reading of the clock: two readings on either side of
+// midnight would pair the old day's date with the new day's 12:00:00 AM.
 TEST_F(Loop, TheDateAndTimeTextReadsTheClockOnce) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const QDateTime readings[] = {QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59, 999)),

@@ -75,7 +75,7 @@ TEST(ReportTrace, EveryReportLineReachesTheFileWithin100ms) {
     layer.Connect(&window);
     hid::Report status{};
     status[1] = 5;
-    // A report before read notification was on used to vanish without a count or a drop line.
+    // A report that comes before read notification is on is counted and traced as dropped.
     board.sendReport(status);
     layer.SetReadNotify(1, true);
     layer.WriteEx(0x1234, 1, request);
@@ -143,7 +143,7 @@ protected:
     Complaints complaints;
 };
 
-// --trace used to follow a symbolic link and empty the file it led to.
+// --trace does not follow a symbolic link: it would empty the file the link leads to.
 TEST_F(TraceFile, ASymbolicLinkToAFileIsRefusedAndTheFileKept) {
     QFile target(path("precious.txt"));
     ASSERT_TRUE(target.open(QIODevice::WriteOnly));

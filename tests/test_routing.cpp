@@ -85,7 +85,8 @@ TEST_F(Routing, AttachAfterDetachRoutesAgain) {
     EXPECT_EQ(log, (std::vector<std::string>{"OnRead 4", "window 4:4"}));
 }
 
-// A second attach used to put a second router in front: every event reached its handler twice.
+// A second attach while attached changes nothing: one router, so every event reaches its
+// handler once.
 TEST_F(Routing, SecondAttachWhileAttachedChangesNothing) {
     router.AttachHID(window.get());
     EXPECT_FALSE(router.AttachHID(window.get()));
@@ -94,8 +95,7 @@ TEST_F(Routing, SecondAttachWhileAttachedChangesNothing) {
     EXPECT_EQ(log, (std::vector<std::string>{"OnPlugged 1", "window 1:1"}));
 }
 
-// The router used to keep a plain pointer to the window: detaching after the window was gone
-// took a filter off freed memory.
+// The router notices when its window is gone: detaching then touches no freed memory.
 TEST_F(Routing, ForgetsAWindowThatIsGone) {
     router.AttachHID(window.get());
     window.reset();
@@ -104,7 +104,7 @@ TEST_F(Routing, ForgetsAWindowThatIsGone) {
     EXPECT_EQ(layer.count("Disconnect"), 1);
 }
 
-// AttachHID used to answer true whatever Connect answered.
+// AttachHID answers what Connect answered.
 TEST_F(Routing, AttachConnectsBeforeFilteringAndAnswersWhatConnectAnswered) {
     layer.connectAnswer = false;
     layer.onCall = [&](const std::string& call) {

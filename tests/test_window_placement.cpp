@@ -57,7 +57,7 @@ TEST(SpotBeside, RightWhereThereIsRoomElseLeftElseTheRoomierEdge) {
     EXPECT_EQ(window::SpotBeside(area, centred.translated(10, 0), notice, 8), QPoint(0, 0));
 }
 
-// The notice used to open centred over the main window's controls.
+// A notice opens beside its window, not centred over the main window's controls.
 TEST(ShowNotice, TheNoticeOpensBesideItsWindow) {
     QWidget form;
     form.resize(200, 200);

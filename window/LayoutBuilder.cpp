@@ -35,8 +35,9 @@ using layout::Colour;
 using layout::ControlSpec;
 using layout::Kind;
 
-/// A push button whose caption wraps at word boundaries when it is wider than the button,
-/// as the classic buttons do ("Start Loop" on two lines in a narrow button). Painting
+/// A push button whose caption wraps at word boundaries when it is wider than the button
+/// ("Start Loop" on two lines in a narrow button), so the layout's narrow buttons show their
+/// whole caption. Painting
 /// follows the style's own push button: bevel, caption, focus frame. A graphical button
 /// fills its face with its back colour (the palette's Button colour) as it is, where the
 /// style would shade it into a gradient, so red shows as red.
@@ -153,8 +154,8 @@ QWidget* MakeLabel(const ControlSpec& control, QWidget* parent) {
     label->setWordWrap(true);
     label->setFrameShape(QFrame::NoFrame);
     label->setMargin(0);
-    // Opaque, in button face unless the layout says otherwise, like the classic labels; the
-    // window's own scroll-bar grey would make them vanish into it.
+    // Opaque, in button face unless the layout says otherwise: on the window's own scroll-bar
+    // grey a transparent label would vanish.
     label->setAutoFillBackground(true);
     SetRole(label, QPalette::WindowText, control.row.fore);
     SetRole(label, QPalette::Window, OrStandard(control.row.back, Colour::ButtonFace));
@@ -242,14 +243,14 @@ QWidget* MakeSlider(const ControlSpec& control, QWidget* parent) {
     return slider;
 }
 
-/// Windowless controls are painted on their container's surface in the classic toolkit;
-/// here they are widgets kept at the bottom of the stack and never take focus.
+/// Windowless controls (labels, lamps, images) only draw on their container: they are kept
+/// at the bottom of the stack and never take focus.
 bool IsWindowless(Kind kind) {
     return kind == Kind::Label || kind == Kind::Shape || kind == Kind::Image;
 }
 
-/// The controls the Tab key and a click can give focus to; a picture box is one of them, as
-/// in the classic toolkit, where it is a tab stop unless marked otherwise.
+/// The controls the Tab key and a click can give focus to. The empty picture box is one of
+/// them: it has its place in the layout's tab order, so Tab stops on it too.
 bool TakesFocus(Kind kind) {
     return kind == Kind::Button || kind == Kind::TextBox || kind == Kind::ListBox ||
            kind == Kind::Slider || kind == Kind::PictureBox;

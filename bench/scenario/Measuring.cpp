@@ -17,6 +17,18 @@ double Percentile(std::vector<double> values, double p) {
     return values.empty() ? NAN : stats::Percentile(values, p);
 }
 
+Spread SpreadOf(const std::vector<double>& values) {
+    if (values.empty()) return {NAN, NAN, NAN};
+    const auto [min, max] = std::minmax_element(values.begin(), values.end());
+    return {Percentile(values, 0.5), *min, *max};
+}
+
+std::string CpuSpread(const std::vector<double>& percents, const char* runs, int decimals) {
+    const Spread spread = SpreadOf(percents);
+    return Format("%.*f%% of one core (%zu %s: %.*f to %.*f%%)", decimals, spread.median,
+                  percents.size(), runs, decimals, spread.min, decimals, spread.max);
+}
+
 Clock::duration CpuTime() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

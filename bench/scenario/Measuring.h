@@ -20,6 +20,17 @@ template <class Duration> double Us(Duration d) {
 /// Nearest-rank percentile, p in [0, 1].
 double Percentile(std::vector<double> values, double p);
 
+/// The median of one figure over repeated runs, and how far the runs spread.
+struct Spread {
+    double median;
+    double min;
+    double max;
+};
+Spread SpreadOf(const std::vector<double>& values);
+
+/// A CPU share over repeated runs: "9.4% of one core (5 runs: 8.8 to 10.1%)".
+std::string CpuSpread(const std::vector<double>& percents, const char* runs, int decimals = 1);
+
 /// User plus system CPU time of this process.
 Clock::duration CpuTime();
 

@@ -1,5 +1,7 @@
 #include "bench/scenario/ScenarioOptions.h"
 
+#include <algorithm>
+
 namespace bench {
 
 ScenarioOptions ParseScenarioOptions(const QStringList& args) {
@@ -9,6 +11,8 @@ ScenarioOptions ParseScenarioOptions(const QStringList& args) {
             options.program = args[++i];
         else if (args[i] == "--poll-seconds")
             options.pollSeconds = args[++i].toInt();
+        else if (args[i] == "--repeats")
+            options.repeats = std::max(1, args[++i].toInt());
         else if (args[i] == "--throughput-seconds")
             options.throughputSeconds = args[++i].toInt();
         else if (args[i] == "--rate")

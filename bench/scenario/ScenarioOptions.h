@@ -22,8 +22,11 @@ struct RunFilter {
 struct ScenarioOptions {
     QString program; // the console's binary, for the start-up figure
     QString only;    // one section by name, for a quick look at it alone
-    int pollSeconds = 10;
-    int throughputSeconds = 5;
+    // Each CPU figure is the median of this many runs, spread over the whole benchmark run
+    // so that a burst of other work on the machine lands in one of them, not in all.
+    int repeats = 5;
+    int pollSeconds = 2;       // per run
+    int throughputSeconds = 2; // measured per run, after a 1 s warm-up
     RunFilter runs;
 };
 

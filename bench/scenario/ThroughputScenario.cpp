@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -32,8 +33,6 @@ struct Throughput {
     std::uint64_t maxBacklog;
     double backlogFirstSecond; // mean backlog, first and last second of the run
     double backlogLastSecond;
-    double cpuFirstSecond; // % of one core in the first and the last second of the run
-    double cpuLastSecond;
     int listLines; // ListBox2's lines at the end: one per answer text (window only)
 };
 
@@ -85,12 +84,7 @@ Throughput MeasureThroughput(Reader reader, const InputRun& run,
     }
     RunFor(1s); // warm-up: the text list and caches settle before the measured span
 
-    struct Sample {
-        Clock::time_point when;
-        Clock::duration cpu;
-        std::uint64_t backlog;
-    };
-    std::vector<Sample> samples;
+    std::vector<std::uint64_t> samples; // the backlog every 10 ms
     const auto backlog = [&]() -> std::uint64_t {
         const std::uint64_t done = rig.absorbed() + rig.layer.droppedReports();
         const std::uint64_t sent = rig.sent(); // read last: it only grows
@@ -98,9 +92,7 @@ Throughput MeasureThroughput(Reader reader, const InputRun& run,
     };
     QTimer sampler;
     sampler.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&sampler, &QTimer::timeout, [&] {
-        samples.push_back({Clock::now(), rig.consoleCpu(), backlog()});
-    });
+    QObject::connect(&sampler, &QTimer::timeout, [&] { samples.push_back(backlog()); });
     const std::uint64_t sent0 = rig.sent();
     const std::uint64_t absorbed0 = rig.absorbed();
     const std::uint64_t dropped0 = rig.layer.droppedReports();
@@ -122,49 +114,61 @@ Throughput MeasureThroughput(Reader reader, const InputRun& run,
     result.cpuPercent = cpuMs / (seconds * 1000) * 100;
     result.cpuMsPer1000 = absorbed ? cpuMs / double(absorbed) * 1000 : NAN;
     result.dropped = rig.layer.droppedReports() - dropped0;
-    for (const Sample& sample : samples)
-        result.maxBacklog = std::max(result.maxBacklog, sample.backlog);
+    for (const std::uint64_t sample : samples)
+        result.maxBacklog = std::max(result.maxBacklog, sample);
     // 100 samples of 10 ms: one second (less in a short run).
     const std::size_t perSecond = std::min<std::size_t>(100, samples.size() / 2);
     const auto meanBacklog = [&](std::size_t from, std::size_t to) {
         double sum = 0;
         for (std::size_t i = from; i < to; ++i)
-            sum += double(samples[i].backlog);
+            sum += double(samples[i]);
         return to > from ? sum / double(to - from) : 0.0;
     };
     result.backlogFirstSecond = meanBacklog(0, perSecond);
     result.backlogLastSecond = meanBacklog(samples.size() - perSecond, samples.size());
-    const auto cpuShare = [&](std::size_t from, std::size_t to) -> double {
-        if (to <= from || to >= samples.size()) return NAN;
-        return Ms(samples[to].cpu - samples[from].cpu) / Ms(samples[to].when - samples[from].when) *
-               100;
-    };
-    result.cpuFirstSecond = cpuShare(0, perSecond);
-    result.cpuLastSecond = cpuShare(samples.size() - 1 - perSecond, samples.size() - 1);
     result.listLines = rig.form ? rig.ui().ListBox2->count() : 0;
     return result;
 }
 
-void ReportThroughput(ResultTable& table, const RunFilter& runFilter, const InputRun& run,
-                      std::chrono::milliseconds duration) {
+/// The repeated runs of one kind, the window's and the bare reader's.
+struct Repeated {
+    std::vector<Throughput> window;
+    std::vector<Throughput> alone;
+};
+
+std::vector<double> Each(const std::vector<Throughput>& runs, double Throughput::*figure) {
+    std::vector<double> values;
+    for (const Throughput& run : runs)
+        values.push_back(run.*figure);
+    return values;
+}
+
+/// The run whose backlog grew most, or that dropped: the one the verdict hangs on.
+const Throughput& WorstRun(const std::vector<Throughput>& runs) {
+    return *std::max_element(
+        runs.begin(), runs.end(), [](const Throughput& a, const Throughput& b) {
+            const auto key = [](const Throughput& run) {
+                return std::pair(run.dropped, run.backlogLastSecond - run.backlogFirstSecond);
+            };
+            return key(a) < key(b);
+        });
+}
+
+/// A profiling run: no ratio to show, and no row for the table.
+void TellOneReader(const RunFilter& runFilter, const InputRun& run,
+                   const std::vector<Throughput>& runs) {
+    std::fprintf(stderr, "%s at %d/s%s%s%s: %s, %.1f ms per 1000 reports\n",
+                 runFilter.reader == Reader::Window ? "window" : "layer alone", run.rate,
+                 run.feed == Feed::Socket ? ", device path" : "",
+                 run.withMonitor ? ", board monitor open" : "",
+                 run.linesBefore ? Format(", %d lines in the list before", run.linesBefore).c_str()
+                                 : "",
+                 CpuSpread(Each(runs, &Throughput::cpuPercent), "runs").c_str(),
+                 SpreadOf(Each(runs, &Throughput::cpuMsPer1000)).median);
+}
+
+void ReportThroughput(ResultTable& table, const InputRun& run, const Repeated& runs) {
     const auto [feed, rate, withText, goal, withMonitor, linesBefore] = run;
-    const bool both = !runFilter.reader;
-    const Throughput window = runFilter.reader != Reader::LayerAlone
-                                  ? MeasureThroughput(Reader::Window, run, duration)
-                                  : Throughput{};
-    const Throughput alone = runFilter.reader != Reader::Window
-                                 ? MeasureThroughput(Reader::LayerAlone, run, duration)
-                                 : Throughput{};
-    if (!both) { // a profiling run: no ratio to show, and no row for the table
-        const Throughput& one = runFilter.reader == Reader::Window ? window : alone;
-        std::fprintf(
-            stderr, "%s at %d/s%s%s%s: %.1f%% of one core, %.1f ms per 1000 reports\n",
-            runFilter.reader == Reader::Window ? "window" : "layer alone", rate,
-            feed == Feed::Socket ? ", device path" : "", withMonitor ? ", board monitor open" : "",
-            linesBefore ? Format(", %d lines in the list before", linesBefore).c_str() : "",
-            one.cpuPercent, one.cpuMsPer1000);
-        return;
-    }
     std::string label =
         rate ? Format("Input at %d reports/s", rate) : std::string("Input unpaced (saturated)");
     if (!withText) label += " (A/D and input bits only, no answer text)";
@@ -173,36 +177,49 @@ void ReportThroughput(ResultTable& table, const RunFilter& runFilter, const Inpu
     if (linesBefore) label += Format(", text list already %d lines long", linesBefore);
 
     // Growing: the last second's backlog over the first's by more than 5 ms of reports (at
-    // least 8), where a reader that keeps up holds at most about a frame's worth.
+    // least 8), where a reader that keeps up holds at most about a frame's worth. Every run
+    // must absorb the rate with no drops and no growing backlog.
     const double allowance = std::max(8.0, rate * 0.005);
+    const Throughput& worst = WorstRun(runs.window);
+    const double slowest = SpreadOf(Each(runs.window, &Throughput::absorbedPerSecond)).min;
     const bool flat =
-        window.dropped == 0 && window.backlogLastSecond <= window.backlogFirstSecond + allowance;
+        worst.dropped == 0 && worst.backlogLastSecond <= worst.backlogFirstSecond + allowance;
     const auto verdict = [&](bool ok) -> std::string {
         if (!goal.set) return "-";
         if (goal.comparison) return ok ? "(yes)" : "(no)";
         return YesNo(ok);
     };
     const std::string note = goal.comparison ? " (comparison)" : "";
+    std::uint64_t dropped = 0;
+    std::uint64_t maxBacklog = 0;
+    for (const Throughput& one : runs.window) {
+        dropped += one.dropped;
+        maxBacklog = std::max(maxBacklog, one.maxBacklog);
+    }
     table.add(label + ": absorbed/s, backlog",
-              Format("%.0f/s absorbed of %.0f/s sent; dropped %llu; backlog max %llu, "
-                     "mean %.1f first s → %.1f last s",
-                     window.absorbedPerSecond, window.sentPerSecond,
-                     static_cast<unsigned long long>(window.dropped),
-                     static_cast<unsigned long long>(window.maxBacklog), window.backlogFirstSecond,
-                     window.backlogLastSecond),
+              Format("%.0f/s absorbed of %.0f/s sent in the slowest of %zu runs; dropped %llu; "
+                     "backlog max %llu, mean %.1f first s → %.1f last s in the run it grew most",
+                     slowest, SpreadOf(Each(runs.window, &Throughput::sentPerSecond)).median,
+                     runs.window.size(), static_cast<unsigned long long>(dropped),
+                     static_cast<unsigned long long>(maxBacklog), worst.backlogFirstSecond,
+                     worst.backlogLastSecond),
               goal.set ? Format("absorbs %d/s, no drops, no growing backlog", rate) + note : "-",
-              verdict(window.absorbedPerSecond >= 0.99 * rate && flat));
+              verdict(slowest >= 0.99 * rate && flat));
+
+    const std::vector<double> windowCpu = Each(runs.window, &Throughput::cpuPercent);
+    const double windowMs = SpreadOf(Each(runs.window, &Throughput::cpuMsPer1000)).median;
+    const double aloneMs = SpreadOf(Each(runs.alone, &Throughput::cpuMsPer1000)).median;
     const std::string lines =
-        withText ? Format("; ListBox2 %d lines at the end", window.listLines) : "";
-    table.add(
-        label + ": CPU, window / layer alone",
-        Format("%.1f%% of one core (first s %.1f%%, last s %.1f%%), %.1f ms per 1000 reports; "
-               "layer alone %.1f%% (%.0f/s absorbed), %.1f ms per 1000: window ×%.1f%s",
-               window.cpuPercent, window.cpuFirstSecond, window.cpuLastSecond, window.cpuMsPer1000,
-               alone.cpuPercent, alone.absorbedPerSecond, alone.cpuMsPer1000,
-               window.cpuMsPer1000 / alone.cpuMsPer1000, lines.c_str()),
-        goal.set ? Format("< %.0f%% of one core", goal.cpuPercent) + note : "-",
-        verdict(window.cpuPercent < goal.cpuPercent));
+        withText ? Format("; ListBox2 %d lines at the end", runs.window.back().listLines) : "";
+    table.add(label + ": CPU, window / layer alone",
+              Format("%s, %.1f ms per 1000 reports; layer alone %s (%.0f/s absorbed), %.1f ms "
+                     "per 1000: window ×%.1f (medians)%s",
+                     CpuSpread(windowCpu, "runs").c_str(), windowMs,
+                     CpuSpread(Each(runs.alone, &Throughput::cpuPercent), "runs").c_str(),
+                     SpreadOf(Each(runs.alone, &Throughput::absorbedPerSecond)).median, aloneMs,
+                     windowMs / aloneMs, lines.c_str()),
+              goal.set ? Format("< %.0f%% of one core (median)", goal.cpuPercent) + note : "-",
+              verdict(SpreadOf(windowCpu).median < goal.cpuPercent));
 }
 
 } // namespace
@@ -226,13 +243,37 @@ void ThroughputScenario(ScenarioContext& context) {
         {Feed::Socket, 8000, true, highSpeed},
         {Feed::Socket, 0, true, {}},
     };
+    std::vector<InputRun> chosen;
     for (const InputRun& run : runs)
         if ((runFilter.rate < 0 || run.rate == runFilter.rate) &&
             (!runFilter.textOnly || run.withText) &&
             (!runFilter.withoutMonitor || !run.withMonitor) &&
             (!runFilter.longList || *runFilter.longList == (run.linesBefore > 0)) &&
             (!runFilter.feed || run.feed == *runFilter.feed))
-            ReportThroughput(context.table, runFilter, run, duration);
+            chosen.push_back(run);
+
+    // Round after round of every chosen run, so that the repeats of one run are spread over
+    // the whole scenario, and a burst of other work on the machine falls in one of them.
+    std::vector<Repeated> repeated(chosen.size());
+    for (int round = 1; round <= context.options.repeats; ++round) {
+        std::fprintf(stderr, "  round %d of %d\n", round, context.options.repeats);
+        for (std::size_t i = 0; i < chosen.size(); ++i) {
+            if (runFilter.reader != Reader::LayerAlone)
+                repeated[i].window.push_back(
+                    MeasureThroughput(Reader::Window, chosen[i], duration));
+            if (runFilter.reader != Reader::Window)
+                repeated[i].alone.push_back(
+                    MeasureThroughput(Reader::LayerAlone, chosen[i], duration));
+        }
+    }
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        if (runFilter.reader)
+            TellOneReader(runFilter, chosen[i],
+                          *runFilter.reader == Reader::Window ? repeated[i].window
+                                                              : repeated[i].alone);
+        else
+            ReportThroughput(context.table, chosen[i], repeated[i]);
+    }
 }
 
 } // namespace bench

@@ -2,9 +2,11 @@
 // CPU cost, click and display latency, resident memory and start-up time. Prints one Markdown
 // table with each figure beside its goal. Every figure is measured in this run.
 //
-// Usage: zov_scenario [--program PATH] [--poll-seconds N] [--throughput-seconds N] [--only NAME]
-//                     [--rate N]
+// Usage: zov_scenario [--program PATH] [--repeats N] [--poll-seconds N] [--throughput-seconds N]
+//                     [--only NAME] [--rate N]
 //   --program  the console's binary, started several times for the start-up figure
+//   --repeats  how many runs each CPU figure is the median of (5); --poll-seconds and
+//              --throughput-seconds are each run's span (2 s each)
 //   --only     one of memory, polling, idle, throughput, latency, startup, check, station
 //   --rate     only the throughput runs at this rate (0: unpaced); for a profile of one run also
 //              --feed virtual|socket, --reader window|alone (its CPU alone, on stderr, not in
