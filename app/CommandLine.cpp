@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "trace/TraceFileOption.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cstdio>
@@ -45,8 +47,7 @@ std::optional<Options> ParseCommandLine(const QStringList& arguments, UnknownOpt
         "Attach the virtual boards of the bench <file> (TOML), after the built-in board when "
         "--virtual-board is given too.",
         "file");
-    const QCommandLineOption trace(
-        "trace", "Write one line per report in and out to <file> (- for standard output).", "file");
+    const QCommandLineOption trace = hid::TraceFileOption();
     const QCommandLineOption monitor(
         "monitor", "Open the board monitor: the board's readings, traffic and answer times.");
     parser.addOption(virtualBoard);
@@ -75,9 +76,8 @@ std::optional<Options> ParseCommandLine(const QStringList& arguments, UnknownOpt
     if (parser.isSet(virtualBench) && options.benchFile.isEmpty())
         Refuse(usage, "--virtual-bench needs a file name");
     options.monitor = parser.isSet(monitor);
-    options.traceFile = parser.value(trace);
-    // "--trace=" would otherwise pass for no trace at all.
-    if (parser.isSet(trace) && options.traceFile.isEmpty())
-        Refuse(usage, "--trace needs a file name (or - for standard output)");
+    const std::optional<QString> traceFile = hid::TraceFileOf(parser);
+    if (!traceFile) Refuse(usage, hid::TraceNeedsFileName);
+    options.traceFile = *traceFile;
     return options;
 }

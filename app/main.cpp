@@ -2,14 +2,12 @@
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "board/VirtualBoardOption.h"
+#include "boardlayer/BoardLayer.h"
 #include "check/CheckCommand.h"
-#include "hid/DeviceManager.h"
-#include "hidraw/HidrawSource.h"
 #include "monitor/BoardMonitor.h"
 #include "panel/VirtualBoardPanel.h"
 #include "protocol/ReportLayout.h"
 #include "signals/SignalWatcher.h"
-#include "trace/TraceFileOption.h"
 #include "window/MainForm.h"
 #include "window/WindowPlacement.h"
 
@@ -67,29 +65,20 @@ int main(int argc, char* argv[]) {
     // closing the window or, before there is one, ending the program.
     SignalWatcher signalWatcher;
 
-    // The trace outlives the layer, which tells it what became of the last reports as it goes.
-    std::unique_ptr<hid::ReportTrace> trace;
-    if (!options.traceFile.isEmpty()) {
-        trace = hid::OpenTraceFileOption(options.traceFile.toStdString());
-        if (!trace) return 2;
-    }
-    hid::DeviceManager layer;
-    if (trace) layer.addObserver(*trace);
-    // The virtual boards go first when asked for: with a real board attached as well, the
-    // console talks to the earliest attached board, and the operator asked for these. The
-    // panel shows the built-in board, and only that one.
-    hid::VirtualBoard* board = virtualBoards->attachTo(layer);
-    // The monitor listens from before the window's start-up report, and goes before the layer.
-    // Like the panel, it does not hold the program open.
+    const auto boards = hid::BoardLayer::open(options.traceFile.toStdString(), *virtualBoards);
+    if (!boards) return 2;
+    hid::DeviceManager& layer = boards->layer();
+    // The panel shows the built-in board, and only that one.
+    hid::VirtualBoard* board = boards->builtInBoard();
+    // The monitor listens from before the real boards and the window's start-up report, and
+    // goes before the layer. Like the panel, it does not hold the program open.
     std::unique_ptr<monitor::BoardMonitor> boardMonitor;
     if (options.monitor) {
         boardMonitor = std::make_unique<monitor::BoardMonitor>(
             layer,
             monitor::BoardMonitor::BoardIds{protocol::DeviceVendorID, protocol::DeviceProductID});
     }
-    hid::HidrawOptions boardNodes;
-    boardNodes.openIds = {{protocol::DeviceVendorID, protocol::DeviceProductID}};
-    layer.addSource(std::make_unique<hid::HidrawSource>(boardNodes));
+    boards->addRealBoards();
 
     // Declared after the layer, so they go before it, the panel (which shows the virtual
     // board) first. Neither the panel nor the monitor holds the program open: closing the

@@ -1,6 +1,7 @@
 #include "check/CheckCommand.h"
 
 #include "board/VirtualBoardOption.h"
+#include "boardlayer/BoardLayer.h"
 #include "check/CheckOptions.h"
 #include "check/CheckSession.h"
 #include "check/PlanParser.h"
@@ -9,10 +10,7 @@
 #include "check/StationSession.h"
 #include "hid/DeviceManager.h"
 #include "hid/TerminalText.h"
-#include "hidraw/HidrawSource.h"
-#include "protocol/ReportLayout.h"
 #include "signals/SignalWatcher.h"
-#include "trace/TraceFileOption.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -105,23 +103,16 @@ int RunCheckCommand(int argc, char** argv) {
     if (!virtualBoards) return BadCommand;
     SessionOptions session = options.session;
     if (!ChooseOutputs(options, session)) return BadCommand;
-    // The trace outlives the layer, which tells it what became of the last reports.
-    std::unique_ptr<hid::ReportTrace> trace;
-    if (!options.traceFile.isEmpty()) {
-        trace = hid::OpenTraceFileOption(options.traceFile.toStdString());
-        if (!trace) return BadCommand;
-    }
-    hid::DeviceManager layer;
-    if (trace) layer.addObserver(*trace);
-    virtualBoards->attachTo(layer);
-    hid::HidrawOptions boardNodes;
-    boardNodes.openIds = {{protocol::DeviceVendorID, protocol::DeviceProductID}};
-    layer.addSource(std::make_unique<hid::HidrawSource>(boardNodes));
+    const auto boards = hid::BoardLayer::open(options.traceFile.toStdString(), *virtualBoards);
+    if (!boards) return BadCommand;
+    boards->addRealBoards();
+    hid::DeviceManager& layer = boards->layer();
+    hid::ReportTrace* trace = boards->trace();
 
     const bool single = options.stationDir.isEmpty();
-    const int ran =
-        single ? RunSingle(layer, std::move(*plan), std::move(provenance), session, trace.get())
-               : RunStation(layer, std::move(*plan), std::move(provenance), options);
+    const int ran = single
+                        ? RunSingle(layer, std::move(*plan), std::move(provenance), session, trace)
+                        : RunStation(layer, std::move(*plan), std::move(provenance), options);
     // Every line of the run must be in the trace for the verdict to stand. The trace is
     // finished first, so that the verdict is the last line even with --trace -.
     int exitCode = ran;

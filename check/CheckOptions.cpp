@@ -1,5 +1,7 @@
 #include "check/CheckOptions.h"
 
+#include "trace/TraceFileOption.h"
+
 #include <QCommandLineParser>
 #include <cstdio>
 #include <cstdlib>
@@ -55,8 +57,7 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     const QCommandLineOption virtualBoard("virtual-board", "Attach the built-in virtual board.");
     const QCommandLineOption virtualBench(
         "virtual-bench", "Attach the virtual boards of the bench <file> (TOML).", "file");
-    const QCommandLineOption trace(
-        "trace", "Write one line per report in and out to <file> (- for standard output).", "file");
+    const QCommandLineOption trace = hid::TraceFileOption();
     const QCommandLineOption wait(
         "wait", "Wait up to <seconds> for a usable board (default 0: it must be there).", "seconds",
         "0");
@@ -84,9 +85,9 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     options.benchFile = parser.value(virtualBench);
     if (parser.isSet(virtualBench) && options.benchFile.isEmpty())
         Refuse(parser, "--virtual-bench needs a file name");
-    options.traceFile = parser.value(trace);
-    if (parser.isSet(trace) && options.traceFile.isEmpty())
-        Refuse(parser, "--trace needs a file name (or - for standard output)");
+    const std::optional<QString> traceFile = hid::TraceFileOf(parser);
+    if (!traceFile) Refuse(parser, hid::TraceNeedsFileName);
+    options.traceFile = *traceFile;
     bool number = false;
     const double seconds = parser.value(wait).toDouble(&number);
     if (!number || !(seconds >= 0 && seconds <= 86400))

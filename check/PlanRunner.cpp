@@ -92,7 +92,7 @@ StepResult ResultOf(const Step& step, std::size_t index, std::int64_t repetition
 PlanRunner::PlanRunner(hid::DeviceManager& layer, hid::Handle board, Plan plan,
                        Provenance provenance)
     : layer_(layer), board_(board), plan_(std::move(plan)),
-      record_(PlanRecord(plan_, std::move(provenance))), router_(layer, *this) {
+      record_(PlanRecord(plan_, std::move(provenance))) {
     deadline_.setSingleShot(true);
     deadline_.setTimerType(Qt::PreciseTimer);
     pollTimer_.setTimerType(Qt::PreciseTimer);
@@ -111,8 +111,6 @@ void PlanRunner::start() {
     countsAtStart_ = layer_.reportCounts();
     layer_.addObserver(*this);
     layer_.addDeviceListObserver(*this);
-    router_.AttachHID(this);
-    layer_.SetReadNotify(board_, true);
     QMetaObject::invokeMethod(this, &PlanRunner::beginStep, Qt::QueuedConnection);
 }
 
@@ -270,13 +268,6 @@ void PlanRunner::answered(const hid::Report& answer, Clock::duration took) {
     finishStep(std::move(figures), undecided);
 }
 
-void PlanRunner::OnRead(hid::Handle handle) {
-    // Every answer was taken as it reached the layer; the queue is only emptied here.
-    hid::Report report;
-    while (layer_.Read(handle, report)) {
-    }
-}
-
 void PlanRunner::devicesChanged() {
     if (!running_ || record_.boardLeft || layer_.deviceInfo(board_)) return;
     record_.boardLeft = true;
@@ -408,8 +399,6 @@ void PlanRunner::settle() {
         return;
     }
     record_.writesInFlight = inFlight;
-    // The answers measured are still in the layer's queue: taken here, they are not dropped.
-    OnRead(board_);
     stop();
     record_.ended = QDateTime::currentDateTimeUtc();
     for (std::size_t i = 0; i < record_.counts.size(); ++i)
@@ -424,7 +413,6 @@ void PlanRunner::stop() {
     pollTimer_.stop();
     layer_.removeDeviceListObserver(*this);
     layer_.removeObserver(*this);
-    router_.DetachHID();
 }
 
 } // namespace check

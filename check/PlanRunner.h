@@ -5,7 +5,6 @@
 #include "check/Plan.h"
 #include "hid/DeviceListObserver.h"
 #include "hid/DeviceManager.h"
-#include "hid/HIDDLLInterface.h"
 
 #include <QObject>
 #include <QTimer>
@@ -21,10 +20,10 @@ namespace check {
 /// read waits for its answer until the request's late window closes, so that a late answer is
 /// shown with its own step, with its real time. A board that leaves fails the running step and
 /// ends the run. Before the run's counts are taken, the reports still on their way settle.
-/// interrupt() ends the run early the same way.
+/// interrupt() ends the run early the same way. The runner takes every report as the layer's
+/// observer and never reads its queues, so the layer queues and drops nothing for it.
 class PlanRunner final : public QObject,
                          private hid::ReportObserver,
-                         private hid::HidEventSink,
                          private hid::DeviceListObserver {
     Q_OBJECT
 
@@ -51,10 +50,6 @@ private:
 
     void record(hid::ReportDirection direction, hid::Handle handle,
                 const hid::Report& report) override;
-    void OnPlugged(hid::Handle) override {}
-    void OnUnplugged(hid::Handle) override {}
-    void OnChanged() override {}
-    void OnRead(hid::Handle handle) override;
     void devicesChanged() override;
 
     const Step& step() const { return plan_.steps[stepIndex_]; }
@@ -88,7 +83,6 @@ private:
     const Plan plan_;
     CheckRecord record_;
     hid::DirectionCounts countsAtStart_{}; ///< the layer's counts when the run started
-    hid::HIDDLLInterface router_;
     QTimer deadline_;
     Clock::time_point settleStarted_;
     QTimer pollTimer_;

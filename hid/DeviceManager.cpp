@@ -74,6 +74,7 @@ void DeviceManager::cancelQueuedWrites(Handle handle) {
 bool DeviceManager::Connect(QObject* window) {
     AssertOnGuiThread();
     window_ = window;
+    hasReader_ = true;
     for (const auto& [handle, device] : attached_)
         post(HIDEventPlugged, handle);
     post(HIDEventChanged, 0);
@@ -139,6 +140,7 @@ bool DeviceManager::SetReadNotify(Handle handle, bool enabled) {
 
 bool DeviceManager::Read(Handle handle, Report& buffer) {
     AssertOnGuiThread();
+    hasReader_ = true;
     Attached* device = attached(handle);
     if (!device || device->queue.empty()) return false;
     buffer = device->queue.front();
@@ -203,8 +205,9 @@ void DeviceManager::reportReceived(Device& device, const Report& report) {
     notify(ReportDirection::In, handle, report);
     Attached& entry = attached_.at(handle);
     if (!entry.readNotify) {
-        // Nobody asked for it: it is lost, and accounted for like any other drop.
-        notify(ReportDirection::Dropped, handle, report);
+        // Not queued: the observers took it. A reader of the layer never will: for it the
+        // report is lost, and accounted for like any other drop.
+        if (hasReader_) notify(ReportDirection::Dropped, handle, report);
         return;
     }
     if (entry.queue.size() >= queueLimit_) dropQueued(handle, entry, 1);

@@ -21,9 +21,13 @@ namespace hid {
 /// reports and posts HidEvents to the connected window. Lives on the GUI thread, and every
 /// operation and source event is taken there (checked in debug builds).
 ///
-/// Handles are positive, unique within a run and never reused. Each device's input queue
-/// holds at most `queueLimit` reports; on overflow the oldest is dropped. Every report
-/// dropped unread is counted and traced. Every output report is accounted for once: Out when
+/// Handles are positive, unique within a run and never reused. Input reports are queued for a
+/// device only while its read notification is on; each queue holds at most `queueLimit`
+/// reports, and on overflow the oldest is dropped. A layer that is only observed (its
+/// observers take every report as it comes, nobody reads a queue) queues and drops nothing.
+/// Once a reader used the layer (Connect or Read), a report that came while its device's
+/// read notification was off is lost to that reader too. Every report dropped unread is
+/// counted and traced. Every output report is accounted for once: Out when
 /// the device took it whole (for a queued write, when the write completes), Refused when no
 /// device took it, Failed when its write failed.
 class DeviceManager final : public HidLayer, private DeviceEvents {
@@ -54,9 +58,10 @@ public:
     /// What the attached device tells about itself; null for a handle that is not attached.
     const DeviceInfo* deviceInfo(Handle handle) const;
 
-    /// Input reports dropped so far unread: the oldest of a full queue, every report that came
-    /// while its device's read notification was off, and whatever was still queued when its
-    /// device left, its read notification was switched off or the layer disconnected.
+    /// Input reports dropped so far unread: the oldest of a full queue, whatever was still
+    /// queued when its device left, its read notification was switched off or the layer
+    /// disconnected, and, once a reader used the layer, every report that came while its
+    /// device's read notification was off.
     std::uint64_t droppedReports() const { return reportCount(ReportDirection::Dropped); }
     /// Output reports no device took (none attached, or its write queue full), and output
     /// reports whose write failed, so far.
@@ -124,6 +129,7 @@ private:
     std::unordered_map<Handle, Ids> ids_; // every handle ever given out, departed ones too
     Handle lastHandle_ = 0;
     QPointer<QObject> window_;
+    bool hasReader_ = false; ///< Connect or Read was called: someone reads the queues
     DirectionCounts reportCounts_{};
     std::vector<ReportObserver*> observers_;
     std::vector<DeviceProblemObserver*> problemObservers_;

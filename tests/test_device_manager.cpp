@@ -5,7 +5,9 @@
 #include "support/EventLoop.h"
 #include "support/EventRecorder.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <gtest/gtest.h>
 #include <list>
 
@@ -296,22 +298,73 @@ TEST_F(Layer, ReportsLeftUnreadAreCountedAsDropped) {
 
 class SmallQueue : public Layer {
 protected:
-    SmallQueue() : Layer(4) {}
+    static constexpr std::size_t Limit = 4;
+    SmallQueue() : Layer(Limit) {}
 };
 
-// A flood must cost the oldest reports, counted, never the memory of the program.
-TEST_F(SmallQueue, OverflowDropsTheOldestAndCountsIt) {
-    layer.Connect(&window);
+// A layer only observed used to count every input report as dropped: nobody reads its queues,
+// so nothing is queued, nothing is lost, and the observers took each report as it came.
+TEST_F(SmallQueue, AnObservedLayerNobodyReadsQueuesAndDropsNothing) {
+    DirectionLog log;
+    layer.addObserver(log);
     ScriptedDevice& board = source->add(0x1234, 1);
-    layer.SetReadNotify(1, true);
-    for (std::uint8_t marker = 1; marker <= 6; ++marker)
-        source->send(board, marker);
-    EXPECT_EQ(layer.droppedReports(), 2u);
-    EXPECT_EQ(layer.queuedReports(1), 4u);
-    hid::Report report{};
-    for (std::uint8_t expected = 3; expected <= 6; ++expected) {
-        ASSERT_TRUE(layer.Read(1, report));
-        EXPECT_EQ(report[1], expected);
+    for (int marker = 0; marker < 100 * int(Limit); ++marker)
+        source->send(board, std::uint8_t(marker));
+    EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(),
+                            [](const std::string& line) { return line.starts_with("in 1 "); }),
+              100 * Limit);
+    EXPECT_EQ(log.lines.size(), 100 * Limit) << "nothing but 'in'";
+    EXPECT_EQ(layer.droppedReports(), 0u);
+    EXPECT_EQ(layer.queuedReports(1), 0u);
+    layer.removeObserver(log);
+}
+
+// Whoever asked for reports loses, counted and traced, the oldest of a full queue, and a reader
+// of the layer (a connected window, or a Read() caller) also what came before it asked.
+TEST(LayerReaders, ReportsAReaderAskedForAndLostAreDroppedAndObserved) {
+    const struct {
+        const char* reader;
+        std::function<void(hid::DeviceManager&, QObject&)> use;
+        std::vector<std::string> drops;
+    } cases[] = {
+        {"read notification alone", [](hid::DeviceManager&, QObject&) {}, {"drop 1 2", "drop 1 3"}},
+        {"a connected window",
+         [](hid::DeviceManager& layer, QObject& window) { layer.Connect(&window); },
+         {"drop 1 1", "drop 1 2", "drop 1 3"}},
+        {"a Read() caller",
+         [](hid::DeviceManager& layer, QObject&) {
+             hid::Report report{};
+             layer.Read(0, report);
+         },
+         {"drop 1 1", "drop 1 2", "drop 1 3"}},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.reader);
+        hid::DeviceManager layer(4);
+        auto owned = std::make_unique<ScriptedSource>();
+        ScriptedSource& source = *owned;
+        layer.addSource(std::move(owned));
+        DirectionLog log;
+        layer.addObserver(log);
+        QObject window;
+        ScriptedDevice& board = source.add(0x1234, 1);
+        each.use(layer, window);
+        source.send(board, 1); // before read notification
+        layer.SetReadNotify(1, true);
+        for (std::uint8_t marker = 2; marker <= 7; ++marker) // two more than the queue holds
+            source.send(board, marker);
+        std::vector<std::string> drops;
+        std::copy_if(log.lines.begin(), log.lines.end(), std::back_inserter(drops),
+                     [](const std::string& line) { return line.starts_with("drop "); });
+        EXPECT_EQ(drops, each.drops);
+        EXPECT_EQ(layer.droppedReports(), each.drops.size());
+        hid::Report report{};
+        for (std::uint8_t expected = 4; expected <= 7; ++expected) {
+            ASSERT_TRUE(layer.Read(1, report));
+            EXPECT_EQ(report[1], expected);
+        }
+        layer.removeObserver(log);
+        DrainEvents();
     }
 }
 

@@ -6,6 +6,18 @@
 
 namespace hid {
 
+QCommandLineOption TraceFileOption() {
+    return QCommandLineOption(
+        "trace", "Write one line per report in and out to <file> (- for standard output).", "file");
+}
+
+std::optional<QString> TraceFileOf(const QCommandLineParser& parser) {
+    const QString name = TraceFileOption().names().first();
+    const QString file = parser.value(name);
+    if (parser.isSet(name) && file.isEmpty()) return std::nullopt;
+    return file;
+}
+
 std::unique_ptr<ReportTrace> OpenTraceFileOption(const std::string& path) {
     std::string error;
     auto trace = ReportTrace::open(path, error, [](const std::string& message) {
