@@ -58,7 +58,7 @@ struct Junit {
                 for (const QXmlStreamAttribute& each : a)
                     suite[Text(each.name())] = Text(each.value());
             } else if (name == u"testcase") {
-                cases.push_back({Text(a.value("classname")), Text(a.value("name"))});
+                cases.push_back({Text(a.value("classname")), Text(a.value("name")), {}, {}, {}});
             } else if (name == u"property") {
                 (cases.empty() ? properties : cases.back().properties)[Text(a.value("name"))] =
                     Text(a.value("value"));
@@ -456,7 +456,7 @@ struct Script {
     int missEvery = 0; ///< leaves every Nth request that wants an answer unanswered
     /// The news of each write comes this late, when the thread that tells it is held up (else
     /// at once, with the write).
-    std::optional<std::chrono::milliseconds> writeNewsAfter;
+    std::optional<std::chrono::milliseconds> writeNewsAfter{};
     bool holdWrites = false; ///< takes writes and fails them HeldWriteFails later
 };
 
@@ -530,7 +530,7 @@ protected:
 };
 
 TEST_F(ScriptedRun, AnAnswerLaterThanItsLimitFailsTheStep) {
-    const ScriptedBoard& board = attach({std::nullopt});
+    const ScriptedBoard& board = attach({.answerAfter = std::nullopt});
     for (const char* type : {"read_ad", "read_inputs", "read_text"}) {
         SCOPED_TRACE(type);
         EXPECT_EQ(
@@ -544,7 +544,7 @@ TEST_F(ScriptedRun, AnAnswerLaterThanItsLimitFailsTheStep) {
 }
 
 TEST_F(ScriptedRun, AnAnswerThatOvertakesTheNewsOfItsWriteStillCounts) {
-    const ScriptedBoard& board = attach({0ms, 0, 0ms});
+    const ScriptedBoard& board = attach({.writeNewsAfter = 0ms});
     EXPECT_EQ(run("name='quick'\n[[step]]\ntype='read_ad'\nrepeat=3\n"
                   "[[step]]\ntype='write_port'\nvalue=1\n"
                   "[[step]]\ntype='poll'\nduration_ms=100\nmax_missed=0\n"
@@ -559,7 +559,7 @@ TEST_F(ScriptedRun, AnAnswerThatOvertakesTheNewsOfItsWriteStillCounts) {
 // News of a write that comes late never makes the board look quicker than it is: its answer is
 // timed from the send.
 TEST_F(ScriptedRun, AnAnswerIsTimedFromTheSendHoweverLateTheNewsOfItsWrite) {
-    attach({40ms, 0, 20ms});
+    attach({.answerAfter = 40ms, .writeNewsAfter = 20ms});
     EXPECT_EQ(run("name='slow'\n[[step]]\ntype='read_ad'\nanswer_within_ms=30\n"),
               check::StepFailed);
     EXPECT_GE(figure(0, "answer time").toDouble(), 40);
@@ -568,7 +568,7 @@ TEST_F(ScriptedRun, AnAnswerIsTimedFromTheSendHoweverLateTheNewsOfItsWrite) {
 // A late answer belongs to its own request: it fails that one with its real time, and never
 // passes a later request in its place.
 TEST_F(ScriptedRun, ALateBoardFailsEveryRepetitionWithItsOwnAnswer) {
-    attach({150ms});
+    attach({.answerAfter = 150ms});
     EXPECT_EQ(run("name='late'\n[[step]]\ntype='read_ad'\nanswer_within_ms=100\nrepeat=4\n"),
               check::StepFailed);
     for (int n = 0; n < 4; ++n) {
@@ -580,7 +580,7 @@ TEST_F(ScriptedRun, ALateBoardFailsEveryRepetitionWithItsOwnAnswer) {
 }
 
 TEST_F(ScriptedRun, APollOfALateBoardCountsEveryAnswerMissedAndLate) {
-    attach({120ms});
+    attach({.answerAfter = 120ms});
     EXPECT_EQ(run("name='late poll'\n[[step]]\ntype='poll'\nduration_ms=400\n"
                   "answer_within_ms=100\nmax_missed=10\nmax_ms=100\n"),
               check::StepFailed);
@@ -591,7 +591,7 @@ TEST_F(ScriptedRun, APollOfALateBoardCountsEveryAnswerMissedAndLate) {
 }
 
 TEST_F(ScriptedRun, APollOfABoardThatMissesCountsEachMissOnce) {
-    attach({0ms, 5});
+    attach({.missEvery = 5});
     EXPECT_EQ(run("name='lossy poll'\n[[step]]\ntype='poll'\nduration_ms=400\n"
                   "answer_within_ms=100\nmax_missed=4\n"),
               check::AllPassed)
@@ -603,7 +603,7 @@ TEST_F(ScriptedRun, APollOfABoardThatMissesCountsEachMissOnce) {
 // An answer later than its whole late window still belongs to its own request: a read after
 // a poll that allowed its losses never passes on a poll request's answer.
 TEST_F(ScriptedRun, AnAnswerPastItsWindowNeverPassesALaterRequest) {
-    attach({250ms});
+    attach({.answerAfter = 250ms});
     EXPECT_EQ(run("name='stale'\n[[step]]\ntype='poll'\nduration_ms=200\n"
                   "answer_within_ms=100\nmax_missed=100\n"
                   "[[step]]\ntype='read_ad'\nanswer_within_ms=100\n"),
@@ -614,7 +614,7 @@ TEST_F(ScriptedRun, AnAnswerPastItsWindowNeverPassesALaterRequest) {
 // The board answers a send of a reading code too; that answer is the send's, not the next
 // read's.
 TEST_F(ScriptedRun, TheAnswerToASendIsNeverTakenByTheNextRead) {
-    attach({80ms});
+    attach({.answerAfter = 80ms});
     EXPECT_EQ(run("name='send then read'\n[[step]]\ntype='send'\ncode=4\n"
                   "[[step]]\ntype='wait_ms'\nduration_ms=40\n"
                   "[[step]]\ntype='read_ad'\nanswer_within_ms=50\n"),
@@ -626,7 +626,7 @@ TEST_F(ScriptedRun, TheAnswerToASendIsNeverTakenByTheNextRead) {
 // Writes still on their way when the last step ends are settled before the counts are taken,
 // so the record's counts are the reports the layer told of, one for one.
 TEST_F(ScriptedRun, TheCountsAreTakenOnceEveryWriteHasSettled) {
-    attach({0ms, 0, std::nullopt, true});
+    attach({.holdWrites = true});
     DirectionCounter seen;
     layer.addObserver(seen);
     EXPECT_EQ(run("name='held'\n[[step]]\ntype='read_ad'\nanswer_within_ms=50\n"
