@@ -2,6 +2,7 @@
 #include "board/VirtualBoard.h"
 #include "hid/DeviceManager.h"
 #include "support/EventLoop.h"
+#include "support/ShownPixels.h"
 #include "window/Colours.h"
 #include "window/LampShape.h"
 #include "window/MainForm.h"
@@ -17,6 +18,8 @@
 
 namespace {
 
+using testsupport::CentreColour;
+using testsupport::Shows;
 using testsupport::WaitUntil;
 
 class BoardWindow : public ::testing::Test {
@@ -26,6 +29,8 @@ protected:
         form = std::make_unique<MainForm>(layer);
         form->show();
         WaitUntil([&] { return form->windowTitle().startsWith("HID Device Online"); });
+        // Painted once: a later change shows on the screen only if the window repaints it.
+        EXPECT_TRUE(WaitUntil([&] { return !testsupport::ShownImage(*form).isNull(); }));
     }
     const window::Controls& ui() const { return form->controls(); }
     void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
@@ -57,13 +62,13 @@ TEST_F(BoardWindow, ComesUpOnlineWithTheBoardsDetails) {
 TEST_F(BoardWindow, UnplugAndReplug) {
     board->unplug();
     ASSERT_TRUE(WaitUntil([&] { return form->windowTitle() == "HID Device Unplugged"; }));
-    EXPECT_EQ(ui().LED1->fillColour(), colours::Red);
+    EXPECT_TRUE(Shows(*ui().LED1, CentreColour, colours::Red));
     EXPECT_EQ(ui().Label6->text(), "OFFLINE");
     EXPECT_EQ(ui().ListBox->count(), 0);
     board->plug();
     ASSERT_TRUE(WaitUntil([&] { return form->windowTitle().startsWith("HID Device Online"); }));
     EXPECT_EQ(ui().Label3->text(), "HID Handle # 2");
-    EXPECT_EQ(ui().LED1->fillColour(), colours::Green);
+    EXPECT_TRUE(Shows(*ui().LED1, CentreColour, colours::Green));
     // Read events were re-armed for the new handle.
     board->setAdValue(33);
     click(ui().DisplayADC);

@@ -3,6 +3,7 @@
 #include "hid/HidEvent.h"
 #include "support/EventLoop.h"
 #include "support/FakeHidLayer.h"
+#include "support/ShownPixels.h"
 #include "window/MainForm.h"
 
 #include <QCoreApplication>
@@ -17,13 +18,15 @@
 
 namespace testsupport {
 
-/// A shown MainForm on a recording fake layer that knows the board as handle 7.
+/// A MainForm on a recording fake layer that knows the board as handle 7, shown and painted
+/// once: what a test changes shows on the screen only if the window repaints it.
 class FormFixture : public ::testing::Test {
 protected:
     FormFixture() {
         layer.devices[7] = {};
         form = std::make_unique<MainForm>(layer);
         form->show();
+        EXPECT_TRUE(WaitUntil([&] { return !ShownImage(*form).isNull(); }));
     }
 
     const window::Controls& ui() const { return form->controls(); }
