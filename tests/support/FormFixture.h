@@ -14,9 +14,27 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 
 namespace testsupport {
+
+/// The list's lines top to bottom as the list places them, once it has placed every one (within
+/// a frame): a line in the list but never laid out, or laid out over another, is missing or out
+/// of order.
+inline QStringList ShownLines(const QListWidget& list) {
+    std::map<int, QString> byTop;
+    WaitUntil([&] {
+        byTop.clear();
+        for (int i = 0; i < list.count(); ++i)
+            byTop.emplace(list.visualItemRect(list.item(i)).top(), list.item(i)->text());
+        return int(byTop.size()) == list.count();
+    });
+    QStringList lines;
+    for (const auto& [top, line] : byTop)
+        lines << line;
+    return lines;
+}
 
 /// A MainForm on a recording fake layer that knows the board as handle 7, shown and painted
 /// once: what a test changes shows on the screen only if the window repaints it.
@@ -43,12 +61,7 @@ protected:
         deliver(hid::HIDEventRead, handle);
     }
 
-    QStringList listLines(const QListWidget* list) const {
-        QStringList lines;
-        for (int i = 0; i < list->count(); ++i)
-            lines << list->item(i)->text();
-        return lines;
-    }
+    QStringList listLines(const QListWidget* list) const { return ShownLines(*list); }
 
     FakeHidLayer layer;
     std::unique_ptr<MainForm> form;
