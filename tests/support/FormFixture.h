@@ -16,23 +16,31 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <utility>
 
 namespace testsupport {
 
-/// The list's lines top to bottom as the list places them, once it has placed every one (within
-/// a frame): a line in the list but never laid out, or laid out over another, is missing or out
-/// of order.
+/// The list's lines top to bottom as the list places them, once it has placed every one and
+/// they stay put (within a frame or two): a line in the list but never laid out, or laid out over
+/// another, is missing or out of order.
 inline QStringList ShownLines(const QListWidget& list) {
-    std::map<int, QString> byTop;
-    WaitUntil([&] {
-        byTop.clear();
-        for (int i = 0; i < list.count(); ++i)
-            byTop.emplace(list.visualItemRect(list.item(i)).top(), list.item(i)->text());
-        return int(byTop.size()) == list.count();
-    });
+    const auto placed = [&] {
+        std::map<int, QString> byTop;
+        for (int i = 0; i < list.count(); ++i) {
+            const QRect place = list.visualItemRect(list.item(i));
+            if (place.isValid()) byTop.emplace(place.top(), list.item(i)->text());
+        }
+        QStringList lines;
+        for (const auto& [top, line] : byTop)
+            lines << line;
+        return lines;
+    };
     QStringList lines;
-    for (const auto& [top, line] : byTop)
-        lines << line;
+    QStringList before;
+    WaitUntil([&] {
+        before = std::exchange(lines, placed());
+        return lines.size() == list.count() && lines == before;
+    });
     return lines;
 }
 
