@@ -2,6 +2,8 @@
 #include "board/VirtualBoard.h"
 #include "hid/DeviceManager.h"
 #include "support/EventLoop.h"
+#include "support/FormFixture.h"
+#include "support/ShownPixels.h"
 #include "window/Colours.h"
 #include "window/LampShape.h"
 #include "window/MainForm.h"
@@ -17,6 +19,8 @@
 
 namespace {
 
+using testsupport::CentreColour;
+using testsupport::Shows;
 using testsupport::WaitUntil;
 
 class BoardWindow : public ::testing::Test {
@@ -26,15 +30,12 @@ protected:
         form = std::make_unique<MainForm>(layer);
         form->show();
         WaitUntil([&] { return form->windowTitle().startsWith("HID Device Online"); });
+        // Painted once: a later change shows on the screen only if the window repaints it.
+        EXPECT_TRUE(WaitUntil([&] { return !testsupport::ShownImage(*form).isNull(); }));
     }
     const window::Controls& ui() const { return form->controls(); }
     void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-    static QStringList listLines(const QListWidget* list) {
-        QStringList lines;
-        for (int i = 0; i < list->count(); ++i)
-            lines << list->item(i)->text();
-        return lines;
-    }
+    static QStringList listLines(const QListWidget* list) { return testsupport::ShownLines(*list); }
 
     hid::DeviceManager layer;
     hid::VirtualBoard* board;
@@ -46,9 +47,8 @@ TEST_F(BoardWindow, ComesUpOnlineWithTheBoardsDetails) {
     EXPECT_EQ(ui().Label6->text(), "ONLINE");
     EXPECT_EQ(ui().Label3->text(), "HID Handle # 1");
     EXPECT_EQ(ui().Frame1->title(), "VID #4660 /  PID #1");
-    ASSERT_EQ(ui().ListBox->count(), 2);
-    EXPECT_EQ(ui().ListBox->item(0)->text(), " MFG: ZOV Electronics");
-    EXPECT_EQ(ui().ListBox->item(1)->text(), " Product: ZOV-USB Virtual Board");
+    EXPECT_EQ(listLines(ui().ListBox),
+              (QStringList{" MFG: ZOV Electronics", " Product: ZOV-USB Virtual Board"}));
     // The start-up report reached the board.
     EXPECT_EQ(board->reportsReceived(), 1u);
     EXPECT_EQ(board->lastReport()[1], 50);
@@ -57,13 +57,13 @@ TEST_F(BoardWindow, ComesUpOnlineWithTheBoardsDetails) {
 TEST_F(BoardWindow, UnplugAndReplug) {
     board->unplug();
     ASSERT_TRUE(WaitUntil([&] { return form->windowTitle() == "HID Device Unplugged"; }));
-    EXPECT_EQ(ui().LED1->fillColour(), colours::Red);
+    EXPECT_TRUE(Shows(*ui().LED1, CentreColour, colours::Red));
     EXPECT_EQ(ui().Label6->text(), "OFFLINE");
     EXPECT_EQ(ui().ListBox->count(), 0);
     board->plug();
     ASSERT_TRUE(WaitUntil([&] { return form->windowTitle().startsWith("HID Device Online"); }));
     EXPECT_EQ(ui().Label3->text(), "HID Handle # 2");
-    EXPECT_EQ(ui().LED1->fillColour(), colours::Green);
+    EXPECT_TRUE(Shows(*ui().LED1, CentreColour, colours::Green));
     // Read events were re-armed for the new handle.
     board->setAdValue(33);
     click(ui().DisplayADC);
@@ -127,8 +127,7 @@ TEST_F(BoardWindow, AnswersShowInTheTextListTheBarAndTheLamps) {
     click(ui().DisplayADC);
     click(ui().btnReadInput);
     ASSERT_TRUE(WaitUntil([&] { return ui().Label4->text() == "PIC Input Status (PORTC) = 129"; }));
-    ASSERT_EQ(ui().ListBox2->count(), 1);
-    EXPECT_EQ(ui().ListBox2->item(0)->text(), "Board says hi!!!");
+    EXPECT_EQ(listLines(ui().ListBox2), QStringList{"Board says hi!!!"});
     EXPECT_EQ(ui().ProgressBar1->value(), 180);
     EXPECT_EQ(ui().Label1->text(), "A to D (RA2) = 180");
     EXPECT_EQ(ui().Text1->text(), "10000001");

@@ -1,5 +1,6 @@
 // What the board's answers show: text lines, the A/D bar, the input lamps, and DecToBin.
 #include "support/FormFixture.h"
+#include "support/ShownPixels.h"
 #include "window/Colours.h"
 #include "window/LampShape.h"
 
@@ -7,14 +8,30 @@ namespace {
 
 using testsupport::FormFixture;
 using testsupport::MakeReport;
+using testsupport::Shows;
+
+/// The columns of a bar's middle row painted in the fill's blue, where the groove is white.
+int FilledColumns(const QImage& bar) {
+    int filled = 0;
+    for (int x = 0; x < bar.width(); ++x) {
+        const QColor pixel = bar.pixelColor(x, bar.height() / 2);
+        filled += pixel.blue() - pixel.red() > 64;
+    }
+    return filled;
+}
 
 class Input : public FormFixture {
 protected:
-    std::vector<bool> lampsShown() const {
-        std::vector<bool> shown;
-        for (const QLabel* lamp : ui().PORTA1ON)
-            shown.push_back(!lamp->isHidden());
-        return shown;
+    /// Whether the window comes to show the input lamps lit as `lit` says, most significant
+    /// first: a lit lamp's glass is bright green, an unlit one's dark.
+    ::testing::AssertionResult showsLamps(const std::vector<bool>& lit) const {
+        const auto litOnScreen = [this](const QImage& window) {
+            std::vector<bool> shown;
+            for (const QLabel* lamp : ui().PORTA1OFF)
+                shown.push_back(window.pixelColor(lamp->geometry().center()).green() > 200);
+            return shown;
+        };
+        return Shows(*form, litOnScreen, lit);
     }
     /// Everything the window shows as text, the bar and the lamps.
     QStringList windowTexts() const {
@@ -39,28 +56,31 @@ protected:
 TEST_F(Input, PortAnswerShowsDigitsLampsMostSignificantFirstAndCaption) {
     answer(MakeReport(13, {{20, 5}}));
     EXPECT_EQ(ui().Text1->text(), "00000101");
-    EXPECT_EQ(lampsShown(),
-              (std::vector<bool>{false, false, false, false, false, true, false, true}));
+    EXPECT_TRUE(showsLamps({false, false, false, false, false, true, false, true}));
     EXPECT_EQ(ui().Label4->text(), "PIC Input Status (PORTC) = 5");
     EXPECT_EQ(ui().BufferInBox[20]->text(), "5");
 
     answer(MakeReport(13, {{20, 128}}));
-    EXPECT_EQ(lampsShown(),
-              (std::vector<bool>{true, false, false, false, false, false, false, false}));
+    EXPECT_TRUE(showsLamps({true, false, false, false, false, false, false, false}));
     answer(MakeReport(13, {{20, 255}}));
     EXPECT_EQ(ui().Text1->text(), "11111111");
-    EXPECT_EQ(lampsShown(), std::vector<bool>(8, true));
+    EXPECT_TRUE(showsLamps(std::vector<bool>(8, true)));
     answer(MakeReport(13, {{20, 0}}));
-    EXPECT_EQ(lampsShown(), std::vector<bool>(8, false));
+    EXPECT_TRUE(showsLamps(std::vector<bool>(8, false)));
 }
 
 TEST_F(Input, AdAnswerDrivesBarAndCaption) {
-    answer(MakeReport(4, {{19, 255}}));
-    EXPECT_EQ(ui().ProgressBar1->value(), 255);
-    EXPECT_EQ(ui().Label1->text(), "A to D (RA2) = 255");
-    answer(MakeReport(4, {{19, 0}}));
-    EXPECT_EQ(ui().ProgressBar1->value(), 0);
-    EXPECT_EQ(ui().Label1->text(), "A to D (RA2) = 0");
+    // The fill reaches as far along the bar as the value is of 255: all the way, a quarter and
+    // most of the way (both drawn from the kept pictures), not at all.
+    QProgressBar& bar = *ui().ProgressBar1;
+    for (const int value : {255, 64, 200, 0}) {
+        answer(MakeReport(4, {{19, std::uint8_t(value)}}));
+        const int reach = value * bar.width() / 255;
+        const int filled = testsupport::ReadShownUntil(
+            bar, FilledColumns, [&](int columns) { return std::abs(columns - reach) <= 2; });
+        EXPECT_NEAR(filled, reach, 2) << value;
+        EXPECT_EQ(ui().Label1->text(), "A to D (RA2) = " + QString::number(value));
+    }
     EXPECT_EQ(ui().BufferInBox[1]->text(), "4");
 }
 
@@ -107,8 +127,9 @@ TEST_F(Input, OtherCodesOnlyLightTheStrobeAndLeaveTheMirror) {
     const QStringList before = inMirror();
     for (const std::uint8_t code : {1, 5, 6, 50, 200}) {
         ui().LED2->setFillColour(colours::Red);
+        ASSERT_TRUE(Shows(*ui().LED2, testsupport::CentreColour, colours::Red));
         answer(MakeReport(code, {{19, 1}, {20, 0xFF}}));
-        EXPECT_EQ(ui().LED2->fillColour(), colours::Green) << int(code);
+        EXPECT_TRUE(Shows(*ui().LED2, testsupport::CentreColour, colours::Green)) << int(code);
         EXPECT_EQ(inMirror(), before) << int(code);
         EXPECT_EQ(form->bufferIn()[1], code); // the buffer holds it all the same
     }
@@ -158,8 +179,7 @@ TEST_F(Input, FailedReadOnlyLightsTheStrobe) {
     EXPECT_EQ(windowTexts(), shown);
     EXPECT_EQ(listLines(ui().ListBox2), QStringList{"Hi"});
     EXPECT_EQ(ui().ProgressBar1->value(), 77);
-    EXPECT_EQ(lampsShown(),
-              (std::vector<bool>{true, false, false, false, false, false, false, true}));
+    EXPECT_TRUE(showsLamps({true, false, false, false, false, false, false, true}));
 }
 
 TEST_F(Input, ReadUsesTheEventsHandle) {

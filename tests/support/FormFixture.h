@@ -3,6 +3,7 @@
 #include "hid/HidEvent.h"
 #include "support/EventLoop.h"
 #include "support/FakeHidLayer.h"
+#include "support/ShownPixels.h"
 #include "window/MainForm.h"
 
 #include <QCoreApplication>
@@ -13,17 +14,45 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
+#include <utility>
 
 namespace testsupport {
 
-/// A shown MainForm on a recording fake layer that knows the board as handle 7.
+/// The list's lines top to bottom as the list places them, once it has placed every one and
+/// they stay put (within a frame or two): a line in the list but never laid out, or laid out over
+/// another, is missing or out of order.
+inline QStringList ShownLines(const QListWidget& list) {
+    const auto placed = [&] {
+        std::map<int, QString> byTop;
+        for (int i = 0; i < list.count(); ++i) {
+            const QRect place = list.visualItemRect(list.item(i));
+            if (place.isValid()) byTop.emplace(place.top(), list.item(i)->text());
+        }
+        QStringList lines;
+        for (const auto& [top, line] : byTop)
+            lines << line;
+        return lines;
+    };
+    QStringList lines;
+    QStringList before;
+    WaitUntil([&] {
+        before = std::exchange(lines, placed());
+        return lines.size() == list.count() && lines == before;
+    });
+    return lines;
+}
+
+/// A MainForm on a recording fake layer that knows the board as handle 7, shown and painted
+/// once: what a test changes shows on the screen only if the window repaints it.
 class FormFixture : public ::testing::Test {
 protected:
     FormFixture() {
         layer.devices[7] = {};
         form = std::make_unique<MainForm>(layer);
         form->show();
+        EXPECT_TRUE(WaitUntil([&] { return !ShownImage(*form).isNull(); }));
     }
 
     const window::Controls& ui() const { return form->controls(); }
@@ -40,12 +69,7 @@ protected:
         deliver(hid::HIDEventRead, handle);
     }
 
-    QStringList listLines(const QListWidget* list) const {
-        QStringList lines;
-        for (int i = 0; i < list->count(); ++i)
-            lines << list->item(i)->text();
-        return lines;
-    }
+    QStringList listLines(const QListWidget* list) const { return ShownLines(*list); }
 
     FakeHidLayer layer;
     std::unique_ptr<MainForm> form;
