@@ -34,9 +34,17 @@ bool WriteAll(int fd, const QByteArray& contents) {
     return true;
 }
 
-/// Why a record may not replace `path`, a name in a folder; empty when it may.
-QString CannotReplace(const QString& path) {
-    return FolderProblem(QFileInfo(path).absolutePath());
+/// Why a record may not replace `path`, a file with the status `file`; empty when it may. In a
+/// sticky folder (as /tmp) only the file's owner, the folder's or root may rename over it.
+QString CannotReplace(const QString& path, const struct stat& file) {
+    const QString folderPath = QFileInfo(path).absolutePath();
+    if (QString problem = FolderProblem(folderPath); !problem.isEmpty()) return problem;
+    struct stat folder {};
+    const uid_t me = ::geteuid();
+    if (::stat(QFile::encodeName(folderPath).constData(), &folder) == 0 &&
+        (folder.st_mode & S_ISVTX) != 0 && me != 0 && file.st_uid != me && folder.st_uid != me)
+        return "it belongs to another user, in a folder where only its owner may replace it";
+    return {};
 }
 
 } // namespace
@@ -107,7 +115,7 @@ std::optional<RecordTarget> RecordTarget::choose(const QString& path, QString& e
             error = Reason(errno);
             return std::nullopt;
         }
-        error = CannotReplace(path);
+        error = FolderProblem(QFileInfo(path).absolutePath());
         if (!error.isEmpty()) return std::nullopt;
         return target; // a new file
     }
@@ -122,7 +130,7 @@ std::optional<RecordTarget> RecordTarget::choose(const QString& path, QString& e
                     "standard output)";
             return std::nullopt;
         }
-        error = CannotReplace(path);
+        error = CannotReplace(path, status);
         if (!error.isEmpty()) return std::nullopt;
         return target;
     }
