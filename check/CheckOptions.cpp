@@ -75,6 +75,11 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     parser.addOptions(
         {virtualBoard, virtualBench, trace, wait, junit, json, station, stationId, operatorName});
     if (!parser.parse(arguments)) Refuse(parser, parser.errorText());
+    // Bytes that are not UTF-8 reach here as U+FFFD: a path would name another file, a label
+    // would be recorded as another text.
+    for (const QString& argument : arguments)
+        if (argument.contains(QChar::ReplacementCharacter))
+            Refuse(parser, "an argument is not valid UTF-8 text (or holds U+FFFD): " + argument);
     if (parser.isSet(help)) parser.showHelp();
     const QStringList words = parser.positionalArguments();
     if (words.size() != 2) Refuse(parser, "give exactly one plan file");

@@ -24,6 +24,25 @@ QJsonObject Board(const hid::DeviceInfo& board) {
                                           {"output_report_size", board.format.outputReportSize}}}};
 }
 
+/// `json` with DEL and the C1 controls (U+0080 to U+009F), which QJsonDocument writes as they
+/// are, escaped as \u00XX: a record may go straight to a terminal, where they would move the
+/// cursor or start an escape sequence. In UTF-8 a C1 control is 0xC2 and a byte 0x80 to 0x9F.
+QByteArray TerminalSafe(const QByteArray& json) {
+    QByteArray safe;
+    safe.reserve(json.size());
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(json[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < json.size() &&
+                        (static_cast<unsigned char>(json[i + 1]) & 0xE0) == 0x80;
+        if (byte == 0x7F || c1)
+            safe +=
+                "\\u00" + QByteArray::number(c1 ? static_cast<unsigned char>(json[++i]) : byte, 16);
+        else
+            safe += json[i];
+    }
+    return safe;
+}
+
 /// A text or null.
 QJsonValue Optional(const std::optional<std::string>& text) {
     return text ? QJsonValue(Text(*text)) : QJsonValue(QJsonValue::Null);
@@ -124,7 +143,7 @@ QByteArray JsonText(const CheckRecord& record) {
         {"steps", steps},
         {"reports", reports}};
     if (const std::string reason = record.reason(); !reason.empty()) root["reason"] = Text(reason);
-    return QJsonDocument(root).toJson();
+    return TerminalSafe(QJsonDocument(root).toJson());
 }
 
 } // namespace check

@@ -34,9 +34,35 @@ bool WriteAll(int fd, const QByteArray& contents) {
     return true;
 }
 
-/// Why a record may not replace `path`, a name in a folder; empty when it may.
-QString CannotReplace(const QString& path) {
-    return FolderProblem(QFileInfo(path).absolutePath());
+/// The hidden name a record is written under before it is renamed to `path`: its name with '.'
+/// before it and six letters after.
+constexpr long HiddenNameExtra = 8;
+
+/// Why a record may not be written to `path` in its folder; empty when it may.
+QString CannotWrite(const QString& path) {
+    const QFileInfo info(path);
+    if (QString problem = FolderProblem(info.absolutePath()); !problem.isEmpty()) return problem;
+    const long longest =
+        ::pathconf(QFile::encodeName(info.absolutePath()).constData(), _PC_NAME_MAX);
+    if (longest > 0 && QFile::encodeName(info.fileName()).size() + HiddenNameExtra > longest)
+        return QString("its name is too long: it is written under a hidden name %1 bytes longer "
+                       "first, and names here take at most %2 bytes")
+            .arg(HiddenNameExtra)
+            .arg(longest);
+    return {};
+}
+
+/// Why a record may not replace `path`, a file with the status `file`; empty when it may. In a
+/// sticky folder (as /tmp) only the file's owner, the folder's or root may rename over it.
+QString CannotReplace(const QString& path, const struct stat& file) {
+    const QString folderPath = QFileInfo(path).absolutePath();
+    if (QString problem = CannotWrite(path); !problem.isEmpty()) return problem;
+    struct stat folder {};
+    const uid_t me = ::geteuid();
+    if (::stat(QFile::encodeName(folderPath).constData(), &folder) == 0 &&
+        (folder.st_mode & S_ISVTX) != 0 && me != 0 && file.st_uid != me && folder.st_uid != me)
+        return "it belongs to another user, in a folder where only its owner may replace it";
+    return {};
 }
 
 } // namespace
@@ -107,7 +133,7 @@ std::optional<RecordTarget> RecordTarget::choose(const QString& path, QString& e
             error = Reason(errno);
             return std::nullopt;
         }
-        error = CannotReplace(path);
+        error = CannotWrite(path);
         if (!error.isEmpty()) return std::nullopt;
         return target; // a new file
     }
@@ -122,7 +148,7 @@ std::optional<RecordTarget> RecordTarget::choose(const QString& path, QString& e
                     "standard output)";
             return std::nullopt;
         }
-        error = CannotReplace(path);
+        error = CannotReplace(path, status);
         if (!error.isEmpty()) return std::nullopt;
         return target;
     }

@@ -12,9 +12,10 @@ namespace check {
 
 /// Where a record goes, looked at before anything is sent to the board, and written once the
 /// run is over:
-/// - a regular file, or a name not yet taken, in a folder that exists and can be written: the
-///   record is written beside it, flushed to disk, then renamed into place, so the name holds
-///   the whole record or whatever it held before, never an empty or half record;
+/// - a regular file, or a name not yet taken, in a folder that exists and can be written (in a
+///   sticky folder such as /tmp, a file of one's own): the record is written beside it,
+///   flushed to disk, then renamed into place, so the name holds the whole record or whatever
+///   it held before, never an empty or half record;
 /// - "-" or /dev/stdout (standard output), /dev/stderr, a pipe (a reader must be there), a
 ///   socket or a terminal: written straight;
 /// - anything else (a device node, a folder, a symbolic link to a file) is refused. Nothing

@@ -237,6 +237,9 @@ TEST_F(Program, ALineOrPlanTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
          {"/dev/null: it is a device"}},
         {{"check", plan, "--virtual-board", "--trace", trace, "--json", "/nonexistent/r.json"},
          {"the folder /nonexistent cannot be used"}},
+        {{"check", plan, "--virtual-board", "--trace", trace, "--json",
+          dir.filePath(QString(250, 'r'))},
+         {"its name is too long"}},
         {{"check", plan, "--virtual-board", "--trace", trace, "--json", dir.filePath("r"),
           "--junit", dir.filePath("r")},
          {"--json and --junit are the same file"}},
@@ -249,6 +252,11 @@ TEST_F(Program, ALineOrPlanTheProgramCannotFollowEndsWithTwoAndSaysWhy) {
          {"--operator cannot hold a control character (U+001B)", "--virtual-board"}},
         {{"check", plan, "--station", dir.path(), "--station-id", QString(65, 'x')},
          {"--station-id takes at most 64 characters, not 65"}},
+        // Bytes that are not UTF-8 would name another file, or record another name.
+        {{"check", plan, "--virtual-board", "--operator", QString::fromUtf8("Ann \xFF")},
+         {"an argument is not valid UTF-8 text", "--virtual-board"}},
+        {{"check", plan, "--virtual-board", "--json", QString::fromUtf8("\xFE.json")},
+         {"an argument is not valid UTF-8 text"}},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.arguments.join(' ').toStdString());

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -26,6 +27,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -770,6 +773,36 @@ TEST(CheckLimits, TheAnswerTextMatchesAWholePatternAndAnEngineThatGivesUpDecides
     // The second branch matches, but the first backtracks past any engine's limit first.
     matching("Hello from ZOV!!", "(?:(.*)*(.*)*(.*)*(.*)*(.*)*(.*)*X|Hello from ZOV!!)");
     EXPECT_NE(undecided.find("match limit"), std::string::npos) << undecided;
+}
+
+// In a sticky folder, as /tmp, another user's file cannot be renamed over: that is told before
+// anything is sent, not after the run.
+TEST(RecordTarget, AnotherUsersFileInAStickyFolderIsRefusedBeforeTheRun) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to act as two users";
+    constexpr uid_t Nobody = 65534;
+    QTemporaryDir dir;
+    const QString sticky = dir.filePath("sticky");
+    ASSERT_TRUE(QDir().mkpath(sticky));
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(sticky).constData(), 01777), 0);
+    const QString theirs = sticky + "/theirs.json", mine = sticky + "/mine.json";
+    for (const QString& name : {theirs, mine}) {
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    ASSERT_EQ(::chown(QFile::encodeName(mine).constData(), Nobody, Nobody), 0);
+    const auto refusal = [](const QString& path) {
+        QString error;
+        return (check::RecordTarget::choose(path, error) ? QString("taken") : error).toStdString();
+    };
+    ASSERT_EQ(::seteuid(Nobody), 0);
+    const std::string forTheirs = refusal(theirs), forMine = refusal(mine),
+                      forNew = refusal(sticky + "/new.json");
+    ASSERT_EQ(::seteuid(0), 0);
+    EXPECT_EQ(forTheirs,
+              "it belongs to another user, in a folder where only its owner may replace it");
+    EXPECT_EQ(forMine, "taken");
+    EXPECT_EQ(forNew, "taken");
 }
 
 } // namespace

@@ -7,6 +7,7 @@ The expected values come from the plans, the bench file and the virtual board's 
 """
 import hashlib
 import json
+import re
 import sys
 import tomllib
 from pathlib import Path
@@ -25,6 +26,9 @@ VIRTUAL_BOARD = {"ad": 128, "text": "Hello from ZOV!!", "serial": "VB-0001",
 # The code each step sends (the board's protocol), and where write_port puts its value.
 REQUEST_CODES = {"read_ad": 4, "read_text": 2, "read_inputs": 13, "write_port": 14}
 PORT_VALUE_INDEX = 21
+# DEL and the C1 controls (U+0080 to U+009F) in UTF-8: a record goes straight to a terminal with
+# --json -, where they could move the cursor or start an escape sequence, so they must be escaped.
+TERMINAL_CONTROLS = re.compile(rb"\x7f|\xc2[\x80-\x9f]")
 
 # The samples sample-records.sh writes with known plans and boards: plan, bench (None: the
 # built-in virtual board), outcome, and the --station-id and --operator it gives (None: not
@@ -121,7 +125,10 @@ def main():
     problems = Problems()
     records = sorted(samples.glob("*.json"))
     for path in records:
-        record = json.loads(path.read_text(encoding="utf-8"))
+        raw = path.read_bytes()
+        if control := TERMINAL_CONTROLS.search(raw):
+            problems.told.append(f"{path.name}: holds {control.group()!r} unescaped")
+        record = json.loads(raw.decode("utf-8"))
         errors = list(validator.iter_errors(record))
         for error in errors:
             place = "/".join(str(part) for part in error.absolute_path)
