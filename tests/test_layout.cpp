@@ -143,8 +143,9 @@ TEST_F(LayoutTest, ControlsLieInsideTheirParentsAndOverlapOnlyWhereMeant) {
             const QRect shared = first.geometry() & (*b)->geometry();
             const QString pair = first.objectName() + " " + (*b)->objectName();
             if (first.parentWidget() == (*b)->parentWidget() && shared.width() > 1 &&
-                shared.height() > 1)
+                shared.height() > 1) {
                 EXPECT_NE(WhyTheyOverlap(pair), nullptr) << pair.toStdString();
+            }
         }
     }
     // Each legend of the buffer table lies beside its row, left of the row's boxes.
