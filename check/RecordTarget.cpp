@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
-#include <cstdio>
+#include <cstdio> // renameat2
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -152,7 +152,7 @@ std::optional<RecordTarget> RecordTarget::choose(const QString& path, QString& e
         if (!error.isEmpty()) return std::nullopt;
         return target;
     }
-    if (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) || S_ISCHR(status.st_mode)) {
+    if (S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode)) {
         // Not blocking: a named pipe without a reader answers ENXIO at once.
         target.straight_ = hid::OwnedDescriptor(
             ::open(name.constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
@@ -168,9 +168,11 @@ std::optional<RecordTarget> RecordTarget::choose(const QString& path, QString& e
             return target;
         }
     }
-    error = S_ISDIR(status.st_mode)
-                ? "it is a folder; give a file name"
-                : "it is a device or another special file, not a file, pipe, socket or terminal";
+    // A socket's name cannot be opened as a file: a record needs a listener to connect to.
+    error = S_ISDIR(status.st_mode)    ? "it is a folder; give a file name"
+            : S_ISSOCK(status.st_mode) ? "it is a socket, not a file, pipe or terminal"
+                                       : "it is a device or another special file, not a file, "
+                                         "pipe or terminal";
     return std::nullopt;
 }
 
@@ -198,16 +200,60 @@ bool RecordTarget::write(const QByteArray& contents, QString& error) {
     return true;
 }
 
-NewFile WriteNewFile(const QString& path, const QByteArray& contents, QString& error) {
-    const QByteArray written = WriteBeside(path, contents, error);
-    if (written.isEmpty()) return NewFile::Failed;
-    // A hard link claims the name only if it is free; the hidden name then goes.
-    const bool claimed = ::link(written.constData(), QFile::encodeName(path).constData()) == 0;
-    const int linkError = errno;
+namespace {
+
+/// Gives the written file the name `name` if it is free: 0, or the error (EEXIST: taken). The
+/// written file is gone afterwards, whatever happened.
+int ClaimName(Claim way, const QByteArray& written, const QByteArray& name) {
+    int result = 0;
+    switch (way) {
+    case Claim::HardLink:
+        result = ::link(written.constData(), name.constData());
+        break;
+    case Claim::NoReplaceRename:
+        result = ::renameat2(AT_FDCWD, written.constData(), AT_FDCWD, name.constData(),
+                             RENAME_NOREPLACE);
+        break;
+    case Claim::Placeholder:
+        result = hid::OwnedDescriptor(
+                     ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644))
+                         .valid()
+                     ? 0
+                     : -1;
+        if (result == 0 && ::rename(written.constData(), name.constData()) != 0) {
+            const int error = errno;
+            ::unlink(name.constData()); // the placeholder, never left empty
+            ::unlink(written.constData());
+            return error;
+        }
+        break;
+    }
+    const int error = result == 0 ? 0 : errno;
     ::unlink(written.constData());
-    if (!claimed) {
-        error = Reason(linkError);
-        return linkError == EEXIST ? NewFile::Taken : NewFile::Failed;
+    return error;
+}
+
+/// The file system cannot claim a name this way; the next way may.
+bool NotOffered(int error) {
+    return error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
+}
+
+} // namespace
+
+NewFile WriteNewFile(const QString& path, const QByteArray& contents, QString& error,
+                     std::span<const Claim> ways) {
+    const QByteArray name = QFile::encodeName(path);
+    int claimError = ENOSYS;
+    for (const Claim way : ways) {
+        const QByteArray written = WriteBeside(path, contents, error);
+        if (written.isEmpty()) return NewFile::Failed;
+        claimError = ClaimName(way, written, name);
+        if (!NotOffered(claimError)) break;
+    }
+    if (claimError == EEXIST) return NewFile::Taken;
+    if (claimError != 0) {
+        error = Reason(claimError);
+        return NewFile::Failed;
     }
     SyncFolder(path);
     return NewFile::Written;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace check {
@@ -16,9 +17,10 @@ namespace check {
 ///   sticky folder such as /tmp, a file of one's own): the record is written beside it,
 ///   flushed to disk, then renamed into place, so the name holds the whole record or whatever
 ///   it held before, never an empty or half record;
-/// - "-" or /dev/stdout (standard output), /dev/stderr, a pipe (a reader must be there), a
-///   socket or a terminal: written straight;
-/// - anything else (a device node, a folder, a symbolic link to a file) is refused. Nothing
+/// - "-" or /dev/stdout (standard output), /dev/stderr, a pipe (a reader must be there) or a
+///   terminal: written straight;
+/// - anything else (a device node, a socket, a folder, a symbolic link to a file) is refused.
+///   Nothing
 ///   but a regular file is ever replaced.
 class RecordTarget {
 public:
@@ -44,9 +46,17 @@ private:
 QString FolderProblem(const QString& folder);
 
 enum class NewFile { Written, Taken, Failed };
+/// How a written file takes its name only while the name is free, each way tried when the
+/// file system does not offer the one before: a hard link (the name appears with the whole
+/// record at once); a rename that refuses to replace (file systems without hard links, such
+/// as vfat and exFAT on a USB stick); an empty placeholder made exclusively, then replaced by
+/// the record.
+enum class Claim { HardLink, NoReplaceRename, Placeholder };
+inline constexpr Claim EveryClaim[] = {Claim::HardLink, Claim::NoReplaceRename, Claim::Placeholder};
 /// Writes `contents` to a new file named `path`, beside it first and flushed to disk; never
 /// replaces a file already there (Taken). Failed, with `error` set, leaves nothing behind.
-NewFile WriteNewFile(const QString& path, const QByteArray& contents, QString& error);
+NewFile WriteNewFile(const QString& path, const QByteArray& contents, QString& error,
+                     std::span<const Claim> ways = EveryClaim);
 
 /// The first pair of outputs (and the plan, read from) that are one file, by name or by
 /// device and inode, as "'--json' and '--junit' are the same file x"; empty when none are.

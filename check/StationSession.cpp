@@ -83,8 +83,8 @@ void StationSession::finish() {
     const int exitCode = EndRun(record, {});
     const bool interrupted = !record.interruptedBy.empty();
     if (base.isEmpty()) {
-        // The station's fault, not the board's: it is not counted, and the station stops.
-        Print(Banner(record, colour_));
+        // The station's fault, not the board's: it is not counted, and the station stops. No
+        // verdict is shown for a board that has no record.
         Print("Station fault: this board's records cannot be written (" +
               hid::TerminalText(error.toStdString()) +
               "); it is not counted, and the station stops.\n");

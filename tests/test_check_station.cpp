@@ -4,6 +4,7 @@
 #include "check/CheckSession.h"
 #include "check/ConsoleReport.h"
 #include "check/PlanParser.h"
+#include "check/RecordTarget.h"
 #include "check/StationRecords.h"
 #include "check/StationSession.h"
 #include "hid/DeviceManager.h"
@@ -207,6 +208,34 @@ TEST(StationRecords, TheNameHoldsTheUtcStartAndNeverReplacesARecord) {
     EXPECT_EQ(first.readAll(), "<a/>");
     EXPECT_EQ(QDir(dir.path(), {}, QDir::Name, QDir::Files | QDir::Hidden).count(), 5u)
         << "two pairs and the file in the way, nothing else";
+}
+
+// Each way of claiming a name, alone as a file system may offer it: a free name gets the whole
+// record, a taken one is left as it was, and nothing else stays behind.
+TEST(StationRecords, EveryWayOfClaimingANameNeverReplacesAFile) {
+    for (const check::Claim way : check::EveryClaim) {
+        SCOPED_TRACE(int(way));
+        QTemporaryDir dir;
+        const QString taken = QDir(dir.path()).filePath("taken.json");
+        QFile other(taken);
+        ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+        other.write("another station's");
+        other.close();
+        QString error;
+        const check::Claim only[] = {way};
+        EXPECT_EQ(check::WriteNewFile(taken, "{}", error, only), check::NewFile::Taken)
+            << error.toStdString();
+        const QString free = QDir(dir.path()).filePath("free.json");
+        EXPECT_EQ(check::WriteNewFile(free, "{\"a\": 1}", error, only), check::NewFile::Written)
+            << error.toStdString();
+        for (const auto& [name, contents] :
+             {std::pair{taken, "another station's"}, std::pair{free, "{\"a\": 1}"}}) {
+            QFile file(name);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(), contents);
+        }
+        EXPECT_EQ(QDir(dir.path(), {}, QDir::Name, QDir::Files | QDir::Hidden).count(), 2u);
+    }
 }
 
 /// The banner's last non-empty line.
