@@ -4,6 +4,7 @@
 #include "hid/DeviceManager.h"
 #include "hid/ReportObserver.h"
 #include "hidraw/HidrawSource.h"
+#include "protocol/ReportLayout.h"
 #include "support/EventLoop.h"
 #include "trace/ReportTrace.h"
 #include "window/MainForm.h"
@@ -46,7 +47,9 @@ struct Console {
     explicit Console(const std::string& tracePath) : trace(openTrace(tracePath)) {
         layer.addObserver(*trace);
         layer.addObserver(reports);
-        auto hidraw = std::make_unique<hid::HidrawSource>();
+        hid::HidrawOptions boardNodes; // as the program opens them
+        boardNodes.openIds = {{protocol::DeviceVendorID, protocol::DeviceProductID}};
+        auto hidraw = std::make_unique<hid::HidrawSource>(boardNodes);
         source = hidraw.get();
         layer.addSource(std::move(hidraw));
         // As main does: the window comes once the boards present at start are open, or after
