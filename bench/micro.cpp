@@ -1,6 +1,7 @@
 // Per-call costs of the paths every report takes: the window's answer handler for each code,
 // a send with its output mirror, one polling tick, the trace line and the layer's input queue.
 #include "board/VirtualBoard.h"
+#include "check/PendingAnswers.h"
 #include "hid/DeviceManager.h"
 #include "protocol/ReportLayout.h"
 #include "trace/ReportTrace.h"
@@ -145,6 +146,26 @@ void BM_QueueOverflow(benchmark::State& state) {
     benchmark::DoNotOptimize(layer.droppedReports());
 }
 
+// One 20 ms tick of a check's poll of a board that never answers, after range(0) ticks already
+// lost: the cost of a tick must not grow with the hour the poll has run.
+void BM_SilentPollTick(benchmark::State& state) {
+    check::PendingAnswers pending;
+    check::Clock::time_point now{};
+    const auto tick = [&](std::int64_t n) {
+        now += std::chrono::milliseconds(20);
+        benchmark::DoNotOptimize(pending.closeWindows(now));
+        const std::uint8_t code = n % 2 ? protocol::Code::ReadInput : protocol::Code::ReadAdc;
+        pending.sent(code, 1, std::chrono::milliseconds(100), now);
+        pending.written(code, now);
+        benchmark::DoNotOptimize(pending.nextClose());
+    };
+    std::int64_t n = 0;
+    for (; n < state.range(0); ++n)
+        tick(n);
+    for (auto _ : state)
+        tick(n++);
+}
+
 } // namespace
 
 BENCHMARK(BM_OnRead_AdValue);
@@ -156,6 +177,7 @@ BENCHMARK(BM_PollingTick);
 BENCHMARK(BM_TraceLine);
 BENCHMARK(BM_QueuePushPop);
 BENCHMARK(BM_QueueOverflow);
+BENCHMARK(BM_SilentPollTick)->Arg(0)->Arg(180000);
 
 int main(int argc, char** argv) {
     // The window is built but never shown; the offscreen platform keeps the run headless.

@@ -80,12 +80,24 @@ private:
         bool answered = false; ///< kept only until its write is told
     };
     using Requests = std::deque<Request>;
+    /// A code's requests, oldest first. The first `settled` are written and lost: they wait
+    /// only for a late answer to pair with, so the per-tick work skips them, and a long run
+    /// of a silent board costs no more per tick than a short one.
+    struct Code {
+        Requests requests;
+        std::size_t settled = 0;
+
+        Requests::iterator live() { return requests.begin() + std::ptrdiff_t(settled); }
+        Requests::const_iterator live() const { return requests.begin() + std::ptrdiff_t(settled); }
+        /// Takes written, lost requests after the settled ones into them.
+        void settle();
+    };
 
     /// Waiting for its answer: within its window, or lost.
     static bool unanswered(const Request& r) { return r.limit && !r.answered; }
     static bool open(const Request& r) { return unanswered(r) && !r.lost; }
 
-    std::map<std::uint8_t, Requests> codes_;
+    std::map<std::uint8_t, Code> codes_;
 };
 
 } // namespace check
