@@ -4,6 +4,8 @@
 #include <QEvent>
 #include <QStyleHints>
 
+namespace app {
+
 CaretBlinkTimeout::CaretBlinkTimeout(std::chrono::milliseconds timeout)
     : flashTime_(QGuiApplication::styleHints()->cursorFlashTime()) {
     timeout_.setSingleShot(true);
@@ -38,3 +40,5 @@ bool CaretBlinkTimeout::eventFilter(QObject* watched, QEvent* event) {
 void CaretBlinkTimeout::rest() {
     QGuiApplication::styleHints()->setCursorFlashTime(0);
 }
+
+} // namespace app

@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <chrono>
 
+namespace app {
+
 /// Stops the text cursor blinking once nobody has typed, clicked or scrolled for a while, as
 /// desktops do (GNOME after 10 s): the cursor then stays shown, and no timer runs while the
 /// console sits idle. The next key, click or scroll makes it blink again. The blink rate is
@@ -27,3 +29,5 @@ private:
     int flashTime_; ///< the blink period the platform gave, in ms
     QTimer timeout_;
 };
+
+} // namespace app

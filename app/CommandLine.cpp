@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace app {
+
 namespace {
 
 /// The help text with `program` in its usage line: without an application object the parser
@@ -47,7 +49,7 @@ std::optional<Options> ParseCommandLine(const QStringList& arguments, UnknownOpt
         "Attach the virtual boards of the bench <file> (TOML), after the built-in board when "
         "--virtual-board is given too.",
         "file");
-    const QCommandLineOption trace = hid::TraceFileOption();
+    const QCommandLineOption trace = trace::TraceFileOption();
     const QCommandLineOption monitor(
         "monitor", "Open the board monitor: the board's readings, traffic and answer times.");
     parser.addOption(virtualBoard);
@@ -76,8 +78,10 @@ std::optional<Options> ParseCommandLine(const QStringList& arguments, UnknownOpt
     if (parser.isSet(virtualBench) && options.benchFile.isEmpty())
         Refuse(usage, "--virtual-bench needs a file name");
     options.monitor = parser.isSet(monitor);
-    const std::optional<QString> traceFile = hid::TraceFileOf(parser);
-    if (!traceFile) Refuse(usage, hid::TraceNeedsFileName);
+    const std::optional<QString> traceFile = trace::TraceFileOf(parser);
+    if (!traceFile) Refuse(usage, trace::TraceNeedsFileName);
     options.traceFile = *traceFile;
     return options;
 }
+
+} // namespace app

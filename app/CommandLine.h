@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+namespace app {
+
 /// What the command line asks for.
 struct Options {
     bool virtualBoard = false; ///< attach the built-in virtual board
@@ -25,3 +27,5 @@ enum class UnknownOptions {
 /// usage on stderr and exit code 2. Needs no display, nor any application object: the usage names
 /// the path. Empty only for a line with unknown options and `unknown` Defer.
 std::optional<Options> ParseCommandLine(const QStringList& arguments, UnknownOptions unknown);
+
+} // namespace app

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace app {
+
 namespace {
 
 bool Set(const char* name) {
@@ -20,3 +22,5 @@ bool DisplayNamed(int argc, const char* const* argv) {
             return true;
     return false;
 }
+
+} // namespace app

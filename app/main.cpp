@@ -7,7 +7,7 @@
 #include "monitor/BoardMonitor.h"
 #include "panel/VirtualBoardPanel.h"
 #include "protocol/ReportLayout.h"
-#include "signals/SignalWatcher.h"
+#include "unixsignals/SignalWatcher.h"
 #include "window/MainForm.h"
 #include "window/WindowPlacement.h"
 
@@ -44,32 +44,35 @@ int main(int argc, char* argv[]) {
     // The command line is read before QApplication, which aborts without a display: --help,
     // --version and a line the program cannot follow are answered without one. Options it
     // does not know may be Qt's, read again once QApplication has taken those out.
-    const bool display = DisplayNamed(argc, argv);
-    const std::optional<Options> early = ParseCommandLine(
-        ArgumentList(argc, argv), display ? UnknownOptions::Defer : UnknownOptions::Refuse);
+    const bool display = app::DisplayNamed(argc, argv);
+    const std::optional<app::Options> early =
+        app::ParseCommandLine(ArgumentList(argc, argv),
+                              display ? app::UnknownOptions::Defer : app::UnknownOptions::Refuse);
     if (!display) {
-        std::fprintf(stderr, "%s\n", NoDisplayLine);
+        std::fprintf(stderr, "%s\n", app::NoDisplayLine);
         return 1;
     }
     QApplication app(argc, argv);
     // Fusion paints the back colours of the graphical buttons; native styles may not.
     QApplication::setStyle(QStyleFactory::create("Fusion"));
-    const Options options =
-        early ? *early : *ParseCommandLine(QApplication::arguments(), UnknownOptions::Refuse);
+    const app::Options options =
+        early ? *early
+              : *app::ParseCommandLine(QApplication::arguments(), app::UnknownOptions::Refuse);
     // A bad bench file is refused before anything is shown, written or sent.
     const auto virtualBoards =
-        hid::VirtualBoardOption::read(options.virtualBoard, options.benchFile.toStdString());
+        board::VirtualBoardOption::read(options.virtualBoard, options.benchFile.toStdString());
     if (!virtualBoards) return 2;
-    CaretBlinkTimeout caretBlinkTimeout;
+    app::CaretBlinkTimeout caretBlinkTimeout;
     // From the start: a signal that comes before the event loop runs is handled once it does,
     // closing the window or, before there is one, ending the program.
-    SignalWatcher signalWatcher;
+    unixsignals::SignalWatcher signalWatcher;
 
-    const auto boards = hid::BoardLayer::open(options.traceFile.toStdString(), *virtualBoards);
+    const auto boards =
+        boardlayer::BoardLayer::open(options.traceFile.toStdString(), *virtualBoards);
     if (!boards) return 2;
     hid::DeviceManager& layer = boards->layer();
     // The panel shows the built-in board, and only that one.
-    hid::VirtualBoard* board = boards->builtInBoard();
+    board::VirtualBoard* board = boards->builtInBoard();
     // The monitor listens from before the real boards and the window's start-up report, and
     // goes before the layer. Like the panel, it does not hold the program open.
     std::unique_ptr<monitor::BoardMonitor> boardMonitor;
@@ -83,11 +86,11 @@ int main(int argc, char* argv[]) {
     // Declared after the layer, so they go before it, the panel (which shows the virtual
     // board) first. Neither the panel nor the monitor holds the program open: closing the
     // main window ends the program.
-    std::unique_ptr<MainForm> form;
-    std::unique_ptr<VirtualBoardPanel> panel;
+    std::unique_ptr<window::MainForm> form;
+    std::unique_ptr<panel::VirtualBoardPanel> panel;
     const auto openWindows = [&] {
         if (form) return;
-        form = std::make_unique<MainForm>(layer);
+        form = std::make_unique<window::MainForm>(layer);
         // Boards found at start that cannot be used are told from the event loop, so this
         // hears of them too.
         layer.addProblemObserver(*form);
@@ -96,7 +99,7 @@ int main(int argc, char* argv[]) {
         std::vector<QWidget*> extras;
         if (boardMonitor) extras.push_back(boardMonitor.get());
         if (board) {
-            panel = std::make_unique<VirtualBoardPanel>(*board);
+            panel = std::make_unique<panel::VirtualBoardPanel>(*board);
             extras.push_back(panel.get());
         }
         window::ArrangeBeside(*form, extras);
@@ -104,7 +107,7 @@ int main(int argc, char* argv[]) {
         for (QWidget* extra : extras)
             extra->show();
     };
-    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app, [&] {
+    QObject::connect(&signalWatcher, &unixsignals::SignalWatcher::terminationRequested, &app, [&] {
         if (form)
             form->close();
         else

@@ -60,7 +60,7 @@ private:
 
 void OnReadFor(benchmark::State& state, std::uint8_t code) {
     SteadyLayer layer;
-    MainForm form(layer);
+    window::MainForm form(layer);
     layer.code = code;
     for (auto _ : state)
         form.OnRead(SteadyLayer::BoardHandle);
@@ -85,7 +85,7 @@ void BM_OnRead_AnswerText(benchmark::State& state) {
 // DisplayADC: writes the command byte, sends the buffer and refreshes the 25 output boxes.
 void BM_SendWithOutputMirror(benchmark::State& state) {
     SteadyLayer layer;
-    MainForm form(layer);
+    window::MainForm form(layer);
     for (auto _ : state)
         form.DisplayADC_Click();
 }
@@ -93,7 +93,7 @@ void BM_SendWithOutputMirror(benchmark::State& state) {
 // One tick of the polling loop: the clock label, two requests, two mirror refreshes.
 void BM_PollingTick(benchmark::State& state) {
     SteadyLayer layer;
-    MainForm form(layer);
+    window::MainForm form(layer);
     for (auto _ : state)
         form.Timer2_Timer();
 }
@@ -105,7 +105,7 @@ void BM_TraceLine(benchmark::State& state) {
     std::int64_t micros = 1'796'639'400'123'456;
     for (auto _ : state) {
         std::string line =
-            hid::ReportTrace::formatLine(++micros, hid::ReportTrace::Direction::In, 1, report);
+            trace::ReportTrace::formatLine(++micros, trace::ReportTrace::Direction::In, 1, report);
         benchmark::DoNotOptimize(line.data());
     }
 }
@@ -114,9 +114,9 @@ void BM_TraceLine(benchmark::State& state) {
 // window's Read takes it out. No window is connected, so no event is posted.
 void BM_QueuePushPop(benchmark::State& state) {
     hid::DeviceManager layer;
-    hid::VirtualBoard* board = &hid::VirtualBoard::attachTo(layer);
+    board::VirtualBoard* board = &board::VirtualBoard::attachTo(layer);
     const hid::Handle handle =
-        layer.GetHandle(hid::VirtualBoard::VendorId, hid::VirtualBoard::ProductId);
+        layer.GetHandle(board::VirtualBoard::VendorId, board::VirtualBoard::ProductId);
     layer.SetReadNotify(handle, true);
     hid::Report in{};
     in[protocol::CommandIndex] = protocol::Code::ReadAdc;
@@ -132,9 +132,9 @@ void BM_QueuePushPop(benchmark::State& state) {
 // A full queue: every report in drops and counts the oldest.
 void BM_QueueOverflow(benchmark::State& state) {
     hid::DeviceManager layer(64);
-    hid::VirtualBoard* board = &hid::VirtualBoard::attachTo(layer);
+    board::VirtualBoard* board = &board::VirtualBoard::attachTo(layer);
     const hid::Handle handle =
-        layer.GetHandle(hid::VirtualBoard::VendorId, hid::VirtualBoard::ProductId);
+        layer.GetHandle(board::VirtualBoard::VendorId, board::VirtualBoard::ProductId);
     layer.SetReadNotify(handle, true);
     hid::Report in{};
     for (int i = 0; i < 64; ++i)

@@ -13,7 +13,7 @@
 /// the real-kernel tests) and as the board monitor reads the wire. Written down apart from the
 /// console's protocol code, so that a position the console gets wrong is neither answered by a
 /// board sharing the mistake nor hidden in the monitor.
-namespace hid::firmware {
+namespace board::firmware {
 
 /// The ids the board gives in its USB device descriptor.
 inline constexpr int VendorId = 0x1234;
@@ -74,8 +74,8 @@ struct Inputs {
 
 /// The report the firmware sends back to a request with this command code, or nothing for a
 /// code it does not answer.
-inline std::optional<Report> answerTo(std::uint8_t command, const Inputs& inputs) {
-    Report reply{};
+inline std::optional<hid::Report> answerTo(std::uint8_t command, const Inputs& inputs) {
+    hid::Report reply{};
     reply[Command] = command;
     switch (command) {
     case ReadText:
@@ -94,4 +94,4 @@ inline std::optional<Report> answerTo(std::uint8_t command, const Inputs& inputs
     }
 }
 
-} // namespace hid::firmware
+} // namespace board::firmware

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <functional>
 
-namespace hid {
+namespace board {
 namespace {
 
 using std::chrono::milliseconds;
@@ -61,7 +61,7 @@ Field Text(std::string_view key, std::size_t longest,
                 if (!value) return false;
                 const std::u32string characters = QString::fromStdString(*value).toStdU32String();
                 if (characters.size() > longest) return false;
-                store(board, toWindows1252(characters));
+                store(board, hid::toWindows1252(characters));
                 return true;
             },
             true};
@@ -97,7 +97,7 @@ std::string KeyList(const std::vector<Field>& fields) {
 /// lacks, or U+0000, which ends a name where the console reads it.
 std::optional<std::size_t> FirstForeignCharacter(const std::u32string& text) {
     const auto found = std::find_if(text.begin(), text.end(), [](char32_t c) {
-        return c == 0 || (c != U'?' && windows1252Byte(c) == '?');
+        return c == 0 || (c != U'?' && hid::windows1252Byte(c) == '?');
     });
     if (found == text.end()) return std::nullopt;
     return std::size_t(found - text.begin());
@@ -200,4 +200,4 @@ std::optional<VirtualBench> ReadBenchFile(const std::string& path, TomlError& er
     return ParseBench(*text, path, error);
 }
 
-} // namespace hid
+} // namespace board

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace hid {
+namespace board {
 
 /// The most boards one bench holds.
 inline constexpr std::size_t MostBenchBoards = 64;
@@ -40,4 +40,4 @@ std::optional<VirtualBench> ParseBench(std::string_view text, const std::string&
 /// The same, for the bench in the file at `path`.
 std::optional<VirtualBench> ReadBenchFile(const std::string& path, tomlfile::TomlError& error);
 
-} // namespace hid
+} // namespace board

@@ -6,13 +6,13 @@
 #include <QRandomGenerator>
 #include <algorithm>
 
-namespace hid {
+namespace board {
 namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
-QByteArray textAt(const Report& report, std::size_t length) {
+QByteArray textAt(const hid::Report& report, std::size_t length) {
     const auto* first = reinterpret_cast<const char*>(report.data() + firmware::TextStart);
     return QByteArray(first, static_cast<qsizetype>(qstrnlen(first, static_cast<uint>(length))));
 }
@@ -41,7 +41,7 @@ VirtualBoard::VirtualBoard(const VirtualBoardSetup& setup)
             setup.product,
             setup.serialNumber,
             setup.path,
-            {false, ReportSize - 1, ReportSize - 1}},
+            {false, hid::ReportSize - 1, hid::ReportSize - 1}},
       answerDelay_(setup.answerDelay), answerJitter_(setup.answerJitter),
       missEvery_(setup.missEvery), plugAt_(setup.plugAt), unplugAt_(setup.unplugAt),
       plugged_(setup.plugAt == milliseconds(0)), adValue_(setup.adValue),
@@ -53,14 +53,14 @@ VirtualBoard::VirtualBoard(const VirtualBoardSetup& setup)
 
 VirtualBoard::~VirtualBoard() = default;
 
-VirtualBoard& VirtualBoard::attachTo(DeviceManager& layer) {
+VirtualBoard& VirtualBoard::attachTo(hid::DeviceManager& layer) {
     auto board = std::make_unique<VirtualBoard>();
     VirtualBoard& attached = *board;
     layer.addSource(std::move(board));
     return attached;
 }
 
-void VirtualBoard::start(DeviceEvents& events) {
+void VirtualBoard::start(hid::DeviceEvents& events) {
     events_ = &events;
     if (plugged_) events_->deviceArrived(*this);
     if (plugAt_ > milliseconds(0))
@@ -101,16 +101,16 @@ void VirtualBoard::setAnswerText(const QByteArray& text) {
     emit stateChanged();
 }
 
-void VirtualBoard::sendReport(const Report& report) {
+void VirtualBoard::sendReport(const hid::Report& report) {
     if (!plugged_ || !events_) return;
     ++reportsSent_;
     events_->reportReceived(*this, report);
     emit stateChanged();
 }
 
-WriteResult VirtualBoard::write(const Report& report) {
-    if (!plugged_) return WriteResult::Refused;
-    if (writesFail_) return WriteResult::Failed;
+hid::WriteResult VirtualBoard::write(const hid::Report& report) {
+    if (!plugged_) return hid::WriteResult::Refused;
+    if (writesFail_) return hid::WriteResult::Failed;
     ++reportsReceived_;
     lastReport_ = report;
     loopFlag_ = report[firmware::LoopFlag];
@@ -137,10 +137,10 @@ WriteResult VirtualBoard::write(const Report& report) {
     }
     emit reportReceived(report);
     emit stateChanged();
-    return WriteResult::Sent;
+    return hid::WriteResult::Sent;
 }
 
-void VirtualBoard::answer(const Report& request) {
+void VirtualBoard::answer(const hid::Report& request) {
     const auto reply = firmware::answerTo(
         request[firmware::Command],
         {adValue_, inputBits_, {answerText_.constData(), std::size_t(answerText_.size())}});
@@ -159,7 +159,7 @@ void VirtualBoard::answer(const Report& request) {
         Qt::QueuedConnection);
 }
 
-void VirtualBoard::scheduleAnswer(const Report& reply) {
+void VirtualBoard::scheduleAnswer(const hid::Report& reply) {
     const int jitter = int(answerJitter_.count());
     const milliseconds late =
         answerDelay_ + milliseconds(QRandomGenerator::global()->bounded(-jitter, jitter + 1));
@@ -172,7 +172,7 @@ void VirtualBoard::scheduleAnswer(const Report& reply) {
 void VirtualBoard::sendDueAnswers() {
     // Sending may unplug the board (a listener's doing), which empties the queue.
     while (!scheduledAnswers_.empty() && scheduledAnswers_.front().due <= steady_clock::now()) {
-        const Report reply = scheduledAnswers_.front().reply;
+        const hid::Report reply = scheduledAnswers_.front().reply;
         scheduledAnswers_.pop_front();
         sendReport(reply);
     }
@@ -193,4 +193,4 @@ void VirtualBoard::resetFirmware() {
     lastClockText_.clear();
 }
 
-} // namespace hid
+} // namespace board

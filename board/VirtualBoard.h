@@ -1,6 +1,7 @@
 #pragma once
 
 #include "board/BoardFirmware.h"
+#include "hid/DeviceManager.h"
 #include "hid/DeviceSource.h"
 
 #include <QByteArray>
@@ -12,9 +13,7 @@
 #include <optional>
 #include <string>
 
-namespace hid {
-
-class DeviceManager;
+namespace board {
 
 /// How a virtual board is made: who it says it is, what it answers, how late, and when it is
 /// plugged in. The defaults make the built-in board, which answers at once.
@@ -47,7 +46,7 @@ struct VirtualBoardSetup {
 /// a clock text), 50 (resets the firmware state); index 23 of every report is its loop flag.
 /// Answers arrive later through the event loop, never inside the write: at once, or as late
 /// as the setup says, always in the order of their requests.
-class VirtualBoard final : public QObject, public DeviceSource, private Device {
+class VirtualBoard final : public QObject, public hid::DeviceSource, private hid::Device {
     Q_OBJECT
 
 public:
@@ -60,9 +59,9 @@ public:
     ~VirtualBoard() override;
 
     /// Adds a new board, plugged in, to `layer` as one of its sources; `layer` owns it.
-    static VirtualBoard& attachTo(DeviceManager& layer);
+    static VirtualBoard& attachTo(hid::DeviceManager& layer);
 
-    void start(DeviceEvents& events) override;
+    void start(hid::DeviceEvents& events) override;
 
     bool isPlugged() const { return plugged_; }
     void plug();
@@ -85,13 +84,13 @@ public:
     /// Up to 23 bytes, up to the first zero byte.
     QByteArray lastClockText() const { return lastClockText_; }
     /// The last output report received, all 33 bytes.
-    const Report& lastReport() const { return lastReport_; }
+    const hid::Report& lastReport() const { return lastReport_; }
 
     std::uint64_t reportsReceived() const { return reportsReceived_; }
     std::uint64_t reportsSent() const { return reportsSent_; }
 
     /// Sends an input report of any content, as if the firmware had sent it.
-    void sendReport(const Report& report);
+    void sendReport(const hid::Report& report);
 
     /// When set, every write fails as a broken link would.
     void setWritesFail(bool fail) { writesFail_ = fail; }
@@ -103,11 +102,11 @@ signals:
     void reportReceived(const hid::Report& report);
 
 private:
-    const DeviceInfo& info() const override { return info_; }
-    WriteResult write(const Report& report) override;
-    void answer(const Report& report);
+    const hid::DeviceInfo& info() const override { return info_; }
+    hid::WriteResult write(const hid::Report& report) override;
+    void answer(const hid::Report& report);
     /// Queues `reply` to leave after the answer delay, never before the answer queued last.
-    void scheduleAnswer(const Report& reply);
+    void scheduleAnswer(const hid::Report& reply);
     /// Sends the queued answers that are due, and waits for the next.
     void sendDueAnswers();
     void waitForNextAnswer();
@@ -115,11 +114,11 @@ private:
 
     struct ScheduledAnswer {
         std::chrono::steady_clock::time_point due;
-        Report reply;
+        hid::Report reply;
     };
 
-    DeviceInfo info_;
-    DeviceEvents* events_ = nullptr;
+    hid::DeviceInfo info_;
+    hid::DeviceEvents* events_ = nullptr;
     std::chrono::milliseconds answerDelay_;
     std::chrono::milliseconds answerJitter_;
     int missEvery_;
@@ -138,9 +137,9 @@ private:
     std::uint8_t loopFlag_ = 0;
     QByteArray lastText_;
     QByteArray lastClockText_;
-    Report lastReport_{};
+    hid::Report lastReport_{};
     std::uint64_t reportsReceived_ = 0;
     std::uint64_t reportsSent_ = 0;
 };
 
-} // namespace hid
+} // namespace board

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <memory>
 
-namespace hid {
+namespace board {
 
 std::optional<VirtualBoardOption> VirtualBoardOption::read(bool builtInBoard,
                                                            const std::string& benchPath) {
@@ -17,18 +17,18 @@ std::optional<VirtualBoardOption> VirtualBoardOption::read(bool builtInBoard,
     tomlfile::TomlError error;
     auto bench = ReadBenchFile(benchPath, error);
     if (!bench) {
-        std::fprintf(stderr, "zov-usb-test: %s\n", TerminalText(error.text()).c_str());
+        std::fprintf(stderr, "zov-usb-test: %s\n", hid::TerminalText(error.text()).c_str());
         return std::nullopt;
     }
     option.bench_ = std::move(*bench);
     return option;
 }
 
-VirtualBoard* VirtualBoardOption::attachTo(DeviceManager& layer) const {
+VirtualBoard* VirtualBoardOption::attachTo(hid::DeviceManager& layer) const {
     VirtualBoard* builtIn = builtInBoard_ ? &VirtualBoard::attachTo(layer) : nullptr;
     for (const VirtualBoardSetup& setup : bench_)
         layer.addSource(std::make_unique<VirtualBoard>(setup));
     return builtIn;
 }
 
-} // namespace hid
+} // namespace board

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "board/VirtualBench.h"
+#include "hid/DeviceManager.h"
 
 #include <optional>
 #include <string>
 
-namespace hid {
-
-class DeviceManager;
+namespace board {
 class VirtualBoard;
 
 /// The virtual boards a command line asks for, the window's and the board checks' alike: the
@@ -21,11 +20,11 @@ public:
     /// Attaches the built-in board first, then the bench's boards in the file's order: the
     /// console and the checks take the earliest attached board. The bench's times count from
     /// here. Answers the built-in board, null when it was not asked for.
-    VirtualBoard* attachTo(DeviceManager& layer) const;
+    VirtualBoard* attachTo(hid::DeviceManager& layer) const;
 
 private:
     bool builtInBoard_ = false;
     VirtualBench bench_;
 };
 
-} // namespace hid
+} // namespace board

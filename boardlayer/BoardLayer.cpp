@@ -5,13 +5,13 @@
 #include "protocol/ReportLayout.h"
 #include "trace/TraceFileOption.h"
 
-namespace hid {
+namespace boardlayer {
 
 std::unique_ptr<BoardLayer> BoardLayer::open(const std::string& traceFile,
-                                             const VirtualBoardOption& virtualBoards) {
-    std::unique_ptr<ReportTrace> trace;
+                                             const board::VirtualBoardOption& virtualBoards) {
+    std::unique_ptr<trace::ReportTrace> trace;
     if (!traceFile.empty()) {
-        trace = OpenTraceFileOption(traceFile);
+        trace = trace::OpenTraceFileOption(traceFile);
         if (!trace) return nullptr;
     }
     std::unique_ptr<BoardLayer> boards(new BoardLayer(std::move(trace)));
@@ -19,14 +19,14 @@ std::unique_ptr<BoardLayer> BoardLayer::open(const std::string& traceFile,
     return boards;
 }
 
-BoardLayer::BoardLayer(std::unique_ptr<ReportTrace> trace) : trace_(std::move(trace)) {
+BoardLayer::BoardLayer(std::unique_ptr<trace::ReportTrace> trace) : trace_(std::move(trace)) {
     if (trace_) layer_.addObserver(*trace_);
 }
 
 void BoardLayer::addRealBoards() {
-    HidrawOptions boardNodes;
+    hidraw::HidrawOptions boardNodes;
     boardNodes.openIds = {{protocol::DeviceVendorID, protocol::DeviceProductID}};
-    layer_.addSource(std::make_unique<HidrawSource>(boardNodes));
+    layer_.addSource(std::make_unique<hidraw::HidrawSource>(boardNodes));
 }
 
-} // namespace hid
+} // namespace boardlayer

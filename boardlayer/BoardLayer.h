@@ -6,10 +6,12 @@
 #include <memory>
 #include <string>
 
-namespace hid {
-
+namespace board {
 class VirtualBoard;
 class VirtualBoardOption;
+} // namespace board
+
+namespace boardlayer {
 
 /// The HID layer as the program runs it, for the window and the board checks alike: the trace
 /// file --trace names, the layer it observes, the virtual boards the command line asks for and,
@@ -20,15 +22,15 @@ public:
     /// Opens the trace (none for an empty `traceFile`), makes the layer and attaches the virtual
     /// boards. Answers null, having told why on stderr, when the trace file cannot be written.
     static std::unique_ptr<BoardLayer> open(const std::string& traceFile,
-                                            const VirtualBoardOption& virtualBoards);
+                                            const board::VirtualBoardOption& virtualBoards);
     BoardLayer(const BoardLayer&) = delete;
     BoardLayer& operator=(const BoardLayer&) = delete;
 
-    DeviceManager& layer() { return layer_; }
+    hid::DeviceManager& layer() { return layer_; }
     /// Null without --trace.
-    ReportTrace* trace() const { return trace_.get(); }
+    trace::ReportTrace* trace() const { return trace_.get(); }
     /// The built-in virtual board; null when it was not asked for.
-    VirtualBoard* builtInBoard() const { return builtInBoard_; }
+    board::VirtualBoard* builtInBoard() const { return builtInBoard_; }
 
     /// Adds the real boards, after the virtual ones: with a real board attached as well, the
     /// console and the checks take the earliest attached board, and the operator asked for the
@@ -36,11 +38,11 @@ public:
     void addRealBoards();
 
 private:
-    explicit BoardLayer(std::unique_ptr<ReportTrace> trace);
+    explicit BoardLayer(std::unique_ptr<trace::ReportTrace> trace);
 
-    std::unique_ptr<ReportTrace> trace_; // before the layer: goes after it
-    DeviceManager layer_;
-    VirtualBoard* builtInBoard_ = nullptr;
+    std::unique_ptr<trace::ReportTrace> trace_; // before the layer: goes after it
+    hid::DeviceManager layer_;
+    board::VirtualBoard* builtInBoard_ = nullptr;
 };
 
-} // namespace hid
+} // namespace boardlayer

@@ -10,7 +10,7 @@
 #include "check/StationSession.h"
 #include "hid/DeviceManager.h"
 #include "hid/TerminalText.h"
-#include "signals/SignalWatcher.h"
+#include "unixsignals/SignalWatcher.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,9 +23,9 @@ namespace {
 
 int RunStation(hid::DeviceManager& layer, Plan plan, Provenance provenance,
                const CheckOptions& options) {
-    SignalWatcher signalWatcher;
+    unixsignals::SignalWatcher signalWatcher;
     StationSession station(layer, std::move(plan), std::move(provenance), QDir(options.stationDir));
-    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &station,
+    QObject::connect(&signalWatcher, &unixsignals::SignalWatcher::terminationRequested, &station,
                      &StationSession::stop);
     QObject::connect(&station, &StationSession::done, QCoreApplication::instance(),
                      &QCoreApplication::exit, Qt::QueuedConnection);
@@ -65,10 +65,10 @@ bool ChooseOutputs(const CheckOptions& options, SessionOptions& session) {
 }
 
 int RunSingle(hid::DeviceManager& layer, Plan plan, Provenance provenance,
-              const SessionOptions& sessionOptions, hid::ReportTrace* trace) {
-    SignalWatcher signalWatcher;
+              const SessionOptions& sessionOptions, trace::ReportTrace* trace) {
+    unixsignals::SignalWatcher signalWatcher;
     CheckSession session(layer, std::move(plan), std::move(provenance), sessionOptions);
-    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &session,
+    QObject::connect(&signalWatcher, &unixsignals::SignalWatcher::terminationRequested, &session,
                      &CheckSession::interrupt);
     // The trace stops where the run's counts were taken, so that the two agree line for line:
     // an answer that comes after the run is in neither.
@@ -99,15 +99,16 @@ int RunCheckCommand(int argc, char** argv) {
     Provenance provenance = RunProvenance(options.planPath.toStdString(), planBytes,
                                           options.stationId, options.operatorName);
     const auto virtualBoards =
-        hid::VirtualBoardOption::read(options.virtualBoard, options.benchFile.toStdString());
+        board::VirtualBoardOption::read(options.virtualBoard, options.benchFile.toStdString());
     if (!virtualBoards) return BadCommand;
     SessionOptions session = options.session;
     if (!ChooseOutputs(options, session)) return BadCommand;
-    const auto boards = hid::BoardLayer::open(options.traceFile.toStdString(), *virtualBoards);
+    const auto boards =
+        boardlayer::BoardLayer::open(options.traceFile.toStdString(), *virtualBoards);
     if (!boards) return BadCommand;
     boards->addRealBoards();
     hid::DeviceManager& layer = boards->layer();
-    hid::ReportTrace* trace = boards->trace();
+    trace::ReportTrace* trace = boards->trace();
 
     const bool single = options.stationDir.isEmpty();
     const int ran = single

@@ -57,7 +57,7 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     const QCommandLineOption virtualBoard("virtual-board", "Attach the built-in virtual board.");
     const QCommandLineOption virtualBench(
         "virtual-bench", "Attach the virtual boards of the bench <file> (TOML).", "file");
-    const QCommandLineOption trace = hid::TraceFileOption();
+    const QCommandLineOption trace = trace::TraceFileOption();
     const QCommandLineOption wait(
         "wait", "Wait up to <seconds> for a usable board (default 0: it must be there).", "seconds",
         "0");
@@ -90,8 +90,8 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     options.benchFile = parser.value(virtualBench);
     if (parser.isSet(virtualBench) && options.benchFile.isEmpty())
         Refuse(parser, "--virtual-bench needs a file name");
-    const std::optional<QString> traceFile = hid::TraceFileOf(parser);
-    if (!traceFile) Refuse(parser, hid::TraceNeedsFileName);
+    const std::optional<QString> traceFile = trace::TraceFileOf(parser);
+    if (!traceFile) Refuse(parser, trace::TraceNeedsFileName);
     options.traceFile = *traceFile;
     bool number = false;
     const double seconds = parser.value(wait).toDouble(&number);

@@ -4,7 +4,7 @@
 #include "check/RunConsole.h"
 #include "hid/TerminalText.h"
 #include "protocol/ReportLayout.h"
-#include "signals/SignalWatcher.h"
+#include "unixsignals/SignalWatcher.h"
 
 #include <QPointer>
 #include <cstdio>
@@ -43,10 +43,11 @@ void CheckSession::run(hid::Handle board) {
 
 void CheckSession::interrupt(int signalNumber) {
     if (!runner_) {
-        waitInterrupted_ = SignalName(signalNumber);
+        waitInterrupted_ = unixsignals::SignalName(signalNumber);
         return watch_.giveUp();
     }
-    if (runner_->interrupt(SignalName(signalNumber))) TellInterrupted(SignalName(signalNumber));
+    if (runner_->interrupt(unixsignals::SignalName(signalNumber)))
+        TellInterrupted(unixsignals::SignalName(signalNumber));
 }
 
 void CheckSession::noBoard() {

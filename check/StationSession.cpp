@@ -7,7 +7,7 @@
 #include "check/StationRecords.h"
 #include "hid/CodePage1252.h"
 #include "hid/TerminalText.h"
-#include "signals/SignalWatcher.h"
+#include "unixsignals/SignalWatcher.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -46,8 +46,8 @@ void StationSession::stop(int signalNumber) {
     if (stopped_) return;
     stopped_ = true;
     // The interrupted run ends through finish(), which writes its records, then ends here.
-    if (checking_ && runner_->interrupt(SignalName(signalNumber)))
-        return TellInterrupted(SignalName(signalNumber));
+    if (checking_ && runner_->interrupt(unixsignals::SignalName(signalNumber)))
+        return TellInterrupted(unixsignals::SignalName(signalNumber));
     end();
 }
 

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <algorithm>
 
+namespace window {
+
 void MainForm::SendBufferOut() {
     protocol::Send(hid_, BufferOut);
     ShowBufferOut();
@@ -87,3 +89,5 @@ void MainForm::ReportBadNumber(const QString& field) {
     window::ShowNotice(numberMessage_, this, "NumberMessage",
                        field + " must be a whole number from 0 to 255. Nothing was sent.");
 }
+
+} // namespace window

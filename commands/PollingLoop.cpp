@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <chrono>
 
+namespace window {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -88,3 +90,5 @@ void MainForm::SetCommandButtonsEnabled(bool enabled) {
                                 ui.btnWritePort, ui.btnWritePortClear, ui.USB_Command})
         button->setEnabled(enabled);
 }
+
+} // namespace window

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                                    : (word & 0xFF) % 40);
 
     std::int16_t bits = given;
-    const QString text = MainForm::DecToBin(value, bits);
+    const QString text = window::MainForm::DecToBin(value, bits);
 
     const auto fits = [&](int count) { return std::pow(2.0, count) - 1 >= value; };
     FUZZ_CHECK(bits >= given);

@@ -125,7 +125,7 @@ struct HidrawWire {
         ::close(boardEnd);
         boardEnd = -1;
     }
-    hid::HidrawBackend backend() {
+    hidraw::HidrawBackend backend() {
         return testsupport::FakeHidrawBackend(
             [this] {
                 return listed ? std::vector<hid::DeviceInfo>{HidrawBoard}
@@ -166,7 +166,7 @@ bool IsSubsequence(const std::vector<hid::Report>& part, const std::vector<hid::
 }
 
 /// `readsBeforeLampsOff`: how many reports had been read when Disconnect last put the lamps out.
-void CheckWindow(const MainForm& form, const ReadRecorder& recorder,
+void CheckWindow(const window::MainForm& form, const ReadRecorder& recorder,
                  std::size_t readsBeforeLampsOff) {
     const window::Controls& ui = form.controls();
     const std::vector<hid::Report>& reads = recorder.allReads;
@@ -209,21 +209,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     HidrawWire wire;
     // A short queue, so that floods and drops are within a few hundred bytes' reach.
     hid::DeviceManager layer(1 + input.byte() % 16);
-    auto board = std::make_unique<hid::VirtualBoard>(false);
-    hid::VirtualBoard& virtualBoard = *board;
+    auto board = std::make_unique<board::VirtualBoard>(false);
+    board::VirtualBoard& virtualBoard = *board;
     layer.addSource(std::make_unique<RecordingSource>(std::move(board), sent));
-    hid::HidrawOptions options;
-    options.openIds = {{hid::firmware::VendorId, hid::firmware::ProductId}};
-    options.hotplug = hid::HidrawOptions::Hotplug::None;
+    hidraw::HidrawOptions options;
+    options.openIds = {{board::firmware::VendorId, board::firmware::ProductId}};
+    options.hotplug = hidraw::HidrawOptions::Hotplug::None;
     options.openRetries = 0;
-    auto source = std::make_unique<hid::HidrawSource>(options, wire.backend());
-    hid::HidrawSource& hidraw = *source;
+    auto source = std::make_unique<hidraw::HidrawSource>(options, wire.backend());
+    hidraw::HidrawSource& hidraw = *source;
     layer.addSource(std::make_unique<RecordingSource>(std::move(source), sent));
 
     ReadRecorder recorder(layer);
     FUZZ_CHECK(WaitFor([&] { return hidraw.isSettled(); })); // as the program starts
     {
-        MainForm form(recorder);
+        window::MainForm form(recorder);
         std::size_t readsBeforeLampsOff = 0;
         DrainEvents();
         for (int operations = 0; !input.empty() && operations < 256; ++operations) {
@@ -287,7 +287,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // the end of its file, which comes after every datagram sent before it.
         wire.breakLink();
         FUZZ_CHECK(WaitFor([&] {
-            const hid::HidrawDevice* device = hidraw.device(HidrawBoard.path);
+            const hidraw::HidrawDevice* device = hidraw.device(HidrawBoard.path);
             return !device || !device->isOpen();
         }));
         DrainEvents();

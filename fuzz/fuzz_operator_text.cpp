@@ -86,8 +86,8 @@ void CheckNumberRule(const QString& text, const QLocale& locale) {
 }
 
 /// Clicks `button` with `text` in `box`; the number rule decides whether `index` gets a byte.
-void CheckNumberButton(MainForm& form, RecordingLayer& layer, QLineEdit* box, QPushButton* button,
-                       const QString& text, std::size_t index, int command) {
+void CheckNumberButton(window::MainForm& form, RecordingLayer& layer, QLineEdit* box,
+                       QPushButton* button, const QString& text, std::size_t index, int command) {
     box->setText(text);
     const hid::Report before = form.bufferOut();
     const std::size_t writes = layer.writes.size();
@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QLocale::setDefault(locale);
 
     RecordingLayer layer;
-    MainForm form(layer);
+    window::MainForm form(layer);
     form.OnPlugged(1);
     const window::Controls& ui = form.controls();
 

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ByteReader input(data, size);
     const std::vector<DeviceInfo> before = Scan(input);
     const std::vector<DeviceInfo> now = Scan(input);
-    const hid::ScanDiff diff = hid::diffScans(before, now);
+    const hidraw::ScanDiff diff = hidraw::diffScans(before, now);
 
     std::vector<std::string> removed;
     for (const DeviceInfo& device : before)

@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto bytes = input.bytes(report.size());
     std::memcpy(report.data(), bytes.data(), bytes.size());
 
-    const std::string line = hid::ReportTrace::formatLine(micros, direction, handle, report);
+    const std::string line = trace::ReportTrace::formatLine(micros, direction, handle, report);
 
     const std::size_t stampEnd = line.find(' ');
     FUZZ_CHECK(stampEnd != std::string::npos && stampEnd >= 8);

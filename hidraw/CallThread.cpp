@@ -6,7 +6,7 @@
 #include <deque>
 #include <mutex>
 
-namespace hid {
+namespace hidraw {
 
 /// What the thread and the GUI thread share; every member but the mailbox is guarded by the
 /// mutex.
@@ -16,9 +16,9 @@ struct CallThread::Queue {
     std::deque<Job> jobs;
     bool stopping = false;
     bool running = false;
-    const std::shared_ptr<GuiMailbox> mailbox;
+    const std::shared_ptr<hid::GuiMailbox> mailbox;
 
-    explicit Queue(QObject& owner) : mailbox(GuiMailbox::create(owner)) {}
+    explicit Queue(QObject& owner) : mailbox(hid::GuiMailbox::create(owner)) {}
 
     void serve() {
         std::unique_lock lock(mutex);
@@ -52,7 +52,7 @@ CallThread::~CallThread() {
         queue_->jobs.clear();
         queue_->wake.notify_all();
         stillRunning =
-            !queue_->wake.wait_for(lock, ShutdownGrace, [&] { return !queue_->running; });
+            !queue_->wake.wait_for(lock, hid::ShutdownGrace, [&] { return !queue_->running; });
     }
     // A job that waits on a device (an open that waits for the device to wake up) can take
     // seconds: the thread finishes it alone and drops its outcome.
@@ -79,4 +79,4 @@ void CallThread::run(Job job) {
     queue_->wake.notify_one();
 }
 
-} // namespace hid
+} // namespace hidraw

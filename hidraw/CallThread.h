@@ -5,7 +5,7 @@
 #include <memory>
 #include <thread>
 
-namespace hid {
+namespace hidraw {
 
 /// A thread of its own for system calls that may wait (enumerating devices through sysfs,
 /// opening a device node, asking it for its details), so that the GUI thread never does.
@@ -22,7 +22,7 @@ public:
     using Job = std::function<std::function<void()>()>;
 
     explicit CallThread(QObject& receiver);
-    /// Runs no more jobs. A job still under way after ShutdownGrace is not waited for: it
+    /// Runs no more jobs. A job still under way after hid::ShutdownGrace is not waited for: it
     /// finishes alone, and its outcome is dropped.
     ~CallThread();
     CallThread(const CallThread&) = delete;
@@ -40,4 +40,4 @@ private:
     int unfinished_ = 0; ///< jobs given whose outcome the GUI thread has not handled yet
 };
 
-} // namespace hid
+} // namespace hidraw

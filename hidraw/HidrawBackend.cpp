@@ -1,9 +1,9 @@
 #include "hidraw/HidrawBackend.h"
 
-#include "hidraw/NodeProblems.h"
 #include "hid/ReportDescriptor.h"
 #include "hid/TerminalText.h"
 #include "hidraw/HidrawScan.h"
+#include "hidraw/NodeProblems.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,7 +12,7 @@
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
 
-namespace hid {
+namespace hidraw {
 namespace {
 
 // The only report format the console drives: 32 bytes each way, no report id.
@@ -43,12 +43,12 @@ HidrawBackend HidrawBackend::system() {
     };
     backend.describe = describeNode;
     backend.warn = [](const std::string& line) {
-        std::fprintf(stderr, "%s\n", TerminalText(line).c_str());
+        std::fprintf(stderr, "%s\n", hid::TerminalText(line).c_str());
     };
     return backend;
 }
 
-BoardOpening openBoard(const HidrawBackend& backend, const DeviceInfo& listed) {
+BoardOpening openBoard(const HidrawBackend& backend, const hid::DeviceInfo& listed) {
     BoardOpening opening;
     const int fd = backend.open(listed.path);
     if (fd < 0) {
@@ -56,19 +56,19 @@ BoardOpening openBoard(const HidrawBackend& backend, const DeviceInfo& listed) {
         opening.problem = openProblem(listed.path, -fd);
         return opening;
     }
-    OwnedDescriptor node(fd);
+    hid::OwnedDescriptor node(fd);
     NodeDetails details;
-    ReportDescriptor descriptor;
+    hid::ReportDescriptor descriptor;
     std::string error;
     if (const int result = backend.describe(fd, details); result < 0) {
         opening.problem = describeProblem(listed.path, -result);
     } else if (details.vendorId != listed.vendorId || details.productId != listed.productId) {
         opening.problem = identityProblem(listed.path, listed.vendorId, listed.productId,
                                           details.vendorId, details.productId);
-    } else if (!ReportDescriptor::parse(details.reportDescriptor, descriptor, error)) {
+    } else if (!hid::ReportDescriptor::parse(details.reportDescriptor, descriptor, error)) {
         opening.problem = formatProblem(
             listed.path, "a report descriptor the console cannot read (" + error + ")");
-    } else if (const DeviceInfo::ReportFormat format = descriptor.format();
+    } else if (const hid::DeviceInfo::ReportFormat format = descriptor.format();
                format.usesReportIds || format.inputReportSize != BoardReportBytes ||
                format.outputReportSize != BoardReportBytes) {
         opening.problem = formatProblem(listed.path, describeFormat(format));
@@ -79,4 +79,4 @@ BoardOpening openBoard(const HidrawBackend& backend, const DeviceInfo& listed) {
     return opening;
 }
 
-} // namespace hid
+} // namespace hidraw

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace hid {
+namespace hidraw {
 
 /// What an open node says about itself.
 struct NodeDetails {
@@ -24,7 +24,7 @@ struct NodeDetails {
 /// from the GUI thread.
 struct HidrawBackend {
     /// Every HID device now attached, one entry per node.
-    std::function<std::vector<DeviceInfo>()> enumerate;
+    std::function<std::vector<hid::DeviceInfo>()> enumerate;
     /// Opens the node read-write and non-blocking: a descriptor, or -errno.
     std::function<int(const std::string& node)> open;
     /// Asks the open node for its ids (HIDIOCGRAWINFO) and its report descriptor
@@ -41,16 +41,16 @@ struct HidrawBackend {
 
 /// One attempt to open a board's node and confirm it is the board, driven as it expects.
 struct BoardOpening {
-    OwnedDescriptor node; ///< valid when the board can be driven
-    int openError = 0;    ///< errno when open(2) itself failed
-    DeviceInfo::ReportFormat format;
-    DeviceProblem problem; ///< why not, when `node` is not valid
+    hid::OwnedDescriptor node; ///< valid when the board can be driven
+    int openError = 0;         ///< errno when open(2) itself failed
+    hid::DeviceInfo::ReportFormat format;
+    hid::DeviceProblem problem; ///< why not, when `node` is not valid
 };
 
 /// Opens the node `listed` names and checks, on the open node, that it answers the listed
 /// ids (the node may have been freed and taken by another device since the enumeration) and
 /// that its report descriptor shows 32-byte input and output reports without a report id.
 /// Makes system calls that may wait: for the source's call thread.
-BoardOpening openBoard(const HidrawBackend& backend, const DeviceInfo& listed);
+BoardOpening openBoard(const HidrawBackend& backend, const hid::DeviceInfo& listed);
 
-} // namespace hid
+} // namespace hidraw

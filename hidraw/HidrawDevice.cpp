@@ -15,7 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace hid {
+namespace hidraw {
 namespace {
 
 // How long the reader waits after a hand-over before it looks for the next reports.
@@ -47,7 +47,7 @@ NodeCalls NodeCalls::system() {
 struct HidrawDevice::Result {
     enum class Kind { Input, Written, WriteFailed, Gone };
     Kind kind;
-    Report report{};
+    hid::Report report{};
     int error = 0;
 };
 
@@ -56,14 +56,15 @@ struct HidrawDevice::Result {
 struct HidrawDevice::Channel {
     Channel(NodeCalls nodeCalls, int stopDescriptor, HidrawDevice* device)
         : calls(std::move(nodeCalls)), stopFd(stopDescriptor), receiver(device),
-          mailbox(GuiMailbox::create(*device)) {}
+          mailbox(hid::GuiMailbox::create(*device)) {}
     ~Channel() { ::close(stopFd); }
     Channel(const Channel&) = delete;
     Channel& operator=(const Channel&) = delete;
 
     void readLoop(int fd);
     void writeLoop(int fd);
-    bool writeOne(int fd, const Report& report, std::unique_lock<std::mutex>& lock, int& error);
+    bool writeOne(int fd, const hid::Report& report, std::unique_lock<std::mutex>& lock,
+                  int& error);
     /// Hands a result to the GUI thread; the mutex is held.
     void post(Result result);
     /// Queues a result for the GUI thread without calling it; the mutex is held.
@@ -77,18 +78,18 @@ struct HidrawDevice::Channel {
 
     HidrawDevice* const receiver;
     /// Closed once the device closes: nothing more is handed over.
-    const std::shared_ptr<GuiMailbox> mailbox;
+    const std::shared_ptr<hid::GuiMailbox> mailbox;
 
     std::mutex mutex;
     std::condition_variable wake; ///< a report queued, the stop, or a write returned
     bool stopping = false;
-    bool abandoned = false;        ///< close went on without waiting for the writer
-    bool inWrite = false;          ///< the writer is inside a write system call
-    std::deque<Report> writes;     ///< the front one is being written
-    std::vector<Result> results;   ///< for the GUI thread, oldest first
-    std::size_t inputsWaiting = 0; ///< input reports among `results`
-    std::uint64_t inputsLost = 0;  ///< input reports not taken: `results` held too many
-    bool takePosted = false;       ///< a call to takeResults is on its way
+    bool abandoned = false;         ///< close went on without waiting for the writer
+    bool inWrite = false;           ///< the writer is inside a write system call
+    std::deque<hid::Report> writes; ///< the front one is being written
+    std::vector<Result> results;    ///< for the GUI thread, oldest first
+    std::size_t inputsWaiting = 0;  ///< input reports among `results`
+    std::uint64_t inputsLost = 0;   ///< input reports not taken: `results` held too many
+    bool takePosted = false;        ///< a call to takeResults is on its way
 };
 
 void HidrawDevice::Channel::post(Result result) {
@@ -200,7 +201,7 @@ void HidrawDevice::Channel::writeLoop(int fd) {
     for (;;) {
         wake.wait(lock, [this] { return stopping || !writes.empty(); });
         if (stopping) return;
-        const Report report = writes.front();
+        const hid::Report report = writes.front();
         int error = 0;
         const bool sent = writeOne(fd, report, lock, error);
         // Left behind in the kernel: close has told this report and the rest cancelled.
@@ -218,7 +219,7 @@ void HidrawDevice::Channel::writeLoop(int fd) {
     }
 }
 
-bool HidrawDevice::Channel::writeOne(int fd, const Report& report,
+bool HidrawDevice::Channel::writeOne(int fd, const hid::Report& report,
                                      std::unique_lock<std::mutex>& lock, int& error) {
     for (;;) {
         // Checked under the lock before each system call: close either sees inWrite set and
@@ -253,7 +254,7 @@ bool HidrawDevice::Channel::writeOne(int fd, const Report& report,
     }
 }
 
-HidrawDevice::HidrawDevice(DeviceInfo info, QObject* parent)
+HidrawDevice::HidrawDevice(hid::DeviceInfo info, QObject* parent)
     : QObject(parent), info_(std::move(info)) {}
 
 HidrawDevice::~HidrawDevice() {
@@ -269,7 +270,7 @@ bool HidrawDevice::attach(int fd, NodeCalls calls) {
     }
     channel_ = std::make_shared<Channel>(std::move(calls), stopFd, this);
     // Whichever of the two threads finishes last closes the node.
-    const auto node = std::make_shared<OwnedDescriptor>(fd);
+    const auto node = std::make_shared<hid::OwnedDescriptor>(fd);
     reader_ = std::thread([channel = channel_, node] { channel->readLoop(node->get()); });
     writer_ = std::thread([channel = channel_, node] { channel->writeLoop(node->get()); });
     return true;
@@ -279,29 +280,29 @@ void HidrawDevice::close() {
     shutDown(true);
 }
 
-WriteResult HidrawDevice::write(const Report& report) {
-    if (!channel_) return WriteResult::Refused;
+hid::WriteResult HidrawDevice::write(const hid::Report& report) {
+    if (!channel_) return hid::WriteResult::Refused;
     {
         const std::lock_guard lock(channel_->mutex);
-        if (channel_->writes.size() >= WriteQueueLimit) return WriteResult::Refused;
+        if (channel_->writes.size() >= WriteQueueLimit) return hid::WriteResult::Refused;
         channel_->writes.push_back(report);
     }
     channel_->wake.notify_one();
-    return WriteResult::Queued;
+    return hid::WriteResult::Queued;
 }
 
 void HidrawDevice::cancelQueuedWrites() {
     if (!channel_) return;
-    std::deque<Report> cancelled;
+    std::deque<hid::Report> cancelled;
     {
         const std::lock_guard lock(channel_->mutex);
-        std::deque<Report>& writes = channel_->writes;
+        std::deque<hid::Report>& writes = channel_->writes;
         if (writes.size() > 1) {
             cancelled.assign(writes.begin() + 1, writes.end());
             writes.resize(1);
         }
     }
-    for (const Report& report : cancelled)
+    for (const hid::Report& report : cancelled)
         emit writeCompleted(report, false, ECANCELED);
 }
 
@@ -356,7 +357,7 @@ void HidrawDevice::shutDown(bool deliverLeftovers) {
         // A write the kernel finishes at once is waited for, so the node is closed when close
         // returns; one it holds longer (a board that does not answer) is not.
         writerInKernel =
-            !channel->wake.wait_for(lock, ShutdownGrace, [&] { return !channel->inWrite; });
+            !channel->wake.wait_for(lock, hid::ShutdownGrace, [&] { return !channel->inWrite; });
         channel->abandoned = writerInKernel;
     }
     const std::uint64_t one = 1;
@@ -371,7 +372,7 @@ void HidrawDevice::shutDown(bool deliverLeftovers) {
         writer_.join();
 
     std::vector<Result> results;
-    std::deque<Report> unsent;
+    std::deque<hid::Report> unsent;
     std::uint64_t lost = 0;
     {
         const std::lock_guard lock(channel->mutex);
@@ -381,8 +382,8 @@ void HidrawDevice::shutDown(bool deliverLeftovers) {
     }
     if (!deliverLeftovers) return;
     deliver(results, lost, false);
-    for (const Report& report : unsent)
+    for (const hid::Report& report : unsent)
         emit writeCompleted(report, false, ECANCELED);
 }
 
-} // namespace hid
+} // namespace hidraw

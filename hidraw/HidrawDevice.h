@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-namespace hid {
+namespace hidraw {
 
 /// The system calls a device makes on its open node, from its own threads. Each answers as
 /// read(2) and write(2) do: a length, or -1 with errno set. Tests put fakes in their place to
@@ -48,12 +48,12 @@ struct NodeCalls {
 /// device's bytes without a report id and is placed at bytes 1 to 32, with byte 0 set to 0.
 /// Any descriptor that keeps report boundaries will do: a hidraw node, or one end of an
 /// AF_UNIX SOCK_SEQPACKET socket pair.
-class HidrawDevice final : public QObject, public Device {
+class HidrawDevice final : public QObject, public hid::Device {
     Q_OBJECT
 
 public:
     /// Bytes of an input report as the device sends them (the report without its id).
-    static constexpr std::size_t InputReportSize = ReportSize - 1;
+    static constexpr std::size_t InputReportSize = hid::ReportSize - 1;
     /// Output reports queued for the writer, the one it is writing included; one more is
     /// refused.
     static constexpr std::size_t WriteQueueLimit = 64;
@@ -61,15 +61,15 @@ public:
     /// Four seconds of a full-speed USB board at 1000 reports a second.
     static constexpr std::size_t HandOffLimit = 4096;
 
-    explicit HidrawDevice(DeviceInfo info, QObject* parent = nullptr);
+    explicit HidrawDevice(hid::DeviceInfo info, QObject* parent = nullptr);
     ~HidrawDevice() override;
     HidrawDevice(const HidrawDevice&) = delete;
     HidrawDevice& operator=(const HidrawDevice&) = delete;
 
-    const DeviceInfo& info() const override { return info_; }
+    const hid::DeviceInfo& info() const override { return info_; }
     /// Queues the 33 bytes for the writer and returns at once: Queued, then writeCompleted
     /// tells how it went; Refused when the device is not open or WriteQueueLimit reports wait.
-    WriteResult write(const Report& report) override;
+    hid::WriteResult write(const hid::Report& report) override;
     /// Every queued report but the one the writer has (being written, or about to be) is told
     /// failed with ECANCELED, and never written.
     void cancelQueuedWrites() override;
@@ -79,7 +79,7 @@ public:
     bool attach(int fd, NodeCalls calls = NodeCalls::system());
     bool isOpen() const { return channel_ != nullptr; }
     /// Stops the threads and lets go of the descriptor. A write the kernel holds for longer
-    /// than ShutdownGrace is not waited for: its thread finishes on its own, posts nothing,
+    /// than hid::ShutdownGrace is not waited for: its thread finishes on its own, posts nothing,
     /// and closes the descriptor then. Before it returns, what was read but not yet handed
     /// over comes out as signals, and every report still queued or being written is told
     /// failed with ECANCELED. Emits no failed signal.
@@ -104,10 +104,10 @@ private:
     void deliver(const std::vector<Result>& results, std::uint64_t lost, bool mayFail);
     void shutDown(bool deliverLeftovers);
 
-    DeviceInfo info_;
+    hid::DeviceInfo info_;
     std::shared_ptr<Channel> channel_;
     std::thread reader_;
     std::thread writer_;
 };
 
-} // namespace hid
+} // namespace hidraw

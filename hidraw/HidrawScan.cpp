@@ -6,10 +6,10 @@
 #include <map>
 #include <set>
 
-namespace hid {
+namespace hidraw {
 namespace {
 
-bool sameDevice(const DeviceInfo& a, const DeviceInfo& b) {
+bool sameDevice(const hid::DeviceInfo& a, const hid::DeviceInfo& b) {
     return a.vendorId == b.vendorId && a.productId == b.productId &&
            a.serialNumber == b.serialNumber;
 }
@@ -22,43 +22,44 @@ std::string toWindows1252(const wchar_t* text) {
     return hid::toWindows1252(std::u32string(wide.begin(), wide.end()));
 }
 
-std::vector<DeviceInfo> enumerateHidraw() {
-    std::vector<DeviceInfo> devices;
+std::vector<hid::DeviceInfo> enumerateHidraw() {
+    std::vector<hid::DeviceInfo> devices;
     hid_device_info* const list = hid_enumerate(0, 0);
     std::set<std::string> seen;
     for (const hid_device_info* entry = list; entry; entry = entry->next) {
         // hidapi lists a device once per top-level collection; the node is what counts.
         if (!entry->path || !seen.insert(entry->path).second) continue;
-        devices.push_back(DeviceInfo{entry->vendor_id,
-                                     entry->product_id,
-                                     toWindows1252(entry->manufacturer_string),
-                                     toWindows1252(entry->product_string),
-                                     toWindows1252(entry->serial_number),
-                                     entry->path,
-                                     {}});
+        devices.push_back(hid::DeviceInfo{entry->vendor_id,
+                                          entry->product_id,
+                                          toWindows1252(entry->manufacturer_string),
+                                          toWindows1252(entry->product_string),
+                                          toWindows1252(entry->serial_number),
+                                          entry->path,
+                                          {}});
     }
     hid_free_enumeration(list);
     return devices;
 }
 
-ScanDiff diffScans(const std::vector<DeviceInfo>& before, const std::vector<DeviceInfo>& now) {
-    std::map<std::string, const DeviceInfo*> previous;
-    for (const DeviceInfo& device : before)
+ScanDiff diffScans(const std::vector<hid::DeviceInfo>& before,
+                   const std::vector<hid::DeviceInfo>& now) {
+    std::map<std::string, const hid::DeviceInfo*> previous;
+    for (const hid::DeviceInfo& device : before)
         previous.emplace(device.path, &device);
-    std::map<std::string, const DeviceInfo*> current;
-    for (const DeviceInfo& device : now)
+    std::map<std::string, const hid::DeviceInfo*> current;
+    for (const hid::DeviceInfo& device : now)
         current.emplace(device.path, &device);
 
     ScanDiff diff;
     std::set<std::string> listed;
-    for (const DeviceInfo& device : before) {
+    for (const hid::DeviceInfo& device : before) {
         if (!listed.insert(device.path).second) continue;
         const auto it = current.find(device.path);
         if (it == current.end() || !sameDevice(*previous.at(device.path), *it->second))
             diff.removed.push_back(device.path);
     }
     listed.clear();
-    for (const DeviceInfo& device : now) {
+    for (const hid::DeviceInfo& device : now) {
         if (!listed.insert(device.path).second) continue;
         const auto it = previous.find(device.path);
         if (it == previous.end() || !sameDevice(*it->second, device))
@@ -67,4 +68,4 @@ ScanDiff diffScans(const std::vector<DeviceInfo>& before, const std::vector<Devi
     return diff;
 }
 
-} // namespace hid
+} // namespace hidraw

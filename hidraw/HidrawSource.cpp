@@ -1,7 +1,7 @@
 #include "hidraw/HidrawSource.h"
 
-#include "hidraw/NodeProblems.h"
 #include "hidraw/HidrawScan.h"
+#include "hidraw/NodeProblems.h"
 #include "hidraw/UdevMonitor.h"
 
 #include <algorithm>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <unistd.h>
 
-namespace hid {
+namespace hidraw {
 namespace {
 
 // udevd creates this socket when it runs; without it the monitor hears nothing.
@@ -27,8 +27,8 @@ bool nodeVanished(int openError) {
 
 // Problems that open(2) itself answers, before the device's driver is reached: trying such a
 // node again costs nothing, and fixing them (a node's mode changed by hand) makes no event.
-bool refusedBeforeTheDriver(DeviceProblem::Kind kind) {
-    return kind == DeviceProblem::Kind::NoPermission || kind == DeviceProblem::Kind::Busy;
+bool refusedBeforeTheDriver(hid::DeviceProblem::Kind kind) {
+    return kind == hid::DeviceProblem::Kind::NoPermission || kind == hid::DeviceProblem::Kind::Busy;
 }
 
 } // namespace
@@ -62,7 +62,7 @@ HidrawSource::~HidrawSource() {
     // the devices are children and are deleted with this object.
 }
 
-void HidrawSource::start(DeviceEvents& events) {
+void HidrawSource::start(hid::DeviceEvents& events) {
     events_ = &events;
     // The monitor comes first, so nothing plugged during the first enumeration is missed.
     using Hotplug = HidrawOptions::Hotplug;
@@ -94,7 +94,7 @@ void HidrawSource::removeNode(const std::string& node) {
     // board on the node meanwhile, which has to stay.
     if (const HidrawDevice* board = device(node); board && board->isOpen()) return;
     withdraw(node);
-    std::erase_if(known_, [&](const DeviceInfo& info) { return info.path == node; });
+    std::erase_if(known_, [&](const hid::DeviceInfo& info) { return info.path == node; });
 }
 
 HidrawDevice* HidrawSource::device(const std::string& node) const {
@@ -111,19 +111,19 @@ void HidrawSource::requestScan(bool afterPlug) {
     }
     scanning_ = true;
     calls_.run([this, backend = backend_, afterPlug]() -> std::function<void()> {
-        auto now = std::make_shared<std::vector<DeviceInfo>>(backend->enumerate());
+        auto now = std::make_shared<std::vector<hid::DeviceInfo>>(backend->enumerate());
         return [this, now, afterPlug] { scanned(std::move(*now), afterPlug); };
     });
 }
 
-void HidrawSource::scanned(std::vector<DeviceInfo> now, bool afterPlug) {
+void HidrawSource::scanned(std::vector<hid::DeviceInfo> now, bool afterPlug) {
     scanning_ = false;
     const ScanDiff diff = diffScans(known_, now);
     known_ = std::move(now);
     for (const std::string& node : diff.removed)
         withdraw(node);
     retryUnopened();
-    for (const DeviceInfo& info : diff.arrived) {
+    for (const hid::DeviceInfo& info : diff.arrived) {
         if (shouldOpen(info))
             requestOpen(info, afterPlug ? OpenReason::Plugged : OpenReason::Arrival);
         else
@@ -133,7 +133,7 @@ void HidrawSource::scanned(std::vector<DeviceInfo> now, bool afterPlug) {
     outcomeHandled();
 }
 
-void HidrawSource::requestOpen(const DeviceInfo& info, OpenReason reason) {
+void HidrawSource::requestOpen(const hid::DeviceInfo& info, OpenReason reason) {
     // One open of a node at a time: a second would find the node busy, or open it twice. The
     // open under way may have begun before what made this one be asked for (rights given).
     if (const auto [underway, first] = opening_.try_emplace(info.path); !first) {
@@ -146,18 +146,18 @@ void HidrawSource::requestOpen(const DeviceInfo& info, OpenReason reason) {
     });
 }
 
-void HidrawSource::opened(const DeviceInfo& info, OpenReason reason, BoardOpening& opening) {
+void HidrawSource::opened(const hid::DeviceInfo& info, OpenReason reason, BoardOpening& opening) {
     const auto underway = opening_.find(info.path);
     const OpenUnderway was = underway->second;
     opening_.erase(underway);
-    const DeviceInfo* now = listed(info.path);
+    const hid::DeviceInfo* now = listed(info.path);
     if (was.nodeLeft || !now) {
         // What was opened may be the device that left; one listed now is opened anew.
         discard(std::move(opening.node));
         if (now && shouldOpen(*now)) requestOpen(*now, OpenReason::Plugged);
     } else if (opening.node.valid()) {
         forget(info.path);
-        DeviceInfo board = *now;
+        hid::DeviceInfo board = *now;
         board.format = opening.format;
         announce(std::move(board), opening.node.release());
     } else {
@@ -209,15 +209,15 @@ void HidrawSource::openFailed(const std::string& node, OpenReason reason,
     }
 }
 
-void HidrawSource::discard(OwnedDescriptor node) {
+void HidrawSource::discard(hid::OwnedDescriptor node) {
     if (!node.valid()) return;
-    calls_.run([node = std::make_shared<OwnedDescriptor>(std::move(node))]() mutable {
+    calls_.run([node = std::make_shared<hid::OwnedDescriptor>(std::move(node))]() mutable {
         node->reset(); // closed here, off the GUI thread
         return std::function<void()>();
     });
 }
 
-void HidrawSource::announce(DeviceInfo info, int fd) {
+void HidrawSource::announce(hid::DeviceInfo info, int fd) {
     auto* device = new HidrawDevice(std::move(info), this);
     if (fd >= 0 && !device->attach(fd, backend_->calls)) {
         const std::string node = device->info().path;
@@ -225,12 +225,13 @@ void HidrawSource::announce(DeviceInfo info, int fd) {
         markUnusable(openProblem(node, EMFILE));
         return;
     }
-    connect(device, &HidrawDevice::reportReceived, this,
-            [this, device](const Report& report) { events_->reportReceived(*device, report); });
+    connect(device, &HidrawDevice::reportReceived, this, [this, device](const hid::Report& report) {
+        events_->reportReceived(*device, report);
+    });
     connect(device, &HidrawDevice::reportsLost, this,
             [this, device](quint64 count) { events_->reportsLost(*device, count); });
     connect(device, &HidrawDevice::writeCompleted, this,
-            [this, device](const Report& report, bool sent, int error) {
+            [this, device](const hid::Report& report, bool sent, int error) {
                 writeCompleted(device, report, sent, error);
             });
     connect(device, &HidrawDevice::failed, this, [this, device] { deviceFailed(device); });
@@ -261,13 +262,13 @@ void HidrawSource::forget(const std::string& node) {
     std::erase_if(pending_, [&](const PendingOpen& open) { return open.node == node; });
 }
 
-const DeviceInfo* HidrawSource::listed(const std::string& node) const {
+const hid::DeviceInfo* HidrawSource::listed(const std::string& node) const {
     const auto it = std::find_if(known_.begin(), known_.end(),
-                                 [&](const DeviceInfo& info) { return info.path == node; });
+                                 [&](const hid::DeviceInfo& info) { return info.path == node; });
     return it == known_.end() ? nullptr : &*it;
 }
 
-bool HidrawSource::shouldOpen(const DeviceInfo& info) const {
+bool HidrawSource::shouldOpen(const hid::DeviceInfo& info) const {
     return std::any_of(options_.openIds.begin(), options_.openIds.end(), [&](const auto& ids) {
         return ids.first == info.vendorId && ids.second == info.productId;
     });
@@ -298,7 +299,7 @@ void HidrawSource::retryUnopened() {
     for (const auto& [node, underway] : opening_)
         nodes.emplace_back(node, OpenReason::Recheck);
     for (const auto& [node, reason] : nodes) {
-        if (const DeviceInfo* info = listed(node))
+        if (const hid::DeviceInfo* info = listed(node))
             requestOpen(*info, reason);
         else
             forget(node);
@@ -308,7 +309,7 @@ void HidrawSource::retryUnopened() {
 
 void HidrawSource::retryRefusedOpens() {
     for (const auto& [node, kind] : unusable_)
-        if (const DeviceInfo* info = listed(node); info && refusedBeforeTheDriver(kind))
+        if (const hid::DeviceInfo* info = listed(node); info && refusedBeforeTheDriver(kind))
             requestOpen(*info, OpenReason::Recheck);
     stopIdleTimers();
 }
@@ -320,7 +321,7 @@ void HidrawSource::stopIdleTimers() {
     if (pending_.empty()) retryTimer_.stop();
 }
 
-void HidrawSource::markUnusable(const DeviceProblem& problem) {
+void HidrawSource::markUnusable(const hid::DeviceProblem& problem) {
     // Unusable at the look before as well, or only now: perhaps in passing.
     const bool seenBefore = unusable_.count(problem.node) > 0;
     unusable_[problem.node] = problem.kind;
@@ -350,7 +351,7 @@ void HidrawSource::markUnusable(const DeviceProblem& problem) {
 void HidrawSource::confirmProblems() {
     const std::set<std::string> nodes = unconfirmed_;
     for (const std::string& node : nodes) {
-        if (const DeviceInfo* info = listed(node))
+        if (const hid::DeviceInfo* info = listed(node))
             requestOpen(*info, OpenReason::Recheck);
         else
             forget(node);
@@ -365,7 +366,7 @@ void HidrawSource::deviceFailed(HidrawDevice* device) {
     if (listed(node)) failed_.insert(node);
 }
 
-void HidrawSource::writeCompleted(HidrawDevice* device, const Report& report, bool sent,
+void HidrawSource::writeCompleted(HidrawDevice* device, const hid::Report& report, bool sent,
                                   int error) {
     events_->writeCompleted(*device, report, sent, error);
     // Unplugs and closes tell of themselves; any other error leaves the board attached, and
@@ -381,4 +382,4 @@ void HidrawSource::outcomeHandled() {
     if (isSettled()) events_->sourceSettled();
 }
 
-} // namespace hid
+} // namespace hidraw

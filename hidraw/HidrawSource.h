@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-namespace hid {
+namespace hidraw {
 
 struct HidrawOptions {
     enum class Hotplug {
@@ -80,7 +80,7 @@ struct HidrawOptions {
 /// once. Should its node still be listed at the next look, it is opened as a new plug (the
 /// board may have come back on the same node between two looks), and what it answers then
 /// is told like any plug's.
-class HidrawSource final : public QObject, public DeviceSource {
+class HidrawSource final : public QObject, public hid::DeviceSource {
     Q_OBJECT
 
 public:
@@ -89,7 +89,7 @@ public:
     ~HidrawSource() override;
 
     /// Starts the first enumeration; the devices present are announced once it is done.
-    void start(DeviceEvents& events) override;
+    void start(hid::DeviceEvents& events) override;
 
     /// Enumerates again, announces what arrived and what left, and tries the board nodes
     /// that are listed but not open again. Asked while an enumeration is under way, it runs
@@ -126,38 +126,38 @@ private:
     };
 
     void requestScan(bool afterPlug);
-    void scanned(std::vector<DeviceInfo> now, bool afterPlug);
-    void requestOpen(const DeviceInfo& info, OpenReason reason);
-    void opened(const DeviceInfo& info, OpenReason reason, BoardOpening& opening);
+    void scanned(std::vector<hid::DeviceInfo> now, bool afterPlug);
+    void requestOpen(const hid::DeviceInfo& info, OpenReason reason);
+    void opened(const hid::DeviceInfo& info, OpenReason reason, BoardOpening& opening);
     void openFailed(const std::string& node, OpenReason reason, const BoardOpening& opening);
     /// Closes an opened node on the call thread.
-    void discard(OwnedDescriptor node);
+    void discard(hid::OwnedDescriptor node);
     /// Announces the device; `fd` is its open node, else -1 for a device only listed.
-    void announce(DeviceInfo info, int fd);
+    void announce(hid::DeviceInfo info, int fd);
     void withdraw(const std::string& node);
     /// Forgets that the node failed, waits for rights or cannot be used.
     void forget(const std::string& node);
-    const DeviceInfo* listed(const std::string& node) const;
-    bool shouldOpen(const DeviceInfo& info) const;
+    const hid::DeviceInfo* listed(const std::string& node) const;
+    bool shouldOpen(const hid::DeviceInfo& info) const;
     void retryOpens();
     /// Tries again the boards whose node could not be opened (no permission, busy).
     void retryRefusedOpens();
-    void markUnusable(const DeviceProblem& problem);
+    void markUnusable(const hid::DeviceProblem& problem);
     /// Looks again at the boards found unusable once.
     void confirmProblems();
     void stopIdleTimers();
     void deviceFailed(HidrawDevice* device);
-    void writeCompleted(HidrawDevice* device, const Report& report, bool sent, int error);
+    void writeCompleted(HidrawDevice* device, const hid::Report& report, bool sent, int error);
     /// Ends the handling of a call thread's outcome: tells when nothing is left to do.
     void outcomeHandled();
 
     HidrawOptions options_;
     std::shared_ptr<const HidrawBackend> backend_; // shared with the call thread's jobs
-    DeviceEvents* events_ = nullptr;
-    std::vector<DeviceInfo> known_;                // the last enumeration, unopened nodes too
+    hid::DeviceEvents* events_ = nullptr;
+    std::vector<hid::DeviceInfo> known_;           // the last enumeration, unopened nodes too
     std::map<std::string, HidrawDevice*> devices_; // announced; children of this object
     std::vector<PendingOpen> pending_;             // just plugged, waiting for udev's rights
-    std::map<std::string, DeviceProblem::Kind> unusable_; // listed boards that cannot be used
+    std::map<std::string, hid::DeviceProblem::Kind> unusable_; // listed boards that cannot be used
     std::set<std::string> unconfirmed_; // of those, the ones not looked at again yet
     std::set<std::string> failed_;      // nodes whose device failed while still listed
     struct OpenUnderway {
@@ -168,8 +168,8 @@ private:
     bool scanning_ = false;                       // an enumeration is under way
     bool scanAgain_ = false;                      // and another was asked for meanwhile
     bool scanAgainAfterPlug_ = false;
-    std::set<std::pair<std::string, DeviceProblem::Kind>> told_; // problems already told
-    std::map<std::string, std::set<int>> writeErrorsTold_;       // by node, while announced
+    std::set<std::pair<std::string, hid::DeviceProblem::Kind>> told_; // problems already told
+    std::map<std::string, std::set<int>> writeErrorsTold_;            // by node, while announced
     QTimer retryTimer_;
     QTimer rescanTimer_;
     QTimer unusableTimer_;
@@ -178,4 +178,4 @@ private:
     CallThread calls_{*this};
 };
 
-} // namespace hid
+} // namespace hidraw

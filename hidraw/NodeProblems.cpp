@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace hid {
+namespace hidraw {
 namespace {
 
 constexpr const char* RetryNote = "The console tries the board again by itself.";
@@ -17,9 +17,9 @@ std::string hexId(int id) {
 
 } // namespace
 
-DeviceProblem openProblem(const std::string& node, int error) {
+hid::DeviceProblem openProblem(const std::string& node, int error) {
     if (error == EACCES || error == EPERM)
-        return {DeviceProblem::Kind::NoPermission, node,
+        return {hid::DeviceProblem::Kind::NoPermission, node,
                 "No permission to open the board's device node " + node +
                     ". Install the udev rule " + UdevRuleFile +
                     " (the package puts it in /usr/lib/udev/rules.d, or copy it to"
@@ -27,23 +27,23 @@ DeviceProblem openProblem(const std::string& node, int error) {
                     " udevadm trigger\"; the board then comes online within a second, without"
                     " plugging it in again."};
     if (error == EBUSY)
-        return {DeviceProblem::Kind::Busy, node,
+        return {hid::DeviceProblem::Kind::Busy, node,
                 "The board's device node " + node +
                     " is busy: another program holds it. Close that program. " + RetryNote};
-    return {DeviceProblem::Kind::OpenFailed, node,
+    return {hid::DeviceProblem::Kind::OpenFailed, node,
             "Cannot open the board's device node " + node + ": " + std::strerror(error) + ". " +
                 RetryNote};
 }
 
-DeviceProblem describeProblem(const std::string& node, int error) {
-    return {DeviceProblem::Kind::OpenFailed, node,
+hid::DeviceProblem describeProblem(const std::string& node, int error) {
+    return {hid::DeviceProblem::Kind::OpenFailed, node,
             "The board's device node " + node + " does not tell its ids and report format: " +
                 std::strerror(error) + ". It is not used. " + RetryNote};
 }
 
-DeviceProblem identityProblem(const std::string& node, int listedVendorId, int listedProductId,
-                              int vendorId, int productId) {
-    return {DeviceProblem::Kind::WrongIdentity, node,
+hid::DeviceProblem identityProblem(const std::string& node, int listedVendorId, int listedProductId,
+                                   int vendorId, int productId) {
+    return {hid::DeviceProblem::Kind::WrongIdentity, node,
             "The device node " + node + " was listed as the board (vendor " +
                 hexId(listedVendorId) + ", product " + hexId(listedProductId) +
                 ") but the open node answers vendor " + hexId(vendorId) + ", product " +
@@ -51,22 +51,22 @@ DeviceProblem identityProblem(const std::string& node, int listedVendorId, int l
                 ", so it is not used. If the board is plugged in, plug it in again."};
 }
 
-DeviceProblem formatProblem(const std::string& node, const std::string& found) {
-    return {DeviceProblem::Kind::WrongFormat, node,
+hid::DeviceProblem formatProblem(const std::string& node, const std::string& found) {
+    return {hid::DeviceProblem::Kind::WrongFormat, node,
             "The board at " + node + " describes " + found +
                 ". The console speaks 32-byte input and output reports without a report id, so"
                 " it does not drive this board. Check the report descriptor in the board's"
                 " firmware."};
 }
 
-std::string describeFormat(const DeviceInfo::ReportFormat& format) {
+std::string describeFormat(const hid::DeviceInfo::ReportFormat& format) {
     return std::string(format.usesReportIds ? "numbered reports (a report id first)"
                                             : "reports without a report id") +
            ", input reports of " + std::to_string(format.inputReportSize) +
            " bytes and output reports of " + std::to_string(format.outputReportSize) + " bytes";
 }
 
-std::string warningLine(const DeviceProblem& problem) {
+std::string warningLine(const hid::DeviceProblem& problem) {
     return "zov-usb-test: " + problem.message;
 }
 
@@ -74,4 +74,4 @@ std::string permissionMessage(const std::string& node) {
     return warningLine(openProblem(node, EACCES));
 }
 
-} // namespace hid
+} // namespace hidraw

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace hid {
+namespace hidraw {
 
 /// Name of the udev rule that gives the logged-in user access to the board's node.
 inline constexpr const char* UdevRuleFile = "70-zov-usb-test.rules";
@@ -14,21 +14,21 @@ inline constexpr const char* UdevRuleFile = "70-zov-usb-test.rules";
 /// what fixes it, naming the node. Each message is one line without the line end.
 
 /// open(2) answered `error`: no permission (EACCES, EPERM), busy (EBUSY), anything else.
-DeviceProblem openProblem(const std::string& node, int error);
+hid::DeviceProblem openProblem(const std::string& node, int error);
 /// The open node did not answer the ioctls that tell its ids and report descriptor.
-DeviceProblem describeProblem(const std::string& node, int error);
+hid::DeviceProblem describeProblem(const std::string& node, int error);
 /// The open node answered other ids than the enumeration listed.
-DeviceProblem identityProblem(const std::string& node, int listedVendorId, int listedProductId,
-                              int vendorId, int productId);
+hid::DeviceProblem identityProblem(const std::string& node, int listedVendorId, int listedProductId,
+                                   int vendorId, int productId);
 /// The report descriptor does not describe 32-byte input and output reports without an id;
 /// `found` says what it describes instead.
-DeviceProblem formatProblem(const std::string& node, const std::string& found);
+hid::DeviceProblem formatProblem(const std::string& node, const std::string& found);
 /// What a readable descriptor describes, for formatProblem.
-std::string describeFormat(const DeviceInfo::ReportFormat& format);
+std::string describeFormat(const hid::DeviceInfo::ReportFormat& format);
 
 /// The line for standard error: the program's name, then the problem's message.
-std::string warningLine(const DeviceProblem& problem);
+std::string warningLine(const hid::DeviceProblem& problem);
 /// The line printed when the board's node cannot be opened for lack of permission.
 std::string permissionMessage(const std::string& node);
 
-} // namespace hid
+} // namespace hidraw

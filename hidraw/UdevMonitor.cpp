@@ -4,7 +4,7 @@
 #include <cstring>
 #include <libudev.h>
 
-namespace hid {
+namespace hidraw {
 
 std::unique_ptr<UdevMonitor> UdevMonitor::create(Handlers handlers) {
     udev* context = udev_new();
@@ -66,4 +66,4 @@ void UdevMonitor::receive() {
         handlers_.changed();
 }
 
-} // namespace hid
+} // namespace hidraw

@@ -8,7 +8,7 @@
 struct udev;
 struct udev_monitor;
 
-namespace hid {
+namespace hidraw {
 
 /// libudev's monitor on the "udev" source (events after udev's rules have run, so a node's
 /// permissions are set), subsystem hidraw, watched on the GUI thread. What it hears in one
@@ -39,4 +39,4 @@ private:
     QSocketNotifier notifier_;
 };
 
-} // namespace hid
+} // namespace hidraw

@@ -21,7 +21,7 @@ class AnswerTiming {
 public:
     static constexpr std::chrono::milliseconds Deadline{100};
     static constexpr std::array<std::uint8_t, 3> Codes{
-        hid::firmware::ReadText, hid::firmware::ReadAdc, hid::firmware::ReadInputs};
+        board::firmware::ReadText, board::firmware::ReadAdc, board::firmware::ReadInputs};
 
     struct Figures {
         std::optional<Clock::duration> last; ///< the latest answer's time, whenever it came

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hid/DeviceListObserver.h"
+#include "hid/DeviceManager.h"
 #include "hid/DeviceProblem.h"
 #include "hid/ReportObserver.h"
 #include "monitor/BackgroundSave.h"
@@ -10,10 +11,6 @@
 #include <QTimer>
 #include <QWidget>
 #include <map>
-
-namespace hid {
-class DeviceManager;
-}
 
 namespace monitor {
 

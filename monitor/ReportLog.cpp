@@ -7,29 +7,28 @@
 
 namespace monitor {
 
-namespace firmware = hid::firmware;
-
 using hid::ReportDirection;
 
 void ReportLog::add(ReportDirection direction, const hid::Report& report, Clock::time_point time) {
     ++counts_[hid::directionIndex(direction)];
     ++total_;
     if (direction != ReportDirection::In && direction != ReportDirection::Out) return;
-    const std::uint8_t code = report[firmware::Command];
+    const std::uint8_t code = report[board::firmware::Command];
     const bool out = direction == ReportDirection::Out;
     recent_.push_back({time, code, out});
     while (time - recent_.front().time > std::chrono::seconds(1))
         recent_.pop_front();
 
     if (out) {
-        if (code != firmware::StoreClock)
-            append(Series::PortD, time, code, report[firmware::PortD]);
+        if (code != board::firmware::StoreClock)
+            append(Series::PortD, time, code, report[board::firmware::PortD]);
         if (AnswerTiming::isRequestCode(code)) timing_.request(code, time);
         return;
     }
-    if (code == firmware::ReadAdc) append(Series::AdValue, time, code, report[firmware::AdValue]);
-    if (code == firmware::ReadInputs)
-        append(Series::InputBits, time, code, report[firmware::InputBits]);
+    if (code == board::firmware::ReadAdc)
+        append(Series::AdValue, time, code, report[board::firmware::AdValue]);
+    if (code == board::firmware::ReadInputs)
+        append(Series::InputBits, time, code, report[board::firmware::InputBits]);
     if (AnswerTiming::isRequestCode(code)) timing_.answer(code, time);
 }
 

@@ -15,7 +15,7 @@ const QString WidestTime = QStringLiteral("00.00 ms");
 // Each row is captioned by the name of the firmware's answer to its code.
 static_assert(std::all_of(AnswerTiming::Codes.begin(), AnswerTiming::Codes.end(),
                           [](std::uint8_t code) {
-                              const auto* command = hid::firmware::findCommand(code);
+                              const auto* command = board::firmware::findCommand(code);
                               return command && command->answer;
                           }));
 
@@ -38,7 +38,8 @@ TimingPanel::TimingPanel(QWidget* parent) : QGroupBox(tr("Answer timing over the
     for (const std::uint8_t code : AnswerTiming::Codes) {
         const QString key = QStringLiteral("timing%1").arg(int(code));
         grid->addWidget(
-            new QLabel(codeCaption(code, hid::firmware::findCommand(code)->answer), this), row, 0);
+            new QLabel(codeCaption(code, board::firmware::findCommand(code)->answer), this), row,
+            0);
         const Row labels{figure(this, key + "Last", WidestTime),
                          figure(this, key + "Median", WidestTime),
                          figure(this, key + "P99", WidestTime),

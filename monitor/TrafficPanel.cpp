@@ -30,7 +30,7 @@ TrafficPanel::TrafficPanel(QWidget* parent)
         rows_[code] = labels;
         ++row;
     };
-    for (const hid::firmware::CommandName& command : hid::firmware::Commands)
+    for (const board::firmware::CommandName& command : board::firmware::Commands)
         addRow(command.code, codeCaption(command.code, command.name),
                QString::number(command.code));
     addRow(OtherCodes, tr("other"), QStringLiteral("Other"));

@@ -12,6 +12,8 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
+namespace panel {
+
 namespace {
 
 constexpr int LampSize = 14;
@@ -39,7 +41,7 @@ void paintLamp(QLabel* lamp, bool lit) {
 
 } // namespace
 
-VirtualBoardPanel::VirtualBoardPanel(hid::VirtualBoard& board, QWidget* parent)
+VirtualBoardPanel::VirtualBoardPanel(board::VirtualBoard& board, QWidget* parent)
     : QWidget(parent, Qt::Window), board_(board) {
     setWindowTitle(tr("Virtual board"));
     setObjectName("virtualBoardPanel");
@@ -112,7 +114,7 @@ VirtualBoardPanel::VirtualBoardPanel(hid::VirtualBoard& board, QWidget* parent)
 
     answerText_ = new QLineEdit(this);
     answerText_->setObjectName("answerText");
-    answerText_->setMaxLength(hid::VirtualBoard::AnswerTextLength);
+    answerText_->setMaxLength(board::VirtualBoard::AnswerTextLength);
     answerText_->setToolTip(tr("What the board answers to a text request (16 characters)"));
     form->addRow(tr("Answer text"), answerText_);
     // textEdited comes from the operator only, never from refresh().
@@ -134,7 +136,7 @@ VirtualBoardPanel::VirtualBoardPanel(hid::VirtualBoard& board, QWidget* parent)
     refreshTimer_.setSingleShot(true);
     refreshTimer_.setInterval(RefreshInterval);
     connect(&refreshTimer_, &QTimer::timeout, this, &VirtualBoardPanel::refresh);
-    connect(&board_, &hid::VirtualBoard::stateChanged, this, &VirtualBoardPanel::scheduleRefresh);
+    connect(&board_, &board::VirtualBoard::stateChanged, this, &VirtualBoardPanel::scheduleRefresh);
     refresh();
 }
 
@@ -178,3 +180,5 @@ void VirtualBoardPanel::refresh() {
     reportsIn_->setText(QString::number(board_.reportsReceived()));
     reportsOut_->setText(QString::number(board_.reportsSent()));
 }
+
+} // namespace panel

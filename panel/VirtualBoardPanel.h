@@ -10,9 +10,11 @@ class QLabel;
 class QLineEdit;
 class QSlider;
 
-namespace hid {
+namespace board {
 class VirtualBoard;
 }
+
+namespace panel {
 
 /// A small window, "Virtual board", that shows and drives the board's side: whether it is
 /// plugged in, its A/D input and eight input bits, its answer text, and what the console last
@@ -27,7 +29,7 @@ public:
     static constexpr std::chrono::milliseconds RefreshInterval{50};
 
     /// `board` must outlive the panel.
-    explicit VirtualBoardPanel(hid::VirtualBoard& board, QWidget* parent = nullptr);
+    explicit VirtualBoardPanel(board::VirtualBoard& board, QWidget* parent = nullptr);
     ~VirtualBoardPanel() override;
 
     /// How often the panel has redrawn from the board's state.
@@ -38,7 +40,7 @@ private:
     void refresh();
     void inputBitToggled();
 
-    hid::VirtualBoard& board_;
+    board::VirtualBoard& board_;
     QCheckBox* plugged_;
     QSlider* adSlider_;
     QLabel* adValue_;
@@ -53,3 +55,5 @@ private:
     QTimer refreshTimer_;
     int refreshCount_ = 0;
 };
+
+} // namespace panel

@@ -1,7 +1,7 @@
 // The built program, started as a user would, with the virtual board and a trace file.
 #include "app/CaretBlinkTimeout.h"
-#include "signals/SignalWatcher.h"
 #include "support/EventLoop.h"
+#include "unixsignals/SignalWatcher.h"
 
 #include <QDir>
 #include <QFile>
@@ -469,14 +469,14 @@ TEST_F(Program, AnUnwritableTraceFileIsRefused) {
 // What the check records and prints names the signal that ended it.
 TEST(SignalWatcher, TellsWhichSignalCame) {
     for (const int signal : {SIGINT, SIGTERM}) {
-        SignalWatcher watcher;
+        unixsignals::SignalWatcher watcher;
         int told = 0;
-        QObject::connect(&watcher, &SignalWatcher::terminationRequested,
+        QObject::connect(&watcher, &unixsignals::SignalWatcher::terminationRequested,
                          [&](int signalNumber) { told = signalNumber; });
         std::raise(signal);
         ASSERT_TRUE(testsupport::WaitUntil([&] { return told != 0; }));
         EXPECT_EQ(told, signal);
-        EXPECT_EQ(SignalName(told), signal == SIGINT ? "SIGINT" : "SIGTERM");
+        EXPECT_EQ(unixsignals::SignalName(told), signal == SIGINT ? "SIGINT" : "SIGTERM");
     }
 }
 
@@ -485,7 +485,7 @@ TEST(SignalWatcherDeathTest, ASecondSignalEndsTheProgramAtOnce) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            SignalWatcher watcher;
+            unixsignals::SignalWatcher watcher;
             std::raise(SIGTERM); // handled: the window would be asked to close
             std::raise(SIGTERM);
             std::exit(0);
@@ -493,7 +493,7 @@ TEST(SignalWatcherDeathTest, ASecondSignalEndsTheProgramAtOnce) {
         testing::KilledBySignal(SIGTERM), "");
     EXPECT_EXIT(
         {
-            SignalWatcher watcher;
+            unixsignals::SignalWatcher watcher;
             std::raise(SIGINT);
             std::raise(SIGTERM);
             std::exit(0);
@@ -510,7 +510,7 @@ TEST(CaretBlinkTimeout, TheCursorRestsWithoutInputAndBlinksAgainOnTheNextKey) {
     box.show();
     box.setFocus();
     {
-        CaretBlinkTimeout timeout(std::chrono::milliseconds(30));
+        app::CaretBlinkTimeout timeout(std::chrono::milliseconds(30));
         EXPECT_EQ(hints.cursorFlashTime(), blink) << "blinks until the time has passed";
         ASSERT_TRUE(testsupport::WaitUntil([&] { return hints.cursorFlashTime() == 0; }));
 

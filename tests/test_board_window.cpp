@@ -26,8 +26,8 @@ using testsupport::WaitUntil;
 class BoardWindow : public ::testing::Test {
 protected:
     BoardWindow() {
-        board = &hid::VirtualBoard::attachTo(layer);
-        form = std::make_unique<MainForm>(layer);
+        board = &board::VirtualBoard::attachTo(layer);
+        form = std::make_unique<window::MainForm>(layer);
         form->show();
         WaitUntil([&] { return form->windowTitle().startsWith("HID Device Online"); });
         // Painted once: a later change shows on the screen only if the window repaints it.
@@ -38,8 +38,8 @@ protected:
     static QStringList listLines(const QListWidget* list) { return testsupport::ShownLines(*list); }
 
     hid::DeviceManager layer;
-    hid::VirtualBoard* board;
-    std::unique_ptr<MainForm> form;
+    board::VirtualBoard* board;
+    std::unique_ptr<window::MainForm> form;
 };
 
 TEST_F(BoardWindow, ComesUpOnlineWithTheBoardsDetails) {
@@ -57,13 +57,13 @@ TEST_F(BoardWindow, ComesUpOnlineWithTheBoardsDetails) {
 TEST_F(BoardWindow, UnplugAndReplug) {
     board->unplug();
     ASSERT_TRUE(WaitUntil([&] { return form->windowTitle() == "HID Device Unplugged"; }));
-    EXPECT_TRUE(Shows(*ui().LED1, CentreColour, colours::Red));
+    EXPECT_TRUE(Shows(*ui().LED1, CentreColour, window::colours::Red));
     EXPECT_EQ(ui().Label6->text(), "OFFLINE");
     EXPECT_EQ(ui().ListBox->count(), 0);
     board->plug();
     ASSERT_TRUE(WaitUntil([&] { return form->windowTitle().startsWith("HID Device Online"); }));
     EXPECT_EQ(ui().Label3->text(), "HID Handle # 2");
-    EXPECT_TRUE(Shows(*ui().LED1, CentreColour, colours::Green));
+    EXPECT_TRUE(Shows(*ui().LED1, CentreColour, window::colours::Green));
     // Read events were re-armed for the new handle.
     board->setAdValue(33);
     click(ui().DisplayADC);
@@ -88,7 +88,7 @@ TEST_F(BoardWindow, DisconnectThenConnectListsTheBoardOnceAndReadsAgain) {
 // serves the earliest board. When that one leaves, the window goes on with the second, not
 // OFFLINE.
 TEST_F(BoardWindow, SecondBoardListsOnceAndTakesOverWhenTheFirstLeaves) {
-    hid::VirtualBoard& second = hid::VirtualBoard::attachTo(layer);
+    board::VirtualBoard& second = board::VirtualBoard::attachTo(layer);
     ASSERT_TRUE(WaitUntil([&] { return form->windowTitle().endsWith("Found = 2"); }));
     EXPECT_EQ(form->windowTitle(), "HID Device Online | HID Devices Found = 2");
     EXPECT_EQ(listLines(ui().ListBox),
@@ -103,7 +103,7 @@ TEST_F(BoardWindow, SecondBoardListsOnceAndTakesOverWhenTheFirstLeaves) {
     board->unplug();
     ASSERT_TRUE(WaitUntil([&] { return ui().Label3->text() == "HID Handle # 2"; }));
     EXPECT_EQ(form->windowTitle(), "HID Device Online | HID Devices Found = 1");
-    EXPECT_EQ(ui().LED1->fillColour(), colours::Green);
+    EXPECT_EQ(ui().LED1->fillColour(), window::colours::Green);
     EXPECT_EQ(ui().Label6->text(), "ONLINE");
     EXPECT_EQ(listLines(ui().ListBox),
               (QStringList{" MFG: ZOV Electronics", " Product: ZOV-USB Virtual Board"}));
@@ -146,7 +146,7 @@ TEST_F(BoardWindow, PortWritesAndTextsReachTheBoard) {
 
 TEST_F(BoardWindow, PollingFollowsTheBoardAndStopsCleanly) {
     std::vector<hid::Report> received;
-    QObject::connect(board, &hid::VirtualBoard::reportReceived,
+    QObject::connect(board, &board::VirtualBoard::reportReceived,
                      [&](const hid::Report& report) { received.push_back(report); });
     click(ui().StartLoop);
     board->setAdValue(10);

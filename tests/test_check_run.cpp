@@ -135,7 +135,7 @@ protected:
 };
 
 TEST_F(CheckRun, APassingPlanEndsWithZeroAndRecordsTheBoardAndTheReports) {
-    hid::VirtualBoard::attachTo(layer);
+    board::VirtualBoard::attachTo(layer);
     EXPECT_EQ(run("name='ok'\n[[step]]\ntype='poll'\nduration_ms=100\n"
                   "[[step]]\ntype='read_ad'\nequals=128\n"
                   "[[step]]\ntype='read_text'\nequals='Hello from ZOV!!'\n"),
@@ -169,10 +169,10 @@ TEST_F(CheckRun, APassingPlanEndsWithZeroAndRecordsTheBoardAndTheReports) {
 // Whatever the board and the plan say, the record reads as the console shows it: the board's
 // strings in its code page, control characters as \xNN, never left out or breaking the XML.
 TEST_F(CheckRun, AFailedStepIsRecordedWithTheValueAndTheLimitAsTheConsoleShowsThem) {
-    hid::VirtualBoardSetup hostile;
+    board::VirtualBoardSetup hostile;
     hostile.serialNumber = std::string("ZB-\x92\x81\x07\0X", 8);
     hostile.answerText = "T\x99 \x1b[2J<&\x9d\x7f";
-    layer.addSource(std::make_unique<hid::VirtualBoard>(hostile));
+    layer.addSource(std::make_unique<board::VirtualBoard>(hostile));
     EXPECT_EQ(run("name=\"Plan\\u001b[31m\"\n[[step]]\ntype='read_ad'\nmin=200\nmax=255\n"
                   "[[step]]\ntype='read_text'\nname=\"Bell\\u0007\\uFFFF\"\nprefix='Hello'\n"),
               check::StepFailed);
@@ -192,8 +192,8 @@ TEST_F(CheckRun, AFailedStepIsRecordedWithTheValueAndTheLimitAsTheConsoleShowsTh
 }
 
 TEST_F(CheckRun, ABoardThatLeavesDuringAPollFailsThatStepAndEndsTheRun) {
-    hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer);
-    QTimer::singleShot(200ms, &board, &hid::VirtualBoard::unplug);
+    board::VirtualBoard& board = board::VirtualBoard::attachTo(layer);
+    QTimer::singleShot(200ms, &board, &board::VirtualBoard::unplug);
     EXPECT_EQ(run("name='leaving'\n[[step]]\ntype='poll'\nduration_ms=5000\n"
                   "[[step]]\ntype='read_ad'\n"),
               check::StepFailed);
@@ -211,8 +211,8 @@ TEST_F(CheckRun, ABoardThatLeavesDuringAPollFailsThatStepAndEndsTheRun) {
 
 // A CI job finds both records whatever happened: here, that no board came, and why.
 TEST_F(CheckRun, NoBoardEndsWithThreeSendsNothingAndWritesRecordsSayingSo) {
-    auto board = std::make_unique<hid::VirtualBoard>(false);
-    const hid::VirtualBoard& unplugged = *board;
+    auto board = std::make_unique<board::VirtualBoard>(false);
+    const board::VirtualBoard& unplugged = *board;
     layer.addSource(std::move(board));
     const struct {
         const char* what;
@@ -245,7 +245,7 @@ TEST_F(CheckRun, NoBoardEndsWithThreeSendsNothingAndWritesRecordsSayingSo) {
 // A signal ends the run at once, whatever step is under way: what ran is recorded, every run
 // not made is skipped, and the exit status still tells a failure from an undecided check.
 TEST_F(CheckRun, AnInterruptRecordsTheStepsRunAndSkipsTheRest) {
-    const hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer);
+    const board::VirtualBoard& board = board::VirtualBoard::attachTo(layer);
     const struct {
         const char* limit;
         const char* outcome;
@@ -298,10 +298,10 @@ TEST_F(CheckRun, TheWaitEndsOnTimeWhateverTheSourcesAreDoing) {
 }
 
 TEST_F(CheckRun, ABoardPluggedInWithinTheWaitIsChecked) {
-    auto board = std::make_unique<hid::VirtualBoard>(false);
-    hid::VirtualBoard& later = *board;
+    auto board = std::make_unique<board::VirtualBoard>(false);
+    board::VirtualBoard& later = *board;
     layer.addSource(std::move(board));
-    QTimer::singleShot(50ms, &later, &hid::VirtualBoard::plug);
+    QTimer::singleShot(50ms, &later, &board::VirtualBoard::plug);
     EXPECT_EQ(run("name='later'\n[[step]]\ntype='read_ad'\n", 5000ms), check::AllPassed);
 }
 
@@ -318,7 +318,7 @@ QJsonValue At(QJsonValue value, const QString& path) {
 // Numbers are JSON numbers, texts plain texts, each limit under its own name; the record says
 // what made it. The virtual board answers 128, 0xA5 and "Hello from ZOV!!".
 TEST_F(CheckRun, TheJsonRecordHoldsWhatMadeItTheBoardTheCountsAndEachFigureWithItsLimits) {
-    hid::VirtualBoard::attachTo(layer);
+    board::VirtualBoard::attachTo(layer);
     const std::string plan = "name='figures'\n[[step]]\ntype='read_ad'\nmin=100\nmax=200\n"
                              "answer_within_ms=250\n[[step]]\nname='lamp'\ntype='write_port'\n"
                              "value=7\n[[step]]\ntype='read_text'\nequals='Hello from ZOV!!'\n"
@@ -338,8 +338,8 @@ TEST_F(CheckRun, TheJsonRecordHoldsWhatMadeItTheBoardTheCountsAndEachFigureWithI
         {"plan/name", "figures"},
         {"plan/file", "plan.toml"},
         {"plan/sha256", sha256},
-        {"board/vendor_id", hid::VirtualBoard::VendorId},
-        {"board/product_id", hid::VirtualBoard::ProductId},
+        {"board/vendor_id", board::VirtualBoard::VendorId},
+        {"board/product_id", board::VirtualBoard::ProductId},
         {"board/manufacturer", "ZOV Electronics"},
         {"board/product", "ZOV-USB Virtual Board"},
         {"board/serial", "VB-0001"},
@@ -400,7 +400,7 @@ TEST_F(CheckRun, TheJsonRecordHoldsWhatMadeItTheBoardTheCountsAndEachFigureWithI
 struct SendCase {
     const char* what;
     const char* step;
-    std::function<bool(const hid::VirtualBoard&)> reached;
+    std::function<bool(const board::VirtualBoard&)> reached;
 };
 
 void PrintTo(const SendCase& sendCase, std::ostream* out) {
@@ -410,7 +410,7 @@ void PrintTo(const SendCase& sendCase, std::ostream* out) {
 class CheckSends : public CheckRun, public ::testing::WithParamInterface<SendCase> {};
 
 TEST_P(CheckSends, WhatTheStepSendsReachesTheBoardAndTheRecordSaysSo) {
-    const hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer);
+    const board::VirtualBoard& board = board::VirtualBoard::attachTo(layer);
     EXPECT_EQ(run(std::string("name='send'\n[[step]]\n") + GetParam().step), check::AllPassed);
     EXPECT_TRUE(GetParam().reached(board));
     // The report recorded is the one the board got, byte for byte, with its code.
@@ -428,19 +428,19 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, CheckSends,
     ::testing::Values(
         SendCase{"write_port", "type='write_port'\nvalue=0x5A\n",
-                 [](const hid::VirtualBoard& board) { return board.portD() == 0x5A; }},
+                 [](const board::VirtualBoard& board) { return board.portD() == 0x5A; }},
         SendCase{"send to port D", "type='send'\ncode=14\nbytes={21=0x33}\n",
-                 [](const hid::VirtualBoard& board) { return board.portD() == 0x33; }},
+                 [](const board::VirtualBoard& board) { return board.portD() == 0x33; }},
         SendCase{"send bytes from 2 on", "type='send'\ncode=77\nbytes=[0x41, 0x42]\n",
-                 [](const hid::VirtualBoard& board) {
+                 [](const board::VirtualBoard& board) {
                      const hid::Report& report = board.lastReport();
                      return report[1] == 77 && report[2] == 0x41 && report[3] == 0x42 &&
                             report[4] == 0;
                  }},
         SendCase{"send_text", "type='send_text'\ntext='Hi there'\n",
-                 [](const hid::VirtualBoard& board) { return board.lastText() == "Hi there"; }},
+                 [](const board::VirtualBoard& board) { return board.lastText() == "Hi there"; }},
         SendCase{"send_text in the board's code page", "type='send_text'\ntext='Grüße €'\n",
-                 [](const hid::VirtualBoard& board) {
+                 [](const board::VirtualBoard& board) {
                      return board.lastText() == "Gr\xfc\xdf"
                                                 "e \x80";
                  }}),
@@ -483,8 +483,8 @@ private:
             });
             return hid::WriteResult::Queued;
         }
-        const auto answer = hid::firmware::answerTo(report[hid::firmware::Command],
-                                                    {std::uint8_t(written), 0xA5, {}});
+        const auto answer = board::firmware::answerTo(report[board::firmware::Command],
+                                                      {std::uint8_t(written), 0xA5, {}});
         const bool answers = answer && script_.answerAfter &&
                              !(script_.missEvery > 0 && ++wanting_ % script_.missEvery == 0);
         if (answers)
@@ -499,8 +499,8 @@ private:
     int wanting_ = 0;
     hid::DeviceEvents* events_ = nullptr;
     QObject context_;
-    hid::DeviceInfo info_{hid::VirtualBoard::VendorId,
-                          hid::VirtualBoard::ProductId,
+    hid::DeviceInfo info_{board::VirtualBoard::VendorId,
+                          board::VirtualBoard::ProductId,
                           "ZOV Electronics",
                           "Scripted board",
                           "S-1",
@@ -654,7 +654,7 @@ struct RepeatCase {
 };
 
 TEST_F(CheckRun, ARepeatedStepRunsThatManyTimesEachWithItsOwnResult) {
-    const hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer);
+    const board::VirtualBoard& board = board::VirtualBoard::attachTo(layer);
     const RepeatCase cases[] = {
         {"passing", "min=100", 3, "pass", check::AllPassed},
         {"failing", "min=200", 2, "fail", check::StepFailed},

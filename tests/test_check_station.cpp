@@ -96,7 +96,7 @@ TEST(Station, EachBoardInTurnGivesItsRecordsAndCountsInTheTally) {
     for (const BoardsCase& each : cases) {
         SCOPED_TRACE(each.what);
         StationRig rig;
-        hid::VirtualBoard& board = hid::VirtualBoard::attachTo(rig.layer);
+        board::VirtualBoard& board = board::VirtualBoard::attachTo(rig.layer);
         board.setAdValue(each.adValues[0]);
         rig.start(std::string("name='range'\n[[step]]\ntype='read_ad'\nmin=100\n") +
                   each.moreSteps);
@@ -138,7 +138,7 @@ TEST(Station, EachBoardInTurnGivesItsRecordsAndCountsInTheTally) {
 
 TEST(Station, StoppingDuringACheckWritesThatBoardsRecordAndCountsItNeitherWay) {
     StationRig rig;
-    hid::VirtualBoard& board = hid::VirtualBoard::attachTo(rig.layer);
+    board::VirtualBoard& board = board::VirtualBoard::attachTo(rig.layer);
     rig.start(
         "name='long'\n[[step]]\ntype='read_ad'\n[[step]]\ntype='wait_ms'\nduration_ms=60000\n");
     ASSERT_TRUE(testsupport::WaitUntil([&] { return board.reportsReceived() == 1; }, 10s));

@@ -38,7 +38,7 @@ TEST_F(Connection, StartUpAttachesProbesHandleZeroAndSendsCodeFifty) {
 TEST_F(Connection, FailedProbeShowsOfflineAndEveryButtonStaysClickable) {
     EXPECT_EQ(form->windowTitle(), "No HID Device Present");
     EXPECT_EQ(ui().Label6->text(), "OFFLINE");
-    EXPECT_EQ(ui().LED1->fillColour(), colours::Red);
+    EXPECT_EQ(ui().LED1->fillColour(), window::colours::Red);
     for (QPushButton* button : {ui().btnWritePort, ui().btnWritePortClear, ui().btnHID_Disconnect,
                                 ui().btnReadInput, ui().btnReadText, ui().btnExit})
         EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
@@ -47,10 +47,10 @@ TEST_F(Connection, FailedProbeShowsOfflineAndEveryButtonStaysClickable) {
 TEST(ConnectionProbe, SuccessfulProbeShowsOnlineAndKeepsTheLayoutCaption) {
     testsupport::FakeHidLayer layer;
     layer.pendingReads.push_back({});
-    MainForm form(layer);
+    window::MainForm form(layer);
     EXPECT_EQ(form.windowTitle(), "ZOV-USB Test Interface");
     EXPECT_EQ(form.controls().Label6->text(), "ONLINE");
-    EXPECT_EQ(form.controls().LED1->fillColour(), colours::Green);
+    EXPECT_EQ(form.controls().LED1->fillColour(), window::colours::Green);
 }
 
 // A failed probe empties the device list, lines a library calling back during the probe put
@@ -66,7 +66,7 @@ TEST(ConnectionProbe, FailedProbeEmptiesTheDeviceList) {
         hid::HidEvent plugged(hid::HIDEventPlugged, 7);
         QCoreApplication::sendEvent(layer.connectedWindow, &plugged);
     };
-    MainForm form(layer);
+    window::MainForm form(layer);
     EXPECT_EQ(form.controls().Label3->text(), "HID Handle # 7"); // the plug event was handled
     EXPECT_EQ(form.windowTitle(), "No HID Device Present");
     EXPECT_EQ(form.controls().ListBox->count(), 0);
@@ -79,7 +79,7 @@ TEST_F(Connection, BoardPluggedShowsOnlineWithCountHandleIdsAndNames) {
     deliver(hid::HIDEventPlugged, 7);
     EXPECT_EQ(form->windowTitle(), "HID Device Online | HID Devices Found = 3");
     EXPECT_EQ(ui().Label6->text(), "ONLINE");
-    EXPECT_EQ(ui().LED1->fillColour(), colours::Green);
+    EXPECT_EQ(ui().LED1->fillColour(), window::colours::Green);
     EXPECT_EQ(ui().Label3->text(), "HID Handle # 7");
     EXPECT_EQ(ui().Frame1->title(), "VID #4660 /  PID #1");
     EXPECT_EQ(listLines(ui().ListBox), (QStringList{" MFG: ZOV\u2019s \u20ac", " Product: "}));
@@ -169,7 +169,7 @@ TEST_F(Connection, UnplugEmptiesTheListButKeepsHandleAndIds) {
     EXPECT_EQ(form->windowTitle(), "HID Device Unplugged");
     EXPECT_EQ(ui().ListBox->count(), 0);
     EXPECT_EQ(ui().Label6->text(), "OFFLINE");
-    EXPECT_EQ(ui().LED1->fillColour(), colours::Red);
+    EXPECT_EQ(ui().LED1->fillColour(), window::colours::Red);
     EXPECT_EQ(ui().Label3->text(), "HID Handle # 7");
     EXPECT_EQ(ui().Frame1->title(), "VID #4660 /  PID #1");
     for (QPushButton* button : {ui().btnWritePort, ui().btnWritePortClear, ui().btnHID_Disconnect,
@@ -194,7 +194,7 @@ TEST_F(Connection, DisconnectAndConnectButtons) {
     QTest::mouseClick(ui().btnHID_Disconnect, Qt::LeftButton);
     EXPECT_EQ(form->windowTitle(), "Offline, Click HID Connect");
     EXPECT_EQ(ui().Label6->text(), "OFFLINE");
-    EXPECT_EQ(ui().LED1->fillColour(), colours::Red);
+    EXPECT_EQ(ui().LED1->fillColour(), window::colours::Red);
     EXPECT_TRUE(ui().btnHID_Connect->isEnabled());
     for (QPushButton* button : DeviceButtons(ui()))
         EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();

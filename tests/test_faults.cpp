@@ -100,16 +100,16 @@ bool RunEvery20ms(int times, const std::function<void(int)>& step) {
     return WaitUntil([&] { return done == times; }, SoakDeadline);
 }
 
-bool ShowsOnline(const MainForm& form) {
+bool ShowsOnline(const window::MainForm& form) {
     return form.windowTitle().startsWith("HID Device Online") &&
            form.controls().Label6->text() == "ONLINE" &&
-           form.controls().LED1->fillColour() == colours::Green;
+           form.controls().LED1->fillColour() == window::colours::Green;
 }
 
-bool ShowsUnplugged(const MainForm& form) {
+bool ShowsUnplugged(const window::MainForm& form) {
     return form.windowTitle() == "HID Device Unplugged" &&
            form.controls().Label6->text() == "OFFLINE" &&
-           form.controls().LED1->fillColour() == colours::Red;
+           form.controls().LED1->fillColour() == window::colours::Red;
 }
 
 // --- The virtual board behind the real layer -------------------------------------------------
@@ -117,8 +117,8 @@ bool ShowsUnplugged(const MainForm& form) {
 class VirtualBoardFaults : public ::testing::Test {
 protected:
     VirtualBoardFaults() {
-        board = &hid::VirtualBoard::attachTo(layer);
-        form = std::make_unique<MainForm>(counting);
+        board = &board::VirtualBoard::attachTo(layer);
+        form = std::make_unique<window::MainForm>(counting);
         form->show();
         WaitUntil([&] { return ShowsOnline(*form); });
     }
@@ -134,8 +134,8 @@ protected:
 
     hid::DeviceManager layer;
     CountingLayer counting{layer};
-    hid::VirtualBoard* board;
-    std::unique_ptr<MainForm> form;
+    board::VirtualBoard* board;
+    std::unique_ptr<window::MainForm> form;
 };
 
 TEST_F(VirtualBoardFaults, PlugAndUnplugEvery20msWhilePollingEndsOnlineAndPollsAgain) {
@@ -288,7 +288,7 @@ protected:
         layer.addSource(std::move(owned));
         // As main does: the window comes once the boards present at start are open.
         ASSERT_TRUE(WaitUntil([&] { return source->isSettled(); }));
-        form = std::make_unique<MainForm>(counting);
+        form = std::make_unique<window::MainForm>(counting);
         layer.addProblemObserver(*form); // after the window, as main does
         form->show();
         DeleteDeferred();
@@ -296,10 +296,10 @@ protected:
 
     /// A hidraw source whose board node is a socket pair, the board's end served by
     /// FirmwareBoardEnd.
-    std::unique_ptr<hid::HidrawSource> makeSource() {
-        hid::HidrawOptions options;
+    std::unique_ptr<hidraw::HidrawSource> makeSource() {
+        hidraw::HidrawOptions options;
         options.openIds = {{Board.vendorId, Board.productId}};
-        options.hotplug = hid::HidrawOptions::Hotplug::None; // the test re-scans
+        options.hotplug = hidraw::HidrawOptions::Hotplug::None; // the test re-scans
         options.openRetries = 0;
         auto backend = testsupport::FakeHidrawBackend(
             [this] {
@@ -319,7 +319,7 @@ protected:
                         Qt::QueuedConnection);
                 return console;
             });
-        return std::make_unique<hid::HidrawSource>(options, std::move(backend));
+        return std::make_unique<hidraw::HidrawSource>(options, std::move(backend));
     }
 
     void plug() {
@@ -333,7 +333,7 @@ protected:
     }
     /// The cable pulled while the node still lists: the device sees the end of its file.
     void breakLink() { boardEnd.reset(); }
-    std::size_t liveDevices() const { return source->findChildren<hid::HidrawDevice*>().size(); }
+    std::size_t liveDevices() const { return source->findChildren<hidraw::HidrawDevice*>().size(); }
     const window::Controls& ui() const { return form->controls(); }
     void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
@@ -344,8 +344,8 @@ protected:
     std::unique_ptr<FirmwareBoardEnd> boardEnd;
     hid::DeviceManager layer;
     CountingLayer counting{layer};
-    hid::HidrawSource* source = nullptr;
-    std::unique_ptr<MainForm> form;
+    hidraw::HidrawSource* source = nullptr;
+    std::unique_ptr<window::MainForm> form;
 };
 
 TEST_F(HidrawFaults, PlugUnplugAndBrokenLinksEvery20msLeakNoDescriptorOrDevice) {
@@ -554,9 +554,9 @@ TEST_F(HidrawFaults, FloodFromTheBoardIsReadCompletelyOrCountedAsDropped) {
     std::uint64_t sent = 0;
     std::uint64_t arrived = 0;
     std::uint64_t lost = 0; // read while the hand-over to the window was full, and counted
-    QObject::connect(source->device(Board.path), &hid::HidrawDevice::reportReceived,
+    QObject::connect(source->device(Board.path), &hidraw::HidrawDevice::reportReceived,
                      [&] { ++arrived; });
-    QObject::connect(source->device(Board.path), &hid::HidrawDevice::reportsLost,
+    QObject::connect(source->device(Board.path), &hidraw::HidrawDevice::reportsLost,
                      [&](quint64 count) { lost += count; });
     // Every 20 ms the board writes until its socket is full: far more than the window reads
     // between two turns of the event loop.

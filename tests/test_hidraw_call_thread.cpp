@@ -7,7 +7,7 @@
 #include <thread>
 
 using hid::DeviceManager;
-using hid::HidrawSource;
+using hidraw::HidrawSource;
 using testsupport::OpenGate;
 using testsupport::WaitUntil;
 

@@ -22,8 +22,8 @@
 #include <unistd.h>
 #include <vector>
 
-using hid::HidrawDevice;
 using hid::Report;
+using hidraw::HidrawDevice;
 using testsupport::NodeScript;
 using testsupport::ScriptedCalls;
 using testsupport::WaitUntil;

@@ -15,7 +15,8 @@ class WrongFormat : public HidrawSourceTest, public ::testing::WithParamInterfac
 // A board with a report id got its input shifted by one byte and its output without the id.
 TEST_P(WrongFormat, BoardIsNotDrivenAndTheMessageSaysWhatItFound) {
     system.attached = {Board};
-    system.details[Board.path] = hid::NodeDetails{BoardVendor, BoardProduct, GetParam().descriptor};
+    system.details[Board.path] =
+        hidraw::NodeDetails{BoardVendor, BoardProduct, GetParam().descriptor};
     start();
     testsupport::DrainEvents();
     EXPECT_EQ(board(), 0);

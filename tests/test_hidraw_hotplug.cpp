@@ -4,7 +4,7 @@
 
 #include <QElapsedTimer>
 
-using hid::HidrawOptions;
+using hidraw::HidrawOptions;
 using testsupport::WaitUntil;
 
 namespace {
@@ -120,7 +120,8 @@ TEST_F(HidrawSourceTest, BoardPluggedAgainOnTheSameNodeBetweenScansComesBack) {
 }
 
 TEST_F(HidrawSourceTest, AutoModeFindsAPlugWhetherOrNotUdevSpeaks) {
-    HidrawOptions options = boardOptions(); // Auto: the monitor where udev runs, with a safety re-scan beside it
+    HidrawOptions options =
+        boardOptions(); // Auto: the monitor where udev runs, with a safety re-scan beside it
     options.rescanInterval = std::chrono::milliseconds(20);
     options.safetyRescanInterval = std::chrono::milliseconds(20);
     start(options);

@@ -12,8 +12,8 @@
 #include <thread>
 
 using hid::DeviceInfo;
-using hid::HidrawOptions;
 using hid::Report;
+using hidraw::HidrawOptions;
 using testsupport::WaitUntil;
 
 namespace {
@@ -49,7 +49,7 @@ TEST_F(HidrawSourceTest, PermissionDeniedAfterTheRetriesIsToldOnceAndNotAnnounce
 
     ASSERT_TRUE(WaitUntil([&] { return !system.warnings.empty(); }));
     EXPECT_EQ(system.attemptsAt(Board.path), 1 + 4 + 1) << "and one more look to be sure";
-    EXPECT_EQ(system.warnings, (std::vector<std::string>{hid::permissionMessage(Board.path)}));
+    EXPECT_EQ(system.warnings, (std::vector<std::string>{hidraw::permissionMessage(Board.path)}));
     ASSERT_EQ(listener.problems.size(), 1u);
     EXPECT_EQ(listener.problems[0].kind, hid::DeviceProblem::Kind::NoPermission);
     EXPECT_EQ(listener.problems[0].node, Board.path);
@@ -77,11 +77,11 @@ TEST_F(HidrawSourceTest, BoardPresentAtStartWithoutPermissionIsToldFromTheEventL
     EXPECT_TRUE(listener.problems.empty()) << "observers added after the source still hear it";
     settle();
     testsupport::DrainEvents();
-    EXPECT_EQ(system.warnings, (std::vector<std::string>{hid::permissionMessage(Board.path)}));
+    EXPECT_EQ(system.warnings, (std::vector<std::string>{hidraw::permissionMessage(Board.path)}));
     ASSERT_EQ(listener.problems.size(), 1u);
     const std::string& message = listener.problems[0].message;
     EXPECT_NE(message.find(Board.path), std::string::npos);
-    EXPECT_NE(message.find(hid::UdevRuleFile), std::string::npos);
+    EXPECT_NE(message.find(hidraw::UdevRuleFile), std::string::npos);
     EXPECT_NE(message.find("sudo udevadm control --reload-rules && sudo udevadm trigger"),
               std::string::npos);
     EXPECT_EQ(layer.GetItemCount(), 1) << "the program carries on, without the board";
@@ -122,7 +122,7 @@ TEST_F(HidrawSourceTest, UnusableBoardIsRetriedOnATimerWhileUdevRuns) {
                               "B2",        "/dev/hidraw4", {}};
     system.attached = {Board, numbered};
     system.failOpens(Board.path, {EACCES});
-    system.details[numbered.path] = hid::NodeDetails{BoardVendor, BoardProduct, WithReportId()};
+    system.details[numbered.path] = hidraw::NodeDetails{BoardVendor, BoardProduct, WithReportId()};
     options.confirmInterval = std::chrono::milliseconds(10);
     start(options);
     ASSERT_TRUE(source->usesUdevMonitor()); // a quiet one where the machine has no netlink
@@ -157,7 +157,7 @@ TEST_F(HidrawSourceTest, OtherOpenFailuresNameTheNodeAndTheError) {
 TEST_F(HidrawSourceTest, NodeThatAnswersOtherIdsIsClosedAndNotUsed) {
     system.attached = {Board};
     system.details[Board.path] =
-        hid::NodeDetails{0x046d, 0xc077, testsupport::BoardReportDescriptor()};
+        hidraw::NodeDetails{0x046d, 0xc077, testsupport::BoardReportDescriptor()};
     start();
     testsupport::DrainEvents();
     EXPECT_EQ(board(), 0);
@@ -185,7 +185,7 @@ TEST_F(HidrawSourceTest, BoardBackOnItsNodeBetweenLooksButUnusableIsTold) {
         rescan();
     };
     comesBackAs([&] {
-        system.details[Board.path] = hid::NodeDetails{BoardVendor, BoardProduct, WithReportId()};
+        system.details[Board.path] = hidraw::NodeDetails{BoardVendor, BoardProduct, WithReportId()};
     });
     ASSERT_TRUE(WaitUntil([&] { return !listener.problems.empty(); }));
     EXPECT_EQ(listener.problems[0].kind, hid::DeviceProblem::Kind::WrongFormat);
@@ -249,18 +249,18 @@ TEST_F(HidrawSourceTest, ABoardThatStaysUnusableIsToldAtTheSecondLook) {
 }
 
 TEST(PermissionMessage, IsOneLineNamingTheNodeAndTheRule) {
-    const std::string line = hid::permissionMessage("/dev/hidraw5");
+    const std::string line = hidraw::permissionMessage("/dev/hidraw5");
     EXPECT_EQ(line.find('\n'), std::string::npos);
     EXPECT_EQ(line.rfind("zov-usb-test: ", 0), 0u);
     EXPECT_NE(line.find("/dev/hidraw5"), std::string::npos);
-    EXPECT_NE(line.find(hid::UdevRuleFile), std::string::npos);
+    EXPECT_NE(line.find(hidraw::UdevRuleFile), std::string::npos);
     EXPECT_NE(line.find("/etc/udev/rules.d"), std::string::npos);
     EXPECT_NE(line.find("udevadm control --reload-rules"), std::string::npos);
     EXPECT_NE(line.find("udevadm trigger"), std::string::npos);
 }
 
 TEST(UdevRule, TheFileTheMessageNamesGrantsAccessToTheBoard) {
-    std::ifstream file(std::string(ZOV_SOURCE_DIR "/data/") + hid::UdevRuleFile);
+    std::ifstream file(std::string(ZOV_SOURCE_DIR "/data/") + hidraw::UdevRuleFile);
     ASSERT_TRUE(file) << "the message names a rule the project does not ship";
     std::stringstream text;
     text << file.rdbuf();
@@ -271,7 +271,7 @@ TEST(UdevRule, TheFileTheMessageNamesGrantsAccessToTheBoard) {
     EXPECT_NE(rule.find("ATTRS{idProduct}==\"0001\""), std::string::npos);
     EXPECT_NE(rule.find("TAG+=\"uaccess\""), std::string::npos);
     // The uaccess tag only works when set before 73-seat-late.rules runs.
-    EXPECT_LT(std::string(hid::UdevRuleFile), std::string("73-seat-late.rules"));
+    EXPECT_LT(std::string(hidraw::UdevRuleFile), std::string("73-seat-late.rules"));
 }
 
 } // namespace

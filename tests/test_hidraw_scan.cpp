@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 using hid::DeviceInfo;
-using hid::diffScans;
-using hid::toWindows1252;
+using hidraw::diffScans;
+using hidraw::toWindows1252;
 
 namespace {
 
@@ -39,7 +39,7 @@ TEST(ScanDiff, ArrivalsAndRemovalsByNode) {
                                          device("/dev/hidraw1", 0x1234, 1)};
     const std::vector<DeviceInfo> now{device("/dev/hidraw0", 1, 1), device("/dev/hidraw2", 2, 2),
                                       device("/dev/hidraw3", 3, 3)};
-    const hid::ScanDiff diff = diffScans(before, now);
+    const hidraw::ScanDiff diff = diffScans(before, now);
     EXPECT_EQ(paths(diff.arrived), (Paths{"/dev/hidraw2", "/dev/hidraw3"}));
     EXPECT_EQ(diff.removed, (Paths{"/dev/hidraw1"}));
     EXPECT_EQ(diff.arrived[0].vendorId, 2) << "arrivals carry their details";
@@ -48,7 +48,7 @@ TEST(ScanDiff, ArrivalsAndRemovalsByNode) {
 TEST(ScanDiff, SameEnumerationChangesNothing) {
     const std::vector<DeviceInfo> scan{device("/dev/hidraw0", 1, 1),
                                        device("/dev/hidraw1", 0x1234, 1, "A")};
-    const hid::ScanDiff diff = diffScans(scan, scan);
+    const hidraw::ScanDiff diff = diffScans(scan, scan);
     EXPECT_TRUE(diff.arrived.empty());
     EXPECT_TRUE(diff.removed.empty());
 }
@@ -63,14 +63,14 @@ TEST(ScanDiff, FirstAndLastScans) {
 
 TEST(ScanDiff, NodeTakenByAnotherDeviceIsARemovalAndAnArrival) {
     // One unplug and another plug between two scans: the kernel hands out the freed node again.
-    const hid::ScanDiff otherIds =
+    const hidraw::ScanDiff otherIds =
         diffScans({device("/dev/hidraw0", 1, 1)}, {device("/dev/hidraw0", 0x1234, 1)});
     EXPECT_EQ(otherIds.removed, (Paths{"/dev/hidraw0"}));
     ASSERT_EQ(otherIds.arrived.size(), 1u);
     EXPECT_EQ(otherIds.arrived[0].vendorId, 0x1234);
 
-    const hid::ScanDiff otherSerial = diffScans({device("/dev/hidraw0", 0x1234, 1, "A")},
-                                                {device("/dev/hidraw0", 0x1234, 1, "B")});
+    const hidraw::ScanDiff otherSerial = diffScans({device("/dev/hidraw0", 0x1234, 1, "A")},
+                                                   {device("/dev/hidraw0", 0x1234, 1, "B")});
     EXPECT_EQ(otherSerial.removed, (Paths{"/dev/hidraw0"}));
     EXPECT_EQ(paths(otherSerial.arrived), (Paths{"/dev/hidraw0"}));
 }

@@ -126,10 +126,11 @@ TEST_F(Input, OtherCodesOnlyLightTheStrobeAndLeaveTheMirror) {
     answer(MakeReport(4, {{19, 77}}));
     const QStringList before = inMirror();
     for (const std::uint8_t code : {1, 5, 6, 50, 200}) {
-        ui().LED2->setFillColour(colours::Red);
-        ASSERT_TRUE(Shows(*ui().LED2, testsupport::CentreColour, colours::Red));
+        ui().LED2->setFillColour(window::colours::Red);
+        ASSERT_TRUE(Shows(*ui().LED2, testsupport::CentreColour, window::colours::Red));
         answer(MakeReport(code, {{19, 1}, {20, 0xFF}}));
-        EXPECT_TRUE(Shows(*ui().LED2, testsupport::CentreColour, colours::Green)) << int(code);
+        EXPECT_TRUE(Shows(*ui().LED2, testsupport::CentreColour, window::colours::Green))
+            << int(code);
         EXPECT_EQ(inMirror(), before) << int(code);
         EXPECT_EQ(form->bufferIn()[1], code); // the buffer holds it all the same
     }
@@ -172,9 +173,9 @@ TEST_F(Input, FailedReadOnlyLightsTheStrobe) {
     const QStringList shown = windowTexts();
 
     layer.readAnswer = false;
-    ui().LED2->setFillColour(colours::Red);
+    ui().LED2->setFillColour(window::colours::Red);
     answer(MakeReport(4, {{19, 5}}));
-    EXPECT_EQ(ui().LED2->fillColour(), colours::Green);
+    EXPECT_EQ(ui().LED2->fillColour(), window::colours::Green);
     EXPECT_EQ(form->bufferIn(), text);
     EXPECT_EQ(windowTexts(), shown);
     EXPECT_EQ(listLines(ui().ListBox2), QStringList{"Hi"});
@@ -199,7 +200,7 @@ TEST(DecToBin, RendersAndWidensAsTheWorkedTableSays) {
           Row{5, 2, 10, "0000000101"}, Row{255, 4, 12, "000011111111"}, Row{1, 0, 8, "00000001"},
           Row{0, 0, 0, ""}}) {
         std::int16_t bits = row.given;
-        EXPECT_EQ(MainForm::DecToBin(row.value, bits), row.text)
+        EXPECT_EQ(window::MainForm::DecToBin(row.value, bits), row.text)
             << int(row.value) << "/" << row.given;
         EXPECT_EQ(bits, row.after) << int(row.value) << "/" << row.given;
     }
@@ -207,7 +208,7 @@ TEST(DecToBin, RendersAndWidensAsTheWorkedTableSays) {
 
 TEST(DecToBin, CountsBeyondThirtyOneGiveLeadingZerosNotGarbage) {
     std::int16_t bits = 40;
-    EXPECT_EQ(MainForm::DecToBin(129, bits), QString(32, '0') + "10000001");
+    EXPECT_EQ(window::MainForm::DecToBin(129, bits), QString(32, '0') + "10000001");
     EXPECT_EQ(bits, 40);
 }
 

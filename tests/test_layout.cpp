@@ -229,14 +229,14 @@ TEST_F(LayoutTest, LabelsAreOpaqueWrappedAndAligned) {
         EXPECT_TRUE(label->autoFillBackground()) << name.toStdString();
         EXPECT_TRUE(label->wordWrap()) << name.toStdString();
         EXPECT_EQ(label->frameShape(), QFrame::NoFrame) << name.toStdString();
-        EXPECT_EQ(label->palette().color(QPalette::Window), colours::ButtonFace)
+        EXPECT_EQ(label->palette().color(QPalette::Window), window::colours::ButtonFace)
             << name.toStdString();
         const Qt::Alignment horizontal = label->alignment() & Qt::AlignHorizontal_Mask;
         const bool centred = name == "Label6" || name == "Label2";
         EXPECT_EQ(horizontal, centred ? Qt::AlignHCenter : Qt::AlignLeft) << name.toStdString();
     }
-    EXPECT_EQ(ui.Label7->palette().color(QPalette::WindowText), colours::Blue);
-    EXPECT_EQ(ui.Label4->palette().color(QPalette::WindowText), colours::Black);
+    EXPECT_EQ(ui.Label7->palette().color(QPalette::WindowText), window::colours::Blue);
+    EXPECT_EQ(ui.Label4->palette().color(QPalette::WindowText), window::colours::Black);
     for (QListWidget* list : {ui.ListBox, ui.ListBox2}) {
         EXPECT_EQ(list->palette().color(QPalette::Base), QColor(0, 0, 0));
         EXPECT_EQ(list->palette().color(QPalette::Text), QColor(0, 255, 0));
@@ -325,7 +325,7 @@ TEST_F(LayoutTest, WindowSettings) {
     EXPECT_EQ(form->windowTitle(), "ZOV-USB Test Interface");
     EXPECT_EQ(form->minimumSize(), form->maximumSize());
     EXPECT_TRUE(form->autoFillBackground());
-    EXPECT_EQ(form->palette().color(QPalette::Window), colours::ScrollBars);
+    EXPECT_EQ(form->palette().color(QPalette::Window), window::colours::ScrollBars);
     const QList<QSize> sizes = form->windowIcon().availableSizes();
     for (const QSize size : {QSize(16, 16), QSize(32, 32), QSize(48, 48)})
         EXPECT_TRUE(sizes.contains(size)) << size.width();
@@ -471,10 +471,10 @@ TEST_F(LayoutTest, LabelsAndFramesPaintButtonFace) {
         const bool frame = qobject_cast<QGroupBox*>(widget) != nullptr;
         const QPoint corner =
             frame ? QPoint(image.width() - 2, 1) : QPoint(image.width() - 1, image.height() - 1);
-        EXPECT_EQ(image.pixelColor(corner), colours::ButtonFace)
+        EXPECT_EQ(image.pixelColor(corner), window::colours::ButtonFace)
             << widget->objectName().toStdString();
     }
-    EXPECT_NE(colours::ButtonFace, colours::ScrollBars);
+    EXPECT_NE(window::colours::ButtonFace, window::colours::ScrollBars);
 }
 
 TEST_F(LayoutTest, GraphicalButtonsPaintTheirBackColour) {
@@ -483,15 +483,15 @@ TEST_F(LayoutTest, GraphicalButtonsPaintTheirBackColour) {
         return testsupport::ButtonFaceColour(button->grab().toImage());
     };
     // Regression: the style's gradient painted StopLoop's red as pink.
-    EXPECT_EQ(painted(ui.StopLoop), colours::Red);
-    EXPECT_EQ(painted(ui.StartLoop), colours::ScrollBars);
-    EXPECT_EQ(painted(ui.DateBut), colours::ButtonFace);
-    EXPECT_EQ(painted(ui.TimeBut), colours::ButtonFace);
+    EXPECT_EQ(painted(ui.StopLoop), window::colours::Red);
+    EXPECT_EQ(painted(ui.StartLoop), window::colours::ScrollBars);
+    EXPECT_EQ(painted(ui.DateBut), window::colours::ButtonFace);
+    EXPECT_EQ(painted(ui.TimeBut), window::colours::ButtonFace);
     // A standard button keeps the style's shading: no flat fill of its palette colour.
     QPalette palette = ui.ClearBuffers->palette();
-    palette.setColor(QPalette::Button, colours::Green);
+    palette.setColor(QPalette::Button, window::colours::Green);
     ui.ClearBuffers->setPalette(palette);
-    EXPECT_NE(painted(ui.ClearBuffers), colours::Green);
+    EXPECT_NE(painted(ui.ClearBuffers), window::colours::Green);
 }
 
 } // namespace

@@ -76,10 +76,10 @@ struct LossySource final : hid::DeviceSource, hid::Device {
 class Monitor : public ::testing::Test {
 protected:
     Monitor() {
-        board = &hid::VirtualBoard::attachTo(layer);
+        board = &board::VirtualBoard::attachTo(layer);
         view = std::make_unique<BoardMonitor>(
             layer,
-            BoardMonitor::BoardIds{hid::VirtualBoard::VendorId, hid::VirtualBoard::ProductId},
+            BoardMonitor::BoardIds{board::VirtualBoard::VendorId, board::VirtualBoard::ProductId},
             [this] { return now; });
         view->show();
         readAnswers();
@@ -87,14 +87,14 @@ protected:
 
     /// Switches the board's read notification on, as the console's window does on a change.
     void readAnswers() {
-        handle = layer.GetHandle(hid::VirtualBoard::VendorId, hid::VirtualBoard::ProductId);
+        handle = layer.GetHandle(board::VirtualBoard::VendorId, board::VirtualBoard::ProductId);
         ASSERT_TRUE(layer.SetReadNotify(handle, true));
     }
     /// Sends the console's buffer with `code`: like the console's, the buffer keeps every other
     /// byte from the report before.
     void send(std::uint8_t code) {
         bufferOut[CommandByte] = code;
-        layer.WriteEx(hid::VirtualBoard::VendorId, hid::VirtualBoard::ProductId, bufferOut);
+        layer.WriteEx(board::VirtualBoard::VendorId, board::VirtualBoard::ProductId, bufferOut);
     }
     /// One request the board answers `delay` later.
     void ask(std::uint8_t code, Clock::duration delay) {
@@ -155,7 +155,7 @@ protected:
     Clock::time_point now = Clock::time_point{} + 100h;
     hid::Report bufferOut{};
     hid::DeviceManager layer;
-    hid::VirtualBoard* board = nullptr;
+    board::VirtualBoard* board = nullptr;
     std::unique_ptr<BoardMonitor> view;
     hid::Handle handle = 0;
 };
@@ -391,9 +391,9 @@ TEST_F(Monitor, ShowsTheBoardAndWhyAnotherCannotBeUsed) {
 TEST_F(Monitor, ShowsTheBoardNamesAsTheBoardGivesThem) {
     board->unplug();
     layer.addSource(std::make_unique<NamedBoardSource>(
-        hid::DeviceInfo{hid::VirtualBoard::VendorId,
-                        hid::VirtualBoard::ProductId,
-                        hid::toWindows1252(L"Maker\u2019s \u20ac"),
+        hid::DeviceInfo{board::VirtualBoard::VendorId,
+                        board::VirtualBoard::ProductId,
+                        hidraw::toWindows1252(L"Maker\u2019s \u20ac"),
                         "<b>bold</b>",
                         "<img src=\"serial.png\">",
                         "<i>node",

@@ -44,7 +44,7 @@ protected:
 TEST(ClockLabel, StartUpShowsTheDateAndTimeOfTheLoad) {
     testsupport::FakeHidLayer layer;
     QDateTime second = QDateTime::currentDateTime();
-    MainForm form(layer);
+    window::MainForm form(layer);
     const QDateTime after = QDateTime::currentDateTime();
     // Every whole second from the one before the load to the one after it.
     QStringList possible;
@@ -69,14 +69,14 @@ TEST_F(Loop, StartLoopPollsAdThenInputWithTheLoopFlag) {
     EXPECT_EQ(ui().Timer2->interval(), 20);
     EXPECT_TRUE(commandButtonsEnabled(false));
     EXPECT_EQ(layer.writes.size(), before); // the flag waits for the first tick
-    EXPECT_TRUE(showsFace(ui().StartLoop, colours::Green));
-    EXPECT_TRUE(showsFace(ui().StopLoop, colours::ButtonFace));
+    EXPECT_TRUE(showsFace(ui().StartLoop, window::colours::Green));
+    EXPECT_TRUE(showsFace(ui().StopLoop, window::colours::ButtonFace));
     ASSERT_TRUE(WaitUntil([&] { return layer.writes.size() >= before + 4; }));
     for (std::size_t i = before; i < before + 4; ++i) {
         EXPECT_EQ(layer.writes[i][1], (i - before) % 2 == 0 ? 4 : 13) << i;
         EXPECT_EQ(layer.writes[i][23], 1) << i;
     }
-    EXPECT_EQ(ui().LED2->fillColour(), colours::Green);
+    EXPECT_EQ(ui().LED2->fillColour(), window::colours::Green);
     EXPECT_EQ(ui().DateTime->text(), form->fncDateAndTime()); // each tick shows the clock
 }
 
@@ -92,18 +92,19 @@ TEST_F(Loop, StopLoopResendsTheLastCodeWithTheFlagDownAndClearsEverything) {
     EXPECT_EQ(ui().BufferOutBox[1]->text(), "0");
     EXPECT_EQ(ui().BufferOutBox[23]->text(), "0");
     EXPECT_TRUE(commandButtonsEnabled(true));
-    EXPECT_TRUE(showsFace(ui().StopLoop, colours::Red));
-    EXPECT_TRUE(showsFace(ui().StartLoop, colours::ButtonFace));
+    EXPECT_TRUE(showsFace(ui().StopLoop, window::colours::Red));
+    EXPECT_TRUE(showsFace(ui().StartLoop, window::colours::ButtonFace));
 }
 
 TEST_F(Loop, ClockStreamSendsTheTextAndEndsEachTickRed) {
     click(ui().TimeBut);
-    ASSERT_TRUE(showsFace(ui().TimeBut, colours::Red));
+    ASSERT_TRUE(showsFace(ui().TimeBut, window::colours::Red));
     click(ui().DateBut);
     EXPECT_EQ(ui().Timer2->intervalAsDuration(), std::chrono::milliseconds(20));
     EXPECT_EQ(ui().DateBut->text(), "Clock On");
-    EXPECT_TRUE(showsFace(ui().DateBut, colours::Green));
-    EXPECT_TRUE(showsFace(ui().TimeBut, colours::ButtonFace)); // no longer the red TimeBut gave it
+    EXPECT_TRUE(showsFace(ui().DateBut, window::colours::Green));
+    EXPECT_TRUE(
+        showsFace(ui().TimeBut, window::colours::ButtonFace)); // no longer the red TimeBut gave it
     EXPECT_EQ(ui().TimeBut->text(), "Clock Off");              // the caption TimeBut gave it stays
     EXPECT_TRUE(ui().Timer2->isActive());
     form->Timer2_Timer();
@@ -112,7 +113,7 @@ TEST_F(Loop, ClockStreamSendsTheTextAndEndsEachTickRed) {
     EXPECT_EQ(lastSent()[1], 6);
     // The report carries the very text the label shows.
     EXPECT_EQ(textAt(lastSent(), length), shown.left(static_cast<qsizetype>(length)).toStdString());
-    EXPECT_EQ(ui().LED2->fillColour(), colours::Red);
+    EXPECT_EQ(ui().LED2->fillColour(), window::colours::Red);
     EXPECT_EQ(ui().BufferOutBox[1]->text(), "6");
 }
 
@@ -201,11 +202,11 @@ TEST_F(Loop, TimeButSendsResetAndStopsEvenAPollingLoop) {
     EXPECT_EQ(form->bufferOut(), hid::Report{});
     EXPECT_EQ(ui().DateBut->text(), "Clock");
     EXPECT_EQ(ui().TimeBut->text(), "Clock Off");
-    EXPECT_TRUE(showsFace(ui().TimeBut, colours::Red));
-    EXPECT_TRUE(showsFace(ui().DateBut, colours::ButtonFace));
+    EXPECT_TRUE(showsFace(ui().TimeBut, window::colours::Red));
+    EXPECT_TRUE(showsFace(ui().DateBut, window::colours::ButtonFace));
     // The loop's buttons are left as the loop set them until Stop Loop.
     EXPECT_TRUE(commandButtonsEnabled(false));
-    EXPECT_TRUE(showsFace(ui().StartLoop, colours::Green));
+    EXPECT_TRUE(showsFace(ui().StartLoop, window::colours::Green));
 }
 
 TEST_F(Loop, AfterTheClockButtonsTheLoopNeverPollsAgain) {
@@ -213,10 +214,10 @@ TEST_F(Loop, AfterTheClockButtonsTheLoopNeverPollsAgain) {
     click(ui().TimeBut);
     const std::size_t sent = layer.writes.size();
     click(ui().StartLoop);
-    ui().LED2->setFillColour(colours::Red);
+    ui().LED2->setFillColour(window::colours::Red);
     form->Timer2_Timer();
     EXPECT_EQ(layer.writes.size(), sent);
-    EXPECT_EQ(ui().LED2->fillColour(), colours::Green);
+    EXPECT_EQ(ui().LED2->fillColour(), window::colours::Green);
     EXPECT_EQ(ui().DateTime->text(), form->fncDateAndTime()); // the tick still shows the clock
 
     click(ui().DateBut);

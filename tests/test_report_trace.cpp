@@ -31,13 +31,13 @@ TEST(ReportTrace, LineHasUtcMicrosecondsDirectionHandleAndAll33Bytes) {
     // 2026-12-07 10:30:00.000042 UTC
     const std::int64_t when = 1796639400LL * 1'000'000 + 42;
     const std::string line =
-        hid::ReportTrace::formatLine(when, hid::ReportTrace::Direction::Out, 0, report);
+        trace::ReportTrace::formatLine(when, trace::ReportTrace::Direction::Out, 0, report);
     std::string expected = "2026-12-07T10:30:00.000042Z out 0 00 32";
     for (int i = 2; i < 32; ++i)
         expected += " 00";
     expected += " ab";
     EXPECT_EQ(line, expected);
-    EXPECT_EQ(hid::ReportTrace::formatLine(when, hid::ReportTrace::Direction::In, -3, report)
+    EXPECT_EQ(trace::ReportTrace::formatLine(when, trace::ReportTrace::Direction::In, -3, report)
                   .substr(28, 5),
               "in -3");
 }
@@ -48,7 +48,7 @@ TEST(ReportTrace, EachLineCarriesItsOwnSecondAndFraction) {
     const hid::Report report{};
     const std::int64_t second = 1796639400LL * 1'000'000; // 2026-12-07 10:30:00 UTC
     const auto stamp = [&](std::int64_t when) {
-        return hid::ReportTrace::formatLine(when, hid::ReportTrace::Direction::In, 1, report)
+        return trace::ReportTrace::formatLine(when, trace::ReportTrace::Direction::In, 1, report)
             .substr(0, 27);
     };
     EXPECT_EQ(stamp(second + 999'999), "2026-12-07T10:30:00.999999Z");
@@ -62,7 +62,7 @@ TEST(ReportTrace, EveryReportLineReachesTheFileWithin100ms) {
     QTemporaryDir dir;
     const QString path = dir.filePath("trace.txt");
     std::string error;
-    auto trace = hid::ReportTrace::open(path.toStdString(), error, nullptr);
+    auto trace = trace::ReportTrace::open(path.toStdString(), error, nullptr);
     ASSERT_TRUE(trace) << error;
 
     hid::DeviceManager layer(1);
@@ -70,7 +70,7 @@ TEST(ReportTrace, EveryReportLineReachesTheFileWithin100ms) {
     hid::Report request{};
     request[1] = 4;
     layer.WriteEx(0x1234, 1, request); // no device yet: refused, traced with handle 0
-    hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer);
+    board::VirtualBoard& board = board::VirtualBoard::attachTo(layer);
     QObject window;
     layer.Connect(&window);
     hid::Report status{};
@@ -96,14 +96,14 @@ TEST(ReportTrace, EveryReportLineReachesTheFileWithin100ms) {
 
 TEST(ReportTrace, UnwritablePathIsRefusedWithAReason) {
     std::string error;
-    EXPECT_FALSE(hid::ReportTrace::open("/nonexistent-dir/trace.txt", error, nullptr));
+    EXPECT_FALSE(trace::ReportTrace::open("/nonexistent-dir/trace.txt", error, nullptr));
     EXPECT_FALSE(error.empty());
 }
 
 /// What the trace complains of, gathered from its writing thread.
 class Complaints {
 public:
-    hid::ReportTrace::Complaint sink() {
+    trace::ReportTrace::Complaint sink() {
         return [this](const std::string& message) {
             const std::lock_guard lock(mutex_);
             messages_.push_back(message);
@@ -119,7 +119,7 @@ private:
     std::vector<std::string> messages_;
 };
 
-void RecordLines(hid::ReportTrace& trace, int count) {
+void RecordLines(trace::ReportTrace& trace, int count) {
     hid::Report report{};
     for (int i = 0; i < count; ++i) {
         report[1] = static_cast<std::uint8_t>(i);
@@ -153,7 +153,7 @@ TEST_F(TraceFile, ASymbolicLinkToAFileIsRefusedAndTheFileKept) {
                         path("trace.txt").toLocal8Bit().constData()),
               0);
     std::string error;
-    EXPECT_FALSE(hid::ReportTrace::open(path("trace.txt").toStdString(), error, nullptr));
+    EXPECT_FALSE(trace::ReportTrace::open(path("trace.txt").toStdString(), error, nullptr));
     EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
     ASSERT_TRUE(target.open(QIODevice::ReadOnly));
     EXPECT_EQ(target.readAll(), "keep me\n");
@@ -166,7 +166,7 @@ TEST_F(TraceFile, AnExistingFileIsEmptiedAndANewOneMadeReadableByAll) {
     old.close();
     std::string error;
     {
-        auto trace = hid::ReportTrace::open(path("old.txt").toStdString(), error, nullptr);
+        auto trace = trace::ReportTrace::open(path("old.txt").toStdString(), error, nullptr);
         ASSERT_TRUE(trace) << error;
         RecordLines(*trace, 1);
     }
@@ -174,7 +174,7 @@ TEST_F(TraceFile, AnExistingFileIsEmptiedAndANewOneMadeReadableByAll) {
     EXPECT_FALSE(ReadLines(path("old.txt"))[0].contains('x'));
 
     const mode_t mask = ::umask(0);
-    auto trace = hid::ReportTrace::open(path("new.txt").toStdString(), error, nullptr);
+    auto trace = trace::ReportTrace::open(path("new.txt").toStdString(), error, nullptr);
     ::umask(mask);
     ASSERT_TRUE(trace) << error;
     struct stat status {};
@@ -189,7 +189,7 @@ TEST_F(TraceFile, APipeThroughALinkIsWrittenTo) {
     ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
     const std::string link = "/proc/self/fd/" + std::to_string(fds[1]);
     std::string error;
-    auto trace = hid::ReportTrace::open(link, error, complaints.sink());
+    auto trace = trace::ReportTrace::open(link, error, complaints.sink());
     ASSERT_TRUE(trace) << error;
     ::close(fds[1]);
     constexpr int Lines = 2000; // about 260 KB: four times what the pipe holds
@@ -206,22 +206,22 @@ TEST_F(TraceFile, APipeThroughALinkIsWrittenTo) {
 // A board's hidraw node is writable by its user and would take the lines as output reports.
 TEST_F(TraceFile, ADeviceIsRefusedUnlessATerminalOrTheNullDevice) {
     std::string error;
-    EXPECT_FALSE(hid::ReportTrace::open("/dev/zero", error, nullptr));
+    EXPECT_FALSE(trace::ReportTrace::open("/dev/zero", error, nullptr));
     EXPECT_NE(error.find("hidraw"), std::string::npos) << error;
     error.clear();
-    EXPECT_TRUE(hid::ReportTrace::open("/dev/null", error, nullptr)) << error;
+    EXPECT_TRUE(trace::ReportTrace::open("/dev/null", error, nullptr)) << error;
     const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(terminal, 0);
     ASSERT_EQ(::grantpt(terminal), 0);
     ASSERT_EQ(::unlockpt(terminal), 0);
-    EXPECT_TRUE(hid::ReportTrace::open(::ptsname(terminal), error, nullptr)) << error;
+    EXPECT_TRUE(trace::ReportTrace::open(::ptsname(terminal), error, nullptr)) << error;
     ::close(terminal);
 }
 
 // A full disk or a closed pipe is told once, with its reason, and the rest is counted lost.
 TEST_F(TraceFile, AFailingWriteIsToldOnceAndTheLinesCountedLost) {
     std::string error;
-    auto trace = hid::ReportTrace::open("/dev/full", error, complaints.sink());
+    auto trace = trace::ReportTrace::open("/dev/full", error, complaints.sink());
     ASSERT_TRUE(trace) << error;
     RecordLines(*trace, 5);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return trace->lostLines() == 5; }));
@@ -240,8 +240,8 @@ TEST_F(TraceFile, AClosedPipeIsAFailedWriteNotTheEndOfTheProgram) {
     ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
     ::close(fds[0]);
     std::string error;
-    auto trace =
-        hid::ReportTrace::open("/proc/self/fd/" + std::to_string(fds[1]), error, complaints.sink());
+    auto trace = trace::ReportTrace::open("/proc/self/fd/" + std::to_string(fds[1]), error,
+                                          complaints.sink());
     ::close(fds[1]);
     ASSERT_TRUE(trace) << error;
     RecordLines(*trace, 2);
@@ -256,8 +256,8 @@ TEST_F(TraceFile, AReaderThatStopsCostsLinesNotTime) {
     int fds[2];
     ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
     std::string error;
-    auto trace = hid::ReportTrace::open("/proc/self/fd/" + std::to_string(fds[1]), error,
-                                        complaints.sink(), 16 * 1024);
+    auto trace = trace::ReportTrace::open("/proc/self/fd/" + std::to_string(fds[1]), error,
+                                          complaints.sink(), 16 * 1024);
     ::close(fds[1]);
     ASSERT_TRUE(trace) << error;
     constexpr int Lines = 5000; // about 650 KB: ten times what the pipe holds

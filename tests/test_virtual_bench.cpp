@@ -56,14 +56,14 @@ TEST(BenchFile, AWrongBenchIsToldWithFileLineColumnAndWhatIsAllowed) {
     for (const WrongBench& wrong : WrongBenches) {
         SCOPED_TRACE(wrong.what);
         tomlfile::TomlError error;
-        EXPECT_FALSE(hid::ParseBench(wrong.text, "bench.toml", error));
+        EXPECT_FALSE(board::ParseBench(wrong.text, "bench.toml", error));
         testsupport::ExpectTold(error, "bench.toml", wrong);
     }
 }
 
 TEST(BenchFile, ReadsEachKeyIntoItsBoardAndLeavesTheRestAsTheBuiltInBoard) {
     tomlfile::TomlError error;
-    const auto bench = hid::ParseBench(R"(
+    const auto bench = board::ParseBench(R"(
         # Dots in comments and strings nest nothing ..................................
         [[board]]
         serial = "ZB-0042"
@@ -81,10 +81,10 @@ TEST(BenchFile, ReadsEachKeyIntoItsBoardAndLeavesTheRestAsTheBuiltInBoard) {
         unplug_at_ms = 5000
         [[board]]
     )",
-                                       "bench.toml", error);
+                                         "bench.toml", error);
     ASSERT_TRUE(bench) << error.text();
     ASSERT_EQ(bench->size(), 2u);
-    const hid::VirtualBoardSetup& set = (*bench)[0];
+    const board::VirtualBoardSetup& set = (*bench)[0];
     EXPECT_EQ(set.serialNumber, "ZB-0042");
     EXPECT_EQ(set.manufacturer, "ZOV Electronics");
     EXPECT_EQ(set.product, std::string(37, '.'));
@@ -97,8 +97,8 @@ TEST(BenchFile, ReadsEachKeyIntoItsBoardAndLeavesTheRestAsTheBuiltInBoard) {
     EXPECT_EQ(set.plugAt, 1000ms);
     EXPECT_EQ(set.unplugAt, 5000ms);
 
-    const hid::VirtualBoardSetup& plain = (*bench)[1];
-    const hid::VirtualBoardSetup builtIn;
+    const board::VirtualBoardSetup& plain = (*bench)[1];
+    const board::VirtualBoardSetup builtIn;
     EXPECT_EQ(plain.serialNumber, "BENCH-2");
     EXPECT_EQ(plain.path, "virtual bench board 2");
     EXPECT_EQ(plain.product, builtIn.product);
@@ -115,17 +115,17 @@ protected:
     Bench() { layer.addObserver(*this); }
     ~Bench() override { layer.removeObserver(*this); }
 
-    hid::VirtualBoard& attach(const hid::VirtualBoardSetup& setup) {
-        auto board = std::make_unique<hid::VirtualBoard>(setup);
-        hid::VirtualBoard& attached = *board;
+    board::VirtualBoard& attach(const board::VirtualBoardSetup& setup) {
+        auto board = std::make_unique<board::VirtualBoard>(setup);
+        board::VirtualBoard& attached = *board;
         layer.addSource(std::move(board));
         return attached;
     }
-    hid::Handle handle() { return layer.GetHandle(hid::VirtualBoard::VendorId, 1); }
+    hid::Handle handle() { return layer.GetHandle(board::VirtualBoard::VendorId, 1); }
     void send(std::uint8_t code) {
         hid::Report request{};
         request[1] = code;
-        ASSERT_TRUE(layer.WriteEx(hid::VirtualBoard::VendorId, 1, request));
+        ASSERT_TRUE(layer.WriteEx(board::VirtualBoard::VendorId, 1, request));
     }
     std::size_t answers() const {
         return std::size_t(std::count_if(reports.begin(), reports.end(), [](const auto& report) {
@@ -149,7 +149,7 @@ private:
 
 // The jitter could send a later request's answer first, were the answers not kept in order.
 TEST_F(Bench, ALateBoardAnswersEveryRequestAfterItsDelayAndInOrder) {
-    hid::VirtualBoardSetup setup;
+    board::VirtualBoardSetup setup;
     setup.answerDelay = 150ms;
     setup.answerJitter = 100ms;
     attach(setup);
@@ -171,9 +171,9 @@ TEST_F(Bench, ALateBoardAnswersEveryRequestAfterItsDelayAndInOrder) {
 }
 
 TEST_F(Bench, AnswersOnTheirWayWhenTheBoardIsPulledOutNeverArrive) {
-    hid::VirtualBoardSetup setup;
+    board::VirtualBoardSetup setup;
     setup.answerDelay = 30ms;
-    hid::VirtualBoard& board = attach(setup);
+    board::VirtualBoard& board = attach(setup);
     send(4);
     send(13);
     board.unplug();
@@ -200,12 +200,12 @@ TEST_F(Bench, MissEveryLeavesExactlyEveryNthRequestUnanswered) {
     for (const auto& each : cases) {
         SCOPED_TRACE(each.missEvery);
         hid::DeviceManager boards;
-        hid::VirtualBoardSetup setup;
+        board::VirtualBoardSetup setup;
         setup.missEvery = each.missEvery;
-        auto owned = std::make_unique<hid::VirtualBoard>(setup);
-        hid::VirtualBoard& board = *owned;
+        auto owned = std::make_unique<board::VirtualBoard>(setup);
+        board::VirtualBoard& board = *owned;
         boards.addSource(std::move(owned));
-        const hid::Handle handle = boards.GetHandle(hid::VirtualBoard::VendorId, 1);
+        const hid::Handle handle = boards.GetHandle(board::VirtualBoard::VendorId, 1);
         boards.SetReadNotify(handle, true);
         // Request n asks for the A/D value or the inputs by turns, both set to n.
         for (std::uint8_t n = 1; n <= 6; ++n) {
@@ -214,7 +214,7 @@ TEST_F(Bench, MissEveryLeavesExactlyEveryNthRequestUnanswered) {
             for (const std::uint8_t code : {n % 2 ? 4 : 13, 14}) {
                 hid::Report request{};
                 request[1] = code;
-                boards.WriteEx(hid::VirtualBoard::VendorId, 1, request);
+                boards.WriteEx(board::VirtualBoard::VendorId, 1, request);
             }
         }
         testsupport::DrainEvents();
@@ -232,11 +232,11 @@ TEST_F(Bench, ABoardPlugsItselfInAndOutOnItsSchedule) {
     } cases[] = {{0ms, 300ms}, {200ms, 500ms}};
     for (const auto& each : cases) {
         SCOPED_TRACE(each.plugAt.count());
-        hid::VirtualBoardSetup setup;
+        board::VirtualBoardSetup setup;
         setup.plugAt = each.plugAt;
         setup.unplugAt = each.unplugAt;
         const auto attached = Clock::now();
-        hid::VirtualBoard& board = attach(setup);
+        board::VirtualBoard& board = attach(setup);
         // No timer has run yet: whatever the machine's load, a later plug has not come.
         EXPECT_EQ(handle() != 0, each.plugAt == 0ms);
         EXPECT_EQ(board.isPlugged(), each.plugAt == 0ms);
@@ -258,9 +258,9 @@ TEST_F(Bench, ABenchFilesBoardsAreDevicesThatGiveTheirNamesAsWindows1252Bytes) {
                "manufacturer = \"Caf\u00e9\\u0007\"\n"
                "product = \"\\u001B[31m<b>Evil</b>\\u001B[0m\"\n");
     file.close();
-    const auto option = hid::VirtualBoardOption::read(true, file.fileName().toStdString());
+    const auto option = board::VirtualBoardOption::read(true, file.fileName().toStdString());
     ASSERT_TRUE(option);
-    hid::VirtualBoard* builtIn = option->attachTo(layer);
+    board::VirtualBoard* builtIn = option->attachTo(layer);
     ASSERT_NE(builtIn, nullptr);
     // The built-in board first, then the bench's in the file's order.
     EXPECT_EQ(layer.GetItemCount(), 3);

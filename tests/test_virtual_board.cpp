@@ -13,7 +13,7 @@ using testsupport::DrainEvents;
 class Board : public ::testing::Test {
 protected:
     Board() {
-        board = &hid::VirtualBoard::attachTo(layer);
+        board = &board::VirtualBoard::attachTo(layer);
         layer.Connect(&window);
         handle = layer.GetHandle(0x1234, 1);
         layer.SetReadNotify(handle, true);
@@ -38,7 +38,7 @@ protected:
     }
 
     hid::DeviceManager layer;
-    hid::VirtualBoard* board;
+    board::VirtualBoard* board;
     testsupport::EventRecorder window;
     hid::Handle handle = 0;
 };

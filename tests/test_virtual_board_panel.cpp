@@ -22,8 +22,8 @@ namespace {
 class VirtualBoardPanelTest : public ::testing::Test {
 protected:
     VirtualBoardPanelTest() {
-        board = &hid::VirtualBoard::attachTo(layer);
-        panel = std::make_unique<VirtualBoardPanel>(*board);
+        board = &board::VirtualBoard::attachTo(layer);
+        panel = std::make_unique<panel::VirtualBoardPanel>(*board);
     }
 
     template <typename Widget> Widget* child(const QString& name) {
@@ -59,8 +59,8 @@ protected:
     }
 
     hid::DeviceManager layer;
-    hid::VirtualBoard* board = nullptr;
-    std::unique_ptr<VirtualBoardPanel> panel;
+    board::VirtualBoard* board = nullptr;
+    std::unique_ptr<panel::VirtualBoardPanel> panel;
 };
 
 TEST_F(VirtualBoardPanelTest, InputBitSwitchesChangeWhatCode13Answers) {

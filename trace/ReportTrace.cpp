@@ -16,7 +16,7 @@
 #include <system_error>
 #include <unistd.h>
 
-namespace hid {
+namespace trace {
 namespace {
 
 using namespace std::chrono_literals;
@@ -69,7 +69,7 @@ std::uint64_t ReportTrace::finish() {
     return lost;
 }
 
-void ReportTrace::record(Direction direction, Handle handle, const Report& report) {
+void ReportTrace::record(Direction direction, hid::Handle handle, const hid::Report& report) {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     std::string line =
         formatLine(std::chrono::duration_cast<std::chrono::microseconds>(now).count(), direction,
@@ -160,7 +160,7 @@ bool ReportTrace::pastShutdownGrace() const {
 }
 
 std::string ReportTrace::formatLine(std::int64_t utcMicroseconds, Direction direction,
-                                    Handle handle, const Report& report) {
+                                    hid::Handle handle, const hid::Report& report) {
     // Floor division: a time before 1970 still has its fraction counted forward.
     std::int64_t second = utcMicroseconds / 1'000'000;
     std::int64_t micros = utcMicroseconds % 1'000'000;
@@ -202,4 +202,4 @@ std::string ReportTrace::formatLine(std::int64_t utcMicroseconds, Direction dire
     return line;
 }
 
-} // namespace hid
+} // namespace trace

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-namespace hid {
+namespace trace {
 
 /// Writes one line per report to a file:
 ///   2026-12-07T10:30:00.123456Z out 1 00 32 00 ... (33 bytes as two-digit hex)
@@ -21,9 +21,9 @@ namespace hid {
 /// the queue out within about 20 ms, so a slow disk or a reader that stops reading a pipe never
 /// holds up the window. The queue holds at most `bufferLimit` bytes; lines past it are lost and
 /// counted. The first write that fails is told once with its reason, and tracing stops there.
-class ReportTrace final : public ReportObserver {
+class ReportTrace final : public hid::ReportObserver {
 public:
-    using Direction = ReportDirection;
+    using Direction = hid::ReportDirection;
     /// Hears what goes wrong after the trace was opened, from the trace's own thread: a failing
     /// write, once, and at the end how many lines never reached the file.
     using Complaint = std::function<void(const std::string& message)>;
@@ -37,8 +37,8 @@ public:
     static std::unique_ptr<ReportTrace> open(const std::string& path, std::string& error,
                                              Complaint complain,
                                              std::size_t bufferLimit = DefaultBufferLimit);
-    /// Writes what is still queued, waiting at most ShutdownGrace for a slow reader, closes the
-    /// file and tells how many lines were lost, if any; answers that count. Lines recorded
+    /// Writes what is still queued, waiting at most hid::ShutdownGrace for a slow reader, closes
+    /// the file and tells how many lines were lost, if any; answers that count. Lines recorded
     /// after it are lost. Only the first call does anything.
     std::uint64_t finish();
     /// Finishes the trace.
@@ -46,15 +46,15 @@ public:
     ReportTrace(const ReportTrace&) = delete;
     ReportTrace& operator=(const ReportTrace&) = delete;
 
-    void record(Direction direction, Handle handle, const Report& report) override;
+    void record(Direction direction, hid::Handle handle, const hid::Report& report) override;
 
     /// Lines that will never reach the file: past the queue's limit, after a failed write, or
     /// left when the reader was too slow at the end.
     std::uint64_t lostLines() const;
 
     /// One trace line, without its newline, for the given UTC time in microseconds.
-    static std::string formatLine(std::int64_t utcMicroseconds, Direction direction, Handle handle,
-                                  const Report& report);
+    static std::string formatLine(std::int64_t utcMicroseconds, Direction direction,
+                                  hid::Handle handle, const hid::Report& report);
 
 private:
     ReportTrace(int fd, std::string name, Complaint complain, std::size_t bufferLimit,
@@ -81,4 +81,4 @@ private:
     std::thread writer_; // last: starts once everything above is set
 };
 
-} // namespace hid
+} // namespace trace

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-namespace hid {
+namespace trace {
 
 QCommandLineOption TraceFileOption() {
     return QCommandLineOption(
@@ -21,12 +21,12 @@ std::optional<QString> TraceFileOf(const QCommandLineParser& parser) {
 std::unique_ptr<ReportTrace> OpenTraceFileOption(const std::string& path) {
     std::string error;
     auto trace = ReportTrace::open(path, error, [](const std::string& message) {
-        std::fprintf(stderr, "zov-usb-test: %s\n", TerminalText(message).c_str());
+        std::fprintf(stderr, "zov-usb-test: %s\n", hid::TerminalText(message).c_str());
     });
     if (!trace)
         std::fprintf(stderr, "zov-usb-test: cannot write the trace file %s: %s\n",
-                     TerminalText(path).c_str(), TerminalText(error).c_str());
+                     hid::TerminalText(path).c_str(), hid::TerminalText(error).c_str());
     return trace;
 }
 
-} // namespace hid
+} // namespace trace

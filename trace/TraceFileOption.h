@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace hid {
+namespace trace {
 
 /// --trace <file>, the same in the window's command line and the board checks'.
 QCommandLineOption TraceFileOption();
@@ -27,4 +27,4 @@ std::optional<QString> TraceFileOf(const QCommandLineParser& parser);
 /// why on stderr, when the file cannot be written.
 std::unique_ptr<ReportTrace> OpenTraceFileOption(const std::string& path);
 
-} // namespace hid
+} // namespace trace

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace hid {
+namespace trace {
 namespace {
 
 /// The program's own descriptor a trace name stands for, or -1 for a name to open.
@@ -20,11 +20,11 @@ int StandardDescriptor(const std::string& path) {
 /// until a reader opens it, and a serial line until its carrier comes. Nothing is emptied
 /// here, as it is not yet known what `path` is. `throughLink` tells whether a symbolic link
 /// was followed.
-OwnedDescriptor OpenByName(const std::string& path, bool& throughLink) {
+hid::OwnedDescriptor OpenByName(const std::string& path, bool& throughLink) {
     constexpr int Flags = O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
-    OwnedDescriptor fd(::open(path.c_str(), Flags | O_CREAT | O_NOFOLLOW, 0644));
+    hid::OwnedDescriptor fd(::open(path.c_str(), Flags | O_CREAT | O_NOFOLLOW, 0644));
     throughLink = !fd.valid() && errno == ELOOP;
-    if (throughLink) fd = OwnedDescriptor(::open(path.c_str(), Flags));
+    if (throughLink) fd = hid::OwnedDescriptor(::open(path.c_str(), Flags));
     return fd;
 }
 
@@ -58,7 +58,7 @@ TraceTarget OpenTraceTarget(const std::string& path, std::string& error) {
     TraceTarget target;
     const int standard = StandardDescriptor(path);
     bool throughLink = false;
-    target.fd = standard >= 0 ? OwnedDescriptor(::fcntl(standard, F_DUPFD_CLOEXEC, 0))
+    target.fd = standard >= 0 ? hid::OwnedDescriptor(::fcntl(standard, F_DUPFD_CLOEXEC, 0))
                               : OpenByName(path, throughLink);
     if (!target.fd.valid()) {
         error = WhyNotOpened(path, errno);
@@ -86,4 +86,4 @@ TraceTarget OpenTraceTarget(const std::string& path, std::string& error) {
     return target;
 }
 
-} // namespace hid
+} // namespace trace

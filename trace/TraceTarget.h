@@ -4,11 +4,11 @@
 
 #include <string>
 
-namespace hid {
+namespace trace {
 
 /// Where the trace goes: open for writing, checked, and nothing written to it yet.
 struct TraceTarget {
-    OwnedDescriptor fd;       ///< invalid when it could not be used
+    hid::OwnedDescriptor fd;  ///< invalid when it could not be used
     bool regularFile = false; ///< a file on disk, which never makes a writer wait for room
 };
 
@@ -28,4 +28,4 @@ struct TraceTarget {
 /// invalid descriptor with `error` set to the reason.
 TraceTarget OpenTraceTarget(const std::string& path, std::string& error);
 
-} // namespace hid
+} // namespace trace

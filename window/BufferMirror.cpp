@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+namespace window {
+
 namespace {
 
 using MirrorTexts = std::array<QString, 256>;
@@ -69,3 +71,5 @@ void MainForm::ClearLed() {
     for (QLabel* lamp : ui.PORTA1ON)
         lamp->hide();
 }
+
+} // namespace window

@@ -2,7 +2,7 @@
 
 #include <QPushButton>
 
-namespace colours {
+namespace window::colours {
 
 void SetBackColour(QPushButton* button, const QColor& colour) {
     QPalette palette = button->palette();
@@ -14,4 +14,4 @@ QColor BackColour(const QPushButton* button) {
     return button->palette().color(QPalette::Button);
 }
 
-} // namespace colours
+} // namespace window::colours

@@ -5,7 +5,7 @@
 class QPushButton;
 
 /// The colours the window uses, by what they mean.
-namespace colours {
+namespace window::colours {
 
 inline const QColor Green{0, 255, 0};    ///< on, active, online
 inline const QColor Red{255, 0, 0};      ///< off, stopped, offline
@@ -21,4 +21,4 @@ void SetBackColour(QPushButton* button, const QColor& colour);
 /// The back colour a graphical button shows now.
 QColor BackColour(const QPushButton* button);
 
-} // namespace colours
+} // namespace window::colours

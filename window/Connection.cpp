@@ -15,6 +15,8 @@
 #include <array>
 #include <cstring>
 
+namespace window {
+
 namespace {
 
 constexpr std::size_t NameBufferLength = 255;
@@ -158,3 +160,5 @@ void MainForm::deviceProblem(const hid::DeviceProblem& problem) {
     window::ShowNotice(problemMessage_, this, "DeviceProblemMessage",
                        QString::fromStdString(problem.message));
 }
+
+} // namespace window

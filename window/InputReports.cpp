@@ -13,6 +13,8 @@
 #include <QProgressBar>
 #include <cmath>
 
+namespace window {
+
 namespace {
 constexpr std::int16_t PortBits = 8;
 }
@@ -66,3 +68,5 @@ QString MainForm::DecToBin(std::uint8_t DeciValue, std::int16_t& NoOfBits) {
         text += (j < 8 && ((DeciValue >> j) & 1)) ? u'1' : u'0';
     return text;
 }
+
+} // namespace window

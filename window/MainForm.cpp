@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+namespace window {
+
 MainForm::MainForm(hid::HidLayer& hid, QWidget* parent)
     : QWidget(parent), hid_(hid), router_(hid, *this), ui(window::BuildMainFormLayout(*this)) {
     connectHandlers();
@@ -42,3 +44,5 @@ void MainForm::connectHandlers() {
     connect(ui.Slider1, &window::ClickSlider::Click, this, &MainForm::Slider1_Click);
     connect(ui.Timer2, &QTimer::timeout, this, &MainForm::Timer2_Timer);
 }
+
+} // namespace window

@@ -2,6 +2,7 @@
 
 #include "hid/DeviceProblem.h"
 #include "hid/HIDDLLInterface.h"
+#include "hid/HidLayer.h"
 #include "protocol/ReportLayout.h"
 #include "window/Controls.h"
 #include "window/RepaintPacer.h"
@@ -13,9 +14,7 @@
 
 class QMessageBox;
 
-namespace hid {
-class HidLayer;
-}
+namespace window {
 
 /// The console's one window. It owns both report buffers and every control; its handlers
 /// follow one pattern: write the named bytes of BufferOut, send the whole buffer, refresh
@@ -117,3 +116,5 @@ private:
     QMessageBox* problemMessage_ = nullptr;
     Clock clock_ = [] { return QDateTime::currentDateTime(); };
 };
+
+} // namespace window

@@ -11,11 +11,11 @@ namespace bench {
 ConsoleRig::ConsoleRig(Reader reader, Feed feed, bool withMonitor) {
     layer.addObserver(counter);
     if (feed == Feed::VirtualBoard) {
-        board = &hid::VirtualBoard::attachTo(layer);
+        board = &board::VirtualBoard::attachTo(layer);
     } else {
         socketBoard = std::make_unique<testsupport::SocketBoard>();
-        layer.addSource(std::make_unique<hid::HidrawSource>(testsupport::SocketBoard::options(),
-                                                            socketBoard->backend()));
+        layer.addSource(std::make_unique<hidraw::HidrawSource>(testsupport::SocketBoard::options(),
+                                                               socketBoard->backend()));
     }
     if (withMonitor) {
         boardMonitor = std::make_unique<monitor::BoardMonitor>(
@@ -24,7 +24,7 @@ ConsoleRig::ConsoleRig(Reader reader, Feed feed, bool withMonitor) {
         boardMonitor->show();
     }
     if (reader == Reader::Window) {
-        form = std::make_unique<MainForm>(layer);
+        form = std::make_unique<window::MainForm>(layer);
         form->show();
     } else {
         floor = std::make_unique<FloorReader>(layer);

@@ -65,10 +65,10 @@ public:
 struct ConsoleRig {
     ReportCounter counter; // outlives the layer that tells it
     hid::DeviceManager layer;
-    hid::VirtualBoard* board = nullptr;                    // Feed::VirtualBoard
+    board::VirtualBoard* board = nullptr;                  // Feed::VirtualBoard
     std::unique_ptr<testsupport::SocketBoard> socketBoard; // Feed::Socket
     std::unique_ptr<monitor::BoardMonitor> boardMonitor;   // shown too, when asked for
-    std::unique_ptr<MainForm> form;
+    std::unique_ptr<window::MainForm> form;
     std::unique_ptr<FloorReader> floor;
     hid::Handle handle = 0;
 

@@ -39,10 +39,10 @@ protected:
 
 void Idle(ResultTable& table, Feed feed, std::chrono::milliseconds duration, int repeats) {
     // As the program does: the text cursor stops blinking after a spell without input.
-    const CaretBlinkTimeout caretBlinkTimeout;
+    const app::CaretBlinkTimeout caretBlinkTimeout;
     ConsoleRig rig(Reader::Window, feed);
     // The start-up paints and deferred work are over, and the cursor rests.
-    RunFor(CaretBlinkTimeout::DefaultTimeout + 500ms);
+    RunFor(app::CaretBlinkTimeout::DefaultTimeout + 500ms);
     EventTally tally;
     qApp->installEventFilter(&tally);
     // The span in equal parts, each with its own CPU share: one window split up, where a fresh

@@ -113,7 +113,7 @@ void Latency(ResultTable& table, int samples, int quietSamples) {
     ConsoleRig rig;
     {
         Clock::time_point reached{};
-        QObject::connect(rig.board, &hid::VirtualBoard::reportReceived,
+        QObject::connect(rig.board, &board::VirtualBoard::reportReceived,
                          [&](const hid::Report&) { reached = Clock::now(); });
         std::vector<double> latencies;
         for (int i = 0; i < samples; ++i) {
@@ -123,7 +123,7 @@ void Latency(ResultTable& table, int samples, int quietSamples) {
             if (reached != Clock::time_point{}) latencies.push_back(Us(reached - clicked));
             Drain(); // the board's answer is absorbed before the next click
         }
-        QObject::disconnect(rig.board, &hid::VirtualBoard::reportReceived, nullptr, nullptr);
+        QObject::disconnect(rig.board, &board::VirtualBoard::reportReceived, nullptr, nullptr);
         table.add(Format("Latency, click to report at the device (%zu clicks)", latencies.size()),
                   Format("median %.1f µs, p99 %.1f µs", Percentile(latencies, 0.5),
                          Percentile(latencies, 0.99)),

@@ -30,17 +30,18 @@ void PollOnce(PollingRuns& runs, Qt::TimerType type, std::chrono::milliseconds d
     rig.ui().Timer2->setTimerType(type);
     std::vector<Clock::time_point> ticks;
     ticks.reserve(2000);
-    QObject::connect(rig.board, &hid::VirtualBoard::reportReceived, [&](const hid::Report& report) {
-        if (report[protocol::CommandIndex] == protocol::Code::ReadAdc)
-            ticks.push_back(Clock::now());
-    });
+    QObject::connect(rig.board, &board::VirtualBoard::reportReceived,
+                     [&](const hid::Report& report) {
+                         if (report[protocol::CommandIndex] == protocol::Code::ReadAdc)
+                             ticks.push_back(Clock::now());
+                     });
     const auto cpu0 = CpuTime();
     const auto wall0 = Clock::now();
     QTest::mouseClick(rig.ui().StartLoop, Qt::LeftButton);
     RunFor(duration);
     QTest::mouseClick(rig.ui().StopLoop, Qt::LeftButton);
     runs.cpuPercents.push_back(Ms(CpuTime() - cpu0) / Ms(Clock::now() - wall0) * 100);
-    QObject::disconnect(rig.board, &hid::VirtualBoard::reportReceived, nullptr, nullptr);
+    QObject::disconnect(rig.board, &board::VirtualBoard::reportReceived, nullptr, nullptr);
 
     for (std::size_t i = 1; i < ticks.size(); ++i)
         runs.intervals.push_back(Ms(ticks[i] - ticks[i - 1]));

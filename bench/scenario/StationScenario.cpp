@@ -74,7 +74,7 @@ void StationScenario(ScenarioContext& context) {
     {
         const QuietStandardOutput quiet;
         hid::DeviceManager layer;
-        hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer);
+        board::VirtualBoard& board = board::VirtualBoard::attachTo(layer);
         check::StationSession station(layer, std::move(*plan),
                                       check::RunProvenance("station.toml", StationPlan, {}, {}),
                                       QDir(records.path()));

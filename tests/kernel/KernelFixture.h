@@ -47,32 +47,32 @@ struct Console {
     explicit Console(const std::string& tracePath) : trace(openTrace(tracePath)) {
         layer.addObserver(*trace);
         layer.addObserver(reports);
-        hid::HidrawOptions boardNodes; // as the program opens them
+        hidraw::HidrawOptions boardNodes; // as the program opens them
         boardNodes.openIds = {{protocol::DeviceVendorID, protocol::DeviceProductID}};
-        auto hidraw = std::make_unique<hid::HidrawSource>(boardNodes);
+        auto hidraw = std::make_unique<hidraw::HidrawSource>(boardNodes);
         source = hidraw.get();
         layer.addSource(std::move(hidraw));
         // As main does: the window comes once the boards present at start are open, or after
         // two seconds.
         testsupport::WaitUntil([&] { return source->isSettled(); }, std::chrono::seconds(2));
-        form = std::make_unique<MainForm>(layer);
+        form = std::make_unique<window::MainForm>(layer);
         layer.addProblemObserver(*form);
         form->show();
     }
 
-    static std::unique_ptr<hid::ReportTrace> openTrace(const std::string& path) {
+    static std::unique_ptr<trace::ReportTrace> openTrace(const std::string& path) {
         std::string error;
-        return hid::ReportTrace::open(path, error, [](const std::string& message) {
+        return trace::ReportTrace::open(path, error, [](const std::string& message) {
             std::fprintf(stderr, "guest console: %s\n", message.c_str());
         });
     }
 
     // Both outlive the layer that tells them.
     ReportRecorder reports;
-    std::unique_ptr<hid::ReportTrace> trace;
+    std::unique_ptr<trace::ReportTrace> trace;
     hid::DeviceManager layer;
-    hid::HidrawSource* source = nullptr; // owned by the layer
-    std::unique_ptr<MainForm> form;      // goes before the layer
+    hidraw::HidrawSource* source = nullptr; // owned by the layer
+    std::unique_ptr<window::MainForm> form; // goes before the layer
 };
 
 /// A real-kernel scenario: the stand-in board, and the console once started. Each test

@@ -16,8 +16,6 @@
 
 namespace {
 
-namespace firmware = hid::firmware;
-
 constexpr std::uint8_t NumberedReportId = 1;
 constexpr std::uint16_t VendorId = 0x1234;
 constexpr std::uint16_t ProductId = 0x0001;
@@ -187,12 +185,12 @@ void UhidBoard::handleOutput(const std::uint8_t* data, std::size_t size) {
         --size;
     }
     log_("output " + std::to_string(size) + " " + hex(data, size));
-    if (options_.reportId || size < firmware::Command) return;
-    answer(data[firmware::Command - 1]);
+    if (options_.reportId || size < board::firmware::Command) return;
+    answer(data[board::firmware::Command - 1]);
 }
 
 void UhidBoard::answer(std::uint8_t command) {
-    const auto reply = firmware::answerTo(command, {adValue_, inputBits_, answerText_});
+    const auto reply = board::firmware::answerTo(command, {adValue_, inputBits_, answerText_});
     if (!reply) return;
     std::array<std::uint8_t, PayloadSize> payload{};
     std::copy(reply->begin() + 1, reply->end(), payload.begin());

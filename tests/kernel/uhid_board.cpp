@@ -36,8 +36,6 @@
 
 namespace {
 
-namespace firmware = hid::firmware;
-
 constexpr double BurstCatchUp = 16; // reports a late burst may send back to back
 
 class Controller {
@@ -116,11 +114,11 @@ public:
         burstTick_ = now;
         for (; burstCredit_ >= 1 && burstLeft() > 0; burstCredit_ -= 1) {
             std::array<std::uint8_t, UhidBoard::PayloadSize> payload{};
-            payload[firmware::Command - 1] = firmware::ReadAdc;
+            payload[board::firmware::Command - 1] = board::firmware::ReadAdc;
             for (std::size_t i = 0; i < 4; ++i)
                 payload[BurstNumberStart - 1 + i] =
                     static_cast<std::uint8_t>(burstSent_ >> (8 * i));
-            payload[firmware::AdValue - 1] = static_cast<std::uint8_t>(burstSent_);
+            payload[board::firmware::AdValue - 1] = static_cast<std::uint8_t>(burstSent_);
             if (!board_.sendInput(payload)) {
                 burstCount_ = burstSent_;
                 break;

@@ -27,8 +27,8 @@ inline std::vector<std::uint8_t> BoardReportDescriptor() {
 }
 
 /// Answers the identity ioctls as the board does, for any descriptor (a socket pair cannot).
-inline int DescribeAsBoard(int, hid::NodeDetails& details) {
-    details = hid::NodeDetails{0x1234, 0x0001, BoardReportDescriptor()};
+inline int DescribeAsBoard(int, hidraw::NodeDetails& details) {
+    details = hidraw::NodeDetails{0x1234, 0x0001, BoardReportDescriptor()};
     return 0;
 }
 

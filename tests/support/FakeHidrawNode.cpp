@@ -18,9 +18,9 @@ int OpenFakeHidrawNode(int& boardEnd, NodeTraits traits) {
     return fds[0];
 }
 
-hid::HidrawBackend FakeHidrawBackend(std::function<std::vector<hid::DeviceInfo>()> enumerate,
-                                     std::function<int(const std::string& node)> open) {
-    hid::HidrawBackend backend;
+hidraw::HidrawBackend FakeHidrawBackend(std::function<std::vector<hid::DeviceInfo>()> enumerate,
+                                        std::function<int(const std::string& node)> open) {
+    hidraw::HidrawBackend backend;
     backend.enumerate = std::move(enumerate);
     backend.open = std::move(open);
     backend.describe = DescribeAsBoard;

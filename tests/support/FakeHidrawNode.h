@@ -25,7 +25,7 @@ int OpenFakeHidrawNode(int& boardEnd, NodeTraits traits = {});
 
 /// A backend that lists what `enumerate` answers and opens nodes with `open`. Every open node
 /// answers the identity ioctls as the board (a socket pair cannot), and warnings are dropped.
-hid::HidrawBackend FakeHidrawBackend(std::function<std::vector<hid::DeviceInfo>()> enumerate,
-                                     std::function<int(const std::string& node)> open);
+hidraw::HidrawBackend FakeHidrawBackend(std::function<std::vector<hid::DeviceInfo>()> enumerate,
+                                        std::function<int(const std::string& node)> open);
 
 } // namespace testsupport

@@ -13,8 +13,8 @@ FakeHidrawSystem::~FakeHidrawSystem() {
         ::close(fd);
 }
 
-hid::HidrawBackend FakeHidrawSystem::backend() {
-    hid::HidrawBackend backend = FakeHidrawBackend(
+hidraw::HidrawBackend FakeHidrawSystem::backend() {
+    hidraw::HidrawBackend backend = FakeHidrawBackend(
         [this] {
             const std::lock_guard lock(mutex);
             callers.insert(std::this_thread::get_id());
@@ -26,7 +26,7 @@ hid::HidrawBackend FakeHidrawSystem::backend() {
             if (beforeAnswer) beforeAnswer(node);
             return answer;
         });
-    backend.describe = [this](int fd, hid::NodeDetails& answer) {
+    backend.describe = [this](int fd, hidraw::NodeDetails& answer) {
         const std::lock_guard lock(mutex);
         callers.insert(std::this_thread::get_id());
         const std::string& node = nodeOf.at(fd);

@@ -27,8 +27,9 @@ struct FakeHidrawSystem {
     std::map<std::string, int> attempts;               // every open, by node
     std::map<std::string, int> boardEnd;               // the test's end of each opened node
     std::map<int, std::string> nodeOf;                 // the console's end of each, by descriptor
-    std::map<std::string, hid::NodeDetails> details; // what an open node answers, if not the board
-    std::map<std::string, int> describeErrors;       // errno an open node answers instead, if any
+    std::map<std::string, hidraw::NodeDetails>
+        details;                               // what an open node answers, if not the board
+    std::map<std::string, int> describeErrors; // errno an open node answers instead, if any
     std::vector<std::string> warnings;
     std::shared_ptr<NodeScript> script = std::make_shared<NodeScript>();
     int enumerations = 0;
@@ -39,7 +40,7 @@ struct FakeHidrawSystem {
 
     ~FakeHidrawSystem();
 
-    hid::HidrawBackend backend();
+    hidraw::HidrawBackend backend();
 
     void list(std::vector<hid::DeviceInfo> devices);
     void plug(const hid::DeviceInfo& device);

@@ -50,7 +50,7 @@ class FormFixture : public ::testing::Test {
 protected:
     FormFixture() {
         layer.devices[7] = {};
-        form = std::make_unique<MainForm>(layer);
+        form = std::make_unique<window::MainForm>(layer);
         form->show();
         EXPECT_TRUE(WaitUntil([&] { return !ShownImage(*form).isNull(); }));
     }
@@ -72,7 +72,7 @@ protected:
     QStringList listLines(const QListWidget* list) const { return ShownLines(*list); }
 
     FakeHidLayer layer;
-    std::unique_ptr<MainForm> form;
+    std::unique_ptr<window::MainForm> form;
 };
 
 /// A report with the given command byte and bytes set.

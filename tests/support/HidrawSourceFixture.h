@@ -37,13 +37,13 @@ public:
 protected:
     /// Starts the source inside a layer and waits until the devices present are announced;
     /// re-scans only when the test calls rescan().
-    hid::HidrawSource& start(hid::HidrawOptions options = manualOptions()) {
+    hidraw::HidrawSource& start(hidraw::HidrawOptions options = manualOptions()) {
         startUnsettled(std::move(options));
         settle();
         return *source;
     }
-    void startUnsettled(hid::HidrawOptions options) {
-        auto owned = std::make_unique<hid::HidrawSource>(std::move(options), system.backend());
+    void startUnsettled(hidraw::HidrawOptions options) {
+        auto owned = std::make_unique<hidraw::HidrawSource>(std::move(options), system.backend());
         source = owned.get();
         layer.Connect(&window);
         layer.addProblemObserver(listener);
@@ -69,14 +69,14 @@ protected:
         settle();
     }
     /// The default options, opening the board's ids.
-    static hid::HidrawOptions boardOptions() {
-        hid::HidrawOptions options;
+    static hidraw::HidrawOptions boardOptions() {
+        hidraw::HidrawOptions options;
         options.openIds = {{BoardVendor, BoardProduct}};
         return options;
     }
-    static hid::HidrawOptions manualOptions() {
-        hid::HidrawOptions options = boardOptions();
-        options.hotplug = hid::HidrawOptions::Hotplug::None;
+    static hidraw::HidrawOptions manualOptions() {
+        hidraw::HidrawOptions options = boardOptions();
+        options.hotplug = hidraw::HidrawOptions::Hotplug::None;
         options.openRetryInterval = std::chrono::milliseconds(10);
         options.confirmInterval = std::chrono::milliseconds(10);
         return options;
@@ -113,5 +113,5 @@ protected:
     testsupport::EventRecorder window;
     Listener listener;
     hid::DeviceManager layer;
-    hid::HidrawSource* source = nullptr;
+    hidraw::HidrawSource* source = nullptr;
 };

@@ -54,9 +54,9 @@ struct NodeScript {
 };
 
 /// Node calls that pass reads and writes on to the socket, except where the script says.
-inline hid::NodeCalls ScriptedCalls(const std::shared_ptr<NodeScript>& script) {
-    const hid::NodeCalls real = hid::NodeCalls::system();
-    hid::NodeCalls calls;
+inline hidraw::NodeCalls ScriptedCalls(const std::shared_ptr<NodeScript>& script) {
+    const hidraw::NodeCalls real = hidraw::NodeCalls::system();
+    hidraw::NodeCalls calls;
     calls.read = [script, real](int fd, std::uint8_t* buffer, std::size_t size) -> ssize_t {
         {
             const std::lock_guard lock(script->mutex);

@@ -42,8 +42,8 @@ SocketBoard::~SocketBoard() {
     ::close(far_);
 }
 
-hid::HidrawBackend SocketBoard::backend() {
-    hid::HidrawBackend backend = FakeHidrawBackend(
+hidraw::HidrawBackend SocketBoard::backend() {
+    hidraw::HidrawBackend backend = FakeHidrawBackend(
         [] {
             return std::vector<hid::DeviceInfo>{{protocol::DeviceVendorID,
                                                  protocol::DeviceProductID,
@@ -62,10 +62,10 @@ hid::HidrawBackend SocketBoard::backend() {
     return backend;
 }
 
-hid::HidrawOptions SocketBoard::options() {
-    hid::HidrawOptions options;
+hidraw::HidrawOptions SocketBoard::options() {
+    hidraw::HidrawOptions options;
     options.openIds = {{protocol::DeviceVendorID, protocol::DeviceProductID}};
-    options.hotplug = hid::HidrawOptions::Hotplug::None;
+    options.hotplug = hidraw::HidrawOptions::Hotplug::None;
     return options;
 }
 

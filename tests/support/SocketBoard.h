@@ -24,9 +24,9 @@ public:
     SocketBoard& operator=(const SocketBoard&) = delete;
 
     /// Enumerates the board alone and opens it as the near end (once).
-    hid::HidrawBackend backend();
+    hidraw::HidrawBackend backend();
     /// Options that open the board and look for nothing else.
-    static hid::HidrawOptions options();
+    static hidraw::HidrawOptions options();
 
     /// Starts feeding `rate` reports a second, catching up every millisecond to the count the
     /// rate calls for; rate 0 sends as fast as the reader takes them.

@@ -34,10 +34,10 @@ int main(int argc, char* argv[]) {
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 12;
 
     hid::DeviceManager layer;
-    hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer);
+    board::VirtualBoard& board = board::VirtualBoard::attachTo(layer);
     monitor::BoardMonitor boardMonitor(layer,
                                        {protocol::DeviceVendorID, protocol::DeviceProductID});
-    MainForm form(layer);
+    window::MainForm form(layer);
     form.move(0, 0);
     form.show();
     boardMonitor.resize(boardMonitor.sizeHint().width(), form.frameGeometry().height());

@@ -1,9 +1,11 @@
-#include "signals/SignalWatcher.h"
+#include "unixsignals/SignalWatcher.h"
 
 #include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+
+namespace unixsignals {
 
 namespace {
 
@@ -67,3 +69,5 @@ std::string SignalName(int signalNumber) {
         return "signal " + std::to_string(signalNumber);
     }
 }
+
+} // namespace unixsignals

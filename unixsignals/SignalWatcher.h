@@ -4,6 +4,8 @@
 #include <QSocketNotifier>
 #include <string>
 
+namespace unixsignals {
+
 /// Turns SIGINT and SIGTERM into a Qt signal on the GUI thread, so the program can close its
 /// window, or end a board station, the ordinary way. A second SIGINT or SIGTERM after that takes
 /// the default action and ends the program at once. One instance per program.
@@ -25,3 +27,5 @@ private:
 
 /// "SIGINT", "SIGTERM", or "signal N" for another.
 std::string SignalName(int signalNumber);
+
+} // namespace unixsignals
