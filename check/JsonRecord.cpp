@@ -12,8 +12,9 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-QJsonObject Board(const hid::DeviceInfo& board) {
-    return {{"node", Text(board.path)},
+/// The board's identity, and the label the operator scanned (`label`, when one was).
+QJsonObject Board(const hid::DeviceInfo& board, const std::string& label) {
+    QJsonObject object{{"node", Text(board.path)},
             {"vendor_id", board.vendorId},
             {"product_id", board.productId},
             {"manufacturer", hid::fromWindows1252(board.manufacturer)},
@@ -22,6 +23,8 @@ QJsonObject Board(const hid::DeviceInfo& board) {
             {"report_format", QJsonObject{{"uses_report_ids", board.format.usesReportIds},
                                           {"input_report_size", board.format.inputReportSize},
                                           {"output_report_size", board.format.outputReportSize}}}};
+    if (!label.empty()) object["label"] = Text(label);
+    return object;
 }
 
 /// `json` with DEL and the C1 controls (U+0080 to U+009F), which QJsonDocument writes as they
@@ -104,6 +107,7 @@ QJsonObject StepObject(const StepResult& step) {
         figures.append(Figure(figure));
     QJsonObject object{{"step", qint64(step.number)},
                        {"repetition", qint64(step.repetition)},
+                       {"try", qint64(step.attempt)},
                        {"type", Text(std::string(TypeName(step.type)))},
                        {"name", Text(step.name)},
                        {"outcome", step.outcome()},
@@ -111,6 +115,9 @@ QJsonObject StepObject(const StepResult& step) {
                        {"measurements", figures},
                        {"sent", Sent(step.sent)}};
     if (!step.failure.empty()) object["failure"] = Text(step.failure);
+    if (step.retried) object["retried"] = true;
+    if (step.teardown) object["teardown"] = true;
+    if (step.skipped) object["reason"] = Text(step.skipReason);
     return object;
 }
 
@@ -134,7 +141,7 @@ QByteArray JsonText(const CheckRecord& record) {
         {"plan", QJsonObject{{"name", Text(record.planName)},
                              {"file", Text(made.planFile)},
                              {"sha256", Text(made.planSha256)}}},
-        {"board", record.noBoard.empty() ? QJsonValue(Board(record.board)) : QJsonValue()},
+        {"board", record.noBoard.empty() ? QJsonValue(Board(record.board, record.label)) : QJsonValue()},
         {"started", record.started.toString(Qt::ISODateWithMs)},
         {"ended", record.ended.toString(Qt::ISODateWithMs)},
         {"outcome", record.outcome()},
