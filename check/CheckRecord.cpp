@@ -59,10 +59,9 @@ CheckRecord PlanRecord(const Plan& plan, Provenance provenance) {
 }
 
 std::size_t CheckRecord::failedSteps() const {
-    return std::size_t(std::count_if(steps.begin(), steps.end(),
-                                     [](const StepResult& step) {
-                                         return step.failed() && step.decides();
-                                     }));
+    return std::size_t(std::count_if(steps.begin(), steps.end(), [](const StepResult& step) {
+        return step.failed() && step.decides();
+    }));
 }
 
 } // namespace check

@@ -58,8 +58,8 @@ struct StepResult {
     std::vector<Measurement> measurements;
     /// What it sent, each report once (a poll sends its two requests by turns).
     std::vector<SentReport> sent;
-    std::string failure;  ///< why it failed or could not decide; empty when it passed
-    bool error = false;   ///< the step could not decide (failure says why): neither pass nor fail
+    std::string failure; ///< why it failed or could not decide; empty when it passed
+    bool error = false;  ///< the step could not decide (failure says why): neither pass nor fail
     /// The run ended before this step ended, or before it began: a signal, a step that stops
     /// the plan, a teardown out of time.
     bool skipped = false;
@@ -99,7 +99,7 @@ inline constexpr const char* AbortedOutcome = "aborted";
 /// Everything one run of a plan on one board found: what the --json and --junit records hold.
 struct CheckRecord {
     std::string planName;
-    Provenance provenance;     ///< the program, host, plan file and station that made the record
+    Provenance provenance; ///< the program, host, plan file and station that made the record
     /// The plan's steps and teardown steps, each counted once however often it runs.
     std::size_t planSteps = 0;
     hid::DeviceInfo board;

@@ -82,11 +82,11 @@ void Counts(QXmlStreamWriter& xml, const CheckRecord& record) {
     const int runErrors = (record.boardLeft ? 1 : 0) + (record.noBoard.empty() ? 0 : 1);
     xml.writeAttribute("tests", QString::number(record.steps.size() + runErrors));
     xml.writeAttribute("failures", QString::number(record.failedSteps()));
-    xml.writeAttribute(
-        "errors", QString::number(count([](const StepResult& step) {
-                                      return step.error && !step.skipped && step.decides();
-                                  }) +
-                                  runErrors));
+    xml.writeAttribute("errors", QString::number(count([](const StepResult& step) {
+                                                     return step.error && !step.skipped &&
+                                                            step.decides();
+                                                 }) +
+                                                 runErrors));
     // Written even when none is skipped: a reader missing a count makes all of them up anew.
     xml.writeAttribute("skipped", QString::number(count([](const StepResult& step) {
                            return step.skipped || step.retried;

@@ -95,11 +95,11 @@ struct Step {
     /// each as a read step of the value it names (read_ad, read_inputs, read_text) holds it.
     std::optional<std::int64_t> expectCode;
     std::vector<Step> answer;
-    std::string operatorText;               ///< prompt, ask, scan: what the operator is told
-    std::optional<std::int64_t> timeoutMs;  ///< prompt, ask, scan; none: waits for the operator
-    bool expect = true;                     ///< ask: the answer that passes
-    std::optional<std::string> pattern;     ///< scan: a regular expression for the whole text
-    bool equalsSerial = false;              ///< scan: the text is the board's serial number
+    std::string operatorText;              ///< prompt, ask, scan: what the operator is told
+    std::optional<std::int64_t> timeoutMs; ///< prompt, ask, scan; none: waits for the operator
+    bool expect = true;                    ///< ask: the answer that passes
+    std::optional<std::string> pattern;    ///< scan: a regular expression for the whole text
+    bool equalsSerial = false;             ///< scan: the text is the board's serial number
 
     /// True when the step waits for an answer to a send.
     bool awaitsSendAnswer() const { return expectCode || !answer.empty(); }

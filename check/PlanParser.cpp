@@ -499,7 +499,8 @@ private:
                 return fail(table.source(), what + ": '" + std::string(key) + "' is missing");
         if (step.bits.mask.has_value() != step.bits.value.has_value())
             return fail(table.source(), what + ": 'mask' and 'value' go together");
-        if (table.contains("until") != table.contains("within_ms") || (table.contains("until") && !step.until))
+        if (table.contains("until") != table.contains("within_ms") ||
+            (table.contains("until") && !step.until))
             return fail(table.source(), what + ": 'until = true' and 'within_ms' go together");
         if (const auto problem = FindStepProblem(step))
             return fail(placeOf(*problem, table), what + ": " + problem->message);

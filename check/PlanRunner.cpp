@@ -132,8 +132,7 @@ PlanRunner::PlanRunner(hid::DeviceManager& layer, hid::Handle board, Plan plan,
 }
 
 const Step& PlanRunner::step() const {
-    return inTeardown() ? plan_.teardown[stepIndex_ - plan_.steps.size()]
-                        : plan_.steps[stepIndex_];
+    return inTeardown() ? plan_.teardown[stepIndex_ - plan_.steps.size()] : plan_.steps[stepIndex_];
 }
 
 PlanRunner::~PlanRunner() {
@@ -253,7 +252,8 @@ void PlanRunner::write(const hid::Report& report, bool awaitAnswer) {
     // it (a send of code 4): else a later read would take that answer for its own.
     const bool answered = (awaitAnswer && answerCode_ == code) || BoardAnswers(code);
     pending_.sent(code, current(), answered ? std::optional(answerLimit()) : std::nullopt, now);
-    if (awaitAnswer && answerCode_ != code) pending_.expect(answerCode_, current(), answerLimit(), now);
+    if (awaitAnswer && answerCode_ != code)
+        pending_.expect(answerCode_, current(), answerLimit(), now);
     KeepSent(current_, report);
     protocol::Send(layer_, report); // how it went, the layer tells record()
 }
@@ -286,8 +286,7 @@ void PlanRunner::operatorAnswered(const OperatorAnswer& answer) {
     case StepType::Prompt:
         return finishStep({OperatorFigure(yes ? "done" : "not done", "done")});
     case StepType::Ask:
-        return finishStep(
-            {OperatorFigure(yes ? "yes" : "no", step.expect ? "yes" : "no")});
+        return finishStep({OperatorFigure(yes ? "yes" : "no", step.expect ? "yes" : "no")});
     default: {
         TextLimits limits;
         limits.matches = step.pattern;
@@ -379,8 +378,9 @@ void PlanRunner::answered(const hid::Report& answer, Clock::duration took) {
         // Asked again at the polling period until the answer keeps the limits, while time is
         // left for another request.
         const Clock::time_point next = lastRequest_ + std::chrono::milliseconds(PollPeriodMs);
-        const auto ends = stepStarted_ + std::chrono::duration_cast<Clock::duration>(
-                                             std::chrono::duration<double, std::milli>(step.withinMs));
+        const auto ends =
+            stepStarted_ + std::chrono::duration_cast<Clock::duration>(
+                               std::chrono::duration<double, std::milli>(step.withinMs));
         if (!kept && undecided.empty() && next < ends) {
             phase_ = Phase::Pausing;
             return againTimer_.start(

@@ -26,8 +26,9 @@ namespace check {
 /// A run that does not pass is tried again as its step's `retry` allows; one that still does
 /// not pass stops the plan when `stop_on_fail` says so, its steps not run skipped. The plan's
 /// teardown steps run after its steps whatever became of them (a pass, a failure, a stop, a
-/// signal), for TeardownLimit at most. Operator steps ask `person` (none: they cannot run). The runner takes every report as the layer's
-/// observer and never reads its queues, so the layer queues and drops nothing for it.
+/// signal), for TeardownLimit at most. Operator steps ask `person` (none: they cannot run). The
+/// runner takes every report as the layer's observer and never reads its queues, so the layer
+/// queues and drops nothing for it.
 class PlanRunner final : public QObject,
                          private hid::ReportObserver,
                          private hid::DeviceListObserver {
@@ -132,7 +133,7 @@ private:
     StepResult current_;
     Clock::time_point stepStarted_;
     Phase phase_ = Phase::Idle;
-    bool awaitAnswer_ = false; ///< the running step waits for its request's answer
+    bool awaitAnswer_ = false;    ///< the running step waits for its request's answer
     std::uint8_t answerCode_ = 0; ///< the code of the answer it waits for
     std::size_t requests_ = 0;    ///< the requests an `until` read sent
     Clock::time_point lastRequest_;

@@ -298,7 +298,9 @@ TEST(StationBanner, InColourOnlyOnATerminalWithoutNoColor) {
 // The summary counts the plan's steps as its header does, each by the worst of its runs, and
 // the runs of repeated steps beside them; titles line up by characters, not bytes.
 TEST(ConsoleReport, TheSummaryCountsStepsAndRunsAndTitlesLineUp) {
-    check::Plan plan{"p", {check::Step{}, check::Step{}, check::Step{}}};
+    check::Plan plan;
+    plan.name = "p";
+    plan.steps.resize(3);
     plan.steps[0].repeat = 3;
     EXPECT_EQ(check::StepCount(plan), "3 steps, 5 runs");
     check::CheckRecord record;
