@@ -154,7 +154,7 @@ TEST(CheckPlan, LimitsThatCanAllBeMetAreTaken) {
 }
 
 TEST(CheckPlan, TheExamplesParseAndWriteBackToEqualPlans) {
-    for (const char* name : {"smoke", "regression", "production"}) {
+    for (const char* name : {"smoke", "regression", "production", "line"}) {
         SCOPED_TRACE(name);
         PlanError error;
         const auto plan =

@@ -792,6 +792,24 @@ TEST_F(CheckRun, OperatorStepsPassOnTheAnswerExpectedFailOnAnotherAndOnNone) {
     }
 }
 
+// The line test example on the virtual board, its operator scripted: the board's serial scanned,
+// S1 held (bit 0 of the board's 0xA5 is high), LED D2 seen lit.
+TEST_F(CheckRun, TheLineTestExamplePassesWithAnOperatorAndEndsWithItsTeardown) {
+    hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer);
+    auto scripted = std::make_shared<ScriptedOperator>(
+        std::vector<ScriptedOperator::Answer>{Typed("VB-0001"), Yes, Yes});
+    person = scripted;
+    QFile plan(ZOV_SOURCE_DIR "/examples/line.toml");
+    ASSERT_TRUE(plan.open(QIODevice::ReadOnly));
+    EXPECT_EQ(run(plan.readAll().toStdString()), check::AllPassed) << file("record.json").data();
+    EXPECT_EQ(At(json(), "board/label"), "VB-0001");
+    EXPECT_EQ(At(json(), "steps/7/teardown"), true);
+    EXPECT_EQ(board.portD(), 0) << "the teardown left the port off after the LED step's 0x04";
+    ASSERT_EQ(scripted->asked.size(), 3u);
+    EXPECT_EQ(scripted->asked[2].first, check::OperatorQuestion::YesNo);
+    EXPECT_EQ(scripted->asked[2].second, "Is LED D2 lit?");
+}
+
 // A read with `until` asks again every polling period until its answer keeps the limits.
 TEST_F(CheckRun, AnUntilReadPassesOnceTheBitGoesHighAndFailsWhenItNeverDoes) {
     hid::VirtualBoard& board = hid::VirtualBoard::attachTo(layer); // input bits 0xA5: bit 1 low

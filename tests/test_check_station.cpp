@@ -7,6 +7,7 @@
 #include "check/RecordTarget.h"
 #include "check/StationRecords.h"
 #include "check/StationSession.h"
+#include "check/TerminalOperator.h"
 #include "hid/DeviceManager.h"
 #include "support/EventLoop.h"
 
@@ -20,6 +21,8 @@
 #include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
 
 namespace {
 
@@ -332,6 +335,84 @@ TEST(ConsoleReport, TheSummaryCountsStepsAndRunsAndTitlesLineUp) {
     const std::string accented = check::StepLine(record.steps[3]);
     record.steps[3].name = "read_ad";
     EXPECT_EQ(column(check::StepLine(record.steps[3])), column(accented)) << accented;
+}
+
+/// A terminal of its own: the operator reads the pty's terminal end, the test types at the other.
+struct Terminal {
+    Terminal() { EXPECT_EQ(::openpty(&typing, &terminal, nullptr, nullptr, nullptr), 0); }
+    ~Terminal() {
+        ::close(typing);
+        ::close(terminal);
+    }
+    void type(const std::string& text) const {
+        EXPECT_EQ(::write(typing, text.data(), text.size()), ssize_t(text.size()));
+    }
+    int typing = -1;
+    int terminal = -1;
+};
+
+// What the operator types answers the question asked, line by line; what was typed before the
+// question answers nothing.
+TEST(TerminalOperator, ReadsEachAnswerAsTypedOrScannedAndNothingTypedAhead) {
+    using Kind = check::OperatorAnswer::Kind;
+    using check::OperatorQuestion;
+    const struct {
+        const char* what;
+        OperatorQuestion question;
+        const char* typed;
+        Kind kind;
+        const char* text = "";
+    } cases[] = {
+        {"Enter confirms", OperatorQuestion::Confirm, "\n", Kind::Yes},
+        {"n refuses", OperatorQuestion::Confirm, "n\n", Kind::No},
+        {"yes, and a carriage return", OperatorQuestion::YesNo, "Yes\r\n", Kind::Yes},
+        {"no after a word that is neither", OperatorQuestion::YesNo, "maybe\nn\n", Kind::No},
+        {"a scanned label", OperatorQuestion::Text, "ZB-0042\n", Kind::Text, "ZB-0042"},
+        {"a label in two reads", OperatorQuestion::Text, "ZB-", Kind::Text, "ZB-0043"},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.what);
+        Terminal terminal;
+        check::TerminalOperator person(terminal.terminal);
+        EXPECT_EQ(person.unavailable(), "");
+        std::vector<check::OperatorAnswer> answers;
+        QObject::connect(&person, &check::Operator::answered,
+                         [&](const check::OperatorAnswer& answer) { answers.push_back(answer); });
+        terminal.type("y\nearly\n");
+        testsupport::DrainEvents();
+        person.ask(each.question, "Question \x1b[2J");
+        terminal.type(each.typed);
+        if (std::string(each.typed) == "ZB-") {
+            testsupport::WaitUntil([] { return false; }, 50ms);
+            terminal.type("0043\n");
+        }
+        EXPECT_TRUE(testsupport::WaitUntil([&] { return !answers.empty(); }, 5s));
+        testsupport::DrainEvents();
+        ASSERT_EQ(answers.size(), 1u);
+        EXPECT_EQ(answers[0].kind, each.kind);
+        EXPECT_EQ(answers[0].text, each.text);
+    }
+}
+
+TEST(TerminalOperator, NoTerminalNoOperatorAndTheEndOfInputEndsTheQuestion) {
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    EXPECT_EQ(check::TerminalOperator(pipe[0]).unavailable(), "standard input is not a terminal");
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+
+    auto terminal = std::make_unique<Terminal>();
+    check::TerminalOperator person(terminal->terminal);
+    std::vector<check::OperatorAnswer> answers;
+    QObject::connect(&person, &check::Operator::answered,
+                     [&](const check::OperatorAnswer& answer) { answers.push_back(answer); });
+    person.ask(check::OperatorQuestion::Confirm, "Press S1");
+    ::close(terminal->typing); // the terminal hangs up
+    terminal->typing = -1;
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !answers.empty(); }, 5s));
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].kind, check::OperatorAnswer::Kind::Gone);
+    EXPECT_EQ(person.unavailable(), "the terminal's input ended");
 }
 
 } // namespace

@@ -73,3 +73,8 @@ sample hostile 1 "$here/failing.toml" --virtual-bench "$here/hostile-bench.toml"
 sample no-board 3 "$here/failing.toml" --virtual-bench "$here/late-bench.toml"
 sample undecided 4 "$here/undecided.toml" --virtual-board
 interrupted aborted 4 "$here/interrupted.toml" --virtual-board
+# With no terminal to answer them, the operator steps end in error at once and stop the line
+# test: its teardown still runs.
+sample no-operator 4 "$examples/line.toml" --virtual-board </dev/null
+grep -q "needs an operator: standard input is not a terminal" "$dir/no-operator.out" ||
+    refuse no-operator "the operator step did not say it needs an operator"
