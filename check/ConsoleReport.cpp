@@ -96,7 +96,7 @@ std::string StepCount(const Plan& plan) {
     const std::size_t steps = plan.steps.size() + plan.teardown.size();
     std::string text = Counted(steps, "step");
     if (!plan.teardown.empty())
-        text += " (" + std::to_string(plan.teardown.size()) + " of them teardown)";
+        text += ", " + std::to_string(plan.teardown.size()) + " of them teardown";
     if (runs != std::int64_t(steps)) text += ", " + std::to_string(runs) + " runs";
     return text;
 }

@@ -519,6 +519,10 @@ void PlanRunner::skipFromHere(const std::string& reason, std::size_t until) {
     if (underWay && firstSkipped < record_.steps.size())
         record_.steps[firstSkipped].seconds =
             std::chrono::duration<double>(Clock::now() - stepStarted_).count();
+    // A signal's skips are told once, by whoever took the signal.
+    if (reason != record_.reason())
+        for (std::size_t n = firstSkipped; n < record_.steps.size(); ++n)
+            emit stepFinished(record_.steps[n]);
 }
 
 bool PlanRunner::interrupt(std::string signalName) {

@@ -89,7 +89,7 @@ private:
     void ask();
     void operatorAnswered(const OperatorAnswer& answer);
     /// Records the step under way as skipped for `reason`, and every run after it up to
-    /// `until` (a place in allSteps()).
+    /// `until` (a place in allSteps()); tells each by stepFinished() unless a signal skips them.
     void skipFromHere(const std::string& reason, std::size_t until);
     /// Gives up the step under way, if one is: its timers, its requests, its question.
     void abandonStep();

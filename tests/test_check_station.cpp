@@ -298,16 +298,18 @@ TEST(StationBanner, InColourOnlyOnATerminalWithoutNoColor) {
     EXPECT_FALSE(check::ColourWanted(false, nullptr));
 }
 
-// The summary counts the plan's steps as its header does, each by the worst of its runs, and
-// the runs of repeated steps beside them; titles line up by characters, not bytes.
+// The summary counts the plan's steps as its header does, each by the worst of its runs that
+// decide (a try tried again decides nothing), teardown steps apart, and the runs of repeated
+// steps beside them; titles line up by characters, not bytes.
 TEST(ConsoleReport, TheSummaryCountsStepsAndRunsAndTitlesLineUp) {
     check::Plan plan;
     plan.name = "p";
     plan.steps.resize(3);
+    plan.teardown.resize(1);
     plan.steps[0].repeat = 3;
-    EXPECT_EQ(check::StepCount(plan), "3 steps, 5 runs");
+    EXPECT_EQ(check::StepCount(plan), "4 steps, 1 of them teardown, 6 runs");
     check::CheckRecord record;
-    record.planSteps = 3;
+    record.planSteps = 4;
     for (int repetition = 1; repetition <= 3; ++repetition) {
         check::StepResult result;
         result.number = 1;
@@ -317,24 +319,38 @@ TEST(ConsoleReport, TheSummaryCountsStepsAndRunsAndTitlesLineUp) {
         if (repetition == 2) result.failure = "low";
         record.steps.push_back(result);
     }
+    check::StepResult retried = record.steps[1];
+    retried.number = 2;
+    retried.retried = true;
+    record.steps.push_back(retried);
     record.steps.push_back(record.steps[0]);
     record.steps.back().number = 2;
+    record.steps.back().attempt = 2;
+    record.steps.push_back(record.steps[0]);
+    record.steps.back().teardown = true;
     // A step a signal skipped counts as not run.
     record.steps.push_back(record.steps[0]);
     record.steps.back().number = 3;
     record.steps.back().skipped = true;
     record.interruptedBy = "SIGINT";
     const std::string summary = check::Summary(record);
-    EXPECT_NE(summary.find(": 3 steps: 1 passed, 1 failed, 1 not run (4 runs: 3 passed, 1 failed); "
+    EXPECT_NE(summary.find(": 4 steps: 2 passed, 1 failed, 1 not run (5 runs: 4 passed, 1 failed); "
                            "interrupted by SIGINT\n"),
               std::string::npos)
         << summary;
     const auto column = [](const std::string& line) {
         return QString::fromStdString(line).indexOf("PASS");
     };
-    const std::string accented = check::StepLine(record.steps[3]);
-    record.steps[3].name = "read_ad";
-    EXPECT_EQ(column(check::StepLine(record.steps[3])), column(accented)) << accented;
+    const std::string accented = check::StepLine(record.steps[0]);
+    record.steps[0].name = "read_ad";
+    EXPECT_EQ(column(check::StepLine(record.steps[0])), column(accented)) << accented;
+    EXPECT_EQ(record.steps[4].title(), "2 Grüße (1/3) (try 2)");
+    EXPECT_EQ(record.steps[5].title(), "teardown 1 Grüße (1/3)");
+    EXPECT_EQ(record.exitCode(), check::StepFailed);
+    record.steps[1].retried = true; // its only failure was tried again, and passed
+    record.steps.pop_back();
+    record.interruptedBy.clear();
+    EXPECT_EQ(record.exitCode(), check::AllPassed);
 }
 
 /// A terminal of its own: the operator reads the pty's terminal end, the test types at the other.
