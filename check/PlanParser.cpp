@@ -504,13 +504,14 @@ private:
             return fail(table.source(), what + ": 'until = true' and 'within_ms' go together");
         if (const auto problem = FindStepProblem(step))
             return fail(placeOf(*problem, table), what + ": " + problem->message);
-        runs_ += step.repeat;
+        // Every try may be a result of its own.
+        runs_ += step.repeat * (1 + step.retry);
         if (runs_ > MostStepRuns) {
             const toml::node* repeat = table.get("repeat");
             return fail(repeat ? repeat->source() : table.source(),
-                        what + ": with this step the plan asks for " + std::to_string(runs_) +
-                            " step runs (every step's 'repeat' added up); a plan may ask for at "
-                            "most " +
+                        what + ": with this step the plan asks for up to " + std::to_string(runs_) +
+                            " step runs (every step's 'repeat' times 1 + its 'retry', added up); a "
+                            "plan may ask for at most " +
                             std::to_string(MostStepRuns));
         }
         return step;

@@ -116,6 +116,8 @@ const WrongPlan WrongPlans[] = {
     {"step runs over the cap",
      OneStep("type='read_ad'\nrepeat=6000\n[[step]]\ntype='read_ad'\nrepeat=5000\n"), 7, 8,
      "11000 step runs"},
+    {"step runs with their retries over the cap", OneStep("type='read_ad'\nretry=99\nrepeat=101\n"),
+     5, 8, "up to 10100 step runs"},
 
     // The text before it is TOML: its messages call it a plan.
     {"not UTF-8", "name='caf\xE9'\n", 1, 10, "save the plan as UTF-8"},
