@@ -10,11 +10,6 @@
 namespace check {
 namespace {
 
-void Print(const std::string& text) {
-    std::printf("%s", text.c_str());
-    std::fflush(stdout);
-}
-
 std::string Lowered(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
@@ -23,11 +18,17 @@ std::string Lowered(std::string text) {
 
 } // namespace
 
-TerminalOperator::TerminalOperator(int fd) : fd_(fd), terminal_(isatty(fd) == 1) {
+TerminalOperator::TerminalOperator(int fd, std::FILE* out)
+    : fd_(fd), out_(out), terminal_(isatty(fd) == 1) {
     if (!terminal_) return;
     notifier_.emplace(fd_, QSocketNotifier::Read);
     notifier_->setEnabled(false); // read only while a question is asked
     connect(&*notifier_, &QSocketNotifier::activated, this, &TerminalOperator::readable);
+}
+
+void TerminalOperator::print(const std::string& text) const {
+    std::fputs(text.c_str(), out_);
+    std::fflush(out_);
 }
 
 std::string TerminalOperator::unavailable() const {
@@ -44,13 +45,13 @@ void TerminalOperator::ask(OperatorQuestion question, const std::string& text) {
     const std::string shown = hid::TerminalText(text);
     switch (question) {
     case OperatorQuestion::Confirm:
-        Print(">> " + shown + "\n   Enter when done, n and Enter if it cannot be done: ");
+        print(">> " + shown + "\n   Enter when done, n and Enter if it cannot be done: ");
         break;
     case OperatorQuestion::YesNo:
-        Print("?? " + shown + " [y/n]: ");
+        print("?? " + shown + " [y/n]: ");
         break;
     case OperatorQuestion::Text:
-        Print(">> " + shown + "\n   Scan or type it, then Enter: ");
+        print(">> " + shown + "\n   Scan or type it, then Enter: ");
         break;
     }
     if (notifier_) notifier_->setEnabled(true);
@@ -60,7 +61,7 @@ void TerminalOperator::withdraw() {
     if (!asked_) return;
     asked_.reset();
     if (notifier_) notifier_->setEnabled(false);
-    Print("\n");
+    print("\n");
 }
 
 void TerminalOperator::readable() {
@@ -72,7 +73,7 @@ void TerminalOperator::readable() {
         notifier_->setEnabled(false);
         if (asked_) {
             asked_.reset();
-            Print("\n");
+            print("\n");
             emit answered({OperatorAnswer::Kind::Gone, {}});
         }
         return;
@@ -105,7 +106,7 @@ void TerminalOperator::line(std::string text) {
         break;
     }
     if (!kind)
-        return Print(*asked_ == OperatorQuestion::Confirm ? "   Enter, or n and Enter: "
+        return print(*asked_ == OperatorQuestion::Confirm ? "   Enter, or n and Enter: "
                                                           : "   y or n, then Enter: ");
     asked_.reset();
     notifier_->setEnabled(false);

@@ -3,6 +3,7 @@
 #include "check/Operator.h"
 
 #include <QSocketNotifier>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -17,18 +18,20 @@ class TerminalOperator final : public Operator {
     Q_OBJECT
 
 public:
-    /// Reads from `fd` (standard input by default).
-    explicit TerminalOperator(int fd = 0);
+    /// Reads from `fd` and asks on `out` (standard input and output by default).
+    explicit TerminalOperator(int fd = 0, std::FILE* out = stdout);
 
     std::string unavailable() const override;
     void ask(OperatorQuestion question, const std::string& text) override;
     void withdraw() override;
 
 private:
+    void print(const std::string& text) const;
     void readable();
     void line(std::string text);
 
     const int fd_;
+    std::FILE* const out_;
     const bool terminal_;
     std::optional<QSocketNotifier> notifier_;
     std::string pending_; ///< bytes read after the last line's end

@@ -389,7 +389,8 @@ TEST(TerminalOperator, ReadsEachAnswerAsTypedOrScannedAndNothingTypedAhead) {
     for (const auto& each : cases) {
         SCOPED_TRACE(each.what);
         Terminal terminal;
-        check::TerminalOperator person(terminal.terminal);
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> shown(std::tmpfile(), &std::fclose);
+        check::TerminalOperator person(terminal.terminal, shown.get());
         EXPECT_EQ(person.unavailable(), "");
         std::vector<check::OperatorAnswer> answers;
         QObject::connect(&person, &check::Operator::answered,
@@ -407,6 +408,14 @@ TEST(TerminalOperator, ReadsEachAnswerAsTypedOrScannedAndNothingTypedAhead) {
         ASSERT_EQ(answers.size(), 1u);
         EXPECT_EQ(answers[0].kind, each.kind);
         EXPECT_EQ(answers[0].text, each.text);
+        // The plan's text as the console shows any: its escape sequence written out, not sent.
+        std::rewind(shown.get());
+        char line[256] = {};
+        ASSERT_TRUE(std::fgets(line, sizeof line, shown.get()));
+        const std::string expected = each.question == OperatorQuestion::YesNo
+                                         ? "?? Question \\x1b[2J [y/n]"
+                                         : ">> Question \\x1b[2J\n";
+        EXPECT_EQ(std::string(line).rfind(expected, 0), 0u) << line;
     }
 }
 
@@ -418,7 +427,8 @@ TEST(TerminalOperator, NoTerminalNoOperatorAndTheEndOfInputEndsTheQuestion) {
     ::close(pipe[1]);
 
     auto terminal = std::make_unique<Terminal>();
-    check::TerminalOperator person(terminal->terminal);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> shown(std::tmpfile(), &std::fclose);
+    check::TerminalOperator person(terminal->terminal, shown.get());
     std::vector<check::OperatorAnswer> answers;
     QObject::connect(&person, &check::Operator::answered,
                      [&](const check::OperatorAnswer& answer) { answers.push_back(answer); });
