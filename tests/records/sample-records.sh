@@ -78,3 +78,8 @@ interrupted aborted 4 "$here/interrupted.toml" --virtual-board
 sample no-operator 4 "$examples/line.toml" --virtual-board </dev/null
 grep -q "needs an operator: standard input is not a terminal" "$dir/no-operator.out" ||
     refuse no-operator "the operator step did not say it needs an operator"
+# The same on a terminal, its operator answering: every kind of step passes, the label scanned.
+status=0
+python3 "$here/answer-operator.py" "$dir/operator.out" "$program" check "$examples/line.toml" \
+    --virtual-board --json "$dir/operator.json" --junit "$dir/operator.xml" || status=$?
+expect operator 0 "$status"
