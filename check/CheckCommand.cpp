@@ -8,6 +8,7 @@
 #include "check/RecordTarget.h"
 #include "check/RunConsole.h"
 #include "check/StationSession.h"
+#include "check/TerminalOperator.h"
 #include "hid/DeviceManager.h"
 #include "hid/TerminalText.h"
 #include "unixsignals/SignalWatcher.h"
@@ -24,7 +25,9 @@ namespace {
 int RunStation(hid::DeviceManager& layer, Plan plan, Provenance provenance,
                const CheckOptions& options) {
     unixsignals::SignalWatcher signalWatcher;
-    StationSession station(layer, std::move(plan), std::move(provenance), QDir(options.stationDir));
+    TerminalOperator person;
+    StationSession station(layer, std::move(plan), std::move(provenance), QDir(options.stationDir),
+                           &person);
     QObject::connect(&signalWatcher, &unixsignals::SignalWatcher::terminationRequested, &station,
                      &StationSession::stop);
     QObject::connect(&station, &StationSession::done, QCoreApplication::instance(),
@@ -103,6 +106,7 @@ int RunCheckCommand(int argc, char** argv) {
     if (!virtualBoards) return BadCommand;
     SessionOptions session = options.session;
     if (!ChooseOutputs(options, session)) return BadCommand;
+    session.person = std::make_shared<TerminalOperator>();
     const auto boards =
         boardlayer::BoardLayer::open(options.traceFile.toStdString(), *virtualBoards);
     if (!boards) return BadCommand;

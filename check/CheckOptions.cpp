@@ -48,9 +48,11 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
         "  2 a bad plan or command line; nothing was sent\n"
         "  3 no usable board (the records say so)\n"
         "  4 the check could not decide or could not write what was asked (a step in\n"
-        "    error, writes unsettled at the end, a record not written, trace lines lost,\n"
-        "    SIGINT or SIGTERM before any step failed: the records skip the steps not run)\n"
-        "With --station: 0 every board passed, 1 a board failed.");
+        "    error, such as an operator step with standard input not a terminal, writes\n"
+        "    unsettled at the end, a record not written, trace lines lost, SIGINT or\n"
+        "    SIGTERM before any step failed: the records skip the steps not run)\n"
+        "With --station: 0 every board passed, 1 a board failed.\n"
+        "The plan's prompt, ask and scan steps are answered at the terminal.");
     parser.addPositionalArgument("check", "The command.");
     parser.addPositionalArgument("PLAN", "The plan file.");
     const QCommandLineOption help = parser.addHelpOption();

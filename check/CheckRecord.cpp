@@ -13,14 +13,16 @@ std::string Measurement::failure() const {
 }
 
 std::string StepResult::title() const {
-    std::string text = std::to_string(number) + " " + name;
+    std::string text = (teardown ? "teardown " : "") + std::to_string(number) + " " + name;
     if (repeat > 1) text += " (" + std::to_string(repetition) + "/" + std::to_string(repeat) + ")";
+    if (attempt > 1 || retried) text += " (try " + std::to_string(attempt) + ")";
     return text;
 }
 
 bool CheckRecord::passed() const {
     return !boardLeft && writesInFlight == 0 && interruptedBy.empty() && noBoard.empty() &&
-           std::all_of(steps.begin(), steps.end(), [](const StepResult& s) { return s.passed(); });
+           std::all_of(steps.begin(), steps.end(),
+                       [](const StepResult& s) { return s.passed() || !s.decides(); });
 }
 
 bool CheckRecord::failed() const {
@@ -52,13 +54,14 @@ CheckRecord PlanRecord(const Plan& plan, Provenance provenance) {
     CheckRecord record;
     record.planName = plan.name;
     record.provenance = std::move(provenance);
-    record.planSteps = plan.steps.size();
+    record.planSteps = plan.steps.size() + plan.teardown.size();
     return record;
 }
 
 std::size_t CheckRecord::failedSteps() const {
-    return std::size_t(std::count_if(steps.begin(), steps.end(),
-                                     [](const StepResult& step) { return step.failed(); }));
+    return std::size_t(std::count_if(steps.begin(), steps.end(), [](const StepResult& step) {
+        return step.failed() && step.decides();
+    }));
 }
 
 } // namespace check

@@ -47,26 +47,35 @@ struct SentReport {
 
 /// One run of one step (a repeated step gives one result per repetition).
 struct StepResult {
-    std::size_t number = 0;      ///< the step's place in the plan, from 1
+    std::size_t number = 0;      ///< the step's place in the plan (or its teardown), from 1
     std::int64_t repetition = 1; ///< from 1; of `repeat`
     std::int64_t repeat = 1;
+    std::int64_t attempt = 1; ///< which try of this repetition, from 1 (`retry` gives more)
+    bool retried = false;     ///< it did not pass and was tried again: the next try decides
+    bool teardown = false;    ///< one of the plan's teardown steps
     StepType type = StepType::Wait;
     std::string name; ///< the plan's name for it, or its type
     std::vector<Measurement> measurements;
     /// What it sent, each report once (a poll sends its two requests by turns).
     std::vector<SentReport> sent;
-    std::string failure;  ///< why it failed or could not decide; empty when it passed
-    bool error = false;   ///< the step could not decide (failure says why): neither pass nor fail
-    bool skipped = false; ///< a signal ended the run before this step ended, or before it began
-    double seconds = 0;   ///< how long it ran
+    std::string failure; ///< why it failed or could not decide; empty when it passed
+    bool error = false;  ///< the step could not decide (failure says why): neither pass nor fail
+    /// The run ended before this step ended, or before it began: a signal, a step that stops
+    /// the plan, a teardown out of time.
+    bool skipped = false;
+    std::string skipReason; ///< why it was skipped
+    double seconds = 0;     ///< how long it ran
 
     bool passed() const { return failure.empty() && !skipped; }
     bool failed() const { return !failure.empty() && !error; }
+    /// True when its outcome counts for the run's: every run but a try that was tried again.
+    bool decides() const { return !retried; }
     /// "pass", "fail", "error" or "skipped", as the records name a step's outcome.
     const char* outcome() const {
         return skipped ? "skipped" : passed() ? "pass" : error ? "error" : "fail";
     }
-    /// "3 read_ad", or "3 read_ad (2/5)" for a repeated step.
+    /// "3 read_ad", "3 read_ad (2/5)" for a repeated step, "3 read_ad (try 2)" for a try after
+    /// the first, "teardown 1 write_port" for a teardown step.
     std::string title() const;
 };
 
@@ -90,8 +99,9 @@ inline constexpr const char* AbortedOutcome = "aborted";
 /// Everything one run of a plan on one board found: what the --json and --junit records hold.
 struct CheckRecord {
     std::string planName;
-    Provenance provenance;     ///< the program, host, plan file and station that made the record
-    std::size_t planSteps = 0; ///< the plan's steps, each counted once however often it repeats
+    Provenance provenance; ///< the program, host, plan file and station that made the record
+    /// The plan's steps and teardown steps, each counted once however often it runs.
+    std::size_t planSteps = 0;
     hid::DeviceInfo board;
     QDateTime started; ///< UTC
     QDateTime ended;   ///< UTC
@@ -101,6 +111,8 @@ struct CheckRecord {
     /// Reports still being written when the run ended, after waiting for them: the counts
     /// cannot tell what became of them.
     std::uint64_t writesInFlight = 0;
+    /// What the operator scanned as the board's label (a passing scan step); empty for none.
+    std::string label;
     /// The signal that ended the run before its plan's end ("SIGTERM"); empty when none did.
     std::string interruptedBy;
     /// Why no board was checked, as told on standard error; empty when one was. Such a record

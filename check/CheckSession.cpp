@@ -36,7 +36,7 @@ void CheckSession::start() {
 }
 
 void CheckSession::run(hid::Handle board) {
-    runner_ = PrintingRunner(layer_, board, plan_, provenance_);
+    runner_ = PrintingRunner(layer_, board, plan_, provenance_, options_.person.get());
     connect(runner_.get(), &PlanRunner::finished, this, &CheckSession::finish);
     runner_->start();
 }

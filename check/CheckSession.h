@@ -19,6 +19,8 @@ struct SessionOptions {
     std::chrono::milliseconds wait{0};
     std::shared_ptr<RecordTarget> json;  ///< null: no JSON record
     std::shared_ptr<RecordTarget> junit; ///< null: no JUnit record
+    /// Who answers the plan's operator steps; null: no one (they end in error).
+    std::shared_ptr<Operator> person;
 };
 
 /// One run of a plan: waits for the layer's sources to settle and a board to be there, runs the

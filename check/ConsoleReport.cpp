@@ -80,27 +80,36 @@ std::string StepLine(const StepResult& step) {
     for (const Measurement& measurement : step.measurements)
         line += "  " + hid::TerminalText(Figure(measurement));
     const std::string failure = hid::TerminalText(step.failure);
-    line += step.passed() ? "  PASS" : step.error ? "  ERROR: " + failure : "  FAIL: " + failure;
+    line += step.skipped    ? "  SKIPPED: " + hid::TerminalText(step.skipReason)
+            : step.passed() ? "  PASS"
+            : step.error    ? "  ERROR: " + failure
+                            : "  FAIL: " + failure;
+    if (step.retried) line += " (tried again)";
     return line;
 }
 
 std::string StepCount(const Plan& plan) {
     std::int64_t runs = 0;
-    for (const Step& step : plan.steps)
-        runs += step.repeat;
-    std::string text = Counted(plan.steps.size(), "step");
-    if (runs != std::int64_t(plan.steps.size())) text += ", " + std::to_string(runs) + " runs";
+    for (const auto* steps : {&plan.steps, &plan.teardown})
+        for (const Step& step : *steps)
+            runs += step.repeat;
+    const std::size_t steps = plan.steps.size() + plan.teardown.size();
+    std::string text = Counted(steps, "step");
+    if (!plan.teardown.empty())
+        text += ", " + std::to_string(plan.teardown.size()) + " of them teardown";
+    if (runs != std::int64_t(steps)) text += ", " + std::to_string(runs) + " runs";
     return text;
 }
 
 std::string Summary(const CheckRecord& record) {
-    // A step counts once, by the worst of its runs; skipped ones are "not run".
-    std::map<std::size_t, Outcomes> byStep;
+    // A step counts once, by the worst of its runs; skipped ones are "not run", and a try that
+    // was tried again counts for nothing.
+    std::map<std::pair<bool, std::size_t>, Outcomes> byStep;
     Outcomes runs;
     std::size_t ran = 0;
     for (const StepResult& step : record.steps) {
-        if (step.skipped) continue;
-        byStep[step.number].add(step);
+        if (step.skipped || !step.decides()) continue;
+        byStep[{step.teardown, step.number}].add(step);
         runs.add(step);
         ++ran;
     }
@@ -139,7 +148,7 @@ std::string Banner(const CheckRecord& record, bool colour) {
     std::string text = "\n";
     std::size_t failed = 0, undecided = 0;
     for (const StepResult& step : record.steps) {
-        if (step.passed()) continue;
+        if (step.passed() || step.skipped || !step.decides()) continue;
         if (failed + undecided < BannerListed)
             text += std::string(step.error ? "    could not decide: " : "    failed: ") +
                     hid::TerminalText(step.title() + ": " + step.failure) + "\n";

@@ -12,16 +12,20 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-QJsonObject Board(const hid::DeviceInfo& board) {
-    return {{"node", Text(board.path)},
-            {"vendor_id", board.vendorId},
-            {"product_id", board.productId},
-            {"manufacturer", hid::fromWindows1252(board.manufacturer)},
-            {"product", hid::fromWindows1252(board.product)},
-            {"serial", hid::fromWindows1252(board.serialNumber)},
-            {"report_format", QJsonObject{{"uses_report_ids", board.format.usesReportIds},
-                                          {"input_report_size", board.format.inputReportSize},
-                                          {"output_report_size", board.format.outputReportSize}}}};
+/// The board's identity, and the label the operator scanned (`label`, when one was).
+QJsonObject Board(const hid::DeviceInfo& board, const std::string& label) {
+    QJsonObject object{
+        {"node", Text(board.path)},
+        {"vendor_id", board.vendorId},
+        {"product_id", board.productId},
+        {"manufacturer", hid::fromWindows1252(board.manufacturer)},
+        {"product", hid::fromWindows1252(board.product)},
+        {"serial", hid::fromWindows1252(board.serialNumber)},
+        {"report_format", QJsonObject{{"uses_report_ids", board.format.usesReportIds},
+                                      {"input_report_size", board.format.inputReportSize},
+                                      {"output_report_size", board.format.outputReportSize}}}};
+    if (!label.empty()) object["label"] = Text(label);
+    return object;
 }
 
 /// `json` with DEL and the C1 controls (U+0080 to U+009F), which QJsonDocument writes as they
@@ -102,15 +106,16 @@ QJsonObject StepObject(const StepResult& step) {
     QJsonArray figures;
     for (const Measurement& figure : step.measurements)
         figures.append(Figure(figure));
-    QJsonObject object{{"step", qint64(step.number)},
-                       {"repetition", qint64(step.repetition)},
-                       {"type", Text(std::string(TypeName(step.type)))},
-                       {"name", Text(step.name)},
-                       {"outcome", step.outcome()},
-                       {"seconds", step.seconds},
-                       {"measurements", figures},
-                       {"sent", Sent(step.sent)}};
+    QJsonObject object{
+        {"step", qint64(step.number)}, {"repetition", qint64(step.repetition)},
+        {"try", qint64(step.attempt)}, {"type", Text(std::string(TypeName(step.type)))},
+        {"name", Text(step.name)},     {"outcome", step.outcome()},
+        {"seconds", step.seconds},     {"measurements", figures},
+        {"sent", Sent(step.sent)}};
     if (!step.failure.empty()) object["failure"] = Text(step.failure);
+    if (step.retried) object["retried"] = true;
+    if (step.teardown) object["teardown"] = true;
+    if (step.skipped) object["reason"] = Text(step.skipReason);
     return object;
 }
 
@@ -124,24 +129,25 @@ QByteArray JsonText(const CheckRecord& record) {
     for (const hid::ReportDirectionNames& each : hid::ReportDirections)
         reports[each.countWord] = qint64(record.counts[hid::directionIndex(each.direction)]);
     const Provenance& made = record.provenance;
-    QJsonObject root{
-        {"schema_version", RecordSchemaVersion},
-        {"producer", QJsonObject{{"program", Text(made.program)},
-                                 {"version", Text(made.version)},
-                                 {"host", Text(made.host)},
-                                 {"station_id", Optional(made.stationId)},
-                                 {"operator", Optional(made.operatorName)}}},
-        {"plan", QJsonObject{{"name", Text(record.planName)},
-                             {"file", Text(made.planFile)},
-                             {"sha256", Text(made.planSha256)}}},
-        {"board", record.noBoard.empty() ? QJsonValue(Board(record.board)) : QJsonValue()},
-        {"started", record.started.toString(Qt::ISODateWithMs)},
-        {"ended", record.ended.toString(Qt::ISODateWithMs)},
-        {"outcome", record.outcome()},
-        {"board_left", record.boardLeft},
-        {"writes_in_flight", qint64(record.writesInFlight)},
-        {"steps", steps},
-        {"reports", reports}};
+    QJsonObject root{{"schema_version", RecordSchemaVersion},
+                     {"producer", QJsonObject{{"program", Text(made.program)},
+                                              {"version", Text(made.version)},
+                                              {"host", Text(made.host)},
+                                              {"station_id", Optional(made.stationId)},
+                                              {"operator", Optional(made.operatorName)}}},
+                     {"plan", QJsonObject{{"name", Text(record.planName)},
+                                          {"file", Text(made.planFile)},
+                                          {"sha256", Text(made.planSha256)}}},
+                     {"board", record.noBoard.empty()
+                                   ? QJsonValue(Board(record.board, record.label))
+                                   : QJsonValue()},
+                     {"started", record.started.toString(Qt::ISODateWithMs)},
+                     {"ended", record.ended.toString(Qt::ISODateWithMs)},
+                     {"outcome", record.outcome()},
+                     {"board_left", record.boardLeft},
+                     {"writes_in_flight", qint64(record.writesInFlight)},
+                     {"steps", steps},
+                     {"reports", reports}};
     if (const std::string reason = record.reason(); !reason.empty()) root["reason"] = Text(reason);
     return TerminalSafe(QJsonDocument(root).toJson());
 }

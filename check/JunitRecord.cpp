@@ -35,8 +35,9 @@ void Problem(QXmlStreamWriter& xml, const char* element, const QString& message,
 }
 
 void TestCase(QXmlStreamWriter& xml, const CheckRecord& record, const StepResult& step) {
+    // Teardown steps are a class of their own, as CI servers group test cases by class.
     xml.writeStartElement("testcase");
-    xml.writeAttribute("classname", Shown(record.planName));
+    xml.writeAttribute("classname", Shown(record.planName + (step.teardown ? ".teardown" : "")));
     xml.writeAttribute("name", Shown(step.title()));
     xml.writeAttribute("time", QString::number(step.seconds, 'f', 6));
     if (!step.measurements.empty()) {
@@ -48,9 +49,11 @@ void TestCase(QXmlStreamWriter& xml, const CheckRecord& record, const StepResult
         }
         xml.writeEndElement();
     }
-    if (step.skipped) {
+    if (step.skipped || step.retried) {
+        // A try that was tried again decides nothing: not a failure a CI server would count.
         xml.writeStartElement("skipped");
-        xml.writeAttribute("message", Shown(record.reason()));
+        xml.writeAttribute("message", Shown(step.skipped ? step.skipReason
+                                                         : "tried again after: " + step.failure));
         xml.writeEndElement();
     } else if (!step.passed()) {
         // A step that could not decide is an error, as JUnit has it, not a failure.
@@ -73,16 +76,21 @@ void RunError(QXmlStreamWriter& xml, const CheckRecord& record, const char* name
 
 /// The counts of a suite, which readers take from its attributes and the elements alike.
 void Counts(QXmlStreamWriter& xml, const CheckRecord& record) {
-    const auto count = [&record](bool StepResult::*flag) {
-        return std::count_if(record.steps.begin(), record.steps.end(),
-                             [flag](const StepResult& step) { return step.*flag; });
+    const auto count = [&record](auto&& counted) {
+        return std::count_if(record.steps.begin(), record.steps.end(), counted);
     };
     const int runErrors = (record.boardLeft ? 1 : 0) + (record.noBoard.empty() ? 0 : 1);
     xml.writeAttribute("tests", QString::number(record.steps.size() + runErrors));
     xml.writeAttribute("failures", QString::number(record.failedSteps()));
-    xml.writeAttribute("errors", QString::number(count(&StepResult::error) + runErrors));
+    xml.writeAttribute("errors", QString::number(count([](const StepResult& step) {
+                                                     return step.error && !step.skipped &&
+                                                            step.decides();
+                                                 }) +
+                                                 runErrors));
     // Written even when none is skipped: a reader missing a count makes all of them up anew.
-    xml.writeAttribute("skipped", QString::number(count(&StepResult::skipped)));
+    xml.writeAttribute("skipped", QString::number(count([](const StepResult& step) {
+                           return step.skipped || step.retried;
+                       })));
     xml.writeAttribute(
         "time", QString::number(double(record.started.msecsTo(record.ended)) / 1000, 'f', 3));
 }
@@ -106,6 +114,7 @@ std::optional<QByteArray> JunitText(const CheckRecord& record) {
     if (record.noBoard.empty()) {
         Property(xml, "board serial", BoardShown(record.board.serialNumber));
         Property(xml, "board node", Shown(record.board.path));
+        if (!record.label.empty()) Property(xml, "board label", Shown(record.label));
     }
     const Provenance& made = record.provenance;
     Property(xml, "plan file", Shown(made.planFile));

@@ -20,6 +20,11 @@ void PendingAnswers::sent(std::uint8_t code, Owner owner, std::optional<Clock::d
     codes_[code].requests.push_back({owner, limit, now, now});
 }
 
+void PendingAnswers::expect(std::uint8_t code, Owner owner, Clock::duration limit,
+                            Clock::time_point now) {
+    codes_[code].requests.push_back({owner, limit, now, now, true});
+}
+
 std::optional<PendingAnswers::Written> PendingAnswers::written(std::uint8_t code,
                                                                Clock::time_point now) {
     Code& entry = codes_[code];

@@ -52,6 +52,9 @@ public:
     /// answer may take; a request that wants no answer has none.
     void sent(std::uint8_t code, Owner owner, std::optional<Clock::duration> limit,
               Clock::time_point now);
+    /// An answer with this code is awaited for a request sent with another code (written
+    /// under that code, with no answer wanted): open from now, its late window counting at once.
+    void expect(std::uint8_t code, Owner owner, Clock::duration limit, Clock::time_point now);
     /// The oldest request of this code not yet written was written completely.
     std::optional<Written> written(std::uint8_t code, Clock::time_point now);
     /// The oldest request of this code not yet written never will be (refused or failed).

@@ -6,7 +6,7 @@
 namespace check {
 namespace {
 
-constexpr std::array<std::pair<StepType, std::string_view>, 9> Names{{
+constexpr std::array<std::pair<StepType, std::string_view>, 12> Names{{
     {StepType::ReadAd, "read_ad"},
     {StepType::ReadInputs, "read_inputs"},
     {StepType::ReadText, "read_text"},
@@ -16,6 +16,9 @@ constexpr std::array<std::pair<StepType, std::string_view>, 9> Names{{
     {StepType::Send, "send"},
     {StepType::Poll, "poll"},
     {StepType::Wait, "wait_ms"},
+    {StepType::Prompt, "prompt"},
+    {StepType::Ask, "ask"},
+    {StepType::Scan, "scan"},
 }};
 
 } // namespace
@@ -24,6 +27,14 @@ std::string_view TypeName(StepType type) {
     for (const auto& [named, name] : Names)
         if (named == type) return name;
     return {};
+}
+
+bool IsOperatorStep(StepType type) {
+    return type == StepType::Prompt || type == StepType::Ask || type == StepType::Scan;
+}
+
+bool IsReadStep(StepType type) {
+    return type == StepType::ReadAd || type == StepType::ReadInputs || type == StepType::ReadText;
 }
 
 std::optional<StepType> TypeNamed(std::string_view name) {

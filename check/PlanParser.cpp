@@ -29,6 +29,10 @@ constexpr std::size_t LongestPattern = LongestName;
 /// kept for the records: at this many, with the largest results (a name and a pattern of
 /// control characters in each) and JUnit and JSON records, the program stays under 200 MB.
 constexpr std::int64_t MostStepRuns = 10'000;
+/// The most extra tries a step may have.
+constexpr std::int64_t MostRetries = 100;
+/// What the operator is told: a few lines at most.
+constexpr std::size_t LongestOperatorText = 500;
 
 /// One key a step may have: how to read it into the step, and what it allows (for the error).
 struct Field {
@@ -92,15 +96,40 @@ template <class Access> Field Text(std::string_view key, std::size_t longest, Ac
             }};
 }
 
+template <class Access> Field Boolean(std::string_view key, Access access) {
+    return {key, "true or false", [=](const toml::node& node, Step& step) {
+                const auto value = node.value_exact<bool>();
+                if (!value) return false;
+                access(step) = *value;
+                return true;
+            }};
+}
+
+/// Whether `pattern` is a regular expression the pattern engine takes, and short enough.
+bool GoodPattern(const std::string& pattern) {
+    return pattern.size() <= LongestPattern &&
+           QRegularExpression(QString::fromStdString(pattern)).isValid();
+}
+
+template <class Access> Field Pattern(std::string_view key, Access access) {
+    return {key,
+            "a valid regular expression (Perl syntax) of at most " +
+                std::to_string(LongestPattern) + " bytes",
+            [=](const toml::node& node, Step& step) {
+                const auto value = node.value_exact<std::string>();
+                if (!value || !GoodPattern(*value)) return false;
+                access(step) = *value;
+                return true;
+            }};
+}
+
 Field Pattern() {
     return {"matches",
             "a valid regular expression (Perl syntax) of at most " +
                 std::to_string(LongestPattern) + " bytes",
             [](const toml::node& node, Step& step) {
                 const auto value = node.value_exact<std::string>();
-                if (!value || value->size() > LongestPattern ||
-                    !QRegularExpression(QString::fromStdString(*value)).isValid())
-                    return false;
+                if (!value || !GoodPattern(*value)) return false;
                 step.text.matches = *value;
                 return true;
             }};
@@ -161,11 +190,77 @@ Field Bytes() {
 std::vector<Field> CommonFields() {
     return {{"type", "", [](const toml::node&, Step&) { return true; }},
             Text("name", LongestName, At(&Step::name)),
-            Integer("repeat", 1, MostStepRuns, At(&Step::repeat))};
+            Integer("repeat", 1, MostStepRuns, At(&Step::repeat)),
+            Integer("retry", 0, MostRetries, At(&Step::retry)),
+            Boolean("stop_on_fail", At(&Step::stopOnFail))};
+}
+
+/// The keys of a step that limit the value it reads, with the key that names that value in a
+/// send step's `answer`.
+struct AnswerValue {
+    std::string_view key;
+    StepType read;
+};
+constexpr AnswerValue AnswerValues[] = {
+    {"ad", StepType::ReadAd}, {"inputs", StepType::ReadInputs}, {"text", StepType::ReadText}};
+
+struct Schema;
+Schema SchemaOf(StepType type);
+std::string KeyList(const std::vector<Field>& fields);
+/// The keys of a read step that limit its value: every key it takes but the common ones and
+/// those about its requests.
+std::vector<Field> LimitFields(StepType read);
+
+/// `answer`: a table of the values named in AnswerValues, each a table of the limits its read
+/// step takes.
+Field Answer() {
+    std::string allowed = "a table of";
+    for (const AnswerValue& value : AnswerValues)
+        allowed += std::string(value.key == "ad" ? " " : ", ") + std::string(value.key) + " = { " +
+                   KeyList(LimitFields(value.read)) + " }";
+    allowed += ", each limit as its read step (" + std::string(TypeName(StepType::ReadAd)) +
+               ", ...) takes it, the limits able to meet together";
+    return {"answer", allowed, [](const toml::node& node, Step& step) {
+                const toml::table* table = node.as_table();
+                if (!table || table->empty()) return false;
+                step.answer.clear();
+                for (const auto& [key, limitsNode] : *table) {
+                    const auto value =
+                        std::find_if(std::begin(AnswerValues), std::end(AnswerValues),
+                                     [&](const AnswerValue& v) { return v.key == key.str(); });
+                    const toml::table* limits = limitsNode.as_table();
+                    if (value == std::end(AnswerValues) || !limits) return false;
+                    Step read;
+                    read.type = value->read;
+                    const std::vector<Field> fields = LimitFields(value->read);
+                    for (const auto& [limitKey, limit] : *limits) {
+                        const auto field =
+                            std::find_if(fields.begin(), fields.end(),
+                                         [&](const Field& f) { return f.key == limitKey.str(); });
+                        if (field == fields.end() || !field->read(limit, read)) return false;
+                    }
+                    if (read.bits.mask.has_value() != read.bits.value.has_value() ||
+                        FindStepProblem(read))
+                        return false;
+                    step.answer.push_back(std::move(read));
+                }
+                return true;
+            }};
 }
 
 Field AnswerWithin() {
     return Milliseconds("answer_within_ms", At(&Step::answerWithinMs));
+}
+
+/// What a read step takes to ask again until its answer keeps the limits.
+std::vector<Field> UntilFields() {
+    return {Boolean("until", At(&Step::until)), Milliseconds("within_ms", At(&Step::withinMs))};
+}
+
+/// What every operator step takes: what the operator is told, and how long they may take.
+std::vector<Field> OperatorFields() {
+    return {Text("text", LongestOperatorText, At(&Step::operatorText)),
+            Integer("timeout_ms", 1, std::int64_t(LongestMs), At(&Step::timeoutMs))};
 }
 
 struct Schema {
@@ -184,6 +279,7 @@ Schema SchemaOf(StepType type) {
         add({Byte("min", At(&Step::number, &NumberLimits::min)),
              Byte("max", At(&Step::number, &NumberLimits::max)),
              Byte("equals", At(&Step::number, &NumberLimits::equals)), AnswerWithin()});
+        add(UntilFields());
         break;
     case StepType::ReadInputs:
         add({Byte("equals", At(&Step::number, &NumberLimits::equals)),
@@ -191,11 +287,13 @@ Schema SchemaOf(StepType type) {
              Byte("value", At(&Step::bits, &BitLimits::value)),
              BitList("bits_high", At(&Step::bits, &BitLimits::bitsHigh)),
              BitList("bits_low", At(&Step::bits, &BitLimits::bitsLow)), AnswerWithin()});
+        add(UntilFields());
         break;
     case StepType::ReadText:
         add({Text("equals", protocol::AnswerTextLength, At(&Step::text, &TextLimits::equals)),
              Text("prefix", protocol::AnswerTextLength, At(&Step::text, &TextLimits::prefix)),
              Pattern(), AnswerWithin()});
+        add(UntilFields());
         break;
     case StepType::WritePort:
         add({Byte("value", At(&Step::value))});
@@ -208,7 +306,8 @@ Schema SchemaOf(StepType type) {
     case StepType::SendClock:
         break;
     case StepType::Send:
-        add({Byte("code", At(&Step::code)), Bytes()});
+        add({Byte("code", At(&Step::code)), Bytes(), Byte("expect_code", At(&Step::expectCode)),
+             Answer(), AnswerWithin()});
         required = {"code"};
         break;
     case StepType::Poll:
@@ -227,8 +326,34 @@ Schema SchemaOf(StepType type) {
         add({Integer("duration_ms", 0, std::int64_t(LongestMs), At(&Step::durationMs))});
         required = {"duration_ms"};
         break;
+    case StepType::Prompt:
+        add(OperatorFields());
+        required = {"text"};
+        break;
+    case StepType::Ask:
+        add(OperatorFields());
+        add({Boolean("expect", At(&Step::expect))});
+        required = {"text", "expect"};
+        break;
+    case StepType::Scan:
+        add(OperatorFields());
+        add({Pattern("pattern", At(&Step::pattern)),
+             Boolean("equals_serial", At(&Step::equalsSerial))});
+        required = {"text"};
+        break;
     }
     return {std::move(fields), std::move(required)};
+}
+
+std::vector<Field> LimitFields(StepType read) {
+    std::vector<Field> limits;
+    const std::vector<Field> common = CommonFields();
+    for (Field& field : SchemaOf(read).fields)
+        if (field.key != "answer_within_ms" && field.key != "until" && field.key != "within_ms" &&
+            std::none_of(common.begin(), common.end(),
+                         [&](const Field& common) { return common.key == field.key; }))
+            limits.push_back(std::move(field));
+    return limits;
 }
 
 std::vector<std::string_view> KeysOf(const std::vector<Field>& fields) {
@@ -248,7 +373,7 @@ std::string KeyList(const std::vector<Field>& fields) {
 /// Every key some step takes.
 std::vector<std::string_view> AllStepKeys() {
     std::vector<std::string_view> keys;
-    for (int type = 0; type <= int(StepType::Wait); ++type)
+    for (int type = 0; type <= int(StepType::Scan); ++type)
         for (const std::string_view key : KeysOf(SchemaOf(StepType(type)).fields))
             if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
     return keys;
@@ -275,7 +400,7 @@ bool Before(const toml::source_position& a, const toml::source_position& b) {
 
 std::string AllTypeNames() {
     std::string list;
-    for (int type = 0; type <= int(StepType::Wait); ++type)
+    for (int type = 0; type <= int(StepType::Scan); ++type)
         list += (list.empty() ? "" : ", ") + std::string(TypeName(StepType(type)));
     return list;
 }
@@ -295,10 +420,16 @@ public:
                     return fail(node.source(), "'name' must be a string of 1 to " +
                                                    std::to_string(LongestName) + " characters");
                 plan.name = *name;
-            } else if (key != "step") {
-                return fail(key.source(), "unknown key '" + std::string(key.str()) + "'" +
-                                              DidYouMean(key.str(), {"name", "step"}) +
-                                              " at the top of the plan; allowed: name, step");
+            } else if (key == "stop_on_fail") {
+                const auto stop = node.value_exact<bool>();
+                if (!stop) return fail(node.source(), "'stop_on_fail' must be true or false");
+                plan.stopOnFail = *stop;
+            } else if (key != "step" && key != "teardown") {
+                return fail(key.source(),
+                            "unknown key '" + std::string(key.str()) + "'" +
+                                DidYouMean(key.str(), {std::begin(TopKeys), std::end(TopKeys)}) +
+                                " at the top of the plan; allowed: name, stop_on_fail, step, "
+                                "teardown");
             }
         }
         if (plan.name.empty()) return fail(root.source(), "the plan has no 'name'");
@@ -307,17 +438,29 @@ public:
         if (!array || array->empty() || !array->is_array_of_tables())
             return fail(steps ? steps.node()->source() : root.source(),
                         "the plan needs at least one [[step]] table");
-        for (std::size_t index = 0; index < array->size(); ++index) {
-            auto step = readStep(*(*array)[index].as_table(), index + 1);
-            if (!step) return std::nullopt;
-            plan.steps.push_back(std::move(*step));
+        if (!readSteps(*array, "step ", plan.steps)) return std::nullopt;
+        if (const toml::node* teardown = root.get("teardown")) {
+            const toml::array* tables = teardown->as_array();
+            if (!tables || !tables->is_array_of_tables())
+                return fail(teardown->source(), "'teardown' must be [[teardown]] tables of steps");
+            if (!readSteps(*tables, "teardown step ", plan.teardown)) return std::nullopt;
         }
         return plan;
     }
 
 private:
-    std::optional<Step> readStep(const toml::table& table, std::size_t number) {
-        const std::string where = "step " + std::to_string(number);
+    static constexpr std::string_view TopKeys[] = {"name", "stop_on_fail", "step", "teardown"};
+
+    bool readSteps(const toml::array& tables, const std::string& what, std::vector<Step>& steps) {
+        for (std::size_t index = 0; index < tables.size(); ++index) {
+            auto step = readStep(*tables[index].as_table(), what + std::to_string(index + 1));
+            if (!step) return false;
+            steps.push_back(std::move(*step));
+        }
+        return true;
+    }
+
+    std::optional<Step> readStep(const toml::table& table, const std::string& where) {
         const toml::node* typeNode = table.get("type");
         if (!typeNode) {
             // A misspelt key is likelier than a forgotten one: tell it where it is written.
@@ -356,15 +499,19 @@ private:
                 return fail(table.source(), what + ": '" + std::string(key) + "' is missing");
         if (step.bits.mask.has_value() != step.bits.value.has_value())
             return fail(table.source(), what + ": 'mask' and 'value' go together");
+        if (table.contains("until") != table.contains("within_ms") ||
+            (table.contains("until") && !step.until))
+            return fail(table.source(), what + ": 'until = true' and 'within_ms' go together");
         if (const auto problem = FindStepProblem(step))
             return fail(placeOf(*problem, table), what + ": " + problem->message);
-        runs_ += step.repeat;
+        // Every try may be a result of its own.
+        runs_ += step.repeat * (1 + step.retry);
         if (runs_ > MostStepRuns) {
             const toml::node* repeat = table.get("repeat");
             return fail(repeat ? repeat->source() : table.source(),
-                        what + ": with this step the plan asks for " + std::to_string(runs_) +
-                            " step runs (every step's 'repeat' added up); a plan may ask for at "
-                            "most " +
+                        what + ": with this step the plan asks for up to " + std::to_string(runs_) +
+                            " step runs (every step's 'repeat' times 1 + its 'retry', added up); a "
+                            "plan may ask for at most " +
                             std::to_string(MostStepRuns));
         }
         return step;

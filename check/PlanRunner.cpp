@@ -1,6 +1,7 @@
 #include "check/PlanRunner.h"
 
 #include "check/StepLimits.h"
+#include "check/TextPattern.h"
 #include "hid/CodePage1252.h"
 #include "protocol/DateAndTimeText.h"
 #include "protocol/ReportText.h"
@@ -76,10 +77,35 @@ void KeepSent(StepResult& step, const hid::Report& report) {
     if (std::none_of(step.sent.begin(), step.sent.end(), same)) step.sent.push_back(sent);
 }
 
-/// The result of the plan's step at `index` (from 0), in its `repetition`, before it runs.
-StepResult ResultOf(const Step& step, std::size_t index, std::int64_t repetition) {
+/// The figure of the value a read step reads, held against its limits: the A/D value, the
+/// input bits or the answer text. Sets `undecided` when a limit could not be judged.
+Measurement ReadFigure(const Step& read, const hid::Report& answer, std::string& undecided) {
+    switch (read.type) {
+    case StepType::ReadAd:
+        return AdValue(answer[protocol::AdValueIndex], read.number);
+    case StepType::ReadInputs:
+        return InputBits(answer[protocol::InputBitsIndex], read.number, read.bits);
+    default:
+        return AnswerText(AnswerTextOf(answer), read.text, undecided);
+    }
+}
+
+/// The operator's answer as a figure: `said`, which passes when it is `passing`.
+Measurement OperatorFigure(const std::string& said, const std::string& passing) {
+    Measurement figure = TextFigure("answer", said, Quoted(said));
+    figure.limit = "= " + Quoted(passing);
+    figure.limits.text.equals = passing;
+    figure.passed = said == passing;
+    return figure;
+}
+
+/// The result of the step at `index` (from 0; the teardown's after the plan's `mainSteps`),
+/// in its `repetition`, before it runs.
+StepResult ResultOf(const Step& step, std::size_t index, std::size_t mainSteps,
+                    std::int64_t repetition) {
     StepResult result;
-    result.number = index + 1;
+    result.teardown = index >= mainSteps;
+    result.number = (result.teardown ? index - mainSteps : index) + 1;
     result.repetition = repetition;
     result.repeat = step.repeat;
     result.type = step.type;
@@ -90,14 +116,23 @@ StepResult ResultOf(const Step& step, std::size_t index, std::int64_t repetition
 } // namespace
 
 PlanRunner::PlanRunner(hid::DeviceManager& layer, hid::Handle board, Plan plan,
-                       Provenance provenance)
+                       Provenance provenance, Operator* person)
     : layer_(layer), board_(board), plan_(std::move(plan)),
-      record_(PlanRecord(plan_, std::move(provenance))) {
-    deadline_.setSingleShot(true);
-    deadline_.setTimerType(Qt::PreciseTimer);
+      record_(PlanRecord(plan_, std::move(provenance))), person_(person) {
+    for (QTimer* timer : {&deadline_, &againTimer_, &teardownTimer_}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
     pollTimer_.setTimerType(Qt::PreciseTimer);
     connect(&deadline_, &QTimer::timeout, this, &PlanRunner::deadlinePassed);
     connect(&pollTimer_, &QTimer::timeout, this, &PlanRunner::pollTick);
+    connect(&againTimer_, &QTimer::timeout, this, &PlanRunner::sendRead);
+    connect(&teardownTimer_, &QTimer::timeout, this, &PlanRunner::teardownRanOut);
+    if (person_) connect(person_, &Operator::answered, this, &PlanRunner::operatorAnswered);
+}
+
+const Step& PlanRunner::step() const {
+    return inTeardown() ? plan_.teardown[stepIndex_ - plan_.steps.size()] : plan_.steps[stepIndex_];
 }
 
 PlanRunner::~PlanRunner() {
@@ -111,6 +146,12 @@ void PlanRunner::start() {
     countsAtStart_ = layer_.reportCounts();
     layer_.addObserver(*this);
     layer_.addDeviceListObserver(*this);
+    beginStepLater();
+}
+
+void PlanRunner::beginStepLater() {
+    if (beginQueued_) return;
+    beginQueued_ = true;
     QMetaObject::invokeMethod(this, &PlanRunner::beginStep, Qt::QueuedConnection);
 }
 
@@ -124,20 +165,28 @@ Clock::duration PlanRunner::answerLimit() const {
 }
 
 void PlanRunner::beginStep() {
-    if (!running_ || phase_ == Phase::Settling) return;
-    if (stepIndex_ >= plan_.steps.size() || record_.boardLeft) return finishRun();
+    beginQueued_ = false;
+    if (!running_ || phase_ != Phase::Idle) return;
+    // A board that left takes nothing more, its teardown neither.
+    if (stepIndex_ >= allSteps() || record_.boardLeft) return finishRun();
+    if (stepIndex_ == plan_.steps.size() && repetition_ == 1 && attempt_ == 1)
+        teardownTimer_.start(TeardownLimit);
     const Step& step = this->step();
-    current_ = ResultOf(step, stepIndex_, repetition_);
+    current_ = ResultOf(step, stepIndex_, plan_.steps.size(), repetition_);
+    current_.attempt = attempt_;
     stepStarted_ = Clock::now();
     sentFigures_.clear();
+    requests_ = 0;
     hid::Report report{};
     switch (step.type) {
     case StepType::ReadAd:
-        return write(Request(protocol::Code::ReadAdc), true);
     case StepType::ReadInputs:
-        return write(Request(protocol::Code::ReadInput), true);
     case StepType::ReadText:
-        return write(Request(protocol::Code::ReadText), true);
+        return sendRead();
+    case StepType::Prompt:
+    case StepType::Ask:
+    case StepType::Scan:
+        return ask();
     case StepType::WritePort:
         report = Request(protocol::Code::WritePort);
         report[protocol::PortWriteIndex] = static_cast<std::uint8_t>(step.value);
@@ -167,7 +216,7 @@ void PlanRunner::beginStep() {
         sentFigures_.push_back(SentNumber("code", step.code));
         const auto payload = reinterpret_cast<const char*>(report.data()) + protocol::TextIndex;
         sentFigures_.push_back(SentBytes({payload, report.size() - protocol::TextIndex}));
-        return write(report, false);
+        return write(report, step.awaitsSendAnswer());
     }
     case StepType::Poll:
         phase_ = Phase::Polling;
@@ -184,18 +233,73 @@ void PlanRunner::beginStep() {
     }
 }
 
+void PlanRunner::sendRead() {
+    static constexpr std::uint8_t Codes[] = {protocol::Code::ReadAdc, protocol::Code::ReadInput,
+                                             protocol::Code::ReadText};
+    ++requests_;
+    lastRequest_ = Clock::now();
+    write(Request(Codes[int(step().type) - int(StepType::ReadAd)]), true);
+}
+
 void PlanRunner::write(const hid::Report& report, bool awaitAnswer) {
     phase_ = Phase::Writing;
     awaitAnswer_ = awaitAnswer;
     deadline_.start(TimerMs(answerLimitMs()));
+    const Clock::time_point now = Clock::now();
+    const std::uint8_t code = report[protocol::CommandIndex];
+    answerCode_ = step().expectCode ? std::uint8_t(*step().expectCode) : code;
     // A request the board answers has its answer taken even when the step does not wait for
     // it (a send of code 4): else a later read would take that answer for its own.
-    const std::uint8_t code = report[protocol::CommandIndex];
-    const bool answered = awaitAnswer || BoardAnswers(code);
-    pending_.sent(code, current(), answered ? std::optional(answerLimit()) : std::nullopt,
-                  Clock::now());
+    const bool answered = (awaitAnswer && answerCode_ == code) || BoardAnswers(code);
+    pending_.sent(code, current(), answered ? std::optional(answerLimit()) : std::nullopt, now);
+    if (awaitAnswer && answerCode_ != code)
+        pending_.expect(answerCode_, current(), answerLimit(), now);
     KeepSent(current_, report);
     protocol::Send(layer_, report); // how it went, the layer tells record()
+}
+
+void PlanRunner::ask() {
+    const Step& step = this->step();
+    const std::string missing = person_ ? person_->unavailable() : "no one answers";
+    if (!missing.empty()) {
+        current_.error = true;
+        return finishStep({}, "needs an operator: " + missing);
+    }
+    phase_ = Phase::Asking;
+    if (step.timeoutMs) deadline_.start(int(*step.timeoutMs));
+    person_->ask(step.type == StepType::Prompt ? OperatorQuestion::Confirm
+                 : step.type == StepType::Ask  ? OperatorQuestion::YesNo
+                                               : OperatorQuestion::Text,
+                 step.operatorText);
+}
+
+void PlanRunner::operatorAnswered(const OperatorAnswer& answer) {
+    if (phase_ != Phase::Asking) return;
+    using Kind = OperatorAnswer::Kind;
+    const Step& step = this->step();
+    if (answer.kind == Kind::Gone) {
+        current_.error = true;
+        return finishStep({}, "the operator's input ended");
+    }
+    const bool yes = answer.kind == Kind::Yes;
+    switch (step.type) {
+    case StepType::Prompt:
+        return finishStep({OperatorFigure(yes ? "done" : "not done", "done")});
+    case StepType::Ask:
+        return finishStep({OperatorFigure(yes ? "yes" : "no", step.expect ? "yes" : "no")});
+    default: {
+        TextLimits limits;
+        limits.matches = step.pattern;
+        if (step.equalsSerial)
+            limits.equals = hid::fromWindows1252(record_.board.serialNumber).toStdString();
+        std::string undecided;
+        Measurement figure = AnswerText(QString::fromStdString(answer.text), limits, undecided);
+        figure.quantity = "scanned text";
+        if (figure.passed && undecided.empty()) record_.label = answer.text;
+        current_.error = !undecided.empty();
+        return finishStep({std::move(figure)}, undecided);
+    }
+    }
 }
 
 void PlanRunner::record(hid::ReportDirection direction, hid::Handle handle,
@@ -211,7 +315,7 @@ void PlanRunner::record(hid::ReportDirection direction, hid::Handle handle,
             written && written->owner == current()) {
             if (phase_ != Phase::Writing) return;
             if (!awaitAnswer_) return finishStep(sentFigures_);
-            if (!written->awaitsAnswer) return; // its answer came first
+            if (answerCode_ == code && !written->awaitsAnswer) return; // its answer came first
             phase_ = Phase::Answering;
             deadline_.start(TimerMs(Ms(LateWindow(answerLimit()))));
         }
@@ -238,7 +342,8 @@ void PlanRunner::record(hid::ReportDirection direction, hid::Handle handle,
                 pollAnswerMs_.push_back(Ms(answer->took));
                 return pollAnswered();
             }
-            if (awaitAnswer_ && (phase_ == Phase::Writing || phase_ == Phase::Answering))
+            if (awaitAnswer_ && code == answerCode_ &&
+                (phase_ == Phase::Writing || phase_ == Phase::Answering))
                 return answered(report, answer->took);
         }
         return;
@@ -251,21 +356,49 @@ void PlanRunner::answered(const hid::Report& answer, Clock::duration took) {
     const Step& step = this->step();
     std::vector<Measurement> figures;
     std::string undecided;
-    switch (step.type) {
-    case StepType::ReadAd:
-        figures.push_back(AdValue(answer[protocol::AdValueIndex], step.number));
-        break;
-    case StepType::ReadInputs:
-        figures.push_back(InputBits(answer[protocol::InputBitsIndex], step.number, step.bits));
-        break;
-    default:
-        figures.push_back(AnswerText(AnswerTextOf(answer), step.text, undecided));
-        break;
+    if (step.type == StepType::Send) {
+        figures = sentFigures_;
+        if (step.expectCode) {
+            const std::uint8_t code = answer[protocol::CommandIndex];
+            Measurement figure = NumberFigure("answer code", std::to_string(code), code);
+            figure.limit = "= " + std::to_string(*step.expectCode);
+            figure.limits.equals = double(*step.expectCode);
+            figure.passed = code == *step.expectCode;
+            figures.push_back(figure);
+        }
+        for (const Step& read : step.answer)
+            figures.push_back(ReadFigure(read, answer, undecided));
+    } else {
+        figures.push_back(ReadFigure(step, answer, undecided));
     }
     figures.push_back(AnswerTime(Ms(took), answerLimitMs()));
+    const bool kept = std::all_of(figures.begin(), figures.end(),
+                                  [](const Measurement& figure) { return figure.passed; });
+    if (step.until) {
+        // Asked again at the polling period until the answer keeps the limits, while time is
+        // left for another request.
+        const Clock::time_point next = lastRequest_ + std::chrono::milliseconds(PollPeriodMs);
+        const auto ends =
+            stepStarted_ + std::chrono::duration_cast<Clock::duration>(
+                               std::chrono::duration<double, std::milli>(step.withinMs));
+        if (!kept && undecided.empty() && next < ends) {
+            phase_ = Phase::Pausing;
+            return againTimer_.start(
+                TimerMs(Ms(std::max(next - Clock::now(), Clock::duration::zero()))));
+        }
+        figures.push_back(Requests(requests_));
+    }
     // A limit that could not be judged leaves the step undecided, whatever else it found.
     current_.error = !undecided.empty();
-    finishStep(std::move(figures), undecided);
+    std::string failure = undecided;
+    if (failure.empty() && !kept && step.until)
+        for (const Measurement& figure : figures)
+            if (!figure.passed) {
+                failure = figure.failure() + ", still after " + std::to_string(requests_) +
+                          " requests within " + LimitMs(step.withinMs) + " ms";
+                break;
+            }
+    finishStep(std::move(figures), failure);
 }
 
 void PlanRunner::devicesChanged() {
@@ -321,62 +454,105 @@ void PlanRunner::deadlinePassed() {
         return pending_.waiting(current()) && pending_.nextClose() ? pollAnswered() : finishPoll();
     case Phase::Waiting:
         return finishStep({});
+    case Phase::Asking:
+        return finishStep({}, "no answer from the operator within " +
+                                  std::to_string(*step().timeoutMs) + " ms");
     case Phase::Settling:
         return settle();
     case Phase::Polling:
+    case Phase::Pausing:
     case Phase::Idle:
         return;
     }
 }
 
-void PlanRunner::finishStep(std::vector<Measurement> measurements, std::string failure) {
+void PlanRunner::abandonStep() {
+    if (phase_ == Phase::Asking && person_) person_->withdraw();
     deadline_.stop();
     pollTimer_.stop();
+    againTimer_.stop();
     pending_.abandon(current());
     phase_ = Phase::Idle;
+}
+
+void PlanRunner::finishStep(std::vector<Measurement> measurements, std::string failure) {
+    abandonStep();
     current_.measurements = std::move(measurements);
     for (const Measurement& measurement : current_.measurements)
         if (!measurement.passed && failure.empty()) failure = measurement.failure();
     current_.failure = std::move(failure);
     current_.seconds = std::chrono::duration<double>(Clock::now() - stepStarted_).count();
+    const bool passed = current_.passed();
+    current_.retried = !passed && attempt_ <= step().retry && !record_.boardLeft;
     record_.steps.push_back(current_);
     emit stepFinished(current_);
+    if (current_.retried) {
+        ++attempt_;
+        return beginStepLater();
+    }
+    const bool stops = !passed && stopsOnFail() && !inTeardown();
+    attempt_ = 1;
     if (++repetition_ > step().repeat) {
         repetition_ = 1;
         ++stepIndex_;
     }
+    if (stops)
+        skipFromHere("step " + current_.title() + " did not pass, and stops the plan",
+                     plan_.steps.size());
     // From the event loop: a board that takes writes at once would otherwise run every
     // following send step inside this call.
-    QMetaObject::invokeMethod(this, &PlanRunner::beginStep, Qt::QueuedConnection);
+    beginStepLater();
+}
+
+void PlanRunner::skipFromHere(const std::string& reason, std::size_t until) {
+    const bool underWay = phase_ != Phase::Idle;
+    abandonStep();
+    const std::size_t firstSkipped = record_.steps.size();
+    for (; stepIndex_ < until; ++stepIndex_, repetition_ = 1, attempt_ = 1)
+        for (; repetition_ <= step().repeat; ++repetition_, attempt_ = 1) {
+            StepResult skipped = ResultOf(step(), stepIndex_, plan_.steps.size(), repetition_);
+            skipped.attempt = attempt_;
+            skipped.skipped = true;
+            skipped.skipReason = reason;
+            record_.steps.push_back(std::move(skipped));
+        }
+    if (underWay && firstSkipped < record_.steps.size())
+        record_.steps[firstSkipped].seconds =
+            std::chrono::duration<double>(Clock::now() - stepStarted_).count();
+    // A signal's skips are told once, by whoever took the signal.
+    if (reason != record_.reason())
+        for (std::size_t n = firstSkipped; n < record_.steps.size(); ++n)
+            emit stepFinished(record_.steps[n]);
 }
 
 bool PlanRunner::interrupt(std::string signalName) {
     if (!running_) return false;
     if (!record_.interruptedBy.empty()) return true;
     record_.interruptedBy = std::move(signalName);
-    // Every step is over already: the settle ends as it would.
-    if (phase_ == Phase::Settling) return true;
+    // Every step is over already, or the teardown is under way: each ends as it would.
+    if (phase_ == Phase::Settling || inTeardown()) return true;
     // The step under way is given up: what it found so far decides nothing.
-    const bool underWay = phase_ != Phase::Idle;
-    deadline_.stop();
-    pollTimer_.stop();
-    pending_.abandon(current());
-    const std::size_t firstSkipped = record_.steps.size();
-    for (; stepIndex_ < plan_.steps.size(); ++stepIndex_, repetition_ = 1)
-        for (; repetition_ <= step().repeat; ++repetition_) {
-            record_.steps.push_back(ResultOf(step(), stepIndex_, repetition_));
-            record_.steps.back().skipped = true;
-        }
-    if (underWay && firstSkipped < record_.steps.size())
-        record_.steps[firstSkipped].seconds =
-            std::chrono::duration<double>(Clock::now() - stepStarted_).count();
-    finishRun();
+    skipFromHere(record_.reason(), plan_.steps.size());
+    layer_.cancelQueuedWrites(board_);
+    if (plan_.teardown.empty()) {
+        finishRun();
+    } else {
+        beginStepLater();
+    }
     return true;
+}
+
+void PlanRunner::teardownRanOut() {
+    if (!running_ || phase_ == Phase::Settling) return;
+    skipFromHere("the teardown ran out of its " + std::to_string(TeardownLimit.count()) + " s",
+                 allSteps());
+    finishRun();
 }
 
 void PlanRunner::finishRun() {
     // No step waits for them any more: what has not begun is given up, and the write under
     // way (at most 5 s on USB) is waited for.
+    teardownTimer_.stop();
     layer_.cancelQueuedWrites(board_);
     phase_ = Phase::Settling;
     settleStarted_ = Clock::now();
@@ -408,9 +584,8 @@ void PlanRunner::settle() {
 
 void PlanRunner::stop() {
     running_ = false;
-    phase_ = Phase::Idle;
-    deadline_.stop();
-    pollTimer_.stop();
+    abandonStep();
+    teardownTimer_.stop();
     layer_.removeDeviceListObserver(*this);
     layer_.removeObserver(*this);
 }

@@ -8,8 +8,9 @@
 namespace check {
 
 std::unique_ptr<PlanRunner> PrintingRunner(hid::DeviceManager& layer, hid::Handle board,
-                                           const Plan& plan, const Provenance& provenance) {
-    auto runner = std::make_unique<PlanRunner>(layer, board, plan, provenance);
+                                           const Plan& plan, const Provenance& provenance,
+                                           Operator* person) {
+    auto runner = std::make_unique<PlanRunner>(layer, board, plan, provenance, person);
     QObject::connect(runner.get(), &PlanRunner::stepFinished, [](const StepResult& step) {
         std::printf("%s\n", StepLine(step).c_str());
         std::fflush(stdout);

@@ -14,7 +14,8 @@ namespace check {
 /// A runner of `plan` on `board`, not started yet, that prints the board and the plan at once
 /// and a line per step as it runs.
 std::unique_ptr<PlanRunner> PrintingRunner(hid::DeviceManager& layer, hid::Handle board,
-                                           const Plan& plan, const Provenance& provenance);
+                                           const Plan& plan, const Provenance& provenance,
+                                           Operator* person);
 
 /// Tells on standard error each record that could not be written (`problems`).
 void TellRecordProblems(const QStringList& problems);

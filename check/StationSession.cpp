@@ -24,9 +24,9 @@ void Print(const std::string& text) {
 } // namespace
 
 StationSession::StationSession(hid::DeviceManager& layer, Plan plan, Provenance provenance,
-                               QDir records)
+                               QDir records, Operator* person)
     : layer_(layer), plan_(std::move(plan)), provenance_(std::move(provenance)),
-      records_(std::move(records)), watch_(layer),
+      records_(std::move(records)), person_(person), watch_(layer),
       colour_(ColourWanted(isatty(STDOUT_FILENO), std::getenv("NO_COLOR"))) {
     connect(&watch_, &BoardWatch::boardThere, this, &StationSession::run);
     connect(&watch_, &BoardWatch::boardGone, this, &StationSession::awaitBoard);
@@ -66,7 +66,7 @@ void StationSession::run(hid::Handle board) {
     if (stopped_) return;
     checking_ = true;
     board_ = board;
-    runner_ = PrintingRunner(layer_, board, plan_, provenance_);
+    runner_ = PrintingRunner(layer_, board, plan_, provenance_, person_);
     connect(runner_.get(), &PlanRunner::finished, this, &StationSession::finish);
     runner_->start();
 }

@@ -20,7 +20,9 @@ class StationSession final : public QObject {
     Q_OBJECT
 
 public:
-    StationSession(hid::DeviceManager& layer, Plan plan, Provenance provenance, QDir records);
+    /// `person` answers the plan's operator steps; null: no one (they end in error).
+    StationSession(hid::DeviceManager& layer, Plan plan, Provenance provenance, QDir records,
+                   Operator* person = nullptr);
     ~StationSession() override;
 
     void start();
@@ -45,6 +47,7 @@ private:
     const Plan plan_;
     const Provenance provenance_;
     const QDir records_;
+    Operator* const person_;
     BoardWatch watch_;
     const bool colour_; ///< the verdicts in colour: standard output is a terminal
     std::unique_ptr<PlanRunner> runner_;

@@ -240,6 +240,9 @@ std::optional<StepProblem> FindStepProblem(const Step& step) {
     case StepType::SendClock:
     case StepType::Send:
     case StepType::Wait:
+    case StepType::Prompt:
+    case StepType::Ask:
+    case StepType::Scan:
         return std::nullopt;
     }
     return std::nullopt;

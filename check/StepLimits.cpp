@@ -168,6 +168,10 @@ Measurement AnswerText(const QString& text, const TextLimits& limits, std::strin
     return figure;
 }
 
+Measurement Requests(std::size_t count) {
+    return Count("requests", count);
+}
+
 Measurement AnswerTime(double ms, double limitMs) {
     return MsFigure("answer time", ms, limitMs);
 }
@@ -184,7 +188,7 @@ std::vector<Measurement> PollFigures(std::size_t requests, std::size_t missed, s
                                      std::vector<double>& answerMs, const PollLimits& limits) {
     const std::int64_t maxMissed = limits.maxMissed.value_or(0);
     std::vector<Measurement> figures{
-        Count("requests", requests),
+        Requests(requests),
         Count("missed", missed),
         Count("late answers", late),
     };

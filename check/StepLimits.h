@@ -29,6 +29,8 @@ Measurement AdValue(std::uint8_t value, const NumberLimits& limits);
 Measurement InputBits(std::uint8_t value, const NumberLimits& limits, const BitLimits& bits);
 /// Sets `undecided` to why, when a limit could not be judged (the pattern engine gave up).
 Measurement AnswerText(const QString& text, const TextLimits& limits, std::string& undecided);
+/// How many requests a step sent.
+Measurement Requests(std::size_t count);
 /// How long the answer took, against `limitMs`.
 Measurement AnswerTime(double ms, double limitMs);
 /// An answer that never came within `limitMs`: a failed answer time with no value.

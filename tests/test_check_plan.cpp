@@ -19,7 +19,8 @@ std::string OneStep(const std::string& step) {
 
 const WrongPlan WrongPlans[] = {
     {"unknown key, with the allowed ones", OneStep("type='read_ad'\nmaximum=3\n"), 4, 1,
-     "unknown key 'maximum'; allowed: type, name, repeat, min, max, equals, answer_within_ms"},
+     "unknown key 'maximum'; allowed: type, name, repeat, retry, stop_on_fail, min, max, equals, "
+     "answer_within_ms, until, within_ms"},
     {"value out of range", OneStep("type='read_ad'\nmax = 300\n"), 4, 7,
      "'max' must be an integer from 0 to 255"},
     {"wrong type", OneStep("type='write_port'\nvalue='12'\n"), 4, 7,
@@ -50,7 +51,25 @@ const WrongPlan WrongPlans[] = {
      "at most 17 characters"},
     {"plan name too long", "name='" + std::string(201, 'n') + "'\n", 1, 6,
      "'name' must be a string of 1 to 200 characters"},
-    {"unknown top-level key", "name='p'\nsteps=1\n", 2, 1, "allowed: name, step"},
+    {"unknown top-level key", "name='p'\nsteps=1\n", 2, 1,
+     "allowed: name, stop_on_fail, step, teardown"},
+    {"teardown not tables", "name='p'\nteardown=1\n[[step]]\ntype='read_ad'\n", 2, 10,
+     "'teardown' must be [[teardown]] tables"},
+    {"a teardown step, told as one", "name='p'\n[[step]]\ntype='read_ad'\n[[teardown]]\ntype='x'\n",
+     5, 6, "teardown step 1: 'type' must be one of"},
+    {"until without its time", OneStep("type='read_ad'\nuntil=true\n"), 2, 1,
+     "'until = true' and 'within_ms' go together"},
+    {"retry over the cap", OneStep("type='read_ad'\nretry=101\n"), 4, 7,
+     "'retry' must be an integer from 0 to 100"},
+    {"ask without the answer expected", OneStep("type='ask'\ntext='Lit?'\n"), 2, 1,
+     "'expect' is missing"},
+    {"scan pattern", OneStep("type='scan'\ntext='Label'\npattern='(ZB'\n"), 5, 9,
+     "'pattern' must be a valid regular expression"},
+    {"answer naming no value", OneStep("type='send'\ncode=4\nanswer={ volts={ min=1 } }\n"), 5, 8,
+     "'answer' must be a table of ad = { min, max, equals }, inputs = { equals, mask, value, "
+     "bits_high, bits_low }, text = { equals, prefix, matches }"},
+    {"answer limits no answer meets", OneStep("type='send'\ncode=4\nanswer.ad={ min=9, max=3 }\n"),
+     5, 1, "the limits able to meet together"},
     {"no steps", "name='p'\n", 1, 1, "at least one [[step]]"},
 
     // What the board's code page (Windows-1252) lacks, at its own column where it is written.
@@ -97,6 +116,8 @@ const WrongPlan WrongPlans[] = {
     {"step runs over the cap",
      OneStep("type='read_ad'\nrepeat=6000\n[[step]]\ntype='read_ad'\nrepeat=5000\n"), 7, 8,
      "11000 step runs"},
+    {"step runs with their retries over the cap", OneStep("type='read_ad'\nretry=99\nrepeat=101\n"),
+     5, 8, "up to 10100 step runs"},
 
     // The text before it is TOML: its messages call it a plan.
     {"not UTF-8", "name='caf\xE9'\n", 1, 10, "save the plan as UTF-8"},
@@ -135,7 +156,7 @@ TEST(CheckPlan, LimitsThatCanAllBeMetAreTaken) {
 }
 
 TEST(CheckPlan, TheExamplesParseAndWriteBackToEqualPlans) {
-    for (const char* name : {"smoke", "regression", "production"}) {
+    for (const char* name : {"smoke", "regression", "production", "line"}) {
         SCOPED_TRACE(name);
         PlanError error;
         const auto plan =

@@ -88,6 +88,16 @@ struct Junit {
     }
 };
 
+/// The value at a path like "steps/0/measurements/1/limit".
+QJsonValue At(QJsonValue value, const QString& path) {
+    for (const QString& key : path.split('/')) {
+        bool index = false;
+        const int n = key.toInt(&index);
+        value = index ? value.toArray()[n] : value.toObject()[key];
+    }
+    return value;
+}
+
 class CheckRun : public ::testing::Test {
 protected:
     /// Runs `plan` on the layer; answers the exit code (-1 when the run never ended). With
@@ -105,7 +115,7 @@ protected:
         check::CheckSession session(
             layer, *parsed, check::RunProvenance("plan.toml", plan, StationId, OperatorName),
             {wait, std::make_shared<check::RecordTarget>(std::move(*json)),
-             std::make_shared<check::RecordTarget>(std::move(*junit))});
+             std::make_shared<check::RecordTarget>(std::move(*junit)), person});
         int exitCode = -1;
         QObject::connect(&session, &check::CheckSession::done, [&](int code) { exitCode = code; });
         session.start();
@@ -114,7 +124,7 @@ protected:
             testsupport::DrainEvents();
             session.interrupt(SIGTERM);
         }
-        testsupport::WaitUntil([&] { return exitCode != -1; }, 10s);
+        testsupport::WaitUntil([&] { return exitCode != -1; }, 30s);
         return exitCode;
     }
 
@@ -132,6 +142,7 @@ protected:
 
     QTemporaryDir dir;
     hid::DeviceManager layer;
+    std::shared_ptr<check::Operator> person; ///< answers the operator steps; null: no one
 };
 
 TEST_F(CheckRun, APassingPlanEndsWithZeroAndRecordsTheBoardAndTheReports) {
@@ -243,8 +254,9 @@ TEST_F(CheckRun, NoBoardEndsWithThreeSendsNothingAndWritesRecordsSayingSo) {
 }
 
 // A signal ends the run at once, whatever step is under way: what ran is recorded, every run
-// not made is skipped, and the exit status still tells a failure from an undecided check.
-TEST_F(CheckRun, AnInterruptRecordsTheStepsRunAndSkipsTheRest) {
+// not made is skipped, the teardown still runs, and the exit status still tells a failure from
+// an undecided check.
+TEST_F(CheckRun, AnInterruptRecordsTheStepsRunSkipsTheRestAndRunsTheTeardown) {
     const board::VirtualBoard& board = board::VirtualBoard::attachTo(layer);
     const struct {
         const char* limit;
@@ -261,24 +273,32 @@ TEST_F(CheckRun, AnInterruptRecordsTheStepsRunAndSkipsTheRest) {
         EXPECT_EQ(run(std::string("name='long'\n[[step]]\ntype='read_ad'\nrepeat=2\n") +
                           each.limit +
                           "\n[[step]]\ntype='wait_ms'\nduration_ms=60000\n"
-                          "[[step]]\ntype='read_text'\nrepeat=2\n",
+                          "[[step]]\ntype='read_text'\nrepeat=2\n"
+                          "[[teardown]]\ntype='write_port'\nvalue=0x3C\n",
                       0ms, [&] { return board.reportsReceived() == before + 2; }),
                   each.exitCode);
-        EXPECT_EQ(board.reportsReceived(), before + 2) << "nothing sent after the signal";
+        EXPECT_EQ(board.reportsReceived(), before + 3) << "only the teardown's after the signal";
+        EXPECT_EQ(board.portD(), 0x3C);
         const QJsonObject record = json();
         EXPECT_EQ(record["outcome"].toString(), "aborted");
         EXPECT_EQ(record["reason"].toString(), "interrupted by SIGTERM");
         QStringList outcomes;
         for (const QJsonValue& step : record["steps"].toArray())
-            outcomes << QString("%1:%2").arg(step["step"].toInt()).arg(step["outcome"].toString());
+            outcomes << QString("%1%2:%3")
+                            .arg(step["teardown"].toBool() ? "T" : "")
+                            .arg(step["step"].toInt())
+                            .arg(step["outcome"].toString());
         EXPECT_EQ(outcomes.join(' '),
-                  QString("1:%1 1:%1 2:skipped 3:skipped 3:skipped").arg(each.outcome));
+                  QString("1:%1 1:%1 2:skipped 3:skipped 3:skipped T1:pass").arg(each.outcome));
+        EXPECT_EQ(At(record, "steps/2/reason"), "interrupted by SIGTERM");
         const QByteArray junit = file("junit.xml");
-        EXPECT_TRUE(junit.contains(QString("tests=\"5\" failures=\"%1\" errors=\"0\" skipped=\"3\"")
+        EXPECT_TRUE(junit.contains(QString("tests=\"6\" failures=\"%1\" errors=\"0\" skipped=\"3\"")
                                        .arg(each.failures)
                                        .toUtf8()))
             << junit.data();
         EXPECT_EQ(junit.count("<skipped message=\"interrupted by SIGTERM\"/>"), 3) << junit.data();
+        EXPECT_TRUE(junit.contains("classname=\"long.teardown\" name=\"teardown 1 write_port\""))
+            << junit.data();
     }
 }
 
@@ -303,16 +323,6 @@ TEST_F(CheckRun, ABoardPluggedInWithinTheWaitIsChecked) {
     layer.addSource(std::move(board));
     QTimer::singleShot(50ms, &later, &board::VirtualBoard::plug);
     EXPECT_EQ(run("name='later'\n[[step]]\ntype='read_ad'\n", 5000ms), check::AllPassed);
-}
-
-/// The value at a path like "steps/0/measurements/1/limit".
-QJsonValue At(QJsonValue value, const QString& path) {
-    for (const QString& key : path.split('/')) {
-        bool index = false;
-        const int n = key.toInt(&index);
-        value = index ? value.toArray()[n] : value.toObject()[key];
-    }
-    return value;
 }
 
 // Numbers are JSON numbers, texts plain texts, each limit under its own name; the record says
@@ -626,6 +636,42 @@ TEST_F(ScriptedRun, TheAnswerToASendIsNeverTakenByTheNextRead) {
     EXPECT_GE(figure(2, "answer time").toDouble(), 80);
 }
 
+// A run that does not pass is tried again, each try in the records; only the last decides. The
+// scripted board answers each A/D request with its number: 1, 2, 3, ...
+TEST_F(ScriptedRun, ARetriedStepRecordsEveryTryAndTheLastDecides) {
+    attach({});
+    const struct {
+        const char* limit;
+        const char* outcomes;
+        int exitCode;
+        const char* junitCounts;
+    } cases[] = {
+        {"min=2", "1:fail 2:pass", check::AllPassed,
+         "tests=\"2\" failures=\"0\" errors=\"0\" skipped=\"1\""},
+        {"min=9", "1:fail 2:fail 3:fail", check::StepFailed,
+         "tests=\"3\" failures=\"1\" errors=\"0\" skipped=\"2\""},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.limit);
+        EXPECT_EQ(run(std::string("name='again'\n[[step]]\ntype='read_ad'\nretry=2\n") +
+                      each.limit + "\n"),
+                  each.exitCode);
+        QStringList outcomes;
+        const QJsonArray steps = json()["steps"].toArray();
+        for (qsizetype n = 0; n < steps.size(); ++n) {
+            outcomes << QString("%1:%2")
+                            .arg(steps[n]["try"].toInt())
+                            .arg(steps[n]["outcome"].toString());
+            EXPECT_EQ(steps[n]["retried"].toBool(), n + 1 < steps.size()) << n;
+        }
+        EXPECT_EQ(outcomes.join(' '), each.outcomes);
+        const QByteArray xml = file("junit.xml");
+        EXPECT_TRUE(xml.contains(each.junitCounts)) << xml.data();
+        EXPECT_TRUE(xml.contains("name=\"1 read_ad (try 2)\"")) << xml.data();
+        EXPECT_TRUE(xml.contains("<skipped message=\"tried again after: A/D value ")) << xml.data();
+    }
+}
+
 // Writes still on their way when the last step ends are settled before the counts are taken,
 // so the record's counts are the reports the layer told of, one for one.
 TEST_F(ScriptedRun, TheCountsAreTakenOnceEveryWriteHasSettled) {
@@ -643,6 +689,249 @@ TEST_F(ScriptedRun, TheCountsAreTakenOnceEveryWriteHasSettled) {
     for (const hid::ReportDirectionNames& each : hid::ReportDirections)
         EXPECT_EQ(reports[each.countWord].toInt(), seen.counts[hid::directionIndex(each.direction)])
             << each.countWord;
+}
+
+/// Answers the operator steps from a script, a moment after each question: an answer for each
+/// question in turn, nothing (the question stays unanswered) for a missing one.
+class ScriptedOperator final : public check::Operator {
+public:
+    using Answer = std::optional<check::OperatorAnswer>;
+    explicit ScriptedOperator(std::vector<Answer> script, bool there = true)
+        : script_(std::move(script)), there_(there) {}
+    std::string unavailable() const override { return there_ ? "" : "no one is at the station"; }
+    void ask(check::OperatorQuestion question, const std::string& text) override {
+        asked.push_back({question, text});
+        const std::size_t number = asked.size();
+        if (number > script_.size() || !script_[number - 1]) return;
+        QTimer::singleShot(5ms, this, [this, number, answer = *script_[number - 1]] {
+            if (asked.size() == number && withdrawn < number) emit answered(answer);
+        });
+    }
+    void withdraw() override { withdrawn = asked.size(); }
+
+    std::vector<std::pair<check::OperatorQuestion, std::string>> asked;
+    std::size_t withdrawn = 0; ///< how many questions were asked when the last was withdrawn
+
+private:
+    const std::vector<Answer> script_;
+    const bool there_;
+};
+
+const check::OperatorAnswer Yes{check::OperatorAnswer::Kind::Yes, {}};
+const check::OperatorAnswer No{check::OperatorAnswer::Kind::No, {}};
+check::OperatorAnswer Typed(std::string text) {
+    return {check::OperatorAnswer::Kind::Text, std::move(text)};
+}
+
+struct OperatorCase {
+    const char* what;
+    const char* step;
+    std::optional<check::OperatorAnswer> answer; ///< none: the operator never answers
+    int exitCode;
+    const char* failure;    ///< the start of the step's failure; empty for a pass
+    const char* label = ""; ///< the board's label the records hold
+    bool there = true;
+};
+
+// The virtual board's serial number is VB-0001.
+TEST_F(CheckRun, OperatorStepsPassOnTheAnswerExpectedFailOnAnotherAndOnNone) {
+    board::VirtualBoard::attachTo(layer);
+    const check::OperatorAnswer gone{check::OperatorAnswer::Kind::Gone, {}};
+    const OperatorCase cases[] = {
+        {"prompt done", "type='prompt'\ntext='Press S1'\n", Yes, check::AllPassed, ""},
+        {"prompt not done", "type='prompt'\ntext='Press S1'\n", No, check::StepFailed,
+         "answer \"not done\" breaks its limit = \"done\""},
+        {"prompt timed out",
+         "type='prompt'\ntext='Press S1'\ntimeout_ms=50\n",
+         {},
+         check::StepFailed,
+         "no answer from the operator within 50 ms"},
+        {"ask yes", "type='ask'\ntext='Lit?'\nexpect=true\n", Yes, check::AllPassed, ""},
+        {"ask no, yes expected", "type='ask'\ntext='Lit?'\nexpect=true\n", No, check::StepFailed,
+         "answer \"no\" breaks its limit = \"yes\""},
+        {"ask no, no expected", "type='ask'\ntext='Dark?'\nexpect=false\n", No, check::AllPassed,
+         ""},
+        {"ask timed out",
+         "type='ask'\ntext='Lit?'\nexpect=true\ntimeout_ms=40\n",
+         {},
+         check::StepFailed,
+         "no answer from the operator within 40 ms"},
+        {"scan of the serial",
+         "type='scan'\ntext='Label'\npattern='VB-[0-9]{4}'\nequals_serial=true\n", Typed("VB-0001"),
+         check::AllPassed, "", "VB-0001"},
+        {"scan of another serial", "type='scan'\ntext='Label'\nequals_serial=true\n",
+         Typed("VB-0002"), check::StepFailed,
+         "scanned text \"VB-0002\" breaks its limit = \"VB-0001\""},
+        {"scan against its pattern", "type='scan'\ntext='Label'\npattern='ZB-[0-9]+'\n",
+         Typed("ZB-12x"), check::StepFailed, "scanned text \"ZB-12x\" breaks its limit matches"},
+        {"scan timed out",
+         "type='scan'\ntext='Label'\ntimeout_ms=30\n",
+         {},
+         check::StepFailed,
+         "no answer from the operator within 30 ms"},
+        {"the operator's input ended", "type='prompt'\ntext='Press S1'\n", gone, check::Undecided,
+         "the operator's input ended"},
+        {"no operator", "type='prompt'\ntext='Press S1'\n", Yes, check::Undecided,
+         "needs an operator: no one is at the station", "", false},
+    };
+    for (const OperatorCase& each : cases) {
+        SCOPED_TRACE(each.what);
+        auto scripted = std::make_shared<ScriptedOperator>(
+            std::vector<ScriptedOperator::Answer>{each.answer}, each.there);
+        person = scripted;
+        EXPECT_EQ(run(std::string("name='operator'\n[[step]]\n") + each.step), each.exitCode);
+        const QJsonObject record = json();
+        EXPECT_EQ(At(record, "steps/0/failure").toString().left(int(strlen(each.failure))),
+                  each.failure);
+        EXPECT_EQ(At(record, "board/label").toString(), each.label);
+        EXPECT_EQ(scripted->asked.size(), each.there ? 1u : 0u);
+        EXPECT_EQ(junit().properties.count("board label"), *each.label ? 1u : 0u);
+        if (*each.label) {
+            EXPECT_EQ(junit().properties.at("board label"), each.label);
+        }
+    }
+}
+
+// The line test example on the virtual board, its operator scripted: the board's serial scanned,
+// S1 held (bit 0 of the board's 0xA5 is high), LED D2 seen lit.
+TEST_F(CheckRun, TheLineTestExamplePassesWithAnOperatorAndEndsWithItsTeardown) {
+    board::VirtualBoard& board = board::VirtualBoard::attachTo(layer);
+    auto scripted = std::make_shared<ScriptedOperator>(
+        std::vector<ScriptedOperator::Answer>{Typed("VB-0001"), Yes, Yes});
+    person = scripted;
+    QFile plan(ZOV_SOURCE_DIR "/examples/line.toml");
+    ASSERT_TRUE(plan.open(QIODevice::ReadOnly));
+    EXPECT_EQ(run(plan.readAll().toStdString()), check::AllPassed) << file("record.json").data();
+    EXPECT_EQ(At(json(), "board/label"), "VB-0001");
+    EXPECT_EQ(At(json(), "steps/7/teardown"), true);
+    EXPECT_EQ(board.portD(), 0) << "the teardown left the port off after the LED step's 0x04";
+    ASSERT_EQ(scripted->asked.size(), 3u);
+    EXPECT_EQ(scripted->asked[2].first, check::OperatorQuestion::YesNo);
+    EXPECT_EQ(scripted->asked[2].second, "Is LED D2 lit?");
+}
+
+// A read with `until` asks again every polling period until its answer keeps the limits.
+TEST_F(CheckRun, AnUntilReadPassesOnceTheBitGoesHighAndFailsWhenItNeverDoes) {
+    board::VirtualBoard& board = board::VirtualBoard::attachTo(layer); // input bits 0xA5: bit 1 low
+    for (const bool goesHigh : {true, false}) {
+        SCOPED_TRACE(goesHigh);
+        board.setInputBits(0xA5);
+        if (goesHigh) QTimer::singleShot(150ms, &board, [&board] { board.setInputBits(0xA7); });
+        const std::uint64_t before = board.reportsReceived();
+        EXPECT_EQ(run("name='until'\n[[step]]\ntype='read_inputs'\nbits_high=[1]\nuntil=true\n"
+                      "within_ms=" +
+                      std::string(goesHigh ? "5000" : "200") + "\n"),
+                  goesHigh ? check::AllPassed : check::StepFailed);
+        const QJsonObject record = json();
+        const auto sent = std::int64_t(board.reportsReceived() - before);
+        EXPECT_EQ(At(record, "steps/0/measurements/2/quantity"), "requests");
+        EXPECT_EQ(At(record, "steps/0/measurements/2/value").toInteger(), sent);
+        EXPECT_GE(sent, 2) << "asked again";
+        EXPECT_EQ(At(record, "steps/0/measurements/0/value"), goesHigh ? 0xA7 : 0xA5);
+        const std::string failure =
+            goesHigh ? ""
+                     : "input bits 0xA5 (10100101) breaks its limit bits high 1, still after " +
+                           std::to_string(sent) + " requests within 200 ms";
+        EXPECT_EQ(At(record, "steps/0/failure").toString().toStdString(), failure);
+    }
+}
+
+// A step that does not pass stops the plan when it, or the plan, says so; the steps not run
+// are skipped with the reason, and the teardown runs whatever happened.
+TEST_F(CheckRun, StopOnFailSkipsTheRestAndTheTeardownRunsAfterAPassOrAFailure) {
+    const board::VirtualBoard& board = board::VirtualBoard::attachTo(layer);
+    const struct {
+        const char* what;
+        const char* plan;
+        const char* step;
+        const char* outcomes;
+        int exitCode;
+    } cases[] = {
+        {"a plan that stops", "stop_on_fail=true\n", "", "1:fail 2:skipped 2:skipped T1:pass",
+         check::StepFailed},
+        {"a step that does not stop it", "stop_on_fail=true\n", "stop_on_fail=false\n",
+         "1:fail 2:pass 2:pass T1:pass", check::StepFailed},
+        {"a step that stops it", "", "stop_on_fail=true\n", "1:fail 2:skipped 2:skipped T1:pass",
+         check::StepFailed},
+        {"a plan that goes on", "", "", "1:fail 2:pass 2:pass T1:pass", check::StepFailed},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.what);
+        const std::uint64_t before = board.reportsReceived();
+        EXPECT_EQ(run(std::string("name='stop'\n") + each.plan +
+                      "[[step]]\ntype='read_ad'\nmin=200\n" + each.step +
+                      "[[step]]\ntype='read_ad'\nrepeat=2\n"
+                      "[[teardown]]\ntype='write_port'\nvalue=0x11\n"),
+                  each.exitCode);
+        QStringList outcomes;
+        for (const QJsonValue& step : json()["steps"].toArray())
+            outcomes << QString("%1%2:%3")
+                            .arg(step["teardown"].toBool() ? "T" : "")
+                            .arg(step["step"].toInt())
+                            .arg(step["outcome"].toString());
+        EXPECT_EQ(outcomes.join(' '), each.outcomes);
+        const bool stopped = outcomes.contains("2:skipped");
+        EXPECT_EQ(board.reportsReceived() - before, stopped ? 2u : 4u);
+        EXPECT_EQ(board.portD(), 0x11);
+        EXPECT_EQ(At(json(), "steps/1/reason").toString(),
+                  stopped ? "step 1 read_ad did not pass, and stops the plan" : "");
+    }
+    // And after a pass.
+    EXPECT_EQ(run("name='pass'\n[[step]]\ntype='read_ad'\n[[teardown]]\ntype='write_port'\n"
+                  "value=0x22\n"),
+              check::AllPassed);
+    EXPECT_EQ(board.portD(), 0x22);
+    EXPECT_EQ(At(json(), "steps/1/teardown"), true);
+}
+
+// A teardown that cannot end is cut off at its bound, and the run still ends with its records.
+TEST_F(CheckRun, ATeardownEndsWithinItsBound) {
+    const board::VirtualBoard& board = board::VirtualBoard::attachTo(layer);
+    EXPECT_EQ(run("name='stuck'\n[[step]]\ntype='read_ad'\n[[teardown]]\ntype='write_port'\n"
+                  "value=0x21\n[[teardown]]\ntype='wait_ms'\nduration_ms=60000\n"
+                  "[[teardown]]\ntype='write_port'\nvalue=0x22\n"),
+              check::Undecided);
+    EXPECT_EQ(board.portD(), 0x21);
+    const QJsonArray steps = json()["steps"].toArray();
+    ASSERT_EQ(steps.size(), 4);
+    EXPECT_EQ(At(steps, "1/outcome"), "pass");
+    for (const char* skipped : {"2", "3"}) {
+        EXPECT_EQ(At(steps, QString(skipped) + "/outcome"), "skipped");
+        EXPECT_EQ(At(steps, QString(skipped) + "/reason"), "the teardown ran out of its 10 s");
+    }
+}
+
+// A send that waits for its answer holds it against the limits its read steps would: the
+// virtual board answers A/D 128, input bits 0xA5 and "Hello from ZOV!!", each with its code.
+TEST_F(CheckRun, ASendWithAnExpectedAnswerPassesOnlyOnAnAnswerThatKeepsItsLimits) {
+    board::VirtualBoard::attachTo(layer);
+    const struct {
+        const char* what;
+        const char* step;
+        int exitCode;
+        const char* failure;
+    } cases[] = {
+        {"the answer text", "code=2\n[step.answer.text]\nprefix='Hello'\n", check::AllPassed, ""},
+        {"a value out of its limits", "code=4\nanswer.ad={min=200}\n", check::StepFailed,
+         "A/D value 128 breaks its limit >= 200"},
+        {"bits out of their limits", "code=13\nanswer.inputs={mask=0x0F, value=0x0F}\n",
+         check::StepFailed, "input bits 0xA5 (10100101) breaks its limit mask 0x0F = 0x0F"},
+        {"an answer with another code", "code=4\nexpect_code=13\nanswer_within_ms=50\n",
+         check::StepFailed, "no answer within 50 ms"},
+        {"its code and its value", "code=4\nexpect_code=4\nanswer={ad={min=100, max=128}}\n",
+         check::AllPassed, ""},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.what);
+        EXPECT_EQ(run(std::string("name='send'\n[[step]]\ntype='send'\n") + each.step +
+                      "[[step]]\ntype='read_ad'\nequals=128\n"),
+                  each.exitCode);
+        EXPECT_EQ(At(json(), "steps/0/failure").toString(), each.failure);
+        EXPECT_EQ(At(json(), "steps/1/outcome"), "pass") << "the read takes its own answer";
+    }
+    EXPECT_EQ(At(json(), "steps/0/measurements/2/quantity"), "answer code");
+    EXPECT_EQ(At(json(), "steps/0/measurements/2/value"), 4);
+    EXPECT_EQ(At(json(), "steps/0/measurements/3/value"), 128);
 }
 
 struct RepeatCase {

@@ -7,6 +7,7 @@
 #include "check/RecordTarget.h"
 #include "check/StationRecords.h"
 #include "check/StationSession.h"
+#include "check/TerminalOperator.h"
 #include "hid/DeviceManager.h"
 #include "support/EventLoop.h"
 
@@ -20,6 +21,8 @@
 #include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
 
 namespace {
 
@@ -295,14 +298,18 @@ TEST(StationBanner, InColourOnlyOnATerminalWithoutNoColor) {
     EXPECT_FALSE(check::ColourWanted(false, nullptr));
 }
 
-// The summary counts the plan's steps as its header does, each by the worst of its runs, and
-// the runs of repeated steps beside them; titles line up by characters, not bytes.
+// The summary counts the plan's steps as its header does, each by the worst of its runs that
+// decide (a try tried again decides nothing), teardown steps apart, and the runs of repeated
+// steps beside them; titles line up by characters, not bytes.
 TEST(ConsoleReport, TheSummaryCountsStepsAndRunsAndTitlesLineUp) {
-    check::Plan plan{"p", {check::Step{}, check::Step{}, check::Step{}}};
+    check::Plan plan;
+    plan.name = "p";
+    plan.steps.resize(3);
+    plan.teardown.resize(1);
     plan.steps[0].repeat = 3;
-    EXPECT_EQ(check::StepCount(plan), "3 steps, 5 runs");
+    EXPECT_EQ(check::StepCount(plan), "4 steps, 1 of them teardown, 6 runs");
     check::CheckRecord record;
-    record.planSteps = 3;
+    record.planSteps = 4;
     for (int repetition = 1; repetition <= 3; ++repetition) {
         check::StepResult result;
         result.number = 1;
@@ -312,24 +319,126 @@ TEST(ConsoleReport, TheSummaryCountsStepsAndRunsAndTitlesLineUp) {
         if (repetition == 2) result.failure = "low";
         record.steps.push_back(result);
     }
+    check::StepResult retried = record.steps[1];
+    retried.number = 2;
+    retried.retried = true;
+    record.steps.push_back(retried);
     record.steps.push_back(record.steps[0]);
     record.steps.back().number = 2;
+    record.steps.back().attempt = 2;
+    record.steps.push_back(record.steps[0]);
+    record.steps.back().teardown = true;
     // A step a signal skipped counts as not run.
     record.steps.push_back(record.steps[0]);
     record.steps.back().number = 3;
     record.steps.back().skipped = true;
     record.interruptedBy = "SIGINT";
     const std::string summary = check::Summary(record);
-    EXPECT_NE(summary.find(": 3 steps: 1 passed, 1 failed, 1 not run (4 runs: 3 passed, 1 failed); "
+    EXPECT_NE(summary.find(": 4 steps: 2 passed, 1 failed, 1 not run (5 runs: 4 passed, 1 failed); "
                            "interrupted by SIGINT\n"),
               std::string::npos)
         << summary;
     const auto column = [](const std::string& line) {
         return QString::fromStdString(line).indexOf("PASS");
     };
-    const std::string accented = check::StepLine(record.steps[3]);
-    record.steps[3].name = "read_ad";
-    EXPECT_EQ(column(check::StepLine(record.steps[3])), column(accented)) << accented;
+    const std::string accented = check::StepLine(record.steps[0]);
+    record.steps[0].name = "read_ad";
+    EXPECT_EQ(column(check::StepLine(record.steps[0])), column(accented)) << accented;
+    EXPECT_EQ(record.steps[4].title(), "2 Grüße (1/3) (try 2)");
+    EXPECT_EQ(record.steps[5].title(), "teardown 1 Grüße (1/3)");
+    EXPECT_EQ(record.exitCode(), check::StepFailed);
+    record.steps[1].retried = true; // its only failure was tried again, and passed
+    record.steps.pop_back();
+    record.interruptedBy.clear();
+    EXPECT_EQ(record.exitCode(), check::AllPassed);
+}
+
+/// A terminal of its own: the operator reads the pty's terminal end, the test types at the other.
+struct Terminal {
+    Terminal() { EXPECT_EQ(::openpty(&typing, &terminal, nullptr, nullptr, nullptr), 0); }
+    ~Terminal() {
+        ::close(typing);
+        ::close(terminal);
+    }
+    void type(const std::string& text) const {
+        EXPECT_EQ(::write(typing, text.data(), text.size()), ssize_t(text.size()));
+    }
+    int typing = -1;
+    int terminal = -1;
+};
+
+// What the operator types answers the question asked, line by line; what was typed before the
+// question answers nothing.
+TEST(TerminalOperator, ReadsEachAnswerAsTypedOrScannedAndNothingTypedAhead) {
+    using Kind = check::OperatorAnswer::Kind;
+    using check::OperatorQuestion;
+    const struct {
+        const char* what;
+        OperatorQuestion question;
+        const char* typed;
+        Kind kind;
+        const char* text = "";
+    } cases[] = {
+        {"Enter confirms", OperatorQuestion::Confirm, "\n", Kind::Yes},
+        {"n refuses", OperatorQuestion::Confirm, "n\n", Kind::No},
+        {"yes, and a carriage return", OperatorQuestion::YesNo, "Yes\r\n", Kind::Yes},
+        {"no after a word that is neither", OperatorQuestion::YesNo, "maybe\nn\n", Kind::No},
+        {"a scanned label", OperatorQuestion::Text, "ZB-0042\n", Kind::Text, "ZB-0042"},
+        {"a label in two reads", OperatorQuestion::Text, "ZB-", Kind::Text, "ZB-0043"},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.what);
+        Terminal terminal;
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> shown(std::tmpfile(), &std::fclose);
+        check::TerminalOperator person(terminal.terminal, shown.get());
+        EXPECT_EQ(person.unavailable(), "");
+        std::vector<check::OperatorAnswer> answers;
+        QObject::connect(&person, &check::Operator::answered,
+                         [&](const check::OperatorAnswer& answer) { answers.push_back(answer); });
+        terminal.type("y\nearly\n");
+        testsupport::DrainEvents();
+        person.ask(each.question, "Question \x1b[2J");
+        terminal.type(each.typed);
+        if (std::string(each.typed) == "ZB-") {
+            testsupport::WaitUntil([] { return false; }, 50ms);
+            terminal.type("0043\n");
+        }
+        EXPECT_TRUE(testsupport::WaitUntil([&] { return !answers.empty(); }, 5s));
+        testsupport::DrainEvents();
+        ASSERT_EQ(answers.size(), 1u);
+        EXPECT_EQ(answers[0].kind, each.kind);
+        EXPECT_EQ(answers[0].text, each.text);
+        // The plan's text as the console shows any: its escape sequence written out, not sent.
+        std::rewind(shown.get());
+        char line[256] = {};
+        ASSERT_TRUE(std::fgets(line, sizeof line, shown.get()));
+        const std::string expected = each.question == OperatorQuestion::YesNo
+                                         ? "?? Question \\x1b[2J [y/n]"
+                                         : ">> Question \\x1b[2J\n";
+        EXPECT_EQ(std::string(line).rfind(expected, 0), 0u) << line;
+    }
+}
+
+TEST(TerminalOperator, NoTerminalNoOperatorAndTheEndOfInputEndsTheQuestion) {
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    EXPECT_EQ(check::TerminalOperator(pipe[0]).unavailable(), "standard input is not a terminal");
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+
+    auto terminal = std::make_unique<Terminal>();
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> shown(std::tmpfile(), &std::fclose);
+    check::TerminalOperator person(terminal->terminal, shown.get());
+    std::vector<check::OperatorAnswer> answers;
+    QObject::connect(&person, &check::Operator::answered,
+                     [&](const check::OperatorAnswer& answer) { answers.push_back(answer); });
+    person.ask(check::OperatorQuestion::Confirm, "Press S1");
+    ::close(terminal->typing); // the terminal hangs up
+    terminal->typing = -1;
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !answers.empty(); }, 5s));
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].kind, check::OperatorAnswer::Kind::Gone);
+    EXPECT_EQ(person.unavailable(), "the terminal's input ended");
 }
 
 } // namespace

@@ -73,3 +73,13 @@ sample hostile 1 "$here/failing.toml" --virtual-bench "$here/hostile-bench.toml"
 sample no-board 3 "$here/failing.toml" --virtual-bench "$here/late-bench.toml"
 sample undecided 4 "$here/undecided.toml" --virtual-board
 interrupted aborted 4 "$here/interrupted.toml" --virtual-board
+# With no terminal to answer them, the operator steps end in error at once and stop the line
+# test: its teardown still runs.
+sample no-operator 4 "$examples/line.toml" --virtual-board </dev/null
+grep -q "needs an operator: standard input is not a terminal" "$dir/no-operator.out" ||
+    refuse no-operator "the operator step did not say it needs an operator"
+# The same on a terminal, its operator answering: every kind of step passes, the label scanned.
+status=0
+python3 "$here/answer-operator.py" "$dir/operator.out" "$program" check "$examples/line.toml" \
+    --virtual-board --json "$dir/operator.json" --junit "$dir/operator.xml" || status=$?
+expect operator 0 "$status"

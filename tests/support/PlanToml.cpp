@@ -21,12 +21,8 @@ void PutBits(toml::table& table, std::string_view key, const std::vector<std::in
     table.insert(key, std::move(array));
 }
 
-toml::table StepTable(const Step& step) {
-    toml::table table;
-    table.insert("type", std::string(TypeName(step.type)));
-    if (!step.name.empty()) table.insert("name", step.name);
-    if (step.repeat != 1) table.insert("repeat", step.repeat);
-    Put(table, "answer_within_ms", step.answerWithinMs);
+/// The limits of a read step, as its keys.
+void PutLimits(toml::table& table, const Step& step) {
     switch (step.type) {
     case StepType::ReadAd:
     case StepType::ReadInputs:
@@ -43,6 +39,35 @@ toml::table StepTable(const Step& step) {
         Put(table, "prefix", step.text.prefix);
         Put(table, "matches", step.text.matches);
         break;
+    default:
+        break;
+    }
+}
+
+/// The keys every operator step takes.
+void PutOperator(toml::table& table, const Step& step) {
+    table.insert("text", step.operatorText);
+    Put(table, "timeout_ms", step.timeoutMs);
+}
+
+toml::table StepTable(const Step& step) {
+    toml::table table;
+    table.insert("type", std::string(TypeName(step.type)));
+    if (!step.name.empty()) table.insert("name", step.name);
+    if (step.repeat != 1) table.insert("repeat", step.repeat);
+    if (step.retry != 0) table.insert("retry", step.retry);
+    Put(table, "stop_on_fail", step.stopOnFail);
+    Put(table, "answer_within_ms", step.answerWithinMs);
+    if (step.until) {
+        table.insert("until", true);
+        table.insert("within_ms", step.withinMs);
+    }
+    PutLimits(table, step);
+    switch (step.type) {
+    case StepType::ReadAd:
+    case StepType::ReadInputs:
+    case StepType::ReadText:
+        break;
     case StepType::WritePort:
         table.insert("value", step.value);
         break;
@@ -57,8 +82,31 @@ toml::table StepTable(const Step& step) {
         for (const auto& [index, value] : step.bytes)
             bytes.insert(std::to_string(index), value);
         if (!bytes.empty()) table.insert("bytes", std::move(bytes));
+        Put(table, "expect_code", step.expectCode);
+        toml::table answer;
+        for (const Step& read : step.answer) {
+            toml::table limits;
+            PutLimits(limits, read);
+            answer.insert(read.type == StepType::ReadAd       ? "ad"
+                          : read.type == StepType::ReadInputs ? "inputs"
+                                                              : "text",
+                          std::move(limits));
+        }
+        if (!answer.empty()) table.insert("answer", std::move(answer));
         break;
     }
+    case StepType::Prompt:
+        PutOperator(table, step);
+        break;
+    case StepType::Ask:
+        PutOperator(table, step);
+        table.insert("expect", step.expect);
+        break;
+    case StepType::Scan:
+        PutOperator(table, step);
+        Put(table, "pattern", step.pattern);
+        if (step.equalsSerial) table.insert("equals_serial", true);
+        break;
     case StepType::Poll:
         Put(table, "max_missed", step.poll.maxMissed);
         Put(table, "median_ms", step.poll.medianMs);
@@ -75,12 +123,17 @@ toml::table StepTable(const Step& step) {
 } // namespace
 
 std::string PlanToToml(const Plan& plan) {
-    toml::array steps;
-    for (const Step& step : plan.steps)
-        steps.push_back(StepTable(step));
+    const auto tables = [](const std::vector<Step>& steps) {
+        toml::array array;
+        for (const Step& step : steps)
+            array.push_back(StepTable(step));
+        return array;
+    };
     toml::table root;
     root.insert("name", plan.name);
-    root.insert("step", std::move(steps));
+    if (plan.stopOnFail) root.insert("stop_on_fail", true);
+    root.insert("step", tables(plan.steps));
+    if (!plan.teardown.empty()) root.insert("teardown", tables(plan.teardown));
     std::ostringstream text;
     text << toml::toml_formatter(root);
     return text.str() + "\n";

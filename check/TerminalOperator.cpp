@@ -1,0 +1,116 @@
+#include "check/TerminalOperator.h"
+
+#include "hid/TerminalText.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <termios.h>
+#include <unistd.h>
+
+namespace check {
+namespace {
+
+std::string Lowered(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return text;
+}
+
+} // namespace
+
+TerminalOperator::TerminalOperator(int fd, std::FILE* out)
+    : fd_(fd), out_(out), terminal_(isatty(fd) == 1) {
+    if (!terminal_) return;
+    notifier_.emplace(fd_, QSocketNotifier::Read);
+    notifier_->setEnabled(false); // read only while a question is asked
+    connect(&*notifier_, &QSocketNotifier::activated, this, &TerminalOperator::readable);
+}
+
+void TerminalOperator::print(const std::string& text) const {
+    std::fputs(text.c_str(), out_);
+    std::fflush(out_);
+}
+
+std::string TerminalOperator::unavailable() const {
+    if (!terminal_) return "standard input is not a terminal";
+    if (ended_) return "the terminal's input ended";
+    return {};
+}
+
+void TerminalOperator::ask(OperatorQuestion question, const std::string& text) {
+    // What was typed ahead answers nothing.
+    ::tcflush(fd_, TCIFLUSH);
+    pending_.clear();
+    asked_ = question;
+    const std::string shown = hid::TerminalText(text);
+    switch (question) {
+    case OperatorQuestion::Confirm:
+        print(">> " + shown + "\n   Enter when done, n and Enter if it cannot be done: ");
+        break;
+    case OperatorQuestion::YesNo:
+        print("?? " + shown + " [y/n]: ");
+        break;
+    case OperatorQuestion::Text:
+        print(">> " + shown + "\n   Scan or type it, then Enter: ");
+        break;
+    }
+    if (notifier_) notifier_->setEnabled(true);
+}
+
+void TerminalOperator::withdraw() {
+    if (!asked_) return;
+    asked_.reset();
+    if (notifier_) notifier_->setEnabled(false);
+    print("\n");
+}
+
+void TerminalOperator::readable() {
+    char bytes[512];
+    const ssize_t got = ::read(fd_, bytes, sizeof bytes);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) return;
+    if (got <= 0) {
+        ended_ = true;
+        notifier_->setEnabled(false);
+        if (asked_) {
+            asked_.reset();
+            print("\n");
+            emit answered({OperatorAnswer::Kind::Gone, {}});
+        }
+        return;
+    }
+    pending_.append(bytes, std::size_t(got));
+    std::size_t end;
+    while (asked_ && (end = pending_.find('\n')) != std::string::npos) {
+        std::string text = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        line(std::move(text));
+    }
+}
+
+void TerminalOperator::line(std::string text) {
+    using Kind = OperatorAnswer::Kind;
+    std::optional<Kind> kind;
+    const std::string word = Lowered(text);
+    switch (*asked_) {
+    case OperatorQuestion::Confirm:
+        if (word.empty() || word == "y" || word == "yes") kind = Kind::Yes;
+        if (word == "n" || word == "no") kind = Kind::No;
+        break;
+    case OperatorQuestion::YesNo:
+        if (word == "y" || word == "yes") kind = Kind::Yes;
+        if (word == "n" || word == "no") kind = Kind::No;
+        break;
+    case OperatorQuestion::Text:
+        kind = Kind::Text;
+        break;
+    }
+    if (!kind)
+        return print(*asked_ == OperatorQuestion::Confirm ? "   Enter, or n and Enter: "
+                                                          : "   y or n, then Enter: ");
+    asked_.reset();
+    notifier_->setEnabled(false);
+    emit answered({*kind, *kind == Kind::Text ? std::move(text) : std::string()});
+}
+
+} // namespace check
