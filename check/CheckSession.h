@@ -4,6 +4,7 @@
 #include "check/Plan.h"
 #include "check/PlanRunner.h"
 #include "check/RecordTarget.h"
+#include "check/RunStore.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -19,6 +20,7 @@ struct SessionOptions {
     std::chrono::milliseconds wait{0};
     std::shared_ptr<RecordTarget> json;  ///< null: no JSON record
     std::shared_ptr<RecordTarget> junit; ///< null: no JUnit record
+    RunStore* store = nullptr;           ///< --records; null: none
 };
 
 /// One run of a plan: waits for the layer's sources to settle and a board to be there, runs the

@@ -4,6 +4,7 @@
 #include "check/ConsoleReport.h"
 #include "check/Plan.h"
 #include "check/PlanRunner.h"
+#include "check/RunStore.h"
 
 #include <QDir>
 #include <QObject>
@@ -20,7 +21,9 @@ class StationSession final : public QObject {
     Q_OBJECT
 
 public:
-    StationSession(hid::DeviceManager& layer, Plan plan, Provenance provenance, QDir records);
+    /// Each run is also kept in `store` (--records) when there is one.
+    StationSession(hid::DeviceManager& layer, Plan plan, Provenance provenance, QDir records,
+                   RunStore* store = nullptr);
     ~StationSession() override;
 
     void start();
@@ -45,6 +48,7 @@ private:
     const Plan plan_;
     const Provenance provenance_;
     const QDir records_;
+    RunStore* const store_;
     BoardWatch watch_;
     const bool colour_; ///< the verdicts in colour: standard output is a terminal
     std::unique_ptr<PlanRunner> runner_;
