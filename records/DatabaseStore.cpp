@@ -17,28 +17,27 @@ void Tell(const QString& line) {
 }
 
 void TellDelivery(const DeliveryReport& report, const Delivery& delivery, bool newRun) {
+    // One arg() call each: a URL holds "%2F", which a second call would take for a place.
     const QString database = delivery.url().shown();
+    const QString spool = delivery.spool().folder();
+    const QString waiting = QString::number(report.waiting);
     if (!report.lost.isEmpty())
         return Tell(QString("Records: RUN NOT KEPT: the database %1 cannot take it (%2) and the "
                             "spool %3 cannot be written (%4).")
-                        .arg(database, report.problem, delivery.spool().folder(), report.lost));
+                        .arg(database, report.problem, spool, report.lost));
     if (report.spooled)
         return Tell(QString("Records: the database %1 cannot be reached (%2): this run is kept in "
                             "the spool %3 (%4 waiting), to be delivered when it can be.")
-                        .arg(database, report.problem, delivery.spool().folder())
-                        .arg(report.waiting));
+                        .arg(database, report.problem, spool, waiting));
     const int spooledStored = report.stored - (newRun ? 1 : 0);
     if (spooledStored > 0)
         Tell(QString("Records: %1 spooled run(s) delivered to %2; %3 waiting.")
-                 .arg(spooledStored)
-                 .arg(database)
-                 .arg(report.waiting));
+                 .arg(QString::number(spooledStored), database, waiting));
     if (newRun) Tell(QString("Records: run stored in %1.").arg(database));
     if (!newRun && !report.problem.isEmpty() && report.waiting > 0)
         Tell(QString("Records: %1 run(s) wait in the spool %2: the database %3 cannot be "
                      "reached (%4).")
-                 .arg(report.waiting)
-                 .arg(delivery.spool().folder(), database, report.problem));
+                 .arg(waiting, spool, database, report.problem));
 }
 
 } // namespace

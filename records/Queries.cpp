@@ -130,7 +130,7 @@ ORDER BY COUNT(*) DESC, r.plan_path, s.step_index)";
     for (const Failing& entry : failing) {
         QStringList values;
         for (const auto& [value, count] : entry.values)
-            values << QString("%1 ×%2").arg(value).arg(count);
+            values << value + " ×" + QString::number(count);
         QVariantList row = entry.key;
         row << entry.failures << values.join(", ");
         table.rows.push_back(row);

@@ -19,10 +19,10 @@ bool Spool::add(const StoredRun& run, QString& error) {
     const QByteArray contents = QJsonDocument(RunJson(run)).toJson(QJsonDocument::Compact);
     // The time, zero-padded to sort as text; the run's id keeps two runs spooled in one
     // millisecond apart.
-    const QString name = QString("%1/%2-%3.json")
-                             .arg(folder_)
-                             .arg(QDateTime::currentMSecsSinceEpoch(), 15, 10, QChar('0'))
-                             .arg(run.uuid());
+    const QString name =
+        folder_ + "/" +
+        QString::number(QDateTime::currentMSecsSinceEpoch()).rightJustified(15, '0') + "-" +
+        run.uuid() + ".json";
     switch (check::WriteNewFile(name, contents, error)) {
     case check::NewFile::Written:
         return true;

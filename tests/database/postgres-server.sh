@@ -24,10 +24,15 @@ as_server() {
     fi
 }
 
+running() {
+    as_server "$(bin pg_ctl)" -D "$(cat "$state/cluster")/data" status >/dev/null 2>&1
+}
+
 start_server() {
     local cluster port
     cluster=$(cat "$state/cluster")
     port=$(cat "$state/port")
+    running && return 0
     as_server "$(bin pg_ctl)" -D "$cluster/data" -l "$cluster/server.log" -w -t 60 \
         -o "-p $port -k $cluster -c listen_addresses=''" start >/dev/null
 }
@@ -35,6 +40,7 @@ start_server() {
 stop_server() {
     local cluster
     cluster=$(cat "$state/cluster")
+    running || return 0
     as_server "$(bin pg_ctl)" -D "$cluster/data" -m fast -w -t 60 stop >/dev/null
 }
 
