@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 #include <unistd.h>
 
@@ -130,6 +131,12 @@ int RunRecordsCommand(int argc, char** argv) {
     if (request.plot && !plotFile.endsWith(".png", Qt::CaseInsensitive))
         Refuse(parser, "--plot writes PNG: give a file name ending .png");
 
+    // The plot is drawn with no display: the offscreen platform gives the fonts.
+    if (request.plot) qputenv("QT_QPA_PLATFORM", "offscreen");
+    int appArgc = 1;
+    const std::unique_ptr<QCoreApplication> app =
+        request.plot ? std::make_unique<QGuiApplication>(appArgc, argv)
+                     : std::make_unique<QCoreApplication>(appArgc, argv);
     // The database is read on a thread of its own, as everywhere in the program.
     Answer answer;
     std::thread([&] { answer = Ask(request); }).join();
@@ -152,10 +159,6 @@ int RunRecordsCommand(int argc, char** argv) {
             Fail(answer.error);
             return Unreadable;
         }
-        // Drawn with no display: the offscreen platform gives the fonts.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        int guiArgc = 1;
-        QGuiApplication gui(guiArgc, argv);
         if (!DrawPlot(*answer.yield, *answer.failures, plotFile, error)) {
             Fail("cannot write the plot " + plotFile + ": " + error);
             return Unreadable;
