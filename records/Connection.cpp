@@ -56,6 +56,8 @@ std::unique_ptr<Connection> Connection::open(const DatabaseUrl& url, QString& er
     }
     // WAL lets the queries read while a station writes; a folder that cannot take its files
     // keeps the default journal.
+    // The server's notices ("already exists, skipping") are not the operator's business.
+    if (postgresql && !connection->run("SET client_min_messages TO WARNING", error)) return nullptr;
     if (!postgresql) {
         QString ignored;
         connection->run("PRAGMA journal_mode=WAL", ignored);
