@@ -131,8 +131,8 @@ void BM_FailuresOverMillionSteps(benchmark::State& state) {
     Query(state, records::FailureTable);
 }
 
-BENCHMARK(BM_WriteRunSqlite)->Unit(benchmark::kMillisecond)->MinTime(2);
-BENCHMARK(BM_WriteRunPostgresql)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_WriteRunSqlite)->Unit(benchmark::kMillisecond)->MinTime(2)->UseRealTime();
+BENCHMARK(BM_WriteRunPostgresql)->Unit(benchmark::kMillisecond)->MinTime(2)->UseRealTime();
 BENCHMARK(BM_YieldOverMillionSteps)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_FailuresOverMillionSteps)->Unit(benchmark::kMillisecond)->Iterations(3);
 

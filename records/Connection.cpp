@@ -12,12 +12,12 @@ QString UniqueName() {
     return QString("zov-records-%1").arg(next++);
 }
 
-QString Reason(const QSqlError& error) {
-    const QString text = error.text().trimmed();
+} // namespace
+
+QString ErrorText(const QSqlError& error) {
+    const QString text = error.text().simplified();
     return text.isEmpty() ? QString("unknown database error") : text;
 }
-
-} // namespace
 
 Connection::Connection(QString name, bool postgresql)
     : name_(std::move(name)), postgresql_(postgresql) {}
@@ -51,7 +51,7 @@ std::unique_ptr<Connection> Connection::open(const DatabaseUrl& url, QString& er
         database.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(60000));
     }
     if (!database.open()) {
-        error = Reason(database.lastError());
+        error = ErrorText(database.lastError());
         return nullptr;
     }
     // WAL lets the queries read while a station writes; a folder that cannot take its files
@@ -69,7 +69,7 @@ std::unique_ptr<Connection> Connection::open(const DatabaseUrl& url, QString& er
 bool Connection::run(const QString& statement, QString& error) {
     QSqlQuery query(database_);
     if (query.exec(statement)) return true;
-    error = Reason(query.lastError());
+    error = ErrorText(query.lastError());
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include "records/DatabaseUrl.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <memory>
 
@@ -10,6 +11,9 @@ namespace records {
 
 /// An open connection to the records' database, for the thread that opened it alone (Qt's SQL
 /// connections belong to their thread). Closed and forgotten when it goes.
+/// The database's reason for `error` on one line (libpq's come on several).
+QString ErrorText(const QSqlError& error);
+
 class Connection {
 public:
     /// Opens the database `url` names (an SQLite file is made when missing); nothing, with

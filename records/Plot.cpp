@@ -41,7 +41,7 @@ void DrawYield(QPainter& painter, const Table& yield, QRect area) {
                          QString::number(percent));
     }
     if (days.empty()) return;
-    const int slot = area.width() / int(days.size());
+    const int slot = std::min(160, area.width() / int(days.size()));
     const int bar = std::max(1, slot * 2 / 5);
     int x = area.left();
     for (const auto& [day, figures] : days) {

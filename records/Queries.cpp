@@ -17,13 +17,13 @@ std::optional<Table> Select(Connection& connection, const QString& sql, QString&
     QSqlQuery query(connection.database());
     query.setForwardOnly(true);
     if (!query.prepare(sql)) {
-        error = query.lastError().text();
+        error = ErrorText(query.lastError());
         return std::nullopt;
     }
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values[i]);
     if (!query.exec()) {
-        error = query.lastError().text();
+        error = ErrorText(query.lastError());
         return std::nullopt;
     }
     Table table;

@@ -31,7 +31,7 @@ void Bind(QSqlQuery& query, const Row& row, std::span<const Column> columns) {
 Written WriteRun(Connection& connection, const StoredRun& run, QString& error) {
     if (!connection.begin(error)) return Written::Failed;
     const auto fail = [&](const QSqlQuery& query) {
-        error = query.lastError().text();
+        error = ErrorText(query.lastError());
         connection.rollback();
         return Written::Failed;
     };

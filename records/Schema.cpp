@@ -43,7 +43,7 @@ int SchemaVersion(Connection& connection, QString& error) {
     if (!connection.database().tables().contains("schema_version")) return 0;
     QSqlQuery query(connection.database());
     if (!query.exec("SELECT MAX(version) FROM schema_version")) {
-        error = query.lastError().text();
+        error = ErrorText(query.lastError());
         return -1;
     }
     return query.next() ? query.value(0).toInt() : 0;
