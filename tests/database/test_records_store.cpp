@@ -5,8 +5,11 @@
 #include "records/Queries.h"
 #include "records/RunWriter.h"
 #include "records/Schema.h"
+#include "records/Spool.h"
 #include "records/StoredRun.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QSqlQuery>
 #include <QTimeZone>
 #include <cmath>
@@ -68,6 +71,28 @@ TEST(RecordsUrl, ReadsEachFormAndRefusesTheRest) {
         EXPECT_FALSE(records::ParseDatabaseUrl(refused, error)) << refused.toStdString();
         EXPECT_FALSE(error.isEmpty()) << refused.toStdString();
     }
+}
+
+TEST(RecordsSpool, EachDatabaseHasItsOwnFolderBesideTheStationOrInTheStateHome) {
+    const QString hash = [](const QString& url) {
+        return QString::fromLatin1(
+            QCryptographicHash::hash(url.toUtf8(), QCryptographicHash::Sha256).toHex().left(12));
+    }("sqlite:line.db");
+    const struct {
+        QString beside, stateHome, folder;
+    } cases[] = {
+        {"/srv/records", "/var/state", "/srv/records/records-spool/" + hash},
+        {{}, "/var/state", "/var/state/zov-usb-test/records-spool/" + hash},
+        // A relative XDG_STATE_HOME is to be ignored, as the XDG rules say.
+        {{}, "state", QDir::homePath() + "/.local/state/zov-usb-test/records-spool/" + hash},
+    };
+    for (const auto& c : cases) {
+        qputenv("XDG_STATE_HOME", c.stateHome.toUtf8());
+        EXPECT_EQ(records::SpoolFolder("sqlite:line.db", c.beside), c.folder);
+    }
+    EXPECT_NE(records::SpoolFolder("sqlite:other.db", {}),
+              records::SpoolFolder("sqlite:line.db", {}));
+    qunsetenv("XDG_STATE_HOME");
 }
 
 /// Each test on SQLite and on the PostgreSQL server, in a database of its own.
