@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 #include <thread>
 #include <unistd.h>
 
@@ -81,13 +82,17 @@ bool WriteOut(const QByteArray& bytes) {
 
 } // namespace
 
-int RunRecordsCommand(int argc, char** argv) {
-    const QStringList arguments = [&] {
-        QStringList list;
-        for (int i = 0; i < argc; ++i)
-            list << QString::fromLocal8Bit(argv[i]);
-        return list;
-    }();
+int RunRecordsCommand(int& argc, char** argv) {
+    // The plot is drawn with no display: the offscreen platform gives the fonts. The
+    // application comes first, so that the usage names the program.
+    bool plotting = false;
+    for (int i = 2; i < argc; ++i)
+        plotting = plotting || std::string_view(argv[i]).starts_with("--plot");
+    if (plotting) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        plotting ? std::make_unique<QGuiApplication>(argc, argv)
+                 : std::make_unique<QCoreApplication>(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Queries the run records a line keeps (check --records URL).\n"
@@ -131,12 +136,6 @@ int RunRecordsCommand(int argc, char** argv) {
     if (request.plot && !plotFile.endsWith(".png", Qt::CaseInsensitive))
         Refuse(parser, "--plot writes PNG: give a file name ending .png");
 
-    // The plot is drawn with no display: the offscreen platform gives the fonts.
-    if (request.plot) qputenv("QT_QPA_PLATFORM", "offscreen");
-    int appArgc = 1;
-    const std::unique_ptr<QCoreApplication> app =
-        request.plot ? std::make_unique<QGuiApplication>(appArgc, argv)
-                     : std::make_unique<QCoreApplication>(appArgc, argv);
     // The database is read on a thread of its own, as everywhere in the program.
     Answer answer;
     std::thread([&] { answer = Ask(request); }).join();

@@ -6,6 +6,6 @@
 /// not be read or the output not written.
 namespace records {
 
-int RunRecordsCommand(int argc, char** argv);
+int RunRecordsCommand(int& argc, char** argv);
 
 } // namespace records
