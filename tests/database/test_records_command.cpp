@@ -113,6 +113,10 @@ TEST_P(RecordsCommand, RefusesWhatItCannotDo) {
         {{"records", url.text, "yield", "--plot", "x.svg"}, 2},
         {{"records", "mysql://u@h/db", "yield"}, 2},
         {{"records", "sqlite:" + dir.filePath("missing.db"), "yield"}, 4},
+        // The check refuses a URL it cannot use before anything is sent.
+        {{"check", ZOV_SOURCE_DIR "/examples/smoke.toml", "--virtual-board", "--records",
+          "mysql://u@h/db"},
+         2},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Program(c.arguments).exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
