@@ -22,7 +22,7 @@ ensure_packages "${BUILD_PACKAGES[@]}"
 BUILD="$ROOT/build-bench"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DZOV_BUILD_BENCHMARKS=ON -DZOV_BUILD_TESTS=OFF >/dev/null
-cmake --build "$BUILD" -j2 --target zov_micro zov_scenario zov-usb-test
+cmake --build "$BUILD" -j2 --target zov_micro zov_scenario zov_records_bench zov-usb-test
 
 export QT_QPA_PLATFORM=offscreen
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
@@ -34,6 +34,9 @@ echo
 echo "== Micro-benchmarks (Google Benchmark)"
 micro=$("$BUILD/bench/zov_micro" --benchmark_min_time=0.2 2>&1 | grep -v XDG_RUNTIME_DIR)
 echo "$micro"
+echo
+echo "== Run records' database (set ZOV_BENCH_POSTGRESQL=URL for PostgreSQL too)"
+"$BUILD/bench/zov_records_bench" 2>&1 | grep -v -e XDG_RUNTIME_DIR -e NOTICE
 echo
 echo "== Scenarios on the virtual board (progress on stderr)"
 table=$("$BUILD/bench/zov_scenario" --program "$BUILD/zov-usb-test" \

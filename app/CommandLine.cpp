@@ -39,7 +39,8 @@ std::optional<Options> ParseCommandLine(const QStringList& arguments, UnknownOpt
     parser.setApplicationDescription(
         "Test console for the ZOV-USB HID board (vendor id 0x1234, product id 0x0001).\n"
         "'zov-usb-test check PLAN' runs a plan's board checks with no window; see "
-        "'zov-usb-test check --help'.");
+        "'zov-usb-test check --help'. 'zov-usb-test records URL COMMAND' queries the run "
+        "records a line keeps; see 'zov-usb-test records --help'.");
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption virtualBoard(

@@ -7,6 +7,8 @@
 #include "monitor/BoardMonitor.h"
 #include "panel/VirtualBoardPanel.h"
 #include "protocol/ReportLayout.h"
+#include "records/DatabaseStore.h"
+#include "records/RecordsCommand.h"
 #include "unixsignals/SignalWatcher.h"
 #include "window/MainForm.h"
 #include "window/WindowPlacement.h"
@@ -40,7 +42,10 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName("zov-usb-test");
     QCoreApplication::setApplicationVersion(PROJECT_VERSION);
     // The board checks run with no window and no display: before any QApplication is made.
-    if (argc > 1 && std::string_view(argv[1]) == "check") return check::RunCheckCommand(argc, argv);
+    if (argc > 1 && std::string_view(argv[1]) == "check")
+        return check::RunCheckCommand(argc, argv, records::OpenDatabaseStore);
+    if (argc > 1 && std::string_view(argv[1]) == "records")
+        return records::RunRecordsCommand(argc, argv);
     // The command line is read before QApplication, which aborts without a display: --help,
     // --version and a line the program cannot follow are answered without one. Options it
     // does not know may be Qt's, read again once QApplication has taken those out.

@@ -23,11 +23,11 @@ namespace check {
 namespace {
 
 int RunStation(hid::DeviceManager& layer, Plan plan, Provenance provenance,
-               const CheckOptions& options) {
+               const CheckOptions& options, RunStore* store) {
     unixsignals::SignalWatcher signalWatcher;
     TerminalOperator person;
     StationSession station(layer, std::move(plan), std::move(provenance), QDir(options.stationDir),
-                           &person);
+                           &person, store);
     QObject::connect(&signalWatcher, &unixsignals::SignalWatcher::terminationRequested, &station,
                      &StationSession::stop);
     QObject::connect(&station, &StationSession::done, QCoreApplication::instance(),
@@ -86,7 +86,7 @@ int RunSingle(hid::DeviceManager& layer, Plan plan, Provenance provenance,
 
 } // namespace
 
-int RunCheckCommand(int argc, char** argv) {
+int RunCheckCommand(int argc, char** argv, const RunStoreOpener& openStore) {
     // A reader that closes its end of an output pipe makes the writes fail (told, and exit
     // status 4) rather than ending the check before its records are written.
     std::signal(SIGPIPE, SIG_IGN);
@@ -107,6 +107,18 @@ int RunCheckCommand(int argc, char** argv) {
     SessionOptions session = options.session;
     if (!ChooseOutputs(options, session)) return BadCommand;
     session.person = std::make_shared<TerminalOperator>();
+    std::unique_ptr<RunStore> store;
+    if (!options.recordsUrl.isEmpty()) {
+        QString problem;
+        store = openStore(options.recordsUrl, options.stationDir, problem);
+        if (!store) {
+            std::fprintf(stderr, "zov-usb-test: --records %s: %s\n",
+                         hid::TerminalText(options.recordsUrl.toStdString()).c_str(),
+                         hid::TerminalText(problem.toStdString()).c_str());
+            return BadCommand;
+        }
+        session.store = store.get();
+    }
     const auto boards =
         boardlayer::BoardLayer::open(options.traceFile.toStdString(), *virtualBoards);
     if (!boards) return BadCommand;
@@ -115,12 +127,15 @@ int RunCheckCommand(int argc, char** argv) {
     trace::ReportTrace* trace = boards->trace();
 
     const bool single = options.stationDir.isEmpty();
-    const int ran = single
-                        ? RunSingle(layer, std::move(*plan), std::move(provenance), session, trace)
-                        : RunStation(layer, std::move(*plan), std::move(provenance), options);
+    const int ran =
+        single ? RunSingle(layer, std::move(*plan), std::move(provenance), session, trace)
+               : RunStation(layer, std::move(*plan), std::move(provenance), options, store.get());
     // Every line of the run must be in the trace for the verdict to stand. The trace is
     // finished first, so that the verdict is the last line even with --trace -.
     int exitCode = ran;
+    // Every run is stored, or kept in the spool, before the verdict: one kept nowhere leaves
+    // it undecided.
+    if (store && !store->finish() && (ran == AllPassed || ran == StepFailed)) exitCode = Undecided;
     if (trace) {
         layer.removeObserver(*trace);
         if (trace->finish() > 0 && (ran == AllPassed || ran == StepFailed)) exitCode = Undecided;

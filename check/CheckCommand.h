@@ -1,9 +1,12 @@
 #pragma once
 
+#include "check/RunStore.h"
+
 /// `zov-usb-test check PLAN [options]`: board checks from a plan, with no window and no display.
 /// Needs no QApplication: call it before any is made. Answers the program's exit code.
 namespace check {
 
-int RunCheckCommand(int argc, char** argv);
+/// `openStore` opens the store `--records URL` names.
+int RunCheckCommand(int argc, char** argv, const RunStoreOpener& openStore);
 
 } // namespace check

@@ -74,8 +74,14 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
         "station-id", "Name this test station <id> in the records (at most 64 characters).", "id");
     const QCommandLineOption operatorName(
         "operator", "Name the operator <name> in the records (at most 64 characters).", "name");
-    parser.addOptions(
-        {virtualBoard, virtualBench, trace, wait, junit, json, station, stationId, operatorName});
+    const QCommandLineOption records(
+        "records",
+        "Keep each run in the database <url> too: sqlite:PATH (or a plain PATH) or "
+        "postgresql://USER@HOST[:PORT]/DATABASE. A run the database cannot take now waits in "
+        "a spool and is delivered later.",
+        "url");
+    parser.addOptions({virtualBoard, virtualBench, trace, wait, junit, json, station, stationId,
+                       operatorName, records});
     if (!parser.parse(arguments)) Refuse(parser, parser.errorText());
     // Bytes that are not UTF-8 reach here as U+FFFD: a path would name another file, a label
     // would be recorded as another text.
@@ -104,6 +110,9 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     options.junitPath = parser.value(junit);
     options.stationId = Label(parser, stationId);
     options.operatorName = Label(parser, operatorName);
+    options.recordsUrl = parser.value(records);
+    if (parser.isSet(records) && options.recordsUrl.isEmpty())
+        Refuse(parser, "--records needs a database URL");
     options.stationDir = parser.value(station);
     if (parser.isSet(station) && options.stationDir.isEmpty())
         Refuse(parser, "--station needs a records folder");

@@ -18,6 +18,7 @@ struct CheckOptions {
     QString stationDir; ///< station mode's records folder; empty for a single check
     QString jsonPath;   ///< empty: no JSON record
     QString junitPath;  ///< empty: no JUnit record
+    QString recordsUrl; ///< --records: the database each run is kept in; empty for none
     /// --station-id and --operator, carried into the records; none when not given.
     std::optional<std::string> stationId;
     std::optional<std::string> operatorName;

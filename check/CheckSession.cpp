@@ -71,11 +71,13 @@ void CheckSession::noBoard() {
     }
     // The exit status stays NoBoard whatever became of the records: that is what went wrong.
     TellRecordProblems(WriteRecords(record, options_.json.get(), options_.junit.get()));
+    if (options_.store) options_.store->store(record);
     emit done(NoBoard);
 }
 
 void CheckSession::finish() {
     const CheckRecord& record = runner_->record();
+    if (options_.store) options_.store->store(record);
     emit done(EndRun(record, WriteRecords(record, options_.json.get(), options_.junit.get())));
 }
 

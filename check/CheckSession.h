@@ -4,6 +4,7 @@
 #include "check/Plan.h"
 #include "check/PlanRunner.h"
 #include "check/RecordTarget.h"
+#include "check/RunStore.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -21,6 +22,7 @@ struct SessionOptions {
     std::shared_ptr<RecordTarget> junit; ///< null: no JUnit record
     /// Who answers the plan's operator steps; null: no one (they end in error).
     std::shared_ptr<Operator> person;
+    RunStore* store = nullptr; ///< --records; null: none
 };
 
 /// One run of a plan: waits for the layer's sources to settle and a board to be there, runs the

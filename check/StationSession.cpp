@@ -24,9 +24,9 @@ void Print(const std::string& text) {
 } // namespace
 
 StationSession::StationSession(hid::DeviceManager& layer, Plan plan, Provenance provenance,
-                               QDir records, Operator* person)
+                               QDir records, Operator* person, RunStore* store)
     : layer_(layer), plan_(std::move(plan)), provenance_(std::move(provenance)),
-      records_(std::move(records)), person_(person), watch_(layer),
+      records_(std::move(records)), person_(person), store_(store), watch_(layer),
       colour_(ColourWanted(isatty(STDOUT_FILENO), std::getenv("NO_COLOR"))) {
     connect(&watch_, &BoardWatch::boardThere, this, &StationSession::run);
     connect(&watch_, &BoardWatch::boardGone, this, &StationSession::awaitBoard);
@@ -80,6 +80,7 @@ void StationSession::finish() {
         junit ? WriteStationRecords(records_, hid::fromWindows1252(record.board.serialNumber),
                                     record.started, JsonText(record), *junit, error)
               : QString();
+    if (store_) store_->store(record);
     const int exitCode = EndRun(record, {});
     const bool interrupted = !record.interruptedBy.empty();
     if (base.isEmpty()) {

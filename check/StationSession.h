@@ -4,6 +4,7 @@
 #include "check/ConsoleReport.h"
 #include "check/Plan.h"
 #include "check/PlanRunner.h"
+#include "check/RunStore.h"
 
 #include <QDir>
 #include <QObject>
@@ -20,9 +21,10 @@ class StationSession final : public QObject {
     Q_OBJECT
 
 public:
-    /// `person` answers the plan's operator steps; null: no one (they end in error).
+    /// `person` answers the plan's operator steps; null: no one (they end in error). Each run is
+    /// also kept in `store` (--records) when there is one.
     StationSession(hid::DeviceManager& layer, Plan plan, Provenance provenance, QDir records,
-                   Operator* person = nullptr);
+                   Operator* person = nullptr, RunStore* store = nullptr);
     ~StationSession() override;
 
     void start();
@@ -48,6 +50,7 @@ private:
     const Provenance provenance_;
     const QDir records_;
     Operator* const person_;
+    RunStore* const store_;
     BoardWatch watch_;
     const bool colour_; ///< the verdicts in colour: standard output is a terminal
     std::unique_ptr<PlanRunner> runner_;

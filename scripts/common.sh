@@ -5,7 +5,7 @@
 # manual page; dpkg-dev and file are what cpack's Debian package needs).
 BUILD_PACKAGES=(
     build-essential cmake ninja-build pkg-config dpkg-dev file scdoc
-    qt6-base-dev qt6-qpa-plugins
+    qt6-base-dev qt6-qpa-plugins libqt6sql6-sqlite libqt6sql6-psql
     libhidapi-dev libudev-dev libtomlplusplus-dev libpcre2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation fonts-dejavu-core
@@ -13,8 +13,9 @@ BUILD_PACKAGES=(
 
 # What only the tests need beyond the build: the readers of the check's records
 # (tests/records/): Debian's junitparser, node with npm for a JUnit reader from the npm
-# registry, and the JSON Schema validator.
-TEST_PACKAGES=(python3-junitparser nodejs npm python3-jsonschema)
+# registry, and the JSON Schema validator; and the PostgreSQL server the records database's
+# tests start for themselves (tests/database/).
+TEST_PACKAGES=(python3-junitparser nodejs npm python3-jsonschema postgresql)
 
 # installed PKG: whether PKG, or a package that provides it, is installed (NodeSource's nodejs
 # provides npm, and conflicts with Debian's).

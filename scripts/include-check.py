@@ -7,7 +7,8 @@ program). A folder may include its own files and those of every library its targ
 directly or through another library's PUBLIC links: the target_link_libraries lines are the
 rule, so the build and this check cannot disagree. The board monitor is for the program and
 its measurements alone: outside monitor/, only app/, tests/ and bench/ include it, whatever
-the links say. Needs no build. Prints each include that breaks a rule as FILE:LINE, then
+the links say; so are the run records' database (records/), which reads the check's record
+model while the check knows only its own RunStore interface. Needs no build. Prints each include that breaks a rule as FILE:LINE, then
 "include-check: N checks passed, M failed" (one check per include of a project folder).
 """
 import pathlib
@@ -18,8 +19,10 @@ ROOT = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__)
 
 # Folders holding harnesses rather than libraries: they may include anything they link.
 HARNESSES = {"tests", "bench", "fuzz"}
-# The only folders besides monitor/ itself that include the board monitor.
-MONITOR_USERS = {"monitor", "app", "tests", "bench"}
+# Folders only the program and its harnesses include, whatever the links say: the board
+# monitor, and the records database (the check must not depend on it; app/ wires the two).
+RESTRICTED = {"monitor": {"monitor", "app", "tests", "bench"},
+              "records": {"records", "app", "tests", "bench"}}
 
 SOURCE_SUFFIXES = {".h", ".hpp", ".cpp"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"/]+)/([^"]+)"')
@@ -107,8 +110,8 @@ def main():
             if target not in folders:
                 continue  # a harness's own helpers, or a generated header
             problem = None
-            if target == "monitor" and folder not in MONITOR_USERS:
-                problem = "only app/, tests/ and bench/ use the board monitor"
+            if target in RESTRICTED and folder not in RESTRICTED[target]:
+                problem = f"only app/, tests/ and bench/ use {target}/"
             elif folder in allowed and target not in allowed[folder]:
                 problem = f"{folder}/ does not link {target}/ (it may include: " \
                           f"{', '.join(sorted(allowed[folder] - {folder})) or 'no other folder'})"

@@ -37,6 +37,13 @@ public:
     }
 };
 
+/// A --records store that keeps the outcome of each run it is given.
+struct RecordingStore final : check::RunStore {
+    void store(const check::CheckRecord& record) override { outcomes << record.outcome(); }
+    bool finish() override { return true; }
+    QStringList outcomes;
+};
+
 /// A station on a layer of its own, with a records folder of its own.
 struct StationRig {
     /// Starts a station running `plan`.
@@ -49,7 +56,7 @@ struct StationRig {
                 .toHex();
         station = std::make_unique<check::StationSession>(
             layer, *parsed, check::RunProvenance("plan.toml", plan, "bay 4", "Ingrid"),
-            QDir(dir.path()));
+            QDir(dir.path()), nullptr, &store);
         QObject::connect(station.get(), &check::StationSession::done,
                          [this](int code) { exitCode = code; });
         station->start();
@@ -66,6 +73,7 @@ struct StationRig {
     }
 
     QTemporaryDir dir;
+    RecordingStore store;
     hid::DeviceManager layer;
     std::unique_ptr<check::StationSession> station;
     int exitCode = -1;
@@ -136,6 +144,8 @@ TEST(Station, EachBoardInTurnGivesItsRecordsAndCountsInTheTally) {
             EXPECT_EQ(record["plan"]["sha256"], rig.planSha256);
         }
         EXPECT_EQ(outcomes.join(' '), each.outcomes.join(' '));
+        // Each run is also given to --records' store, in turn.
+        EXPECT_EQ(rig.store.outcomes.join(' '), each.outcomes.join(' '));
     }
 }
 

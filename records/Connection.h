@@ -1,0 +1,47 @@
+#pragma once
+
+#include "records/DatabaseUrl.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+#include <memory>
+
+namespace records {
+
+/// An open connection to the records' database, for the thread that opened it alone (Qt's SQL
+/// connections belong to their thread). Closed and forgotten when it goes.
+/// The database's reason for `error` on one line (libpq's come on several).
+QString ErrorText(const QSqlError& error);
+
+class Connection {
+public:
+    /// Opens the database `url` names (an SQLite file is made when missing); nothing, with
+    /// `error` set, when it cannot be reached. Waits at most ConnectSeconds for a server.
+    static std::unique_ptr<Connection> open(const DatabaseUrl& url, QString& error);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    QSqlDatabase& database() { return database_; }
+    bool postgresql() const { return postgresql_; }
+
+    /// Runs `statement`; false, with `error` set to the database's reason, when it failed.
+    bool run(const QString& statement, QString& error);
+    /// Begins a transaction that holds the database against other writers from its start
+    /// (SQLite: BEGIN IMMEDIATE), so that two writers queue rather than fail.
+    bool begin(QString& error);
+    bool commit(QString& error) { return run("COMMIT", error); }
+    void rollback();
+
+    static constexpr int ConnectSeconds = 5;
+
+private:
+    Connection(QString name, bool postgresql);
+
+    QString name_;
+    bool postgresql_;
+    QSqlDatabase database_;
+};
+
+} // namespace records

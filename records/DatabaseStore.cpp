@@ -1,0 +1,97 @@
+#include "records/DatabaseStore.h"
+
+#include "hid/TerminalText.h"
+#include "records/Delivery.h"
+#include "records/Spool.h"
+#include "records/StoredRun.h"
+
+#include <QTimer>
+#include <cstdio>
+
+namespace records {
+namespace {
+
+void Tell(const QString& line) {
+    std::printf("%s\n", hid::TerminalText(line.toStdString()).c_str());
+    std::fflush(stdout);
+}
+
+void TellDelivery(const DeliveryReport& report, const Delivery& delivery, bool newRun) {
+    // One arg() call each: a URL holds "%2F", which a second call would take for a place.
+    const QString database = delivery.url().shown();
+    const QString spool = delivery.spool().folder();
+    const QString waiting = QString::number(report.waiting);
+    if (!report.lost.isEmpty())
+        return Tell(QString("Records: RUN NOT KEPT: the database %1 cannot take it (%2) and the "
+                            "spool %3 cannot be written (%4).")
+                        .arg(database, report.problem, spool, report.lost));
+    if (report.spooled)
+        return Tell(QString("Records: the database %1 cannot be reached (%2): this run is kept in "
+                            "the spool %3 (%4 waiting), to be delivered when it can be.")
+                        .arg(database, report.problem, spool, waiting));
+    const int spooledStored = report.stored - (newRun ? 1 : 0);
+    if (spooledStored > 0)
+        Tell(QString("Records: %1 spooled run(s) delivered to %2; %3 waiting.")
+                 .arg(QString::number(spooledStored), database, waiting));
+    if (newRun) Tell(QString("Records: run stored in %1.").arg(database));
+    if (!newRun && !report.problem.isEmpty() && report.waiting > 0)
+        Tell(QString("Records: %1 run(s) wait in the spool %2: the database %3 cannot be "
+                     "reached (%4).")
+                 .arg(waiting, spool, database, report.problem));
+}
+
+} // namespace
+
+DatabaseStore::DatabaseStore(DatabaseUrl url, QString spoolFolder)
+    : worker_(new QObject), url_(std::move(url)), spoolFolder_(std::move(spoolFolder)) {
+    worker_->moveToThread(&thread_);
+    QObject::connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
+    thread_.start();
+    QMetaObject::invokeMethod(worker_, [this] {
+        delivery_ = std::make_unique<Delivery>(url_, Spool(spoolFolder_));
+        auto* retry = new QTimer(worker_);
+        retry->setInterval(RetryInterval);
+        QObject::connect(retry, &QTimer::timeout, worker_, [this] { deliverOnThread(nullptr); });
+        retry->start();
+        if (!delivery_->spool().waiting().isEmpty()) deliverOnThread(nullptr);
+    });
+}
+
+DatabaseStore::~DatabaseStore() {
+    finish();
+}
+
+void DatabaseStore::store(const check::CheckRecord& record) {
+    // The rows are made here, from the record as it is now; the thread gets a copy of its own.
+    auto run = std::make_shared<const StoredRun>(StoredRunOf(record, NewRunId()));
+    QMetaObject::invokeMethod(worker_, [this, run] { deliverOnThread(run); });
+}
+
+void DatabaseStore::deliverOnThread(const std::shared_ptr<const StoredRun>& run) {
+    if (!run && delivery_->spool().waiting().isEmpty()) return;
+    const DeliveryReport report = delivery_->deliver(run.get());
+    if (!report.lost.isEmpty()) lost_ = true;
+    TellDelivery(report, *delivery_, run != nullptr);
+}
+
+bool DatabaseStore::finish() {
+    if (thread_.isRunning()) {
+        // Runs after every delivery already asked for; the connection goes with the thread's
+        // last event.
+        QMetaObject::invokeMethod(worker_, [this] {
+            delivery_.reset();
+            thread_.quit();
+        });
+        thread_.wait();
+    }
+    return !lost_;
+}
+
+std::unique_ptr<check::RunStore> OpenDatabaseStore(const QString& url, const QString& stationDir,
+                                                   QString& error) {
+    auto parsed = ParseDatabaseUrl(url, error);
+    if (!parsed) return nullptr;
+    return std::make_unique<DatabaseStore>(*parsed, SpoolFolder(url, stationDir));
+}
+
+} // namespace records

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "records/DatabaseUrl.h"
+#include "records/Spool.h"
+#include "records/StoredRun.h"
+
+#include <QString>
+#include <memory>
+
+namespace records {
+
+class Connection;
+
+/// What one delivery did.
+struct DeliveryReport {
+    int stored = 0;       ///< runs the database took now: spooled ones, then the new one
+    bool spooled = false; ///< the new run waits in the spool
+    int waiting = 0;      ///< runs left in the spool
+    QString problem;      ///< why the database took no more; empty when it took them all
+    QString lost;         ///< why the new run could be kept nowhere; empty when it was kept
+};
+
+/// Delivers runs to the database, never losing one: the runs waiting in the spool go first,
+/// oldest first, each file removed only once its transaction has committed; a new run goes to
+/// the database only behind them, else to the spool. The connection stays open between
+/// deliveries and is opened again after a failure. Used on one thread only.
+class Delivery {
+public:
+    Delivery(DatabaseUrl url, Spool spool);
+    ~Delivery();
+
+    /// Delivers the spool's runs, then `run` (none: the spool's only).
+    DeliveryReport deliver(const StoredRun* run);
+    const Spool& spool() const { return spool_; }
+    const DatabaseUrl& url() const { return url_; }
+
+private:
+    /// The open connection, to a database of the latest schema; null, with `error` set, when
+    /// there is none.
+    Connection* connection(QString& error);
+    /// Delivers the spool's runs; false, with `problem` set, at the first the database did not
+    /// take.
+    bool deliverSpool(DeliveryReport& report);
+
+    DatabaseUrl url_;
+    Spool spool_;
+    std::unique_ptr<Connection> connection_;
+};
+
+} // namespace records

@@ -1,0 +1,74 @@
+#include "records/Spool.h"
+
+#include "check/RecordTarget.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QStandardPaths>
+
+namespace records {
+
+bool Spool::add(const StoredRun& run, QString& error) {
+    if (!QDir().mkpath(folder_)) {
+        error = "cannot make the folder " + folder_;
+        return false;
+    }
+    const QByteArray contents = QJsonDocument(RunJson(run)).toJson(QJsonDocument::Compact);
+    // The time, zero-padded to sort as text; the run's id keeps two runs spooled in one
+    // millisecond apart.
+    const QString name =
+        folder_ + "/" +
+        QString::number(QDateTime::currentMSecsSinceEpoch()).rightJustified(15, '0') + "-" +
+        run.uuid() + ".json";
+    switch (check::WriteNewFile(name, contents, error)) {
+    case check::NewFile::Written:
+        return true;
+    case check::NewFile::Taken:
+        error = name + " is there already";
+        return false;
+    case check::NewFile::Failed:
+        return false;
+    }
+    return false;
+}
+
+QStringList Spool::waiting() const {
+    QStringList files;
+    for (const QString& name :
+         QDir(folder_).entryList({"*.json"}, QDir::Files | QDir::NoDotAndDotDot, QDir::Name))
+        if (!name.startsWith('.')) files << folder_ + "/" + name;
+    return files;
+}
+
+std::optional<StoredRun> Spool::read(const QString& path, QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString();
+        return std::nullopt;
+    }
+    QJsonParseError parse{};
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parse);
+    if (!document.isObject()) {
+        error = "not a run: " + parse.errorString();
+        return std::nullopt;
+    }
+    auto run = RunFromJson(document.object(), error);
+    if (!run) error = "not a run: " + error;
+    return run;
+}
+
+QString SpoolFolder(const QString& url, const QString& beside) {
+    QString base = beside;
+    if (base.isEmpty()) {
+        const QString state = qEnvironmentVariable("XDG_STATE_HOME");
+        base =
+            (state.startsWith('/') ? state : QDir::homePath() + "/.local/state") + "/zov-usb-test";
+    }
+    const QByteArray hash = QCryptographicHash::hash(url.toUtf8(), QCryptographicHash::Sha256);
+    return base + "/records-spool/" + QString::fromLatin1(hash.toHex().left(12));
+}
+
+} // namespace records

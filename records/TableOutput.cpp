@@ -1,0 +1,84 @@
+#include "records/TableOutput.h"
+
+#include "hid/TerminalText.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace records {
+namespace {
+
+bool IsNumber(const QVariant& value) {
+    return value.typeId() == QMetaType::Double || value.typeId() == QMetaType::LongLong ||
+           value.typeId() == QMetaType::Int;
+}
+
+QString Cell(const QVariant& value, int digits) {
+    if (value.isNull()) return {};
+    if (value.typeId() == QMetaType::Double) return QString::number(value.toDouble(), 'g', digits);
+    return value.toString();
+}
+
+QString CsvField(QString field) {
+    if (!field.contains(QRegularExpression("[\",\r\n]"))) return field;
+    return "\"" + field.replace("\"", "\"\"") + "\"";
+}
+
+} // namespace
+
+QByteArray TableText(const Table& table) {
+    std::vector<QStringList> lines{table.columns};
+    std::vector<bool> numeric(table.columns.size(), true);
+    for (const QVariantList& row : table.rows) {
+        QStringList line;
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            line << QString::fromStdString(hid::TerminalText(Cell(row[i], 6).toStdString()));
+            if (!row[i].isNull() && !IsNumber(row[i])) numeric[i] = false;
+        }
+        lines.push_back(line);
+    }
+    std::vector<qsizetype> widths(table.columns.size(), 0);
+    for (const QStringList& line : lines)
+        for (qsizetype i = 0; i < line.size(); ++i)
+            widths[i] = std::max(widths[i], line[i].size());
+    QString text;
+    for (const QStringList& line : lines) {
+        QStringList cells;
+        for (qsizetype i = 0; i < line.size(); ++i)
+            cells << (numeric[i] ? line[i].rightJustified(widths[i])
+                                 : line[i].leftJustified(i + 1 < line.size() ? widths[i] : 0));
+        text += cells.join("  ") + "\n";
+    }
+    return text.toUtf8();
+}
+
+QByteArray TableCsv(const Table& table) {
+    QString text;
+    QStringList header;
+    for (const QString& column : table.columns)
+        header << CsvField(column);
+    text += header.join(",") + "\r\n";
+    for (const QVariantList& row : table.rows) {
+        QStringList cells;
+        for (const QVariant& value : row)
+            cells << CsvField(Cell(value, 17));
+        text += cells.join(",") + "\r\n";
+    }
+    return text.toUtf8();
+}
+
+QByteArray TableJson(const Table& table) {
+    QJsonArray rows;
+    for (const QVariantList& row : table.rows) {
+        QJsonObject object;
+        for (qsizetype i = 0; i < row.size(); ++i)
+            object[table.columns[i]] = QJsonValue::fromVariant(row[i]);
+        rows.append(object);
+    }
+    return QJsonDocument(rows).toJson(QJsonDocument::Indented);
+}
+
+} // namespace records

@@ -1,0 +1,128 @@
+// `zov-usb-test records URL COMMAND`, the program itself, on SQLite and PostgreSQL: what each
+// command prints for runs of known figures, the plot, and the command lines it refuses.
+#include "RecordsTesting.h"
+#include "records/RunWriter.h"
+#include "records/Schema.h"
+#include "records/StoredRun.h"
+
+#include <QImage>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace records_testing;
+
+struct Ran {
+    int exitCode;
+    QString output;
+};
+
+Ran Program(const QStringList& arguments) {
+    QProcess process;
+    process.start(ZOV_PROGRAM, arguments);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+}
+
+class RecordsCommand : public testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        const QString server = ServerUrl(ZOV_POSTGRES_STATE);
+        if (GetParam() == "postgresql" && server.isEmpty())
+            GTEST_SKIP() << "no PostgreSQL server: run through ctest, whose fixture starts one";
+        url = FreshDatabase(QString::fromStdString(GetParam()), dir, server);
+        auto connection = Open(url);
+        QString error;
+        ASSERT_TRUE(records::Migrate(*connection, error)) << error.toStdString();
+        // Board A fails (A/D 90 under 100..200), then passes; B passes first time.
+        for (const auto& [serial, hour, value] :
+             {std::tuple{"A", 8, 90.0}, std::tuple{"A", 9, 150.0}, std::tuple{"B", 10, 120.0}}) {
+            const auto run = MadeRun(serial, "p.toml", "bay 1",
+                                     QDateTime(QDate(2026, 3, 1), QTime(hour, 0), Qt::UTC),
+                                     {{"A/D value", value, 100, 200}});
+            ASSERT_EQ(records::WriteRun(*connection, records::StoredRunOf(run, records::NewRunId()),
+                                        error),
+                      records::Written::Stored)
+                << error.toStdString();
+        }
+    }
+
+    QTemporaryDir dir;
+    records::DatabaseUrl url;
+};
+
+TEST_P(RecordsCommand, PrintsEachQueryAsCsvOrJson) {
+    struct Case {
+        QStringList words;
+        QString expected; ///< the whole output
+    };
+    const Case cases[] = {
+        {{"yield"},
+         "plan,station,day,boards,first_pass,final_pass,first_pass_yield,final_yield,runs\r\n"
+         "p.toml,bay 1,2026-03-01,2,1,2,50,100,3\r\n"},
+        {{"failures"},
+         "plan,step,name,quantity,limit,failures,broken_values\r\n"
+         "p.toml,1,read_ad,A/D value,100..200,1,90 ×1\r\n"},
+        {{"capability", "--csv"},
+         "plan,step,name,quantity,unit,n,mean,stddev,min_limit,max_limit,cpk\r\n"
+         "p.toml,1,read_ad,A/D value,,3,120,30,100,200,0.22222222222222221\r\n"},
+    };
+    for (const Case& c : cases) {
+        const Ran ran = Program(QStringList{"records", url.text} + c.words);
+        EXPECT_EQ(ran.exitCode, 0) << c.words.join(' ').toStdString();
+        EXPECT_EQ(ran.output.toStdString(), c.expected.toStdString());
+    }
+    const Ran board = Program({"records", url.text, "board", "A", "--json"});
+    EXPECT_EQ(board.exitCode, 0);
+    EXPECT_EQ(board.output.count("\"outcome\": \"fail\""), 1) << board.output.toStdString();
+    EXPECT_EQ(board.output.count("\"outcome\": \"pass\""), 1) << board.output.toStdString();
+    const Ran exported = Program({"records", url.text, "export"});
+    EXPECT_EQ(exported.output.count("\r\n"), 4) << exported.output.toStdString();
+}
+
+TEST_P(RecordsCommand, DrawsThePlotWithNoDisplay) {
+    const QString plot = dir.filePath("line.png");
+    const Ran ran = Program({"records", url.text, "yield", "--plot", plot});
+    ASSERT_EQ(ran.exitCode, 0) << ran.output.toStdString();
+    const QImage image(plot);
+    ASSERT_FALSE(image.isNull());
+    // Bars of each colour: first pass and final yield, and the one failing step.
+    qint64 firstPass = 0, final = 0, failing = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            firstPass += pixel == qRgb(70, 130, 180);
+            final += pixel == qRgb(60, 170, 110);
+            failing += pixel == qRgb(200, 80, 70);
+        }
+    // The day's bars: first pass half as tall as the final yield.
+    EXPECT_GT(final, 1000);
+    EXPECT_NEAR(double(firstPass) / double(final), 0.5, 0.05);
+    EXPECT_GT(failing, 1000);
+}
+
+TEST_P(RecordsCommand, RefusesWhatItCannotDo) {
+    const struct {
+        QStringList arguments;
+        int exitCode;
+    } cases[] = {
+        {{"records", url.text, "tally"}, 2},
+        {{"records", url.text, "board"}, 2},
+        {{"records", url.text, "yield", "--csv", "--json"}, 2},
+        {{"records", url.text, "yield", "--plot", "x.svg"}, 2},
+        {{"records", "mysql://u@h/db", "yield"}, 2},
+        {{"records", "sqlite:" + dir.filePath("missing.db"), "yield"}, 4},
+        // The check refuses a URL it cannot use before anything is sent.
+        {{"check", ZOV_SOURCE_DIR "/examples/smoke.toml", "--virtual-board", "--records",
+          "mysql://u@h/db"},
+         2},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Program(c.arguments).exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, RecordsCommand, testing::Values("sqlite", "postgresql"),
+                         [](const auto& info) { return info.param; });
+
+} // namespace

@@ -1,0 +1,130 @@
+// Never losing a run: a PostgreSQL server of this test's own is stopped while a station
+// writes and started again; the runs it could not take wait in the spool and are delivered
+// once, in order. Also the same through the program, `check --records URL`.
+#include "RecordsTesting.h"
+#include "records/Delivery.h"
+#include "records/StoredRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace records_testing;
+
+void Server(const QString& action) {
+    ASSERT_EQ(QProcess::execute(ZOV_POSTGRES_SERVER, {action, ZOV_POSTGRES_STATE}), 0)
+        << action.toStdString();
+}
+
+/// The serial numbers of the stored runs, in the order the database took them.
+QStringList StoredSerials(const records::DatabaseUrl& url) {
+    auto connection = Open(url);
+    QSqlQuery query(connection->database());
+    EXPECT_TRUE(query.exec("SELECT board_serial FROM runs ORDER BY id"));
+    QStringList serials;
+    while (query.next())
+        serials << query.value(0).toString();
+    return serials;
+}
+
+class RecordsOutage : public testing::Test {
+protected:
+    void SetUp() override {
+        server = ServerUrl(ZOV_POSTGRES_STATE);
+        if (server.isEmpty())
+            GTEST_SKIP() << "no PostgreSQL server: run through ctest, whose fixture starts one";
+        url = FreshDatabase("postgresql", dir, server);
+    }
+    void TearDown() override {
+        if (!server.isEmpty()) Server("start"); // for the next test, whatever happened
+    }
+    records::StoredRun run(const std::string& serial, int minute) {
+        return records::StoredRunOf(MadeRun(serial, "p.toml", "bay 1",
+                                            QDateTime(QDate(2026, 3, 1), QTime(8, minute), Qt::UTC),
+                                            {{"A/D value", 150, 100, 200}}),
+                                    records::NewRunId());
+    }
+
+    QTemporaryDir dir;
+    QString server;
+    records::DatabaseUrl url;
+};
+
+TEST_F(RecordsOutage, SpooledRunsAreDeliveredOnceInOrderWhenTheServerIsBack) {
+    records::Delivery delivery(url, records::Spool(dir.filePath("spool")));
+    const records::StoredRun firstStored = run("A", 0);
+    auto report = delivery.deliver(&firstStored);
+    EXPECT_EQ(report.stored, 1);
+    EXPECT_TRUE(report.problem.isEmpty()) << report.problem.toStdString();
+
+    // Gone under an open connection: the next runs wait, each in a file of its own.
+    Server("stop");
+    for (const auto& [serial, waiting] : {std::pair{"B", 1}, std::pair{"C", 2}}) {
+        const records::StoredRun waitingRun = run(serial, waiting);
+        report = delivery.deliver(&waitingRun);
+        EXPECT_TRUE(report.spooled) << serial;
+        EXPECT_EQ(report.stored, 0) << serial;
+        EXPECT_FALSE(report.problem.isEmpty()) << serial;
+        EXPECT_EQ(report.waiting, waiting) << serial;
+    }
+    const QStringList spooled = delivery.spool().waiting();
+    ASSERT_EQ(spooled.size(), 2);
+    QFile first(spooled[0]);
+    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+    const QByteArray firstRun = first.readAll();
+
+    // Back: the spool goes first, oldest first, then the new run; every file is gone.
+    Server("start");
+    const records::StoredRun last = run("D", 3);
+    report = delivery.deliver(&last);
+    EXPECT_EQ(report.stored, 3);
+    EXPECT_FALSE(report.spooled);
+    EXPECT_EQ(report.waiting, 0);
+    EXPECT_EQ(StoredSerials(url), (QStringList{"A", "B", "C", "D"}));
+
+    // A crash between a commit and the file's removal delivers that run again: left out.
+    QFile again(spooled[0]);
+    ASSERT_TRUE(again.open(QIODevice::WriteOnly) && again.write(firstRun) == firstRun.size());
+    again.close();
+    report = delivery.deliver(nullptr);
+    EXPECT_EQ(report.waiting, 0);
+    EXPECT_EQ(StoredSerials(url), (QStringList{"A", "B", "C", "D"}));
+}
+
+TEST_F(RecordsOutage, TheCheckSaysWhereARunWaitsAndDeliversItNextTime) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_STATE_HOME", dir.filePath("state"));
+    const auto check = [&](QString& output) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(ZOV_PROGRAM, {"check", ZOV_SOURCE_DIR "/examples/smoke.toml",
+                                    "--virtual-board", "--records", url.text});
+        EXPECT_TRUE(process.waitForFinished(60000));
+        output = QString::fromUtf8(process.readAllStandardOutput());
+        return process.exitCode();
+    };
+    QString output;
+    Server("stop");
+    EXPECT_EQ(check(output), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QRegularExpression(
+        "Records: the database .* cannot be reached .*: this run is kept in the spool .*"
+        "records-spool/[0-9a-f]{12} \\(1 waiting\\)")))
+        << output.toStdString();
+    EXPECT_TRUE(output.endsWith("PASS\n")) << output.toStdString();
+
+    Server("start");
+    EXPECT_EQ(check(output), 0) << output.toStdString();
+    EXPECT_TRUE(
+        output.contains("Records: 1 spooled run(s) delivered to " + url.text + "; 0 waiting."))
+        << output.toStdString();
+    EXPECT_TRUE(output.contains("Records: run stored in " + url.text + "."))
+        << output.toStdString();
+    EXPECT_EQ(StoredSerials(url).size(), 2);
+}
+
+} // namespace
