@@ -175,6 +175,40 @@ TEST_P(RecordsDatabase, StoresARunOnceHoweverOftenItIsDelivered) {
     EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM step_results WHERE answer_time_ms = 3"), 1);
 }
 
+TEST_P(RecordsDatabase, KeepsTheLabelTheTriesAndTheTeardownApart) {
+    auto connection = migrated();
+    // Step 1 fails its first try and passes its second; teardown step 1 fails.
+    auto run = MadeRun(
+        "ZB-7", "p.toml", "bay 1", Day(1, 8),
+        {{"A/D value", 90, 100, 200}, {"A/D value", 150, 100, 200}, {"A/D value", 300, 100, 200}});
+    run.label = "LBL-0007";
+    run.steps[0].retried = true;
+    run.steps[1].number = 1;
+    run.steps[1].attempt = 2;
+    run.steps[2].number = 1;
+    run.steps[2].teardown = true;
+    write(*connection, run);
+    EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM runs WHERE scanned_label = 'LBL-0007'"), 1);
+    EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM step_results WHERE step_index = 1 AND "
+                                  "try_number = 2 AND retried = 0 AND teardown = 0"),
+              1);
+    EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM step_results WHERE retried = 1"), 1);
+
+    QString error;
+    // The board's failed steps: the teardown's; the try that was retried decided nothing.
+    const auto board = records::BoardTable(*connection, "ZB-7", error);
+    ASSERT_TRUE(board && board->rows.size() == 1) << error.toStdString();
+    EXPECT_EQ(board->rows[0][6].toLongLong(), 1);
+    // The teardown step is told from the plan's step of the same number.
+    const auto failures = records::FailureTable(*connection, error);
+    ASSERT_TRUE(failures) << error.toStdString();
+    QStringList steps;
+    for (const QVariantList& row : failures->rows)
+        steps << row[1].toString();
+    steps.sort();
+    EXPECT_EQ(steps, (QStringList{"1", "teardown 1"}));
+}
+
 TEST_P(RecordsDatabase, FourWritersAtOnceLoseAndDoubleNothing) {
     // Each writer migrates the empty database, then writes its own runs and one run all four
     // deliver, interleaved.
