@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -16,6 +17,8 @@ bool IsNumber(const QVariant& value) {
            value.typeId() == QMetaType::Int;
 }
 
+/// A number with `digits` significant digits; QLocale::FloatingPointShortest: the fewest that
+/// read back as the same number (33.3, not 33.299999999999997).
 QString Cell(const QVariant& value, int digits) {
     if (value.isNull()) return {};
     if (value.typeId() == QMetaType::Double) return QString::number(value.toDouble(), 'g', digits);
@@ -64,7 +67,7 @@ QByteArray TableCsv(const Table& table) {
     for (const QVariantList& row : table.rows) {
         QStringList cells;
         for (const QVariant& value : row)
-            cells << CsvField(Cell(value, 17));
+            cells << CsvField(Cell(value, QLocale::FloatingPointShortest));
         text += cells.join(",") + "\r\n";
     }
     return text.toUtf8();

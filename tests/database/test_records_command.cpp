@@ -66,7 +66,7 @@ TEST_P(RecordsCommand, PrintsEachQueryAsCsvOrJson) {
          "p.toml,1,read_ad,A/D value,100..200,1,90 ×1\r\n"},
         {{"capability", "--csv"},
          "plan,step,name,quantity,unit,n,mean,stddev,min_limit,max_limit,cpk\r\n"
-         "p.toml,1,read_ad,A/D value,,3,120,30,100,200,0.22222222222222221\r\n"},
+         "p.toml,1,read_ad,A/D value,,3,120,30,100,200,0.2222222222222222\r\n"},
     };
     for (const Case& c : cases) {
         const Ran ran = Program(QStringList{"records", url.text} + c.words);
