@@ -30,7 +30,16 @@ void DrawYield(QPainter& painter, const Table& yield, QRect area) {
         day.finalPass += row[5].toLongLong();
     }
     painter.drawText(area.adjusted(0, -Margin + 10, 0, 0), Qt::AlignHCenter | Qt::AlignTop,
-                     "Yield per day (%): first pass, final");
+                     "Yield per day (%)");
+    // The legend, at the top right: a swatch of each bar's colour and its name.
+    int legendX = area.right() - 220;
+    for (const auto& [name, colour] :
+         {std::pair{"first pass", FirstPassColour}, std::pair{"final", FinalColour}}) {
+        painter.fillRect(legendX, area.top() - Margin + 14, 12, 12, colour);
+        painter.drawText(QRect(legendX + 18, area.top() - Margin + 10, 90, 20),
+                         Qt::AlignLeft | Qt::AlignVCenter, name);
+        legendX += 110;
+    }
     painter.drawLine(area.bottomLeft(), area.bottomRight());
     for (int percent = 0; percent <= 100; percent += 25) {
         const int y = area.bottom() - area.height() * percent / 100;
