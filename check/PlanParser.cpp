@@ -225,18 +225,20 @@ Field Answer() {
                 if (!table || table->empty()) return false;
                 step.answer.clear();
                 for (const auto& [key, limitsNode] : *table) {
+                    const std::string_view name = key.str();
                     const auto value =
                         std::find_if(std::begin(AnswerValues), std::end(AnswerValues),
-                                     [&](const AnswerValue& v) { return v.key == key.str(); });
+                                     [&](const AnswerValue& v) { return v.key == name; });
                     const toml::table* limits = limitsNode.as_table();
                     if (value == std::end(AnswerValues) || !limits) return false;
                     Step read;
                     read.type = value->read;
                     const std::vector<Field> fields = LimitFields(value->read);
                     for (const auto& [limitKey, limit] : *limits) {
+                        const std::string_view limitName = limitKey.str();
                         const auto field =
                             std::find_if(fields.begin(), fields.end(),
-                                         [&](const Field& f) { return f.key == limitKey.str(); });
+                                         [&](const Field& f) { return f.key == limitName; });
                         if (field == fields.end() || !field->read(limit, read)) return false;
                     }
                     if (read.bits.mask.has_value() != read.bits.value.has_value() ||

@@ -54,9 +54,9 @@ void DrawYield(QPainter& painter, const Table& yield, QRect area) {
     const int bar = std::max(1, slot * 2 / 5);
     int x = area.left();
     for (const auto& [day, figures] : days) {
+        const qint64 boards = figures.boards;
         const auto drawBar = [&](int left, qint64 passed, const QColor& colour) {
-            const int height =
-                figures.boards > 0 ? int(area.height() * passed / figures.boards) : 0;
+            const int height = boards > 0 ? int(area.height() * passed / boards) : 0;
             painter.fillRect(left, area.bottom() - height, bar, height, colour);
         };
         drawBar(x + slot / 10, figures.firstPass, FirstPassColour);
