@@ -81,6 +81,30 @@ TEST_P(RecordsCommand, PrintsEachQueryAsCsvOrJson) {
     EXPECT_EQ(exported.output.count("\r\n"), 4) << exported.output.toStdString();
 }
 
+TEST_P(RecordsCommand, KeepsHostileTextsInert) {
+    // A station named as a spreadsheet formula, with a quote and a line break in it.
+    const std::string station = "=HYPERLINK(\"http://x\")\nbay";
+    auto connection = Open(url);
+    QString error;
+    const auto run =
+        MadeRun("C", "q.toml", station, QDateTime(QDate(2026, 3, 2), QTime(8, 0), Qt::UTC),
+                {{"A/D value", 150, 100, 200}});
+    ASSERT_EQ(records::WriteRun(*connection, records::StoredRunOf(run, records::NewRunId()), error),
+              records::Written::Stored)
+        << error.toStdString();
+    // Quoted as RFC 4180 says, and marked as text so that no spreadsheet runs it.
+    const Ran yield = Program({"records", url.text, "yield", "--csv"});
+    EXPECT_TRUE(
+        yield.output.contains("q.toml,\"'=HYPERLINK(\"\"http://x\"\")\nbay\",2026-03-02,1,"))
+        << yield.output.toStdString();
+    // A negative number stays a number.
+    EXPECT_FALSE(yield.output.contains("'-")) << yield.output.toStdString();
+    // A serial is a value, never SQL.
+    const Ran injected = Program({"records", url.text, "board", "A' OR '1'='1", "--csv"});
+    EXPECT_EQ(injected.exitCode, 0);
+    EXPECT_EQ(injected.output.count("\r\n"), 1) << injected.output.toStdString();
+}
+
 TEST_P(RecordsCommand, DrawsThePlotWithNoDisplay) {
     const QString plot = dir.filePath("line.png");
     const Ran ran = Program({"records", url.text, "yield", "--plot", plot});
