@@ -16,13 +16,15 @@ using namespace records_testing;
 struct Ran {
     int exitCode;
     QString output;
+    QString errors;
 };
 
 Ran Program(const QStringList& arguments) {
     QProcess process;
     process.start(ZOV_PROGRAM, arguments);
     EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
 class RecordsCommand : public testing::TestWithParam<std::string> {
@@ -144,6 +146,15 @@ TEST_P(RecordsCommand, RefusesWhatItCannotDo) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(Program(c.arguments).exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
+    // A password in the URL is refused, told where it goes instead, and never echoed.
+    const QString secret = "postgresql://line:s3cret@db/records";
+    for (const Ran& refused : {Program({"check", ZOV_SOURCE_DIR "/examples/smoke.toml",
+                                        "--virtual-board", "--records", secret}),
+                               Program({"records", secret, "yield"})}) {
+        EXPECT_EQ(refused.exitCode, 2);
+        EXPECT_FALSE(refused.errors.contains("s3cret")) << refused.errors.toStdString();
+        EXPECT_TRUE(refused.errors.contains("PGPASSWORD")) << refused.errors.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RecordsCommand, testing::Values("sqlite", "postgresql"),
