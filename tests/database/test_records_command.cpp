@@ -143,6 +143,16 @@ TEST_P(RecordsCommand, RefusesWhatItCannotDo) {
         {{"check", ZOV_SOURCE_DIR "/examples/smoke.toml", "--virtual-board", "--records",
           "mysql://u@h/db"},
          2},
+        // An SQLite database that could never be opened: a folder, a device, a missing folder.
+        {{"check", ZOV_SOURCE_DIR "/examples/smoke.toml", "--virtual-board", "--records",
+          "sqlite:" + dir.path()},
+         2},
+        {{"check", ZOV_SOURCE_DIR "/examples/smoke.toml", "--virtual-board", "--records",
+          "/dev/null"},
+         2},
+        {{"check", ZOV_SOURCE_DIR "/examples/smoke.toml", "--virtual-board", "--records",
+          dir.filePath("missing/line.db")},
+         2},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Program(c.arguments).exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
