@@ -23,6 +23,8 @@ void TellDelivery(const DeliveryReport& report, const Delivery& delivery, bool n
     const QString database = delivery.url().shown();
     const QString spool = delivery.spool().folder();
     const QString waiting = QString::number(report.waiting);
+    for (const QString& file : report.setAside)
+        Tell("Records: a spooled run was set aside, not delivered: " + file);
     if (!report.lost.isEmpty())
         return Tell(QString("Records: RUN NOT KEPT: the database %1 cannot take it (%2) and the "
                             "spool %3 cannot be written (%4).")

@@ -2,6 +2,7 @@
 // tests/database/postgres-server.sh): the URL forms, the schema and its migration, exactly-once
 // writes, four writers at once, and each query's figures against runs of known values.
 #include "RecordsTesting.h"
+#include "records/Delivery.h"
 #include "records/Queries.h"
 #include "records/RunWriter.h"
 #include "records/Schema.h"
@@ -10,6 +11,8 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
+#include <QJsonDocument>
 #include <QSqlQuery>
 #include <QTimeZone>
 #include <cmath>
@@ -173,6 +176,41 @@ TEST_P(RecordsDatabase, StoresARunOnceHoweverOftenItIsDelivered) {
     EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM runs"), 1);
     EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM step_results"), 2);
     EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM step_results WHERE answer_time_ms = 3"), 1);
+}
+
+TEST_P(RecordsDatabase, ASpooledFileItCannotTakeIsSetAsideAndToldNeverBlockingTheRest) {
+    // Spooled before the new run: a file cut short, and a run the database refuses (its plan
+    // edited away by hand), each older than a good one.
+    const QString folder = dir.filePath("spool");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const auto spooled = [&](const QString& name, const QByteArray& contents) {
+        QFile file(folder + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    };
+    const auto made = [](const char* serial, int hour) {
+        return records::StoredRunOf(
+            MadeRun(serial, "p.toml", "bay 1", Day(1, hour), {{"A/D value", 150, 100, 200}}),
+            records::NewRunId());
+    };
+    spooled("000000000000001-a.json", R"({"run_uuid": "cut)");
+    QJsonObject refused = records::RunJson(made("B", 8));
+    refused["plan_path"] = QJsonValue::Null;
+    spooled("000000000000002-b.json", QJsonDocument(refused).toJson());
+    spooled("000000000000003-c.json", QJsonDocument(records::RunJson(made("C", 9))).toJson());
+
+    records::Delivery delivery(url, records::Spool(folder));
+    const records::StoredRun fresh = made("D", 10);
+    const records::DeliveryReport report = delivery.deliver(&fresh);
+    EXPECT_EQ(report.stored, 2) << report.problem.toStdString();
+    EXPECT_FALSE(report.spooled);
+    EXPECT_EQ(report.waiting, 0);
+    ASSERT_EQ(report.setAside.size(), 2);
+    EXPECT_TRUE(report.setAside[0].contains("000000000000001-a.json.unreadable"))
+        << report.setAside[0].toStdString();
+    EXPECT_TRUE(report.setAside[1].contains("000000000000002-b.json.refused"))
+        << report.setAside[1].toStdString();
+    EXPECT_TRUE(QFile::exists(folder + "/000000000000002-b.json.refused"));
+    EXPECT_EQ(Number(*Open(url), "SELECT COUNT(*) FROM runs"), 2);
 }
 
 TEST_P(RecordsDatabase, FourWritersAtOnceLoseAndDoubleNothing) {
