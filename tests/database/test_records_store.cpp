@@ -168,14 +168,20 @@ TEST_P(RecordsDatabase, MigratesAVersionOneDatabaseKeepingItsRuns) {
 
 TEST_P(RecordsDatabase, StoresARunOnceHoweverOftenItIsDelivered) {
     auto connection = migrated();
-    const auto run = MadeRun("ZB-1", "p.toml", "bay 1", Day(1, 8),
-                             {{"A/D value", 150, 100, 200}, {"answer time", 3, 0, 50}});
+    // A zero byte in a board's serial or a scanned label, which PostgreSQL's text cannot hold,
+    // is stored as the console shows it.
+    auto run = MadeRun(std::string("ZB-1\0\x01", 6), "p.toml", "bay 1", Day(1, 8),
+                       {{"A/D value", 150, 100, 200}, {"answer time", 3, 0, 50}});
+    run.label = std::string("L\0", 2);
     const QString uuid = records::NewRunId();
     EXPECT_EQ(write(*connection, run, uuid), records::Written::Stored);
     EXPECT_EQ(write(*connection, run, uuid), records::Written::AlreadyStored);
     EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM runs"), 1);
     EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM step_results"), 2);
     EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM step_results WHERE answer_time_ms = 3"), 1);
+    EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM runs WHERE board_serial = "
+                                  "'ZB-1\\x00\x01' AND scanned_label = 'L\\x00'"),
+              1);
 }
 
 TEST_P(RecordsDatabase, ASpooledFileItCannotTakeIsSetAsideAndToldNeverBlockingTheRest) {
