@@ -80,7 +80,7 @@ TEST(RecordsSpool, EachDatabaseHasItsOwnFolderBesideTheStationOrInTheStateHome) 
     const QString hash = [](const QString& url) {
         return QString::fromLatin1(
             QCryptographicHash::hash(url.toUtf8(), QCryptographicHash::Sha256).toHex().left(12));
-    }("sqlite:line.db");
+    }("sqlite:/srv/line.db");
     const struct {
         QString beside, stateHome, folder;
     } cases[] = {
@@ -91,10 +91,19 @@ TEST(RecordsSpool, EachDatabaseHasItsOwnFolderBesideTheStationOrInTheStateHome) 
     };
     for (const auto& c : cases) {
         qputenv("XDG_STATE_HOME", c.stateHome.toUtf8());
-        EXPECT_EQ(records::SpoolFolder("sqlite:line.db", c.beside), c.folder);
+        EXPECT_EQ(records::SpoolFolder("sqlite:/srv/line.db", c.beside), c.folder);
     }
     EXPECT_NE(records::SpoolFolder("sqlite:other.db", {}),
               records::SpoolFolder("sqlite:line.db", {}));
+    // An SQLite file goes by its absolute path: one file however it is named, and the same
+    // relative name from another folder another database, whose spool is another.
+    const QString here = QDir::currentPath();
+    const QString relative = records::SpoolFolder("line.db", {});
+    EXPECT_EQ(relative, records::SpoolFolder("sqlite:" + here + "/line.db", {}));
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
+    EXPECT_NE(records::SpoolFolder("line.db", {}), relative);
+    ASSERT_TRUE(QDir::setCurrent(here));
     qunsetenv("XDG_STATE_HOME");
 }
 
