@@ -112,8 +112,8 @@ int RunCheckCommand(int argc, char** argv, const RunStoreOpener& openStore) {
         QString problem;
         store = openStore(options.recordsUrl, options.stationDir, problem);
         if (!store) {
-            std::fprintf(stderr, "zov-usb-test: --records %s: %s\n",
-                         hid::TerminalText(options.recordsUrl.toStdString()).c_str(),
+            // Not the URL itself: it may hold a password, which the problem then names.
+            std::fprintf(stderr, "zov-usb-test: --records: %s\n",
                          hid::TerminalText(problem.toStdString()).c_str());
             return BadCommand;
         }

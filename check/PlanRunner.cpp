@@ -295,9 +295,15 @@ void PlanRunner::operatorAnswered(const OperatorAnswer& answer) {
         std::string undecided;
         Measurement figure = AnswerText(QString::fromStdString(answer.text), limits, undecided);
         figure.quantity = "scanned text";
+        std::string failure = undecided;
+        // A board without a serial would pass a blank scan: the label checks nothing then.
+        if (step.equalsSerial && record_.board.serialNumber.empty() && failure.empty()) {
+            figure.passed = false;
+            failure = "the board has no serial number to hold the scan against";
+        }
         if (figure.passed && undecided.empty()) record_.label = answer.text;
         current_.error = !undecided.empty();
-        return finishStep({std::move(figure)}, undecided);
+        return finishStep({std::move(figure)}, failure);
     }
     }
 }

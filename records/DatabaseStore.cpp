@@ -5,6 +5,8 @@
 #include "records/Spool.h"
 #include "records/StoredRun.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
 
@@ -21,6 +23,8 @@ void TellDelivery(const DeliveryReport& report, const Delivery& delivery, bool n
     const QString database = delivery.url().shown();
     const QString spool = delivery.spool().folder();
     const QString waiting = QString::number(report.waiting);
+    for (const QString& file : report.setAside)
+        Tell("Records: a spooled run was set aside, not delivered: " + file);
     if (!report.lost.isEmpty())
         return Tell(QString("Records: RUN NOT KEPT: the database %1 cannot take it (%2) and the "
                             "spool %3 cannot be written (%4).")
@@ -91,6 +95,19 @@ std::unique_ptr<check::RunStore> OpenDatabaseStore(const QString& url, const QSt
                                                    QString& error) {
     auto parsed = ParseDatabaseUrl(url, error);
     if (!parsed) return nullptr;
+    // What can never become an SQLite file is told now, rather than each run being spooled
+    // for a database that cannot come.
+    if (parsed->kind == DatabaseUrl::Kind::Sqlite) {
+        const QFileInfo file(parsed->path);
+        if (file.exists() && !file.isFile()) {
+            error = parsed->path + " is not a regular file, as an SQLite database is";
+            return nullptr;
+        }
+        if (!file.absoluteDir().exists()) {
+            error = "the folder of " + parsed->path + " does not exist";
+            return nullptr;
+        }
+    }
     return std::make_unique<DatabaseStore>(*parsed, SpoolFolder(url, stationDir));
 }
 

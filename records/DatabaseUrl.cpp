@@ -13,6 +13,13 @@ std::optional<DatabaseUrl> ParseDatabaseUrl(const QString& url, QString& error) 
         // that no option reaches the driver unread.
         static const QRegularExpression form(
             R"(^postgres(?:ql)?://([^@/:?#]+)@([^@/:?#]+)(?::(\d{1,5}))?/([^/?#]+)$)");
+        // A password in the URL would show in the process list and in every log that echoes
+        // the command line; libpq takes it from elsewhere.
+        static const QRegularExpression password(R"(^postgres(?:ql)?://[^@/?#]*:[^@/?#]*@)");
+        if (url.contains(password)) {
+            error = "a password does not go in the URL: give it by PGPASSWORD or ~/.pgpass";
+            return std::nullopt;
+        }
         const QRegularExpressionMatch match = form.match(url);
         if (!match.hasMatch()) {
             error = "a PostgreSQL URL reads postgresql://USER@HOST[:PORT]/DATABASE";

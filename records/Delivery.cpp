@@ -19,19 +19,37 @@ Connection* Delivery::connection(QString& error) {
     return connection_.get();
 }
 
+bool Delivery::answers() {
+    QString ignored;
+    return connection_ && connection_->run("SELECT 1", ignored);
+}
+
+void Delivery::setAside(const QString& path, const QString& suffix, const QString& why,
+                        DeliveryReport& report) {
+    // Kept, under a name the spool passes over, for someone to look at; the runs behind it
+    // go on.
+    const QString kept = path + suffix;
+    report.setAside << (QFile::rename(path, kept) ? kept : path) + ": " + why;
+}
+
 bool Delivery::deliverSpool(DeliveryReport& report) {
     for (const QString& path : spool_.waiting()) {
         QString error;
         const auto run = Spool::read(path, error);
         if (!run) {
-            // Kept, under a name the spool passes over, for someone to look at; the runs
-            // behind it go on.
-            QFile::rename(path, path + ".unreadable");
+            setAside(path, ".unreadable", error, report);
             continue;
         }
         Connection* connection = this->connection(report.problem);
         if (!connection) return false;
-        if (WriteRun(*connection, *run, report.problem) == Written::Failed) {
+        if (WriteRun(*connection, *run, error) == Written::Failed) {
+            // A database that still answers refused this run itself (a file edited by hand,
+            // a text it cannot hold): trying it again would hold back every run behind it.
+            if (answers()) {
+                setAside(path, ".refused", "the database refused it: " + error, report);
+                continue;
+            }
+            report.problem = error;
             connection_.reset(); // the server may have gone: opened afresh next time
             return false;
         }

@@ -5,6 +5,7 @@
 #include "records/StoredRun.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace records {
@@ -18,6 +19,9 @@ struct DeliveryReport {
     int waiting = 0;      ///< runs left in the spool
     QString problem;      ///< why the database took no more; empty when it took them all
     QString lost;         ///< why the new run could be kept nowhere; empty when it was kept
+    /// Spool files set aside, each with why: one that is no run (renamed *.unreadable), one
+    /// the database refused while it answered (renamed *.refused). Left for someone to look at.
+    QStringList setAside;
 };
 
 /// Delivers runs to the database, never losing one: the runs waiting in the spool go first,
@@ -41,6 +45,11 @@ private:
     /// Delivers the spool's runs; false, with `problem` set, at the first the database did not
     /// take.
     bool deliverSpool(DeliveryReport& report);
+    /// True when the open connection still answers a query.
+    bool answers();
+    /// Renames the spool file `path` with `suffix`, telling it in `report` with `why`.
+    static void setAside(const QString& path, const QString& suffix, const QString& why,
+                         DeliveryReport& report);
 
     DatabaseUrl url_;
     Spool spool_;

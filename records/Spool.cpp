@@ -1,11 +1,13 @@
 #include "records/Spool.h"
 
 #include "check/RecordTarget.h"
+#include "records/DatabaseUrl.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QStandardPaths>
 
@@ -67,7 +69,14 @@ QString SpoolFolder(const QString& url, const QString& beside) {
         base =
             (state.startsWith('/') ? state : QDir::homePath() + "/.local/state") + "/zov-usb-test";
     }
-    const QByteArray hash = QCryptographicHash::hash(url.toUtf8(), QCryptographicHash::Sha256);
+    // An SQLite file by its absolute path: a relative one names another file from another
+    // folder, whose runs must not be delivered here.
+    QString error;
+    const auto parsed = ParseDatabaseUrl(url, error);
+    const QString key = parsed && parsed->kind == DatabaseUrl::Kind::Sqlite
+                            ? "sqlite:" + QFileInfo(parsed->path).absoluteFilePath()
+                            : url;
+    const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256);
     return base + "/records-spool/" + QString::fromLatin1(hash.toHex().left(12));
 }
 

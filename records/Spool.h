@@ -30,8 +30,8 @@ private:
 
 /// The spool of the database `url`: the folder `beside` (a station's records folder) or, with
 /// none, $XDG_STATE_HOME/zov-usb-test (~/.local/state/zov-usb-test), each holding a
-/// records-spool/<first 12 hex digits of the URL's SHA-256> folder, so that runs spooled for
-/// one database never go to another.
+/// records-spool/<first 12 hex digits of the URL's SHA-256> folder (an SQLite file's URL taken
+/// with its absolute path), so that runs spooled for one database never go to another.
 QString SpoolFolder(const QString& url, const QString& beside);
 
 } // namespace records

@@ -40,8 +40,13 @@ constexpr Column StepColumnList[] = {
     {"answer_time_ms", ColumnType::Real}, {"sent_bytes", ColumnType::Text},
 };
 
+/// `text` for a text column: a zero character, which PostgreSQL's text cannot hold (the run
+/// would be refused), as the console shows it, \x00.
+QVariant Text(QString text) {
+    return text.replace(QChar(0), QLatin1String("\\x00"));
+}
 QVariant Text(const std::string& text) {
-    return QString::fromStdString(text);
+    return Text(QString::fromStdString(text));
 }
 QVariant TextOrNull(const std::string& text) {
     return text.empty() ? QVariant() : Text(text);
@@ -149,9 +154,9 @@ StoredRun StoredRunOf(const check::CheckRecord& record, const QString& uuid) {
         {"board_vendor", board ? QVariant(qint64(record.board.vendorId)) : QVariant()},
         {"board_product", board ? QVariant(qint64(record.board.productId)) : QVariant()},
         {"board_serial",
-         board ? QVariant(hid::fromWindows1252(record.board.serialNumber)) : QVariant()},
+         board ? Text(hid::fromWindows1252(record.board.serialNumber)) : QVariant()},
         {"board_product_name",
-         board ? QVariant(hid::fromWindows1252(record.board.product)) : QVariant()},
+         board ? Text(hid::fromWindows1252(record.board.product)) : QVariant()},
         {"scanned_label", TextOrNull(record.label)},
         {"station_id", TextOrNull(made.stationId)},
         {"operator", TextOrNull(made.operatorName)},

@@ -25,7 +25,12 @@ QString Cell(const QVariant& value, int digits) {
     return value.toString();
 }
 
-QString CsvField(QString field) {
+/// A field of CSV: quoted when it holds a quote, comma or line break; a text a spreadsheet
+/// would take for a formula (=, +, -, @, tab or carriage return first) gets a ' before it, so
+/// that opening the export never runs what a serial number or a plan's name says.
+QString CsvField(QString field, bool number) {
+    static const QRegularExpression formula("^[=+\\-@\t\r]");
+    if (!number && field.contains(formula)) field.prepend('\'');
     if (!field.contains(QRegularExpression("[\",\r\n]"))) return field;
     return "\"" + field.replace("\"", "\"\"") + "\"";
 }
@@ -62,12 +67,12 @@ QByteArray TableCsv(const Table& table) {
     QString text;
     QStringList header;
     for (const QString& column : table.columns)
-        header << CsvField(column);
+        header << CsvField(column, false);
     text += header.join(",") + "\r\n";
     for (const QVariantList& row : table.rows) {
         QStringList cells;
         for (const QVariant& value : row)
-            cells << CsvField(Cell(value, QLocale::FloatingPointShortest));
+            cells << CsvField(Cell(value, QLocale::FloatingPointShortest), IsNumber(value));
         text += cells.join(",") + "\r\n";
     }
     return text.toUtf8();

@@ -792,6 +792,20 @@ TEST_F(CheckRun, OperatorStepsPassOnTheAnswerExpectedFailOnAnotherAndOnNone) {
     }
 }
 
+// A board without a serial number gives a scan of it nothing to be held against: an empty
+// line (Enter alone, or a scanner that read nothing) must not pass it.
+TEST_F(CheckRun, AScanOfTheSerialFailsOnABoardWithoutOne) {
+    board::VirtualBoardSetup blank;
+    blank.serialNumber.clear();
+    layer.addSource(std::make_unique<board::VirtualBoard>(blank));
+    person = std::make_shared<ScriptedOperator>(std::vector<ScriptedOperator::Answer>{Typed("")});
+    EXPECT_EQ(run("name='operator'\n[[step]]\ntype='scan'\ntext='Label'\nequals_serial=true\n"),
+              check::StepFailed);
+    EXPECT_EQ(At(json(), "steps/0/failure"),
+              "the board has no serial number to hold the scan against");
+    EXPECT_FALSE(json()["board"].toObject().contains("label"));
+}
+
 // The line test example on the virtual board, its operator scripted: the board's serial scanned,
 // S1 held (bit 0 of the board's 0xA5 is high), LED D2 seen lit.
 TEST_F(CheckRun, TheLineTestExamplePassesWithAnOperatorAndEndsWithItsTeardown) {

@@ -11,25 +11,29 @@ namespace {
 
 int writeEnd = -1;
 
+/// SIGHUP too: the terminal went (its window closed, an SSH connection dropped), which ends a
+/// check as a Ctrl+C does rather than killing it before its teardown and its records.
+constexpr int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 void SetAction(void (*handler)(int)) {
     struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
-    // Neither signal interrupts the handler of the other.
-    sigaddset(&action.sa_mask, SIGINT);
-    sigaddset(&action.sa_mask, SIGTERM);
+    // No one of them interrupts the handler of another.
+    for (const int signalNumber : HandledSignals)
+        sigaddset(&action.sa_mask, signalNumber);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signalNumber : HandledSignals)
+        sigaction(signalNumber, &action, nullptr);
 }
 
 void onSignal(int signalNumber) {
     // Only async-signal-safe work here: the GUI thread does the rest.
     const int savedErrno = errno;
-    // The next SIGINT or SIGTERM ends the program at once, so that one stuck in closing can
+    // The next of them ends the program at once, so that one stuck in closing can
     // still be stopped.
     SetAction(SIG_DFL);
-    const char byte = static_cast<char>(signalNumber); // SIGINT and SIGTERM fit in a byte
+    const char byte = static_cast<char>(signalNumber); // each fits in a byte
     [[maybe_unused]] const auto written = ::write(writeEnd, &byte, 1);
     errno = savedErrno;
 }
@@ -65,6 +69,8 @@ std::string SignalName(int signalNumber) {
         return "SIGINT";
     case SIGTERM:
         return "SIGTERM";
+    case SIGHUP:
+        return "SIGHUP";
     default:
         return "signal " + std::to_string(signalNumber);
     }

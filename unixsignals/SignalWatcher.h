@@ -6,9 +6,9 @@
 
 namespace unixsignals {
 
-/// Turns SIGINT and SIGTERM into a Qt signal on the GUI thread, so the program can close its
-/// window, or end a board station, the ordinary way. A second SIGINT or SIGTERM after that takes
-/// the default action and ends the program at once. One instance per program.
+/// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the GUI thread, so the program can close
+/// its window, or end a check or a board station, the ordinary way. A second one of them after
+/// that takes the default action and ends the program at once. One instance per program.
 class SignalWatcher final : public QObject {
     Q_OBJECT
 
@@ -17,7 +17,7 @@ public:
     ~SignalWatcher() override;
 
 signals:
-    /// `signalNumber` is the first of them that came: SIGINT or SIGTERM.
+    /// `signalNumber` is the first of them that came: SIGINT, SIGTERM or SIGHUP.
     void terminationRequested(int signalNumber);
 
 private:
@@ -25,7 +25,7 @@ private:
     QSocketNotifier* notifier_ = nullptr;
 };
 
-/// "SIGINT", "SIGTERM", or "signal N" for another.
+/// "SIGINT", "SIGTERM", "SIGHUP", or "signal N" for another.
 std::string SignalName(int signalNumber);
 
 } // namespace unixsignals

@@ -16,13 +16,15 @@ using namespace records_testing;
 struct Ran {
     int exitCode;
     QString output;
+    QString errors;
 };
 
 Ran Program(const QStringList& arguments) {
     QProcess process;
     process.start(ZOV_PROGRAM, arguments);
     EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
 class RecordsCommand : public testing::TestWithParam<std::string> {
@@ -81,6 +83,30 @@ TEST_P(RecordsCommand, PrintsEachQueryAsCsvOrJson) {
     EXPECT_EQ(exported.output.count("\r\n"), 4) << exported.output.toStdString();
 }
 
+TEST_P(RecordsCommand, KeepsHostileTextsInert) {
+    // A station named as a spreadsheet formula, with a quote and a line break in it.
+    const std::string station = "=HYPERLINK(\"http://x\")\nbay";
+    auto connection = Open(url);
+    QString error;
+    const auto run =
+        MadeRun("C", "q.toml", station, QDateTime(QDate(2026, 3, 2), QTime(8, 0), Qt::UTC),
+                {{"A/D value", 150, 100, 200}});
+    ASSERT_EQ(records::WriteRun(*connection, records::StoredRunOf(run, records::NewRunId()), error),
+              records::Written::Stored)
+        << error.toStdString();
+    // Quoted as RFC 4180 says, and marked as text so that no spreadsheet runs it.
+    const Ran yield = Program({"records", url.text, "yield", "--csv"});
+    EXPECT_TRUE(
+        yield.output.contains("q.toml,\"'=HYPERLINK(\"\"http://x\"\")\nbay\",2026-03-02,1,"))
+        << yield.output.toStdString();
+    // A negative number stays a number.
+    EXPECT_FALSE(yield.output.contains("'-")) << yield.output.toStdString();
+    // A serial is a value, never SQL.
+    const Ran injected = Program({"records", url.text, "board", "A' OR '1'='1", "--csv"});
+    EXPECT_EQ(injected.exitCode, 0);
+    EXPECT_EQ(injected.output.count("\r\n"), 1) << injected.output.toStdString();
+}
+
 TEST_P(RecordsCommand, DrawsThePlotWithNoDisplay) {
     const QString plot = dir.filePath("line.png");
     const Ran ran = Program({"records", url.text, "yield", "--plot", plot});
@@ -117,9 +143,28 @@ TEST_P(RecordsCommand, RefusesWhatItCannotDo) {
         {{"check", ZOV_SOURCE_DIR "/examples/smoke.toml", "--virtual-board", "--records",
           "mysql://u@h/db"},
          2},
+        // An SQLite database that could never be opened: a folder, a device, a missing folder.
+        {{"check", ZOV_SOURCE_DIR "/examples/smoke.toml", "--virtual-board", "--records",
+          "sqlite:" + dir.path()},
+         2},
+        {{"check", ZOV_SOURCE_DIR "/examples/smoke.toml", "--virtual-board", "--records",
+          "/dev/null"},
+         2},
+        {{"check", ZOV_SOURCE_DIR "/examples/smoke.toml", "--virtual-board", "--records",
+          dir.filePath("missing/line.db")},
+         2},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Program(c.arguments).exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
+    // A password in the URL is refused, told where it goes instead, and never echoed.
+    const QString secret = "postgresql://line:s3cret@db/records";
+    for (const Ran& refused : {Program({"check", ZOV_SOURCE_DIR "/examples/smoke.toml",
+                                        "--virtual-board", "--records", secret}),
+                               Program({"records", secret, "yield"})}) {
+        EXPECT_EQ(refused.exitCode, 2);
+        EXPECT_FALSE(refused.errors.contains("s3cret")) << refused.errors.toStdString();
+        EXPECT_TRUE(refused.errors.contains("PGPASSWORD")) << refused.errors.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RecordsCommand, testing::Values("sqlite", "postgresql"),

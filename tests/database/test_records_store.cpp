@@ -2,6 +2,7 @@
 // tests/database/postgres-server.sh): the URL forms, the schema and its migration, exactly-once
 // writes, four writers at once, and each query's figures against runs of known values.
 #include "RecordsTesting.h"
+#include "records/Delivery.h"
 #include "records/Queries.h"
 #include "records/RunWriter.h"
 #include "records/Schema.h"
@@ -10,6 +11,8 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
+#include <QJsonDocument>
 #include <QSqlQuery>
 #include <QTimeZone>
 #include <cmath>
@@ -77,7 +80,7 @@ TEST(RecordsSpool, EachDatabaseHasItsOwnFolderBesideTheStationOrInTheStateHome) 
     const QString hash = [](const QString& url) {
         return QString::fromLatin1(
             QCryptographicHash::hash(url.toUtf8(), QCryptographicHash::Sha256).toHex().left(12));
-    }("sqlite:line.db");
+    }("sqlite:/srv/line.db");
     const struct {
         QString beside, stateHome, folder;
     } cases[] = {
@@ -88,10 +91,19 @@ TEST(RecordsSpool, EachDatabaseHasItsOwnFolderBesideTheStationOrInTheStateHome) 
     };
     for (const auto& c : cases) {
         qputenv("XDG_STATE_HOME", c.stateHome.toUtf8());
-        EXPECT_EQ(records::SpoolFolder("sqlite:line.db", c.beside), c.folder);
+        EXPECT_EQ(records::SpoolFolder("sqlite:/srv/line.db", c.beside), c.folder);
     }
     EXPECT_NE(records::SpoolFolder("sqlite:other.db", {}),
               records::SpoolFolder("sqlite:line.db", {}));
+    // An SQLite file goes by its absolute path: one file however it is named, and the same
+    // relative name from another folder another database, whose spool is another.
+    const QString here = QDir::currentPath();
+    const QString relative = records::SpoolFolder("line.db", {});
+    EXPECT_EQ(relative, records::SpoolFolder("sqlite:" + here + "/line.db", {}));
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
+    EXPECT_NE(records::SpoolFolder("line.db", {}), relative);
+    ASSERT_TRUE(QDir::setCurrent(here));
     qunsetenv("XDG_STATE_HOME");
 }
 
@@ -165,14 +177,55 @@ TEST_P(RecordsDatabase, MigratesAVersionOneDatabaseKeepingItsRuns) {
 
 TEST_P(RecordsDatabase, StoresARunOnceHoweverOftenItIsDelivered) {
     auto connection = migrated();
-    const auto run = MadeRun("ZB-1", "p.toml", "bay 1", Day(1, 8),
-                             {{"A/D value", 150, 100, 200}, {"answer time", 3, 0, 50}});
+    // A zero byte in a board's serial or a scanned label, which PostgreSQL's text cannot hold,
+    // is stored as the console shows it.
+    auto run = MadeRun(std::string("ZB-1\0\x01", 6), "p.toml", "bay 1", Day(1, 8),
+                       {{"A/D value", 150, 100, 200}, {"answer time", 3, 0, 50}});
+    run.label = std::string("L\0", 2);
     const QString uuid = records::NewRunId();
     EXPECT_EQ(write(*connection, run, uuid), records::Written::Stored);
     EXPECT_EQ(write(*connection, run, uuid), records::Written::AlreadyStored);
     EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM runs"), 1);
     EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM step_results"), 2);
     EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM step_results WHERE answer_time_ms = 3"), 1);
+    EXPECT_EQ(Number(*connection, "SELECT COUNT(*) FROM runs WHERE board_serial = "
+                                  "'ZB-1\\x00\x01' AND scanned_label = 'L\\x00'"),
+              1);
+}
+
+TEST_P(RecordsDatabase, ASpooledFileItCannotTakeIsSetAsideAndToldNeverBlockingTheRest) {
+    // Spooled before the new run: a file cut short, and a run the database refuses (its plan
+    // edited away by hand), each older than a good one.
+    const QString folder = dir.filePath("spool");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const auto spooled = [&](const QString& name, const QByteArray& contents) {
+        QFile file(folder + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    };
+    const auto made = [](const char* serial, int hour) {
+        return records::StoredRunOf(
+            MadeRun(serial, "p.toml", "bay 1", Day(1, hour), {{"A/D value", 150, 100, 200}}),
+            records::NewRunId());
+    };
+    spooled("000000000000001-a.json", R"({"run_uuid": "cut)");
+    QJsonObject refused = records::RunJson(made("B", 8));
+    refused["plan_path"] = QJsonValue::Null;
+    spooled("000000000000002-b.json", QJsonDocument(refused).toJson());
+    spooled("000000000000003-c.json", QJsonDocument(records::RunJson(made("C", 9))).toJson());
+
+    records::Delivery delivery(url, records::Spool(folder));
+    const records::StoredRun fresh = made("D", 10);
+    const records::DeliveryReport report = delivery.deliver(&fresh);
+    EXPECT_EQ(report.stored, 2) << report.problem.toStdString();
+    EXPECT_FALSE(report.spooled);
+    EXPECT_EQ(report.waiting, 0);
+    ASSERT_EQ(report.setAside.size(), 2);
+    EXPECT_TRUE(report.setAside[0].contains("000000000000001-a.json.unreadable"))
+        << report.setAside[0].toStdString();
+    EXPECT_TRUE(report.setAside[1].contains("000000000000002-b.json.refused"))
+        << report.setAside[1].toStdString();
+    EXPECT_TRUE(QFile::exists(folder + "/000000000000002-b.json.refused"));
+    EXPECT_EQ(Number(*Open(url), "SELECT COUNT(*) FROM runs"), 2);
 }
 
 TEST_P(RecordsDatabase, KeepsTheLabelTheTriesAndTheTeardownApart) {
