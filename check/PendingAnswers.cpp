@@ -11,6 +11,9 @@ Clock::duration LateWindow(Clock::duration limit) {
 }
 
 void PendingAnswers::Code::settle() {
+    requests.erase(std::remove_if(live(), requests.end(),
+                                  [](const Request& r) { return r.awaited && r.lost; }),
+                   requests.end());
     while (settled < requests.size() && requests[settled].written && requests[settled].lost)
         ++settled;
 }
@@ -22,7 +25,12 @@ void PendingAnswers::sent(std::uint8_t code, Owner owner, std::optional<Clock::d
 
 void PendingAnswers::expect(std::uint8_t code, Owner owner, Clock::duration limit,
                             Clock::time_point now) {
-    codes_[code].requests.push_back({owner, limit, now, now, true});
+    codes_[code].requests.push_back({.owner = owner,
+                                     .limit = limit,
+                                     .sent = now,
+                                     .since = now,
+                                     .written = true,
+                                     .awaited = true});
 }
 
 std::optional<PendingAnswers::Written> PendingAnswers::written(std::uint8_t code,

@@ -54,6 +54,8 @@ public:
               Clock::time_point now);
     /// An answer with this code is awaited for a request sent with another code (written
     /// under that code, with no answer wanted): open from now, its late window counting at once.
+    /// Once that window closes it is forgotten: no request of this code was sent, so a later
+    /// answer of this code is a later request's.
     void expect(std::uint8_t code, Owner owner, Clock::duration limit, Clock::time_point now);
     /// The oldest request of this code not yet written was written completely.
     std::optional<Written> written(std::uint8_t code, Clock::time_point now);
@@ -81,6 +83,9 @@ private:
         bool written = false;
         bool lost = false;     ///< its window closed, or it was given up: counted unanswered
         bool answered = false; ///< kept only until its write is told
+        /// Awaited under another code than its request's (expect): the board owes no answer of
+        /// this code, so once lost it is forgotten rather than kept for a late answer.
+        bool awaited = false;
     };
     using Requests = std::deque<Request>;
     /// A code's requests, oldest first. The first `settled` are written and lost: they wait
@@ -92,7 +97,8 @@ private:
 
         Requests::iterator live() { return requests.begin() + std::ptrdiff_t(settled); }
         Requests::const_iterator live() const { return requests.begin() + std::ptrdiff_t(settled); }
-        /// Takes written, lost requests after the settled ones into them.
+        /// Forgets the awaited answers that are lost, then takes written, lost requests after
+        /// the settled ones into them.
         void settle();
     };
 

@@ -932,6 +932,9 @@ TEST_F(CheckRun, ASendWithAnExpectedAnswerPassesOnlyOnAnAnswerThatKeepsItsLimits
          check::StepFailed, "input bits 0xA5 (10100101) breaks its limit mask 0x0F = 0x0F"},
         {"an answer with another code", "code=4\nexpect_code=13\nanswer_within_ms=50\n",
          check::StepFailed, "no answer within 50 ms"},
+        {"an answer with the code the next read asks for",
+         "code=2\nexpect_code=4\nanswer_within_ms=50\n", check::StepFailed,
+         "no answer within 50 ms"},
         {"its code and its value", "code=4\nexpect_code=4\nanswer={ad={min=100, max=128}}\n",
          check::AllPassed, ""},
     };
