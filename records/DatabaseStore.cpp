@@ -33,11 +33,11 @@ void TellDelivery(const DeliveryReport& report, const Delivery& delivery, bool n
         return Tell(QString("Records: the database %1 cannot be reached (%2): this run is kept in "
                             "the spool %3 (%4 waiting), to be delivered when it can be.")
                         .arg(database, report.problem, spool, waiting));
-    const int spooledStored = report.stored - (newRun ? 1 : 0);
+    const int spooledStored = report.stored - (report.newStored ? 1 : 0);
     if (spooledStored > 0)
         Tell(QString("Records: %1 spooled run(s) delivered to %2; %3 waiting.")
                  .arg(QString::number(spooledStored), database, waiting));
-    if (newRun) Tell(QString("Records: run stored in %1.").arg(database));
+    if (report.newStored) Tell(QString("Records: run stored in %1.").arg(database));
     if (!newRun && !report.problem.isEmpty() && report.waiting > 0)
         Tell(QString("Records: %1 run(s) wait in the spool %2: the database %3 cannot be "
                      "reached (%4).")

@@ -32,7 +32,7 @@ void Delivery::setAside(const QString& path, const QString& suffix, const QStrin
     report.setAside << (QFile::rename(path, kept) ? kept : path) + ": " + why;
 }
 
-bool Delivery::deliverSpool(DeliveryReport& report) {
+bool Delivery::deliverSpool(DeliveryReport& report, const QString& newRun) {
     for (const QString& path : spool_.waiting()) {
         QString error;
         const auto run = Spool::read(path, error);
@@ -55,26 +55,29 @@ bool Delivery::deliverSpool(DeliveryReport& report) {
         }
         QFile::remove(path);
         ++report.stored;
+        if (path == newRun) report.newStored = true;
     }
     return true;
 }
 
 DeliveryReport Delivery::deliver(const StoredRun* run) {
     DeliveryReport report;
-    if (deliverSpool(report) && run) {
-        Connection* connection = this->connection(report.problem);
-        if (connection && WriteRun(*connection, *run, report.problem) != Written::Failed)
+    QString spoolError;
+    const std::optional<QString> spooledAs =
+        run ? spool_.add(*run, spoolError) : std::optional<QString>();
+    const bool spoolDelivered = deliverSpool(report, spooledAs.value_or(QString()));
+    if (run && !spooledAs) {
+        // No spool to keep it in: straight to the database, or it is kept nowhere.
+        Connection* connection = spoolDelivered ? this->connection(report.problem) : nullptr;
+        if (connection && WriteRun(*connection, *run, report.problem) != Written::Failed) {
             ++report.stored;
-        else
-            connection_.reset();
+            report.newStored = true;
+        } else {
+            if (connection) connection_.reset();
+            report.lost = spoolError;
+        }
     }
-    if (!report.problem.isEmpty() && run) {
-        QString error;
-        if (spool_.add(*run, error))
-            report.spooled = true;
-        else
-            report.lost = error;
-    }
+    report.spooled = spooledAs && !report.newStored && QFile::exists(*spooledAs);
     report.waiting = int(spool_.waiting().size());
     return report;
 }

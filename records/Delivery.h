@@ -14,19 +14,22 @@ class Connection;
 
 /// What one delivery did.
 struct DeliveryReport {
-    int stored = 0;       ///< runs the database took now: spooled ones, then the new one
-    bool spooled = false; ///< the new run waits in the spool
-    int waiting = 0;      ///< runs left in the spool
-    QString problem;      ///< why the database took no more; empty when it took them all
-    QString lost;         ///< why the new run could be kept nowhere; empty when it was kept
+    int stored = 0;         ///< runs the database took now: spooled ones, then the new one
+    bool newStored = false; ///< the new run is among them
+    bool spooled = false;   ///< the new run waits in the spool
+    int waiting = 0;        ///< runs left in the spool
+    QString problem;        ///< why the database took no more; empty when it took them all
+    QString lost;           ///< why the new run could be kept nowhere; empty when it was kept
     /// Spool files set aside, each with why: one that is no run (renamed *.unreadable), one
     /// the database refused while it answered (renamed *.refused). Left for someone to look at.
     QStringList setAside;
 };
 
-/// Delivers runs to the database, never losing one: the runs waiting in the spool go first,
-/// oldest first, each file removed only once its transaction has committed; a new run goes to
-/// the database only behind them, else to the spool. The connection stays open between
+/// Delivers runs to the database, never losing one: a new run is written to the spool first,
+/// flushed to disk, then the runs waiting there go to the database, oldest first, each file
+/// removed only once its transaction has committed; so a run the program dies before
+/// committing is delivered by the next. Only a run the spool cannot take goes to the database
+/// straight. The connection stays open between
 /// deliveries and is opened again after a failure. Used on one thread only.
 class Delivery {
 public:
@@ -44,7 +47,9 @@ private:
     Connection* connection(QString& error);
     /// Delivers the spool's runs; false, with `problem` set, at the first the database did not
     /// take.
-    bool deliverSpool(DeliveryReport& report);
+    /// Delivers the spool's runs, telling in `report` whether the file `newRun` was among them;
+    /// false when the database took not all of them.
+    bool deliverSpool(DeliveryReport& report, const QString& newRun);
     /// True when the open connection still answers a query.
     bool answers();
     /// Renames the spool file `path` with `suffix`, telling it in `report` with `why`.

@@ -13,10 +13,10 @@
 
 namespace records {
 
-bool Spool::add(const StoredRun& run, QString& error) {
+std::optional<QString> Spool::add(const StoredRun& run, QString& error) {
     if (!QDir().mkpath(folder_)) {
         error = "cannot make the folder " + folder_;
-        return false;
+        return std::nullopt;
     }
     const QByteArray contents = QJsonDocument(RunJson(run)).toJson(QJsonDocument::Compact);
     // The time, zero-padded to sort as text; the run's id keeps two runs spooled in one
@@ -27,14 +27,14 @@ bool Spool::add(const StoredRun& run, QString& error) {
         run.uuid() + ".json";
     switch (check::WriteNewFile(name, contents, error)) {
     case check::NewFile::Written:
-        return true;
+        return name;
     case check::NewFile::Taken:
         error = name + " is there already";
-        return false;
+        return std::nullopt;
     case check::NewFile::Failed:
-        return false;
+        return std::nullopt;
     }
-    return false;
+    return std::nullopt;
 }
 
 QStringList Spool::waiting() const {

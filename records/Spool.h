@@ -16,9 +16,9 @@ public:
     explicit Spool(QString folder) : folder_(std::move(folder)) {}
 
     const QString& folder() const { return folder_; }
-    /// Adds `run` after those waiting, making the folder when missing; false, with `error`
-    /// set, when it could not be written whole (nothing is left behind then).
-    bool add(const StoredRun& run, QString& error);
+    /// Adds `run` after those waiting, making the folder when missing: the file's path; nothing,
+    /// with `error` set, when it could not be written whole (nothing is left behind then).
+    std::optional<QString> add(const StoredRun& run, QString& error);
     /// The files waiting, oldest first.
     QStringList waiting() const;
     /// The run of the spool file `path`; nothing, with `error` set, when it cannot be read.

@@ -3,13 +3,17 @@
 // once, in order. Also the same through the program, `check --records URL`.
 #include "RecordsTesting.h"
 #include "records/Delivery.h"
+#include "records/Schema.h"
+#include "records/Spool.h"
 #include "records/StoredRun.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -125,6 +129,45 @@ TEST_F(RecordsOutage, TheCheckSaysWhereARunWaitsAndDeliversItNextTime) {
     EXPECT_TRUE(output.contains("Records: run stored in " + url.text + "."))
         << output.toStdString();
     EXPECT_EQ(StoredSerials(url).size(), 2);
+}
+
+// A run is on disk before the database sees it: killed while its write waits for another
+// writer, the check leaves the run in the spool, and the next check delivers it.
+TEST(RecordsCrash, ARunKilledBeforeItsCommitIsInTheSpoolAndDeliveredNextTime) {
+    QTemporaryDir dir;
+    const QString url = "sqlite:" + dir.filePath("line.db");
+    qputenv("XDG_STATE_HOME", dir.filePath("state").toLocal8Bit()); // where the spool is
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QStringList arguments{"check", ZOV_SOURCE_DIR "/examples/smoke.toml", "--virtual-board",
+                                "--records", url};
+    {
+        // Another writer holds the database, so the check's write waits for it.
+        QString error;
+        auto writer = Open(*records::ParseDatabaseUrl(url, error));
+        ASSERT_TRUE(writer && records::Migrate(*writer, error)) << error.toStdString();
+        ASSERT_TRUE(writer->begin(error)) << error.toStdString();
+        QProcess killed;
+        killed.setProcessEnvironment(environment);
+        killed.start(ZOV_PROGRAM, arguments);
+        const QDir spool(records::SpoolFolder(url, {}));
+        QElapsedTimer waited;
+        waited.start();
+        while (spool.entryList({"*.json"}, QDir::Files).isEmpty() && waited.elapsed() < 20000)
+            QThread::msleep(20);
+        killed.kill();
+        killed.waitForFinished();
+        EXPECT_EQ(spool.entryList({"*.json"}, QDir::Files).size(), 1);
+        writer->rollback();
+    }
+    QProcess next;
+    next.setProcessEnvironment(environment);
+    next.start(ZOV_PROGRAM, arguments);
+    ASSERT_TRUE(next.waitForFinished(60000));
+    const QString output = QString::fromUtf8(next.readAllStandardOutput());
+    EXPECT_TRUE(output.contains("Records: 1 spooled run(s) delivered to " + url + "; 0 waiting."))
+        << output.toStdString();
+    QString error;
+    EXPECT_EQ(StoredSerials(*records::ParseDatabaseUrl(url, error)).size(), 2);
 }
 
 } // namespace
