@@ -41,6 +41,7 @@ VirtualBoard::VirtualBoard(const VirtualBoardSetup& setup)
             setup.product,
             setup.serialNumber,
             setup.path,
+            setup.port,
             {false, hid::ReportSize - 1, hid::ReportSize - 1}},
       answerDelay_(setup.answerDelay), answerJitter_(setup.answerJitter),
       missEvery_(setup.missEvery), plugAt_(setup.plugAt), unplugAt_(setup.unplugAt),

@@ -118,7 +118,7 @@ private:
     const hid::Handle board_;
     const Plan plan_;
     CheckRecord record_;
-    hid::DirectionCounts countsAtStart_{}; ///< the layer's counts when the run started
+    hid::DirectionCounts countsAtStart_{}; ///< the board's counts when the run started
     QTimer deadline_;
     Clock::time_point settleStarted_;
     QTimer pollTimer_;
