@@ -198,4 +198,11 @@ std::string TallyLine(const StationTally& tally) {
     return line + "\n";
 }
 
+std::string SocketLabel(const std::string& socket) {
+    std::string label = "[";
+    label += hid::TerminalText(socket);
+    label += "] ";
+    return label;
+}
+
 } // namespace check

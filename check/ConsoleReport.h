@@ -34,6 +34,9 @@ struct StationTally {
     int exitCode() const;
 };
 
+/// What begins a station socket's lines and questions on the console: "[1-1.2] ".
+std::string SocketLabel(const std::string& socket);
+
 /// Station mode's last line: how many boards passed, failed and could not be decided.
 std::string TallyLine(const StationTally& tally);
 

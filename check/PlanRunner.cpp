@@ -174,6 +174,7 @@ void PlanRunner::beginStep() {
     const Step& step = this->step();
     current_ = ResultOf(step, stepIndex_, plan_.steps.size(), repetition_);
     current_.attempt = attempt_;
+    emit stepStarted(current_);
     stepStarted_ = Clock::now();
     sentFigures_.clear();
     requests_ = 0;
@@ -270,7 +271,7 @@ void PlanRunner::ask() {
     person_->ask(step.type == StepType::Prompt ? OperatorQuestion::Confirm
                  : step.type == StepType::Ask  ? OperatorQuestion::YesNo
                                                : OperatorQuestion::Text,
-                 step.operatorText);
+                 step.operatorText, {});
 }
 
 void PlanRunner::operatorAnswered(const OperatorAnswer& answer) {
@@ -424,7 +425,7 @@ void PlanRunner::pollTick() {
     pending_.sent(code, current(), answerLimit(), now);
     const hid::Report request = Request(code);
     KeepSent(current_, request);
-    protocol::Send(layer_, request);
+    layer_.write(board_, request);
 }
 
 void PlanRunner::pollAnswered() {

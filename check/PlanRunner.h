@@ -50,6 +50,8 @@ public:
     const CheckRecord& record() const { return record_; }
 
 signals:
+    /// A run of a step begins: `step` has its place and title, nothing found yet.
+    void stepStarted(const check::StepResult& step);
     void stepFinished(const check::StepResult& step);
     void finished();
 

@@ -281,8 +281,13 @@ void DeviceManager::notify(ReportDirection direction, Handle handle, const Repor
 }
 
 void DeviceManager::notifyListChanged() {
-    for (DeviceListObserver* observer : listObservers_)
-        observer->devicesChanged();
+    // An observer may start or end others as it is told (a station starts a board's run, and
+    // a run that ends stops observing): each told is one still observing, none twice.
+    const std::vector<DeviceListObserver*> told = listObservers_;
+    for (DeviceListObserver* observer : told)
+        if (std::find(listObservers_.begin(), listObservers_.end(), observer) !=
+            listObservers_.end())
+            observer->devicesChanged();
 }
 
 Handle DeviceManager::handleOf(const Device& device) const {

@@ -397,7 +397,7 @@ TEST(TerminalOperator, ReadsEachAnswerAsTypedOrScannedAndNothingTypedAhead) {
                          [&](const check::OperatorAnswer& answer) { answers.push_back(answer); });
         terminal.type("y\nearly\n");
         testsupport::DrainEvents();
-        person.ask(each.question, "Question \x1b[2J");
+        person.ask(each.question, "Question \x1b[2J", "1-1.2\x1b");
         terminal.type(each.typed);
         if (std::string(each.typed) == "ZB-") {
             testsupport::WaitUntil([] { return false; }, 50ms);
@@ -408,13 +408,13 @@ TEST(TerminalOperator, ReadsEachAnswerAsTypedOrScannedAndNothingTypedAhead) {
         ASSERT_EQ(answers.size(), 1u);
         EXPECT_EQ(answers[0].kind, each.kind);
         EXPECT_EQ(answers[0].text, each.text);
-        // The plan's text as the console shows any: its escape sequence written out, not sent.
+        // The plan's text and the socket as the console shows any: escapes written out, not sent.
         std::rewind(shown.get());
         char line[256] = {};
         ASSERT_TRUE(std::fgets(line, sizeof line, shown.get()));
         const std::string expected = each.question == OperatorQuestion::YesNo
-                                         ? "?? Question \\x1b[2J [y/n]"
-                                         : ">> Question \\x1b[2J\n";
+                                         ? "?? [1-1.2\\x1b] Question \\x1b[2J [y/n]"
+                                         : ">> [1-1.2\\x1b] Question \\x1b[2J\n";
         EXPECT_EQ(std::string(line).rfind(expected, 0), 0u) << line;
     }
 }
@@ -432,7 +432,7 @@ TEST(TerminalOperator, NoTerminalNoOperatorAndTheEndOfInputEndsTheQuestion) {
     std::vector<check::OperatorAnswer> answers;
     QObject::connect(&person, &check::Operator::answered,
                      [&](const check::OperatorAnswer& answer) { answers.push_back(answer); });
-    person.ask(check::OperatorQuestion::Confirm, "Press S1");
+    person.ask(check::OperatorQuestion::Confirm, "Press S1", {});
     ::close(terminal->typing); // the terminal hangs up
     terminal->typing = -1;
     EXPECT_TRUE(testsupport::WaitUntil([&] { return !answers.empty(); }, 5s));
