@@ -1,5 +1,6 @@
 // Station mode on the virtual board: board after board, each with its records, the tally at the
 // end; and the names of the records and the banner.
+#include "board/VirtualBench.h"
 #include "board/VirtualBoard.h"
 #include "check/CheckSession.h"
 #include "check/ConsoleReport.h"
@@ -10,9 +11,11 @@
 #include "check/TerminalOperator.h"
 #include "hid/DeviceManager.h"
 #include "support/EventLoop.h"
+#include "support/ScriptedOperator.h"
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -21,6 +24,7 @@
 #include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <map>
 #include <pty.h>
 #include <unistd.h>
 
@@ -39,8 +43,16 @@ public:
 
 /// A station on a layer of its own, with a records folder of its own.
 struct StationRig {
-    /// Starts a station running `plan`.
-    void start(const std::string& plan) {
+    /// Attaches the boards of a bench, each its own source, plugged in on its own schedule.
+    void attachBench(const std::string& bench) {
+        tomlfile::TomlError error;
+        const auto boards = board::ParseBench(bench, "bench.toml", error);
+        ASSERT_TRUE(boards) << error.text();
+        for (const board::VirtualBoardSetup& setup : *boards)
+            layer.addSource(std::make_unique<board::VirtualBoard>(setup));
+    }
+    /// Starts a station running `plan`, its operator steps answered by `person`.
+    void start(const std::string& plan, check::Operator* person = nullptr) {
         check::PlanError error;
         auto parsed = check::ParsePlan(plan, "plan.toml", error);
         ASSERT_TRUE(parsed) << error.text();
@@ -49,9 +61,11 @@ struct StationRig {
                 .toHex();
         station = std::make_unique<check::StationSession>(
             layer, *parsed, check::RunProvenance("plan.toml", plan, "bay 4", "Ingrid"),
-            QDir(dir.path()));
+            QDir(dir.path()), person);
         QObject::connect(station.get(), &check::StationSession::done,
                          [this](int code) { exitCode = code; });
+        QObject::connect(station.get(), &check::StationSession::socketClosed,
+                         [this] { ++socketsClosed; });
         station->start();
     }
     std::size_t checked() const {
@@ -59,6 +73,16 @@ struct StationRig {
         return tally.passed + tally.failed + tally.undecided;
     }
     QStringList records() const { return QDir(dir.path()).entryList(QDir::Files, QDir::Name); }
+    /// The JSON records by the port of their board.
+    std::map<QString, QJsonObject> recordsByPort() const {
+        std::map<QString, QJsonObject> found;
+        for (const QString& name : records())
+            if (name.endsWith(".json")) {
+                const QJsonObject each = record(name);
+                found[each["board"]["port"].toString()] = each;
+            }
+        return found;
+    }
     QJsonObject record(const QString& name) const {
         QFile file(QDir(dir.path()).filePath(name));
         if (!file.open(QIODevice::ReadOnly)) return {};
@@ -69,6 +93,7 @@ struct StationRig {
     hid::DeviceManager layer;
     std::unique_ptr<check::StationSession> station;
     int exitCode = -1;
+    int socketsClosed = 0;
     QString planSha256; ///< of the plan's text
 };
 
@@ -139,26 +164,116 @@ TEST(Station, EachBoardInTurnGivesItsRecordsAndCountsInTheTally) {
     }
 }
 
-TEST(Station, StoppingDuringACheckWritesThatBoardsRecordAndCountsItNeitherWay) {
+/// The A/D value the first step of a JSON record read.
+int FirstAdValue(const QJsonObject& record) {
+    return record["steps"][0]["measurements"][0]["value"].toInt(-1);
+}
+
+struct SocketsCase {
+    const char* what;
+    const char* bench;
+    int socketsClosed; ///< by the boards' own schedules
+    QString secondOutcome;
+    bool secondLeft;
+    int secondAdValue;
+};
+
+// Each board has its own run of the plan, reads its own board's value, writes its own records
+// (two boards of one serial too) and gets its own verdict, while the other runs beside it.
+TEST(Station, SeveralBoardsAreCheckedAtOnceEachWithItsOwnRecordsAndVerdict) {
+    const SocketsCase cases[] = {
+        {"a board plugged later and unplugged on its schedule",
+         "[[board]]\nport='bay-1'\nserial='SAME'\nad=150\n"
+         "[[board]]\nport='bay-2'\nserial='SAME'\nad=20\nplug_at_ms=100\nunplug_at_ms=2500\n",
+         1, "fail", false, 20},
+        {"a board that leaves during its check while the other passes",
+         "[[board]]\nport='bay-1'\nad=150\n"
+         "[[board]]\nport='bay-2'\nad=140\nunplug_at_ms=300\n",
+         1, "fail", true, 140},
+    };
+    for (const SocketsCase& each : cases) {
+        SCOPED_TRACE(each.what);
+        StationRig rig;
+        rig.attachBench(each.bench);
+        testing::internal::CaptureStdout();
+        rig.start("name='two'\n[[step]]\ntype='read_ad'\nmin=100\n"
+                  "[[step]]\ntype='wait_ms'\nduration_ms=1000\n"
+                  "[[step]]\ntype='read_ad'\nmin=100\n");
+        const bool ended = testsupport::WaitUntil(
+            [&] { return rig.checked() == 2 && rig.socketsClosed == each.socketsClosed; }, 15s);
+        rig.station->stop(SIGTERM);
+        const std::string output = testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(ended) << output;
+        EXPECT_EQ(rig.exitCode, check::StepFailed);
+        EXPECT_EQ(rig.station->tally().passed, 1u);
+        EXPECT_EQ(rig.station->tally().failed, 1u);
+        EXPECT_EQ(rig.records().size(), 4) << rig.records().join(' ').toStdString();
+        const auto records = rig.recordsByPort();
+        ASSERT_EQ(records.size(), 2u);
+        const QJsonObject first = records.at("bay-1");
+        const QJsonObject second = records.at("bay-2");
+        EXPECT_EQ(first["outcome"], "pass");
+        EXPECT_EQ(FirstAdValue(first), 150);
+        EXPECT_FALSE(first["board_left"].toBool());
+        EXPECT_EQ(second["outcome"], each.secondOutcome);
+        EXPECT_EQ(FirstAdValue(second), each.secondAdValue);
+        EXPECT_EQ(second["board_left"].toBool(), each.secondLeft);
+        // At once: each run began before the other ended.
+        EXPECT_LT(first["started"].toString(), second["ended"].toString());
+        EXPECT_LT(second["started"].toString(), first["ended"].toString());
+        // Both sockets in use: each line tells its socket; the station's own lines none.
+        EXPECT_NE(output.find("\n[bay-2] Board: "), std::string::npos) << output;
+        EXPECT_NE(output.find("\n[bay-2] Records: "), std::string::npos) << output;
+        EXPECT_NE(output.find("\nBoards checked: 2"), std::string::npos) << output;
+    }
+}
+
+// One operator for both sockets: a question at a time, each labelled with its socket, and
+// each answer goes to the board whose question it answers.
+TEST(Station, EachSocketsQuestionIsAskedInTurnAndAnsweredForItAlone) {
+    using Answer = testsupport::ScriptedOperator::Answer;
+    testsupport::ScriptedOperator person({Answer({check::OperatorAnswer::Kind::Yes, {}}),
+                                          Answer({check::OperatorAnswer::Kind::No, {}})});
     StationRig rig;
-    board::VirtualBoard& board = board::VirtualBoard::attachTo(rig.layer);
+    rig.attachBench("[[board]]\nport='bay-1'\n[[board]]\nport='bay-2'\n");
+    rig.start("name='asks'\n[[step]]\ntype='prompt'\ntext='Press S1'\n", &person);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return rig.checked() == 2; }, 10s));
+    rig.station->stop(SIGTERM);
+    EXPECT_EQ(person.sockets, (std::vector<std::string>{"bay-1", "bay-2"}));
+    const auto records = rig.recordsByPort();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records.at("bay-1")["outcome"], "pass");
+    EXPECT_EQ(records.at("bay-2")["outcome"], "fail");
+}
+
+TEST(Station, StoppingInterruptsEveryCheckWritesItsRecordsAndCountsNone) {
+    StationRig rig;
+    rig.attachBench("[[board]]\nport='bay-1'\n[[board]]\nport='bay-2'\n");
+    int stepsDone = 0;
     rig.start(
         "name='long'\n[[step]]\ntype='read_ad'\n[[step]]\ntype='wait_ms'\nduration_ms=60000\n");
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return board.reportsReceived() == 1; }, 10s));
+    QObject::connect(rig.station.get(), &check::StationSession::stepFinished, [&] { ++stepsDone; });
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return stepsDone == 2; }, 10s));
     testsupport::DrainEvents();
     rig.station->stop(SIGINT);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return rig.exitCode != -1; }, 10s));
     EXPECT_EQ(rig.exitCode, check::AllPassed);
     EXPECT_EQ(rig.checked(), 0u);
     const QStringList records = rig.records();
-    ASSERT_EQ(records.size(), 2) << records.join(' ').toStdString();
-    EXPECT_EQ(rig.record(records[0])["outcome"], "aborted");
-    QFile junit(QDir(rig.dir.path()).filePath(records[1]));
-    ASSERT_TRUE(junit.open(QIODevice::ReadOnly));
-    const QByteArray xml = junit.readAll();
-    EXPECT_TRUE(xml.contains("tests=\"2\" failures=\"0\" errors=\"0\" skipped=\"1\""))
-        << xml.data();
-    EXPECT_TRUE(xml.contains("<skipped message=\"interrupted by SIGINT\"/>")) << xml.data();
+    ASSERT_EQ(records.size(), 4) << records.join(' ').toStdString();
+    for (const QString& name : records) {
+        SCOPED_TRACE(name.toStdString());
+        if (name.endsWith(".json")) {
+            EXPECT_EQ(rig.record(name)["outcome"], "aborted");
+            continue;
+        }
+        QFile junit(QDir(rig.dir.path()).filePath(name));
+        ASSERT_TRUE(junit.open(QIODevice::ReadOnly));
+        const QByteArray xml = junit.readAll();
+        EXPECT_TRUE(xml.contains("tests=\"2\" failures=\"0\" errors=\"0\" skipped=\"1\""))
+            << xml.data();
+        EXPECT_TRUE(xml.contains("<skipped message=\"interrupted by SIGINT\"/>")) << xml.data();
+    }
 }
 
 TEST(Station, ABoardThatCannotBeUsedIsToldAndNotCounted) {
