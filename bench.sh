@@ -22,7 +22,7 @@ ensure_packages "${BUILD_PACKAGES[@]}"
 BUILD="$ROOT/build-bench"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DZOV_BUILD_BENCHMARKS=ON -DZOV_BUILD_TESTS=OFF >/dev/null
-cmake --build "$BUILD" -j2 --target zov_micro zov_scenario zov-usb-test
+cmake --build "$BUILD" -j2 --target zov_micro zov_stations zov_scenario zov-usb-test
 
 export QT_QPA_PLATFORM=offscreen
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
@@ -34,6 +34,10 @@ echo
 echo "== Micro-benchmarks (Google Benchmark)"
 micro=$("$BUILD/bench/zov_micro" --benchmark_min_time=0.2 2>&1 | grep -v XDG_RUNTIME_DIR)
 echo "$micro"
+echo
+echo "== Station: one board and four at once (Google Benchmark)"
+stations=$("$BUILD/bench/zov_stations" 2>&1 | grep -v XDG_RUNTIME_DIR)
+echo "$stations"
 echo
 echo "== Scenarios on the virtual board (progress on stderr)"
 table=$("$BUILD/bench/zov_scenario" --program "$BUILD/zov-usb-test" \
@@ -50,5 +54,11 @@ load_after=$(cut -d' ' -f1-3 /proc/loadavg)
     echo
     echo '```'
     echo "$micro" | sed -n '/^-\{10,\}/,$p'
+    echo '```'
+    echo
+    echo "Station, one board and four at once (Google Benchmark):"
+    echo
+    echo '```'
+    echo "$stations" | sed -n '/^-\{10,\}/,$p'
     echo '```'
 } | tee "$BUILD/bench-results.md"
