@@ -4,9 +4,11 @@
 #include "board/VirtualBoardOption.h"
 #include "boardlayer/BoardLayer.h"
 #include "check/CheckCommand.h"
+#include "check/CheckOptions.h"
 #include "monitor/BoardMonitor.h"
 #include "panel/VirtualBoardPanel.h"
 #include "protocol/ReportLayout.h"
+#include "stationwindow/StationWindowFront.h"
 #include "unixsignals/SignalWatcher.h"
 #include "window/MainForm.h"
 #include "window/WindowPlacement.h"
@@ -39,8 +41,19 @@ int main(int argc, char* argv[]) {
     // The board checks carry both in their records.
     QCoreApplication::setApplicationName("zov-usb-test");
     QCoreApplication::setApplicationVersion(PROJECT_VERSION);
-    // The board checks run with no window and no display: before any QApplication is made.
-    if (argc > 1 && std::string_view(argv[1]) == "check") return check::RunCheckCommand(argc, argv);
+    // The board checks run with no window and no display: before any QApplication is made;
+    // only a station window needs one.
+    if (argc > 1 && std::string_view(argv[1]) == "check") {
+        if (!check::ParseCheckOptions(ArgumentList(argc, argv)).window)
+            return check::RunCheckCommand(argc, argv);
+        if (!app::DisplayNamed(argc, argv)) {
+            std::fprintf(stderr, "%s\n", app::NoDisplayLine);
+            return 1;
+        }
+        QApplication app(argc, argv);
+        QApplication::setStyle(QStyleFactory::create("Fusion"));
+        return check::RunCheckCommand(argc, argv, stationwindow::MakeStationWindow);
+    }
     // The command line is read before QApplication, which aborts without a display: --help,
     // --version and a line the program cannot follow are answered without one. Options it
     // does not know may be Qt's, read again once QApplication has taken those out.

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "check/StationFront.h"
+
 /// `zov-usb-test check PLAN [options]`: board checks from a plan, with no window and no display.
-/// Needs no QApplication: call it before any is made. Answers the program's exit code.
 namespace check {
 
-int RunCheckCommand(int argc, char** argv);
+/// Runs the command line's check and answers the program's exit code. Makes its own
+/// QCoreApplication: call it before any is made, except with `--station --window`, for which
+/// the caller makes a QApplication first and gives `window`, which makes the station's window.
+int RunCheckCommand(int argc, char** argv, const StationFrontMaker& window = {});
 
 } // namespace check

@@ -13,11 +13,12 @@ namespace check {
 struct CheckOptions {
     QString planPath;
     bool virtualBoard = false;
-    QString benchFile;  ///< --virtual-bench; empty for none
-    QString traceFile;  ///< empty for none
-    QString stationDir; ///< station mode's records folder; empty for a single check
-    QString jsonPath;   ///< empty: no JSON record
-    QString junitPath;  ///< empty: no JUnit record
+    QString benchFile;   ///< --virtual-bench; empty for none
+    QString traceFile;   ///< empty for none
+    QString stationDir;  ///< station mode's records folder; empty for a single check
+    bool window = false; ///< station mode in a window (stationwindow/) instead of the terminal
+    QString jsonPath;    ///< empty: no JSON record
+    QString junitPath;   ///< empty: no JUnit record
     /// --station-id and --operator, carried into the records; none when not given.
     std::optional<std::string> stationId;
     std::optional<std::string> operatorName;

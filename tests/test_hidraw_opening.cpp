@@ -137,7 +137,7 @@ TEST_F(HidrawSourceTest, UnusableBoardIsRetriedOnATimerWhileUdevRuns) {
 
 TEST_F(HidrawSourceTest, OtherOpenFailuresNameTheNodeAndTheError) {
     system.attached = {Board,
-                       {BoardVendor, BoardProduct, "ZOV", "ZOV-USB", "B2", "/dev/hidraw4", {}}};
+                       {BoardVendor, BoardProduct, "ZOV", "ZOV-USB", "B2", "/dev/hidraw4", "", {}}};
     system.failOpens(Board.path, {EBUSY});
     system.failOpens("/dev/hidraw4", {EIO});
     start();
