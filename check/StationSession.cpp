@@ -24,6 +24,7 @@ StationSession::StationSession(hid::DeviceManager& layer, Plan plan, Provenance 
     : layer_(layer), plan_(std::move(plan)), provenance_(std::move(provenance)),
       records_(std::move(records)), queue_(person), watch_(layer),
       colour_(ColourWanted(isatty(STDOUT_FILENO), std::getenv("NO_COLOR"))) {
+    writer_.setMaxThreadCount(1);
     connect(&watch_, &BoardWatch::boardArrived, this, &StationSession::open);
     connect(&watch_, &BoardWatch::boardLeft, this, &StationSession::boardLeft);
     connect(&watch_, &BoardWatch::boardUnusable, this, [](const QString& message) {
@@ -32,7 +33,9 @@ StationSession::StationSession(hid::DeviceManager& layer, Plan plan, Provenance 
     });
 }
 
-StationSession::~StationSession() = default;
+StationSession::~StationSession() {
+    writer_.waitForDone(); // a write under way calls back into this station
+}
 
 void StationSession::start() {
     layer_.whenSettled([this] {
@@ -121,15 +124,25 @@ void StationSession::close(hid::Handle board) {
 
 void StationSession::finish(hid::Handle board) {
     Socket& socket = sockets_.at(board);
-    socket.checking = false;
     socket.seat->withdraw();
     const CheckRecord& record = socket.runner->record();
-    QString error = NotMade;
     const std::optional<QByteArray> junit = JunitText(record);
-    const QString base =
-        junit ? WriteStationRecords(records_, hid::fromWindows1252(record.board.serialNumber),
-                                    record.started, JsonText(record), *junit, error)
-              : QString();
+    if (!junit) return recorded(board, {}, NotMade);
+    writer_.start([this, board, records = records_,
+                   serial = hid::fromWindows1252(record.board.serialNumber),
+                   started = record.started, json = JsonText(record), junit = *junit] {
+        QString error = NotMade;
+        const QString base = WriteStationRecords(records, serial, started, json, junit, error);
+        QMetaObject::invokeMethod(
+            this, [this, board, base, error] { recorded(board, base, error); },
+            Qt::QueuedConnection);
+    });
+}
+
+void StationSession::recorded(hid::Handle board, const QString& base, const QString& error) {
+    Socket& socket = sockets_.at(board);
+    socket.checking = false;
+    const CheckRecord& record = socket.runner->record();
     print(board, Summary(record));
     const int exitCode = record.exitCode();
     const bool interrupted = !record.interruptedBy.empty();

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QObject>
+#include <QThreadPool>
 #include <map>
 #include <memory>
 
@@ -27,7 +28,8 @@ std::string SocketName(const hid::DeviceInfo& board);
 ///
 /// Console lines of a socket begin with its name in brackets, "[1-1.2] ", while more than one
 /// socket holds a board; the station's own lines (waiting, unusable boards, the tally) never.
-/// The signals tell an observer (a station window) what each socket is doing.
+/// The signals tell an observer (a station window) what each socket is doing. Nothing waits on
+/// the event loop: the records are written on a thread of their own.
 class StationSession final : public QObject {
     Q_OBJECT
 
@@ -72,7 +74,11 @@ private:
     void open(hid::Handle board);
     void boardLeft(hid::Handle board);
     void close(hid::Handle board);
+    /// The socket's run ended: its records are written away from the event loop (a record
+    /// is flushed to disk, which may take long), then recorded() goes on.
     void finish(hid::Handle board);
+    /// The socket's records were written as `base` (empty: they could not be, for `error`).
+    void recorded(hid::Handle board, const QString& base, const QString& error);
     /// Prints the socket's lines, each named by the socket while several are in use.
     void print(hid::Handle board, const std::string& text) const;
     void tellWaiting() const;
@@ -95,6 +101,7 @@ private:
     bool ended_ = false;
     bool stationFault_ = false; ///< a board's records could not be written
     StationTally tally_;
+    QThreadPool writer_; ///< writes the records, one board's at a time, off the event loop
 };
 
 } // namespace check
