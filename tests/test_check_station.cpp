@@ -64,6 +64,8 @@ struct StationRig {
             QDir(dir.path()), person);
         QObject::connect(station.get(), &check::StationSession::done,
                          [this](int code) { exitCode = code; });
+        QObject::connect(station.get(), &check::StationSession::socketOpened,
+                         [this] { ++socketsOpened; });
         QObject::connect(station.get(), &check::StationSession::socketClosed,
                          [this] { ++socketsClosed; });
         station->start();
@@ -93,6 +95,7 @@ struct StationRig {
     hid::DeviceManager layer;
     std::unique_ptr<check::StationSession> station;
     int exitCode = -1;
+    int socketsOpened = 0;
     int socketsClosed = 0;
     QString planSha256; ///< of the plan's text
 };
@@ -274,6 +277,27 @@ TEST(Station, StoppingInterruptsEveryCheckWritesItsRecordsAndCountsNone) {
             << xml.data();
         EXPECT_TRUE(xml.contains("<skipped message=\"interrupted by SIGINT\"/>")) << xml.data();
     }
+}
+
+// Records that cannot be written are the station's fault: the board is not counted, and the
+// check in every other socket is interrupted, as a signal would, before the station stops.
+TEST(Station, AStationFaultInOneSocketStopsTheOthers) {
+    StationRig rig;
+    rig.attachBench("[[board]]\n[[board]]\nplug_at_ms=100\n");
+    testing::internal::CaptureStdout();
+    rig.start("name='short'\n[[step]]\ntype='wait_ms'\nduration_ms=600\n");
+    const bool both = testsupport::WaitUntil([&] { return rig.socketsOpened == 2; }, 10s);
+    QDir(rig.dir.path()).removeRecursively(); // where the records go is gone
+    const bool ended = testsupport::WaitUntil([&] { return rig.exitCode != -1; }, 10s);
+    const std::string output = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(both && ended) << output;
+    EXPECT_EQ(rig.exitCode, check::Undecided);
+    EXPECT_EQ(rig.checked(), 0u);
+    EXPECT_NE(output.find("[virtual-1] Station fault: this board's records cannot be written"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("[virtual-2] Interrupted by a station fault"), std::string::npos)
+        << output;
 }
 
 TEST(Station, ABoardThatCannotBeUsedIsToldAndNotCounted) {
