@@ -49,8 +49,9 @@ StationWindow::StationWindow(QWidget* parent) : QWidget(parent) {
     layout->addWidget(socketArea, 1);
     layout->addWidget(tally_);
     showTally();
-    // Room for two sockets side by side, within the smallest screen a station has (1366 x 768).
-    QSize size(1280, 720);
+    // Room for two sockets side by side, within the smallest screen a station has (1366 x 768)
+    // with a desktop's panel and the window's title bar: the tally stays in view.
+    QSize size(1300, 680);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableGeometry().size());
     resize(size);
