@@ -4,7 +4,6 @@
 #include "board/VirtualBoardOption.h"
 #include "boardlayer/BoardLayer.h"
 #include "check/CheckCommand.h"
-#include "check/CheckOptions.h"
 #include "monitor/BoardMonitor.h"
 #include "panel/VirtualBoardPanel.h"
 #include "protocol/ReportLayout.h"
@@ -16,6 +15,7 @@
 #include <QApplication>
 #include <QStyleFactory>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -44,7 +44,8 @@ int main(int argc, char* argv[]) {
     // The board checks run with no window and no display: before any QApplication is made;
     // only a station window needs one.
     if (argc > 1 && std::string_view(argv[1]) == "check") {
-        if (!check::ParseCheckOptions(ArgumentList(argc, argv)).window)
+        const std::vector<std::string_view> words(argv + 2, argv + argc);
+        if (std::find(words.begin(), words.end(), "--window") == words.end())
             return check::RunCheckCommand(argc, argv);
         if (!app::DisplayNamed(argc, argv)) {
             std::fprintf(stderr, "%s\n", app::NoDisplayLine);

@@ -41,7 +41,8 @@ std::optional<std::string> Label(const QCommandLineParser& parser,
 CheckOptions ParseCheckOptions(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        "Runs the board checks of a plan (TOML) on the board, with no window.\n"
+        "Runs the board checks of a plan (TOML) on the board, with no window but the station\n"
+        "window (--window).\n"
         "Exit status (the last line printed, PASS, FAIL or ERROR, goes with it):\n"
         "  0 every step passed, and every record and trace asked for was written whole\n"
         "  1 the board failed a step or left during the run\n"
