@@ -4,6 +4,7 @@
 #include "board/VirtualBoard.h"
 #include "check/CheckSession.h"
 #include "check/ConsoleReport.h"
+#include "check/OperatorQueue.h"
 #include "check/PlanParser.h"
 #include "check/RecordTarget.h"
 #include "check/StationRecords.h"
@@ -315,6 +316,39 @@ TEST(Station, ABoardThatCannotBeUsedIsToldAndNotCounted) {
     EXPECT_NE(output.find("Boards checked: 0, 0 passed, 0 failed"), std::string::npos) << output;
     EXPECT_EQ(rig.exitCode, check::AllPassed);
     EXPECT_TRUE(rig.records().isEmpty());
+}
+
+// The queue asks one question at a time, in the order asked; a question withdrawn while it
+// waits is never asked, and one withdrawn while asked is withdrawn from the operator too.
+TEST(OperatorQueue, AsksInTurnAndForgetsWhatIsWithdrawn) {
+    using Kind = check::OperatorAnswer::Kind;
+    testsupport::ScriptedOperator person(
+        {check::OperatorAnswer{Kind::Yes, {}}, check::OperatorAnswer{Kind::No, {}}});
+    check::OperatorQueue queue(&person);
+    const auto bay1 = queue.seat("bay-1");
+    const auto bay2 = queue.seat("bay-2");
+    const auto bay3 = queue.seat("bay-3");
+    std::vector<std::string> answers;
+    for (const auto* seat : {bay1.get(), bay2.get(), bay3.get()})
+        QObject::connect(seat, &check::Operator::answered,
+                         [&answers, seat, &bay1, &bay2](const check::OperatorAnswer& answer) {
+                             answers.push_back(
+                                 (seat == bay1.get()   ? "bay-1 "
+                                  : seat == bay2.get() ? "bay-2 "
+                                                       : "bay-3 ") +
+                                 std::string(answer.kind == Kind::Yes ? "yes" : "no"));
+                         });
+    bay1->ask(check::OperatorQuestion::Confirm, "one", {});
+    bay2->ask(check::OperatorQuestion::Confirm, "two", {});
+    bay3->ask(check::OperatorQuestion::YesNo, "three", {});
+    bay2->withdraw(); // its step timed out while it waited
+    EXPECT_EQ(person.sockets, (std::vector<std::string>{"bay-1"}));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return answers.size() == 2; }, 5s));
+    EXPECT_EQ(answers, (std::vector<std::string>{"bay-1 yes", "bay-3 no"}));
+    EXPECT_EQ(person.sockets, (std::vector<std::string>{"bay-1", "bay-3"}));
+    bay1->ask(check::OperatorQuestion::Confirm, "again", {}); // no answer scripted for it
+    bay1->withdraw();
+    EXPECT_EQ(person.withdrawn, 3u) << "the question asked is withdrawn from the operator";
 }
 
 TEST(StationRecords, TheSerialBecomesAWordFitForAFileName) {
