@@ -219,6 +219,9 @@ TEST(Station, SeveralBoardsAreCheckedAtOnceEachWithItsOwnRecordsAndVerdict) {
         EXPECT_EQ(first["outcome"], "pass");
         EXPECT_EQ(FirstAdValue(first), 150);
         EXPECT_FALSE(first["board_left"].toBool());
+        // Its own reports only: two requests and their answers, none of the other board's.
+        EXPECT_EQ(first["reports"]["sent"].toInt(), 2);
+        EXPECT_EQ(first["reports"]["received"].toInt(), 2);
         EXPECT_EQ(second["outcome"], each.secondOutcome);
         EXPECT_EQ(FirstAdValue(second), each.secondAdValue);
         EXPECT_EQ(second["board_left"].toBool(), each.secondLeft);
