@@ -9,6 +9,7 @@
 #include "protocol/ReportLayout.h"
 #include "records/DatabaseStore.h"
 #include "records/RecordsCommand.h"
+#include "stationwindow/StationWindowFront.h"
 #include "unixsignals/SignalWatcher.h"
 #include "window/MainForm.h"
 #include "window/WindowPlacement.h"
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QStyleFactory>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -41,9 +43,21 @@ int main(int argc, char* argv[]) {
     // The board checks carry both in their records.
     QCoreApplication::setApplicationName("zov-usb-test");
     QCoreApplication::setApplicationVersion(PROJECT_VERSION);
-    // The board checks run with no window and no display: before any QApplication is made.
-    if (argc > 1 && std::string_view(argv[1]) == "check")
-        return check::RunCheckCommand(argc, argv, records::OpenDatabaseStore);
+    // The board checks run with no window and no display: before any QApplication is made;
+    // only a station window needs one.
+    if (argc > 1 && std::string_view(argv[1]) == "check") {
+        const std::vector<std::string_view> words(argv + 2, argv + argc);
+        if (std::find(words.begin(), words.end(), "--window") == words.end())
+            return check::RunCheckCommand(argc, argv, records::OpenDatabaseStore);
+        if (!app::DisplayNamed(argc, argv)) {
+            std::fprintf(stderr, "%s\n", app::NoDisplayLine);
+            return 1;
+        }
+        QApplication app(argc, argv);
+        QApplication::setStyle(QStyleFactory::create("Fusion"));
+        return check::RunCheckCommand(argc, argv, records::OpenDatabaseStore,
+                                      stationwindow::MakeStationWindow);
+    }
     if (argc > 1 && std::string_view(argv[1]) == "records")
         return records::RunRecordsCommand(argc, argv);
     // The command line is read before QApplication, which aborts without a display: --help,

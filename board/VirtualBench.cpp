@@ -67,12 +67,35 @@ Field Text(std::string_view key, std::size_t longest,
             true};
 }
 
+constexpr std::size_t LongestPort = 64;
+
+bool PortCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           std::string_view("-_.:").find(c) != std::string_view::npos;
+}
+
+/// The board's fixture position: a name as sysfs gives a USB port ("1-1.2"), shown as it is.
+Field Port() {
+    return {"port",
+            "a name of 1 to " + std::to_string(LongestPort) +
+                " ASCII letters, digits, '-', '_', '.' and ':'",
+            [](const toml::node& node, VirtualBoardSetup& board) {
+                const auto value = node.value_exact<std::string>();
+                if (!value || value->empty() || value->size() > LongestPort ||
+                    !std::all_of(value->begin(), value->end(), PortCharacter))
+                    return false;
+                board.port = *value;
+                return true;
+            }};
+}
+
 std::vector<Field> BoardFields() {
     return {
         Text("serial", LongestName, [](auto& board, auto text) { board.serialNumber = text; }),
         Text("manufacturer", LongestName,
              [](auto& board, auto text) { board.manufacturer = text; }),
         Text("product", LongestName, [](auto& board, auto text) { board.product = text; }),
+        Port(),
         Integer("ad", 0, 255, [](auto& board, auto value) { board.adValue = value; }),
         Integer("inputs", 0, 255, [](auto& board, auto value) { board.inputBits = value; }),
         Text("text", VirtualBoard::AnswerTextLength,
@@ -133,6 +156,15 @@ public:
                             "a bench holds at most " + std::to_string(MostBenchBoards) + " boards");
             auto board = readBoard(table, index + 1);
             if (!board) return std::nullopt;
+            const auto same = std::find_if(bench.begin(), bench.end(), [&](const auto& other) {
+                return other.port == board->port;
+            });
+            const toml::node* port = table.get("port"); // none: its default port is taken
+            if (same != bench.end())
+                return fail(BeginOf((port ? *port : table).source()),
+                            "board " + std::to_string(index + 1) + ": its port '" + board->port +
+                                "' is board " + std::to_string(same - bench.begin() + 1) +
+                                "'s already; each board needs a port of its own");
             bench.push_back(std::move(*board));
         }
         return bench;
@@ -145,6 +177,7 @@ private:
         VirtualBoardSetup board;
         board.serialNumber = "BENCH-" + std::to_string(number);
         board.path = "virtual bench " + where;
+        board.port = "virtual-" + std::to_string(number);
         for (const auto& [key, node] : table) {
             const std::string name(key.str());
             const auto field = std::find_if(fields.begin(), fields.end(),

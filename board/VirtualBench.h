@@ -19,6 +19,9 @@ inline constexpr std::size_t MostBenchBoards = 64;
 ///
 ///   serial, manufacturer, product   who the board says it is: text that Windows-1252 has
 ///                                   (control codes too), at most 126 characters
+///   port                            its fixture position (hid::DeviceInfo::port): 1 to 64
+///                                   ASCII letters, digits, '-', '_', '.' and ':', each
+///                                   board's its own; by default virtual-1, virtual-2, ...
 ///   ad, inputs                      its A/D value and input bits, 0 to 255
 ///   text                            its answer text, at most 16 characters of Windows-1252
 ///   answer_delay_ms, answer_jitter_ms

@@ -35,13 +35,10 @@ VirtualBoardSetup PluggedOrNot(bool plugged) {
 VirtualBoard::VirtualBoard(bool plugged) : VirtualBoard(PluggedOrNot(plugged)) {}
 
 VirtualBoard::VirtualBoard(const VirtualBoardSetup& setup)
-    : info_{VendorId,
-            ProductId,
-            setup.manufacturer,
-            setup.product,
-            setup.serialNumber,
-            setup.path,
-            {false, hid::ReportSize - 1, hid::ReportSize - 1}},
+    : info_{VendorId,           ProductId,
+            setup.manufacturer, setup.product,
+            setup.serialNumber, setup.path,
+            setup.port,         {false, hid::ReportSize - 1, hid::ReportSize - 1}},
       answerDelay_(setup.answerDelay), answerJitter_(setup.answerJitter),
       missEvery_(setup.missEvery), plugAt_(setup.plugAt), unplugAt_(setup.unplugAt),
       plugged_(setup.plugAt == milliseconds(0)), adValue_(setup.adValue),

@@ -23,6 +23,7 @@ struct VirtualBoardSetup {
     std::string product = "ZOV-USB Virtual Board";
     std::string serialNumber = "VB-0001";
     std::string path = "virtual";
+    std::string port = "virtual"; ///< its fixture position, hid::DeviceInfo::port
     std::uint8_t adValue = 128;
     std::uint8_t inputBits = 0b1010'0101;
     QByteArray answerText = "Hello from ZOV!!"; ///< Windows-1252 bytes

@@ -2,6 +2,8 @@
 
 #include "protocol/ReportLayout.h"
 
+#include <algorithm>
+
 namespace check {
 
 BoardWatch::BoardWatch(hid::DeviceManager& layer) : layer_(layer) {
@@ -35,7 +37,13 @@ void BoardWatch::awaitLeaving(hid::Handle board) {
     devicesChanged();
 }
 
+void BoardWatch::watchEveryBoard() {
+    watchingEvery_ = true;
+    devicesChanged();
+}
+
 void BoardWatch::devicesChanged() {
+    if (watchingEvery_) tellArrivalsAndLeavings();
     if (leaving_ != 0 && !layer_.deviceInfo(leaving_)) {
         leaving_ = 0;
         emit boardGone();
@@ -46,6 +54,22 @@ void BoardWatch::devicesChanged() {
     awaitingBoard_ = false;
     patience_.stop();
     emit boardThere(board);
+}
+
+void BoardWatch::tellArrivalsAndLeavings() {
+    const std::vector<hid::Handle> now =
+        layer_.handles(protocol::DeviceVendorID, protocol::DeviceProductID);
+    for (auto it = attached_.begin(); it != attached_.end();) {
+        const hid::Handle board = *it;
+        if (std::find(now.begin(), now.end(), board) != now.end()) {
+            ++it;
+            continue;
+        }
+        it = attached_.erase(it);
+        emit boardLeft(board);
+    }
+    for (const hid::Handle board : now)
+        if (attached_.insert(board).second) emit boardArrived(board);
 }
 
 void BoardWatch::deviceProblem(const hid::DeviceProblem& problem) {

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <chrono>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ public:
     void giveUp();
     /// Sends boardGone once the board with this handle has left.
     void awaitLeaving(hid::Handle board);
+    /// From now on sends boardArrived for every board attached, one already there included,
+    /// and boardLeft for each of them that leaves.
+    void watchEveryBoard();
 
     /// The messages of every board found unusable so far.
     const std::vector<std::string>& problems() const { return problems_; }
@@ -39,17 +43,22 @@ signals:
     void boardThere(hid::Handle board);
     void noBoard();
     void boardGone();
+    void boardArrived(hid::Handle board);
+    void boardLeft(hid::Handle board);
     /// A board was found that cannot be used; `message` tells why and the fix.
     void boardUnusable(const QString& message);
 
 private:
     void devicesChanged() override;
     void deviceProblem(const hid::DeviceProblem& problem) override;
+    void tellArrivalsAndLeavings();
 
     hid::DeviceManager& layer_;
     QTimer patience_;
     bool awaitingBoard_ = false;
     hid::Handle leaving_ = 0;
+    bool watchingEvery_ = false;
+    std::set<hid::Handle> attached_; ///< the boards told arrived and not yet left
     std::vector<std::string> problems_;
 };
 

@@ -17,17 +17,20 @@
 #include <QDir>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <tuple>
 
 namespace check {
 namespace {
 
 int RunStation(hid::DeviceManager& layer, Plan plan, Provenance provenance,
-               const CheckOptions& options, RunStore* store) {
+               const CheckOptions& options, const StationFrontMaker& makeFront, RunStore* store) {
     unixsignals::SignalWatcher signalWatcher;
-    TerminalOperator person;
+    TerminalOperator terminal;
+    const std::unique_ptr<StationFront> front = makeFront ? makeFront() : nullptr;
     StationSession station(layer, std::move(plan), std::move(provenance), QDir(options.stationDir),
-                           &person, store);
+                           front ? &front->person() : &terminal, store);
+    if (front) front->show(station);
     QObject::connect(&signalWatcher, &unixsignals::SignalWatcher::terminationRequested, &station,
                      &StationSession::stop);
     QObject::connect(&station, &StationSession::done, QCoreApplication::instance(),
@@ -86,11 +89,14 @@ int RunSingle(hid::DeviceManager& layer, Plan plan, Provenance provenance,
 
 } // namespace
 
-int RunCheckCommand(int argc, char** argv, const RunStoreOpener& openStore) {
+int RunCheckCommand(int argc, char** argv, const RunStoreOpener& openStore,
+                    const StationFrontMaker& window) {
     // A reader that closes its end of an output pipe makes the writes fail (told, and exit
     // status 4) rather than ending the check before its records are written.
     std::signal(SIGPIPE, SIG_IGN);
-    QCoreApplication app(argc, argv);
+    // A station window's caller made a QApplication already.
+    std::optional<QCoreApplication> app;
+    if (!QCoreApplication::instance()) app.emplace(argc, argv);
     const CheckOptions options = ParseCheckOptions(QCoreApplication::arguments());
     PlanError error;
     std::string planBytes;
@@ -127,9 +133,10 @@ int RunCheckCommand(int argc, char** argv, const RunStoreOpener& openStore) {
     trace::ReportTrace* trace = boards->trace();
 
     const bool single = options.stationDir.isEmpty();
-    const int ran =
-        single ? RunSingle(layer, std::move(*plan), std::move(provenance), session, trace)
-               : RunStation(layer, std::move(*plan), std::move(provenance), options, store.get());
+    const int ran = single
+                        ? RunSingle(layer, std::move(*plan), std::move(provenance), session, trace)
+                        : RunStation(layer, std::move(*plan), std::move(provenance), options,
+                                     options.window ? window : StationFrontMaker(), store.get());
     // Every line of the run must be in the trace for the verdict to stand. The trace is
     // finished first, so that the verdict is the last line even with --trace -.
     int exitCode = ran;

@@ -41,7 +41,8 @@ std::optional<std::string> Label(const QCommandLineParser& parser,
 CheckOptions ParseCheckOptions(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        "Runs the board checks of a plan (TOML) on the board, with no window.\n"
+        "Runs the board checks of a plan (TOML) on the board, with no window but the station\n"
+        "window (--window).\n"
         "Exit status (the last line printed, PASS, FAIL or ERROR, goes with it):\n"
         "  0 every step passed, and every record and trace asked for was written whole\n"
         "  1 the board failed a step or left during the run\n"
@@ -52,7 +53,8 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
         "    unsettled at the end, a record not written, trace lines lost, SIGINT or\n"
         "    SIGTERM before any step failed: the records skip the steps not run)\n"
         "With --station: 0 every board passed, 1 a board failed.\n"
-        "The plan's prompt, ask and scan steps are answered at the terminal.");
+        "The plan's prompt, ask and scan steps are answered at the terminal, or with --window\n"
+        "in the station window.");
     parser.addPositionalArgument("check", "The command.");
     parser.addPositionalArgument("PLAN", "The plan file.");
     const QCommandLineOption help = parser.addHelpOption();
@@ -67,9 +69,12 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     const QCommandLineOption json("json", "Write the whole record as JSON to <file>.", "file");
     const QCommandLineOption station(
         "station",
-        "Station mode: check board after board until SIGINT or SIGTERM, writing each board's "
-        "records to <dir> as <serial>-<UTC time>.json and .xml.",
+        "Station mode: check every board plugged in, several at once, until SIGINT or SIGTERM, "
+        "writing each board's records to <dir> as <serial>-<UTC time>.json and .xml.",
         "dir");
+    const QCommandLineOption window(
+        "window", "With --station: show the station in a window of its own, where the operator "
+                  "answers the plan's questions with the keyboard.");
     const QCommandLineOption stationId(
         "station-id", "Name this test station <id> in the records (at most 64 characters).", "id");
     const QCommandLineOption operatorName(
@@ -80,8 +85,8 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
         "postgresql://USER@HOST[:PORT]/DATABASE. A run the database cannot take now waits in "
         "a spool and is delivered later.",
         "url");
-    parser.addOptions({virtualBoard, virtualBench, trace, wait, junit, json, station, stationId,
-                       operatorName, records});
+    parser.addOptions({virtualBoard, virtualBench, trace, wait, junit, json, station, window,
+                       stationId, operatorName, records});
     if (!parser.parse(arguments)) Refuse(parser, parser.errorText());
     // Bytes that are not UTF-8 reach here as U+FFFD: a path would name another file, a label
     // would be recorded as another text.
@@ -116,6 +121,8 @@ CheckOptions ParseCheckOptions(const QStringList& arguments) {
     options.stationDir = parser.value(station);
     if (parser.isSet(station) && options.stationDir.isEmpty())
         Refuse(parser, "--station needs a records folder");
+    options.window = parser.isSet(window);
+    if (options.window && !parser.isSet(station)) Refuse(parser, "--window goes with --station");
     if (parser.isSet(station) && (parser.isSet(wait) || parser.isSet(junit) || parser.isSet(json)))
         Refuse(parser, "--station waits for each board and names its records itself: leave out "
                        "--wait, --junit and --json");

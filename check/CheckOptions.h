@@ -13,12 +13,13 @@ namespace check {
 struct CheckOptions {
     QString planPath;
     bool virtualBoard = false;
-    QString benchFile;  ///< --virtual-bench; empty for none
-    QString traceFile;  ///< empty for none
-    QString stationDir; ///< station mode's records folder; empty for a single check
-    QString jsonPath;   ///< empty: no JSON record
-    QString junitPath;  ///< empty: no JUnit record
-    QString recordsUrl; ///< --records: the database each run is kept in; empty for none
+    QString benchFile;   ///< --virtual-bench; empty for none
+    QString traceFile;   ///< empty for none
+    QString stationDir;  ///< station mode's records folder; empty for a single check
+    bool window = false; ///< station mode in a window (stationwindow/) instead of the terminal
+    QString jsonPath;    ///< empty: no JSON record
+    QString junitPath;   ///< empty: no JUnit record
+    QString recordsUrl;  ///< --records: the database each run is kept in; empty for none
     /// --station-id and --operator, carried into the records; none when not given.
     std::optional<std::string> stationId;
     std::optional<std::string> operatorName;

@@ -144,19 +144,28 @@ std::string VerdictWord(int exitCode) {
     return QString::fromLatin1(OutcomeName(exitCode)).toUpper().toStdString();
 }
 
-std::string Banner(const CheckRecord& record, bool colour) {
-    std::string text = "\n";
-    std::size_t failed = 0, undecided = 0;
+std::vector<std::string> VerdictNotes(const CheckRecord& record) {
+    std::vector<std::string> notes;
+    std::size_t told = 0;
     for (const StepResult& step : record.steps) {
         if (step.passed() || step.skipped || !step.decides()) continue;
-        if (failed + undecided < BannerListed)
-            text += std::string(step.error ? "    could not decide: " : "    failed: ") +
-                    hid::TerminalText(step.title() + ": " + step.failure) + "\n";
-        ++(step.error ? undecided : failed);
+        if (told++ < BannerListed)
+            notes.push_back(std::string(step.error ? "could not decide: " : "failed: ") +
+                            hid::TerminalText(step.title() + ": " + step.failure));
     }
-    if (failed + undecided > BannerListed)
-        text += "    and " + std::to_string(failed + undecided - BannerListed) + " more\n";
-    if (record.boardLeft) text += "    the board left during the run\n";
+    if (told > BannerListed)
+        notes.push_back("and " + std::to_string(told - BannerListed) + " more");
+    if (record.boardLeft) notes.push_back("the board left during the run");
+    return notes;
+}
+
+std::string Banner(const CheckRecord& record, bool colour) {
+    std::string text = "\n";
+    for (const std::string& note : VerdictNotes(record))
+        text += "    " + note + "\n";
+    std::size_t failed = 0, undecided = 0;
+    for (const StepResult& step : record.steps)
+        if (!step.passed() && !step.skipped && step.decides()) ++(step.error ? undecided : failed);
 
     const int exitCode = record.exitCode();
     const auto& letters = exitCode == AllPassed    ? PassLetters
@@ -196,6 +205,13 @@ std::string TallyLine(const StationTally& tally) {
         std::to_string(tally.passed) + " passed, " + std::to_string(tally.failed) + " failed";
     if (tally.undecided > 0) line += ", " + std::to_string(tally.undecided) + " could not decide";
     return line + "\n";
+}
+
+std::string SocketLabel(const std::string& socket) {
+    std::string label = "[";
+    label += hid::TerminalText(socket);
+    label += "] ";
+    return label;
 }
 
 } // namespace check

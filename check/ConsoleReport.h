@@ -3,6 +3,7 @@
 #include "check/CheckRecord.h"
 
 #include <string>
+#include <vector>
 
 /// What the board checks print on standard output.
 namespace check {
@@ -18,6 +19,9 @@ std::string StepCount(const Plan& plan);
 std::string Summary(const CheckRecord& record);
 /// The verdict's word for an exit code: PASS, FAIL or ERROR.
 std::string VerdictWord(int exitCode);
+/// What goes with a verdict, a line each: the first few steps that did not pass ("failed: 2
+/// read_ad: ..."), how many more, and a board that left; shown as the console shows text.
+std::vector<std::string> VerdictNotes(const CheckRecord& record);
 /// Station mode's verdict on a board: the first few steps that did not pass, then a large PASS,
 /// FAIL or ERROR, and last the verdict, the board's serial and how many steps failed, so that
 /// the verdict ends the screen however many fail. In colour (green, red, amber) when asked.
@@ -33,6 +37,9 @@ struct StationTally {
     /// 1 when a board failed, else 4 when one could not be decided, else 0.
     int exitCode() const;
 };
+
+/// What begins a station socket's lines and questions on the console: "[1-1.2] ".
+std::string SocketLabel(const std::string& socket);
 
 /// Station mode's last line: how many boards passed, failed and could not be decided.
 std::string TallyLine(const StationTally& tally);

@@ -12,7 +12,8 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-/// The board's identity, and the label the operator scanned (`label`, when one was).
+/// The board's identity, its port when it has one, and the label the operator scanned
+/// (`label`, when one was).
 QJsonObject Board(const hid::DeviceInfo& board, const std::string& label) {
     QJsonObject object{
         {"node", Text(board.path)},
@@ -24,6 +25,7 @@ QJsonObject Board(const hid::DeviceInfo& board, const std::string& label) {
         {"report_format", QJsonObject{{"uses_report_ids", board.format.usesReportIds},
                                       {"input_report_size", board.format.inputReportSize},
                                       {"output_report_size", board.format.outputReportSize}}}};
+    if (!board.port.empty()) object["port"] = Text(board.port);
     if (!label.empty()) object["label"] = Text(label);
     return object;
 }

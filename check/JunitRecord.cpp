@@ -114,6 +114,7 @@ std::optional<QByteArray> JunitText(const CheckRecord& record) {
     if (record.noBoard.empty()) {
         Property(xml, "board serial", BoardShown(record.board.serialNumber));
         Property(xml, "board node", Shown(record.board.path));
+        if (!record.board.port.empty()) Property(xml, "board port", Shown(record.board.port));
         if (!record.label.empty()) Property(xml, "board label", Shown(record.label));
     }
     const Provenance& made = record.provenance;

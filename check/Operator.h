@@ -35,9 +35,11 @@ public:
 
     /// Why no one can answer ("standard input is not a terminal"); empty when someone can.
     virtual std::string unavailable() const = 0;
-    /// Shows `text` (UTF-8, from the plan) and asks `question`; answered() tells the answer,
+    /// Shows `text` (UTF-8, from the plan) and asks `question` of the board in the station's
+    /// socket named `socket` (empty: the one board of a check); answered() tells the answer,
     /// once, unless withdraw() comes first.
-    virtual void ask(OperatorQuestion question, const std::string& text) = 0;
+    virtual void ask(OperatorQuestion question, const std::string& text,
+                     const std::string& socket) = 0;
     /// The question asked is no longer asked: its step timed out, or the run ended.
     virtual void withdraw() = 0;
 

@@ -4,8 +4,8 @@
 #include "check/TextPattern.h"
 #include "hid/CodePage1252.h"
 #include "protocol/DateAndTimeText.h"
+#include "protocol/ReportLayout.h"
 #include "protocol/ReportText.h"
-#include "protocol/Send.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -143,7 +143,7 @@ void PlanRunner::start() {
     if (const hid::DeviceInfo* info = layer_.deviceInfo(board_)) record_.board = *info;
     record_.started = QDateTime::currentDateTimeUtc();
     running_ = true;
-    countsAtStart_ = layer_.reportCounts();
+    countsAtStart_ = layer_.reportCounts(board_);
     layer_.addObserver(*this);
     layer_.addDeviceListObserver(*this);
     beginStepLater();
@@ -174,6 +174,7 @@ void PlanRunner::beginStep() {
     const Step& step = this->step();
     current_ = ResultOf(step, stepIndex_, plan_.steps.size(), repetition_);
     current_.attempt = attempt_;
+    emit stepStarted(current_);
     stepStarted_ = Clock::now();
     sentFigures_.clear();
     requests_ = 0;
@@ -255,7 +256,7 @@ void PlanRunner::write(const hid::Report& report, bool awaitAnswer) {
     if (awaitAnswer && answerCode_ != code)
         pending_.expect(answerCode_, current(), answerLimit(), now);
     KeepSent(current_, report);
-    protocol::Send(layer_, report); // how it went, the layer tells record()
+    layer_.write(board_, report); // how it went, the layer tells record()
 }
 
 void PlanRunner::ask() {
@@ -270,7 +271,7 @@ void PlanRunner::ask() {
     person_->ask(step.type == StepType::Prompt ? OperatorQuestion::Confirm
                  : step.type == StepType::Ask  ? OperatorQuestion::YesNo
                                                : OperatorQuestion::Text,
-                 step.operatorText);
+                 step.operatorText, {});
 }
 
 void PlanRunner::operatorAnswered(const OperatorAnswer& answer) {
@@ -312,7 +313,7 @@ void PlanRunner::record(hid::ReportDirection direction, hid::Handle handle,
                         const hid::Report& report) {
     using hid::ReportDirection;
     if (phase_ == Phase::Settling) return settleLater();
-    if (handle != board_ && direction != ReportDirection::Refused) return;
+    if (handle != board_) return;
     const Clock::time_point now = Clock::now();
     const std::uint8_t code = report[protocol::CommandIndex];
     switch (direction) {
@@ -430,7 +431,7 @@ void PlanRunner::pollTick() {
     pending_.sent(code, current(), answerLimit(), now);
     const hid::Report request = Request(code);
     KeepSent(current_, request);
-    protocol::Send(layer_, request);
+    layer_.write(board_, request);
 }
 
 void PlanRunner::pollAnswered() {
@@ -584,7 +585,7 @@ void PlanRunner::settle() {
     stop();
     record_.ended = QDateTime::currentDateTimeUtc();
     for (std::size_t i = 0; i < record_.counts.size(); ++i)
-        record_.counts[i] = layer_.reportCounts()[i] - countsAtStart_[i];
+        record_.counts[i] = layer_.reportCounts(board_)[i] - countsAtStart_[i];
     emit finished();
 }
 

@@ -50,6 +50,8 @@ public:
     const CheckRecord& record() const { return record_; }
 
 signals:
+    /// A run of a step begins: `step` has its place and title, nothing found yet.
+    void stepStarted(const check::StepResult& step);
     void stepFinished(const check::StepResult& step);
     void finished();
 
@@ -118,7 +120,7 @@ private:
     const hid::Handle board_;
     const Plan plan_;
     CheckRecord record_;
-    hid::DirectionCounts countsAtStart_{}; ///< the layer's counts when the run started
+    hid::DirectionCounts countsAtStart_{}; ///< the board's counts when the run started
     QTimer deadline_;
     Clock::time_point settleStarted_;
     QTimer pollTimer_;

@@ -7,17 +7,20 @@
 
 namespace check {
 
+void PrintOut(const std::string& text) {
+    std::printf("%s", text.c_str());
+    std::fflush(stdout);
+}
+
 std::unique_ptr<PlanRunner> PrintingRunner(hid::DeviceManager& layer, hid::Handle board,
                                            const Plan& plan, const Provenance& provenance,
-                                           Operator* person) {
+                                           Operator* person, PrintText print) {
     auto runner = std::make_unique<PlanRunner>(layer, board, plan, provenance, person);
-    QObject::connect(runner.get(), &PlanRunner::stepFinished, [](const StepResult& step) {
-        std::printf("%s\n", StepLine(step).c_str());
-        std::fflush(stdout);
-    });
+    QObject::connect(runner.get(), &PlanRunner::stepFinished,
+                     [print](const StepResult& step) { print(StepLine(step) + "\n"); });
     if (const hid::DeviceInfo* info = layer.deviceInfo(board))
-        std::printf("Board: %s\nPlan: %s (%s)\n", BoardLine(*info).c_str(),
-                    hid::TerminalText(plan.name).c_str(), StepCount(plan).c_str());
+        print("Board: " + BoardLine(*info) + "\nPlan: " + hid::TerminalText(plan.name) + " (" +
+              StepCount(plan) + ")\n");
     return runner;
 }
 
@@ -27,10 +30,12 @@ void TellRecordProblems(const QStringList& problems) {
                      hid::TerminalText(problem.toStdString()).c_str());
 }
 
+std::string InterruptedLine(const std::string& signalName) {
+    return "Interrupted by " + signalName + ": the run ends here, its steps not run are skipped.\n";
+}
+
 void TellInterrupted(const std::string& signalName) {
-    std::printf("Interrupted by %s: the run ends here, its steps not run are skipped.\n",
-                signalName.c_str());
-    std::fflush(stdout);
+    PrintOut(InterruptedLine(signalName));
 }
 
 int EndRun(const CheckRecord& record, const QStringList& problems) {

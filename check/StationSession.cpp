@@ -9,101 +9,169 @@
 #include "hid/TerminalText.h"
 #include "unixsignals/SignalWatcher.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <unistd.h>
 
 namespace check {
-namespace {
 
-void Print(const std::string& text) {
-    std::printf("%s", text.c_str());
-    std::fflush(stdout);
+std::string SocketName(const hid::DeviceInfo& board) {
+    return board.port.empty() ? board.path : board.port;
 }
-
-} // namespace
 
 StationSession::StationSession(hid::DeviceManager& layer, Plan plan, Provenance provenance,
                                QDir records, Operator* person, RunStore* store)
     : layer_(layer), plan_(std::move(plan)), provenance_(std::move(provenance)),
-      records_(std::move(records)), person_(person), store_(store), watch_(layer),
+      records_(std::move(records)), queue_(person), store_(store), watch_(layer),
       colour_(ColourWanted(isatty(STDOUT_FILENO), std::getenv("NO_COLOR"))) {
-    connect(&watch_, &BoardWatch::boardThere, this, &StationSession::run);
-    connect(&watch_, &BoardWatch::boardGone, this, &StationSession::awaitBoard);
+    writer_.setMaxThreadCount(1);
+    connect(&watch_, &BoardWatch::boardArrived, this, &StationSession::open);
+    connect(&watch_, &BoardWatch::boardLeft, this, &StationSession::boardLeft);
     connect(&watch_, &BoardWatch::boardUnusable, this, [](const QString& message) {
-        Print("\nA board that cannot be used (not counted):\n  " +
-              hid::TerminalText(message.toStdString()) + "\n");
+        PrintOut("\nA board that cannot be used (not counted):\n  " +
+                 hid::TerminalText(message.toStdString()) + "\n");
     });
 }
 
-StationSession::~StationSession() = default;
+StationSession::~StationSession() {
+    writer_.waitForDone(); // a write under way calls back into this station
+}
 
 void StationSession::start() {
-    layer_.whenSettled([this] { awaitBoard(); });
+    layer_.whenSettled([this] {
+        if (stopped_) return;
+        tellWaiting();
+        watch_.watchEveryBoard();
+    });
 }
 
 void StationSession::stop(int signalNumber) {
+    wind(unixsignals::SignalName(signalNumber));
+}
+
+void StationSession::wind(const std::string& signalName) {
     if (stopped_) return;
     stopped_ = true;
-    // The interrupted run ends through finish(), which writes its records, then ends here.
-    if (checking_ && runner_->interrupt(unixsignals::SignalName(signalNumber)))
-        return TellInterrupted(unixsignals::SignalName(signalNumber));
-    end();
+    // Each interrupted run ends through finish(), which writes its records; the last ends here.
+    for (auto& [board, socket] : sockets_)
+        if (socket.checking && socket.runner->interrupt(signalName))
+            print(board, InterruptedLine(signalName));
+    endWhenIdle();
+}
+
+void StationSession::endWhenIdle() {
+    if (stopped_ && std::none_of(sockets_.begin(), sockets_.end(),
+                                 [](const auto& each) { return each.second.checking; }))
+        end();
 }
 
 void StationSession::end() {
-    Print(TallyLine(tally_));
+    if (ended_) return;
+    ended_ = true;
+    PrintOut(TallyLine(tally_));
     emit done(stationFault_ ? Undecided : tally_.exitCode());
 }
 
-void StationSession::awaitBoard() {
-    if (stopped_) return;
-    Print("\nWaiting for a board (Ctrl+C ends the station)...\n");
-    watch_.awaitBoard(std::nullopt);
+void StationSession::tellWaiting() const {
+    PrintOut("\nWaiting for a board (Ctrl+C ends the station)...\n");
 }
 
-void StationSession::run(hid::Handle board) {
-    if (stopped_) return;
-    checking_ = true;
-    board_ = board;
-    runner_ = PrintingRunner(layer_, board, plan_, provenance_, person_);
-    connect(runner_.get(), &PlanRunner::finished, this, &StationSession::finish);
-    runner_->start();
+void StationSession::print(hid::Handle board, const std::string& text) const {
+    if (sockets_.size() < 2) return PrintOut(text);
+    const std::string label = SocketLabel(sockets_.at(board).name);
+    std::string labelled;
+    bool lineStart = true;
+    for (const char c : text) {
+        if (lineStart && c != '\n') labelled.append(label);
+        labelled.push_back(c);
+        lineStart = c == '\n';
+    }
+    PrintOut(labelled);
 }
 
-void StationSession::finish() {
-    checking_ = false;
-    const CheckRecord& record = runner_->record();
-    QString error = NotMade;
+void StationSession::open(hid::Handle board) {
+    if (stopped_) return;
+    const hid::DeviceInfo* info = layer_.deviceInfo(board);
+    if (!info) return;
+    const std::string name = SocketName(*info);
+    Socket& socket = sockets_[board];
+    socket.name = name;
+    socket.seat = queue_.seat(name);
+    emit socketOpened(board, QString::fromStdString(name), *info);
+    socket.runner = PrintingRunner(layer_, board, plan_, provenance_, socket.seat.get(),
+                                   [this, board](const std::string& text) { print(board, text); });
+    connect(socket.runner.get(), &PlanRunner::stepStarted, this,
+            [this, board](const StepResult& step) { emit stepStarted(board, step); });
+    connect(socket.runner.get(), &PlanRunner::stepFinished, this,
+            [this, board](const StepResult& step) { emit stepFinished(board, step); });
+    connect(socket.runner.get(), &PlanRunner::finished, this, [this, board] { finish(board); });
+    socket.runner->start();
+}
+
+void StationSession::boardLeft(hid::Handle board) {
+    // A board that leaves during its check ends it; its socket closes at the check's end.
+    const auto it = sockets_.find(board);
+    if (it != sockets_.end() && !it->second.checking) close(board);
+}
+
+void StationSession::close(hid::Handle board) {
+    // Its run may be telling its end just now: it goes once that is done.
+    sockets_.at(board).runner.release()->deleteLater();
+    sockets_.erase(board);
+    emit socketClosed(board);
+    if (sockets_.empty() && !stopped_) tellWaiting();
+}
+
+void StationSession::finish(hid::Handle board) {
+    Socket& socket = sockets_.at(board);
+    socket.seat->withdraw();
+    const CheckRecord& record = socket.runner->record();
     const std::optional<QByteArray> junit = JunitText(record);
-    const QString base =
-        junit ? WriteStationRecords(records_, hid::fromWindows1252(record.board.serialNumber),
-                                    record.started, JsonText(record), *junit, error)
-              : QString();
     if (store_) store_->store(record);
-    const int exitCode = EndRun(record, {});
+    if (!junit) return recorded(board, {}, NotMade);
+    writer_.start([this, board, records = records_,
+                   serial = hid::fromWindows1252(record.board.serialNumber),
+                   started = record.started, json = JsonText(record), junit = *junit] {
+        QString error = NotMade;
+        const QString base = WriteStationRecords(records, serial, started, json, junit, error);
+        QMetaObject::invokeMethod(
+            this, [this, board, base, error] { recorded(board, base, error); },
+            Qt::QueuedConnection);
+    });
+}
+
+void StationSession::recorded(hid::Handle board, const QString& base, const QString& error) {
+    Socket& socket = sockets_.at(board);
+    socket.checking = false;
+    const CheckRecord& record = socket.runner->record();
+    print(board, Summary(record));
+    const int exitCode = record.exitCode();
     const bool interrupted = !record.interruptedBy.empty();
     if (base.isEmpty()) {
         // The station's fault, not the board's: it is not counted, and the station stops. No
         // verdict is shown for a board that has no record.
-        Print("Station fault: this board's records cannot be written (" +
-              hid::TerminalText(error.toStdString()) +
-              "); it is not counted, and the station stops.\n");
+        print(board, "Station fault: this board's records cannot be written (" +
+                         hid::TerminalText(error.toStdString()) +
+                         "); it is not counted, and the station stops.\n");
         stationFault_ = true;
-        stopped_ = true;
-        return end();
+        emit verdict(board, record, false);
+        wind("a station fault");
+        return endWhenIdle(); // when the station was stopping already
     }
-    Print("Records: " + hid::TerminalText(base.toStdString()) + ".json, .xml\n");
+    print(board, "Records: " + hid::TerminalText(base.toStdString()) + ".json, .xml\n");
     if (interrupted) {
-        Print("Its check was interrupted: this board is not counted.\n");
-        return end();
+        print(board, "Its check was interrupted: this board is not counted.\n");
+        emit verdict(board, record, false);
+        return endWhenIdle();
     }
     ++(exitCode == AllPassed    ? tally_.passed
        : exitCode == StepFailed ? tally_.failed
                                 : tally_.undecided);
-    Print(Banner(record, colour_));
-    Print("Unplug the board.\n");
-    watch_.awaitLeaving(board_);
+    print(board, Banner(record, colour_));
+    print(board, "Unplug the board.\n");
+    emit verdict(board, record, true);
+    if (!layer_.deviceInfo(board)) close(board);
+    endWhenIdle();
 }
 
 } // namespace check

@@ -1,5 +1,6 @@
 #include "check/TerminalOperator.h"
 
+#include "check/ConsoleReport.h"
 #include "hid/TerminalText.h"
 
 #include <cerrno>
@@ -37,12 +38,14 @@ std::string TerminalOperator::unavailable() const {
     return {};
 }
 
-void TerminalOperator::ask(OperatorQuestion question, const std::string& text) {
+void TerminalOperator::ask(OperatorQuestion question, const std::string& text,
+                           const std::string& socket) {
     // What was typed ahead answers nothing.
     ::tcflush(fd_, TCIFLUSH);
     pending_.clear();
     asked_ = question;
-    const std::string shown = hid::TerminalText(text);
+    const std::string shown =
+        (socket.empty() ? std::string() : SocketLabel(socket)) + hid::TerminalText(text);
     switch (question) {
     case OperatorQuestion::Confirm:
         print(">> " + shown + "\n   Enter when done, n and Enter if it cannot be done: ");

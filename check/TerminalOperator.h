@@ -11,9 +11,10 @@ namespace check {
 
 /// The operator at the terminal: a question is printed on standard output, its answer read
 /// from the terminal line by line as it comes (a QSocketNotifier, never a blocking read).
-/// Enter confirms a prompt and "n" refuses it; an ask takes y/yes or n/no; a scan takes the
-/// line as it is. What was typed before a question is asked is thrown away, so that a key
-/// pressed early never answers it. Standard input that is not a terminal has no operator.
+/// A station's question starts with its socket's name in brackets. Enter confirms a prompt and "n"
+/// refuses it; an ask takes y/yes or n/no; a scan takes the line as it is. What was typed before a
+/// question is asked is thrown away, so that a key pressed early never answers it. Standard input
+/// that is not a terminal has no operator.
 class TerminalOperator final : public Operator {
     Q_OBJECT
 
@@ -22,7 +23,8 @@ public:
     explicit TerminalOperator(int fd = 0, std::FILE* out = stdout);
 
     std::string unavailable() const override;
-    void ask(OperatorQuestion question, const std::string& text) override;
+    void ask(OperatorQuestion question, const std::string& text,
+             const std::string& socket) override;
     void withdraw() override;
 
 private:

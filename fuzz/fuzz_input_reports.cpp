@@ -40,7 +40,7 @@ using fuzzsupport::DrainEvents;
 constexpr int BoardVendor = 0x1234;
 constexpr int BoardProduct = 0x0001;
 const hid::DeviceInfo HidrawBoard{BoardVendor, BoardProduct,   "ZOV", "hidraw board",
-                                  "H1",        "/dev/hidraw9", {}};
+                                  "H1",        "/dev/hidraw9", "",    {}};
 
 /// Reports as they reached the layer, by the name of the board that sent them.
 using Streams = std::map<std::string, std::vector<hid::Report>>;

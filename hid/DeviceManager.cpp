@@ -97,12 +97,8 @@ int DeviceManager::GetItemCount() {
 }
 
 Handle DeviceManager::GetHandle(int vendorId, int productId) {
-    AssertOnGuiThread();
-    for (const auto& [handle, device] : attached_) {
-        const DeviceInfo& info = device.device->info();
-        if (info.vendorId == vendorId && info.productId == productId) return handle;
-    }
-    return 0;
+    const std::vector<Handle> found = handles(vendorId, productId);
+    return found.empty() ? 0 : found.front();
 }
 
 int DeviceManager::GetVendorID(Handle handle) {
@@ -150,12 +146,17 @@ bool DeviceManager::Read(Handle handle, Report& buffer) {
 
 bool DeviceManager::WriteEx(int vendorId, int productId, const Report& buffer) {
     AssertOnGuiThread();
-    const Handle handle = GetHandle(vendorId, productId);
-    if (handle == 0) {
+    return write(GetHandle(vendorId, productId), buffer);
+}
+
+bool DeviceManager::write(Handle handle, const Report& buffer) {
+    AssertOnGuiThread();
+    Attached* device = attached(handle);
+    if (!device) {
         notify(ReportDirection::Refused, handle, buffer);
         return false;
     }
-    switch (attached_.at(handle).device->write(buffer)) {
+    switch (device->device->write(buffer)) {
     case WriteResult::Sent:
         notify(ReportDirection::Out, handle, buffer);
         return true;
@@ -170,6 +171,21 @@ bool DeviceManager::WriteEx(int vendorId, int productId, const Report& buffer) {
         return false;
     }
     return false;
+}
+
+std::vector<Handle> DeviceManager::handles(int vendorId, int productId) const {
+    AssertOnGuiThread();
+    std::vector<Handle> found;
+    for (const auto& [handle, device] : attached_) {
+        const DeviceInfo& info = device.device->info();
+        if (info.vendorId == vendorId && info.productId == productId) found.push_back(handle);
+    }
+    return found;
+}
+
+DirectionCounts DeviceManager::reportCounts(Handle handle) const {
+    const auto it = handleCounts_.find(handle);
+    return it == handleCounts_.end() ? DirectionCounts{} : it->second;
 }
 
 void DeviceManager::deviceArrived(Device& device) {
@@ -218,6 +234,8 @@ void DeviceManager::reportReceived(Device& device, const Report& report) {
 void DeviceManager::reportsLost(Device& device, std::uint64_t count) {
     AssertOnGuiThread();
     reportCounts_[directionIndex(ReportDirection::Dropped)] += count;
+    if (const Handle handle = handleOf(device); handle != 0)
+        handleCounts_[handle][directionIndex(ReportDirection::Dropped)] += count;
     for (ReportObserver* observer : observers_)
         observer->reportsLost(handleOf(device), count);
 }
@@ -257,13 +275,19 @@ void DeviceManager::post(std::uint32_t code, Handle handle) {
 void DeviceManager::notify(ReportDirection direction, Handle handle, const Report& report) {
     // Counted here, where it is traced, so that the counts and the trace always agree.
     ++reportCounts_[directionIndex(direction)];
+    if (handle != 0) ++handleCounts_[handle][directionIndex(direction)];
     for (ReportObserver* observer : observers_)
         observer->record(direction, handle, report);
 }
 
 void DeviceManager::notifyListChanged() {
-    for (DeviceListObserver* observer : listObservers_)
-        observer->devicesChanged();
+    // An observer may start or end others as it is told (a station starts a board's run, and
+    // a run that ends stops observing): each told is one still observing, none twice.
+    const std::vector<DeviceListObserver*> told = listObservers_;
+    for (DeviceListObserver* observer : told)
+        if (std::find(listObservers_.begin(), listObservers_.end(), observer) !=
+            listObservers_.end())
+            observer->devicesChanged();
 }
 
 Handle DeviceManager::handleOf(const Device& device) const {

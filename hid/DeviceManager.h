@@ -69,6 +69,14 @@ public:
     std::uint64_t failedReports() const { return reportCount(ReportDirection::Failed); }
     /// Every report so far, by what became of it (index: directionIndex).
     const DirectionCounts& reportCounts() const { return reportCounts_; }
+    /// The reports of the device with this handle so far, by what became of them; they stay
+    /// after it left. A report no device took when none had the ids asked for is in none.
+    DirectionCounts reportCounts(Handle handle) const;
+    /// The handles of the attached devices with these ids, earliest attached first.
+    std::vector<Handle> handles(int vendorId, int productId) const;
+    /// Sends one output report to the device with this handle, as WriteEx does to the first
+    /// device with its ids; a handle that is not attached refuses it.
+    bool write(Handle handle, const Report& buffer);
     /// Reports waiting in the device's queue.
     std::size_t queuedReports(Handle handle) const;
     /// Output reports the device queued whose write has not completed yet.
@@ -131,6 +139,7 @@ private:
     QPointer<QObject> window_;
     bool hasReader_ = false; ///< Connect or Read was called: someone reads the queues
     DirectionCounts reportCounts_{};
+    std::unordered_map<Handle, DirectionCounts> handleCounts_;
     std::vector<ReportObserver*> observers_;
     std::vector<DeviceProblemObserver*> problemObservers_;
     std::vector<DeviceListObserver*> listObservers_;

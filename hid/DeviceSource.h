@@ -17,6 +17,10 @@ struct DeviceInfo {
     std::string product;
     std::string serialNumber;
     std::string path; ///< where the device lives, e.g. its device node
+    /// The board's physical place, the same for every board in one fixture position: for a
+    /// USB device its name in sysfs (e.g. "1-1.2"), ASCII. Empty when there is none (uhid,
+    /// bluetooth).
+    std::string port;
     /// The report format, as the device's report descriptor gives it once the device is open;
     /// sizes in bytes without the report id, 0 while unknown.
     struct ReportFormat {

@@ -1,6 +1,7 @@
 #include "hidraw/HidrawScan.h"
 
 #include "hid/CodePage1252.h"
+#include "hidraw/UsbPort.h"
 
 #include <hidapi.h>
 #include <map>
@@ -35,6 +36,7 @@ std::vector<hid::DeviceInfo> enumerateHidraw() {
                                           toWindows1252(entry->product_string),
                                           toWindows1252(entry->serial_number),
                                           entry->path,
+                                          UsbPort(entry->path),
                                           {}});
     }
     hid_free_enumeration(list);

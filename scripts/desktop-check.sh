@@ -4,8 +4,13 @@
 # 1366x768) it reads each window's place from the X server: at 1920x1080 no window may overlap
 # another, at 1366x768 none may overlap the main window. On Wayland (weston's headless backend)
 # the compositor places the windows: it checks from a screenshot that they are shown. Each run
-# ends with SIGTERM, which must close the program cleanly. Prints one line per check with its
-# time, then "desktop-check: N checks passed, M failed"; fails if any check did.
+# ends with SIGTERM, which must close the program cleanly. Then the station window
+# (check --station --window) on two virtual boards: on X11 at 1366x768 it must fit the screen
+# alone, its questions are answered by key presses (xdotool, through the X server) and both
+# verdicts shown, saved as docs/station-window.png; on Wayland, where weston takes no injected
+# keys, it is shown on a plan without questions, saved as docs/station-window-wayland.png.
+# Prints one line per check with its time, then "desktop-check: N checks passed, M failed";
+# fails if any check did.
 set -uo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=scripts/common.sh
@@ -131,11 +136,15 @@ x11_run() {
     unset DISPLAY
 }
 
+# The running weston's socket in WORK: each run has its own, a socket left by the last weston
+# may still be there.
+WAYLAND_SOCKET=wayland-zov
+
 # screenshot NAME: the whole Wayland output as WORK/NAME.png.
 screenshot() {
     local dir="$WORK/shot-$1"
     mkdir -p "$dir"
-    (cd "$dir" && WAYLAND_DISPLAY=wayland-zov XDG_RUNTIME_DIR="$WORK" weston-screenshooter) &&
+    (cd "$dir" && WAYLAND_DISPLAY=$WAYLAND_SOCKET XDG_RUNTIME_DIR="$WORK" weston-screenshooter) &&
         mv "$dir"/*.png "$WORK/$1.png"
 }
 
@@ -182,6 +191,135 @@ wayland_run() {
     wait "$weston" 2>/dev/null
 }
 
+# The station window's plan and bench: two boards at once, each with a question.
+cat >"$WORK/station.toml" <<'TOML'
+name = "Station window"
+[[step]]
+type = "read_ad"
+min = 100
+[[step]]
+type = "prompt"
+text = "Press S1"
+TOML
+cat >"$WORK/quiet.toml" <<'TOML'
+name = "Station window, no questions"
+[[step]]
+type = "read_ad"
+min = 100
+TOML
+cat >"$WORK/bench.toml" <<'TOML'
+[[board]]
+port = "bay-1"
+serial = "ZB-0042"
+[[board]]
+port = "bay-2"
+serial = "ZB-0043"
+ad = 20
+TOML
+
+# start_station PLAN PLATFORM...: the station window on the bench, its pid in $app.
+start_station() {
+    local plan=$1
+    shift
+    rm -rf "$WORK/records"
+    env "$@" XDG_RUNTIME_DIR="$WORK" "$PROGRAM" check "$WORK/$plan" --station "$WORK/records" \
+        --window --virtual-bench "$WORK/bench.toml" >"$WORK/app.log" 2>&1 &
+    app=$!
+    pids+=("$app")
+}
+
+x11_one_window() {
+    [ "$(x11_frames | wc -l)" -eq 1 ]
+}
+
+# x11_station_fits: one window, wholly on the 1366x768 screen: nothing covers it, and it
+# covers nothing of its own.
+x11_station_fits() {
+    wait_for $((SHOW_SECONDS * 4)) x11_one_window || { x11_frames; return 1; }
+    x11_frames | tee "$WORK/frames"
+    awk '{ if ($1 < 0 || $2 < 0 || $1 + $3 > 1366 || $2 + $4 > 768) { print "off the screen"; exit 1 } }' \
+        "$WORK/frames"
+}
+
+asked() {
+    grep -c "prompt " "$WORK/app.log" | grep -qx "$1"
+}
+
+# x11_station_keys: Enter answers each socket's question, in turn, as the operator would.
+x11_station_keys() {
+    local id
+    id=$(xdotool search --onlyvisible --pid "$app" | head -1)
+    xdotool windowfocus --sync "$id" || return 1
+    for answered in 1 2; do
+        sleep 1 # the question shown
+        xdotool key Return
+        wait_for 40 asked "$answered" || { cat "$WORK/app.log"; return 1; }
+    done
+}
+
+verdicts_shown() {
+    [ "$(grep -c -e 'PASS: board serial' -e 'FAIL: board serial' "$WORK/app.log")" -eq 2 ]
+}
+
+# station_shot NAME: the station window's whole screen, as docs/NAME.png.
+x11_station_shot() {
+    wait_for 40 verdicts_shown || { cat "$WORK/app.log"; return 1; }
+    sleep 1 # painted
+    import -window root "$ROOT/docs/$1.png"
+}
+
+# station_sigterm_ends_it: SIGTERM ends the station; one board failed, so its status is 1.
+station_sigterm_ends_it() {
+    kill -TERM "$app"
+    local status=0
+    wait "$app" || status=$?
+    cat "$WORK/app.log"
+    [ "$status" -eq 1 ] || { echo "ended with status $status"; return 1; }
+}
+
+x11_station_run() {
+    Xvfb -displayfd 3 -noreset -screen 0 "1366x768x24" -nolisten tcp 3>"$WORK/display" \
+        >"$WORK/xvfb.log" 2>&1 &
+    local xvfb=$!
+    pids+=("$xvfb")
+    wait_for 40 test -s "$WORK/display"
+    DISPLAY=":$(cat "$WORK/display")"
+    export DISPLAY
+    wait_for 40 xwininfo -root >/dev/null 2>&1
+    start_station station.toml QT_QPA_PLATFORM=xcb
+    check "x11 1366x768: the station window fits the screen alone" x11_station_fits
+    check "x11 1366x768: key presses answer both sockets' questions" x11_station_keys
+    check "x11 1366x768: both verdicts shown, saved" x11_station_shot station-window
+    check "x11 1366x768: SIGTERM ends the station" station_sigterm_ends_it
+    kill "$xvfb"
+    wait "$xvfb" 2>/dev/null
+    unset DISPLAY
+}
+
+wayland_station_shot() {
+    wait_for 40 verdicts_shown || { cat "$WORK/app.log"; return 1; }
+    sleep 1
+    wayland_windows_shown && cp "$WORK/now.png" "$ROOT/docs/station-window-wayland.png"
+}
+
+wayland_station_run() {
+    WAYLAND_SOCKET=wayland-station
+    XDG_RUNTIME_DIR="$WORK" weston --backend=headless-backend.so --use-pixman \
+        --socket="$WAYLAND_SOCKET" --width=1366 --height=768 --idle-time=0 --debug \
+        >"$WORK/weston.log" 2>&1 &
+    local weston=$!
+    pids+=("$weston")
+    if ! wait_for 40 test -S "$WORK/$WAYLAND_SOCKET" || ! wait_for 40 desktop_drawn; then
+        check "wayland: weston starts and takes screenshots" weston_failed
+        return
+    fi
+    start_station quiet.toml QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$WAYLAND_SOCKET"
+    check "wayland 1366x768: the station window shows both verdicts, saved" wayland_station_shot
+    check "wayland 1366x768: SIGTERM ends the station" station_sigterm_ends_it
+    kill "$weston"
+    wait "$weston" 2>/dev/null
+}
+
 ensure_packages "${DESKTOP_CHECK_PACKAGES[@]}" >/dev/null
 if [ ! -x "$PROGRAM" ]; then
     echo "desktop-check: $PROGRAM is not built"
@@ -190,5 +328,7 @@ fi
 x11_run 1920x1080 all
 x11_run 1366x768 main
 wayland_run
+x11_station_run
+wayland_station_run
 echo "desktop-check: $passed checks passed, $failed failed"
 [ "$failed" -eq 0 ]

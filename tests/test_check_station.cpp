@@ -1,8 +1,10 @@
 // Station mode on the virtual board: board after board, each with its records, the tally at the
 // end; and the names of the records and the banner.
+#include "board/VirtualBench.h"
 #include "board/VirtualBoard.h"
 #include "check/CheckSession.h"
 #include "check/ConsoleReport.h"
+#include "check/OperatorQueue.h"
 #include "check/PlanParser.h"
 #include "check/RecordTarget.h"
 #include "check/StationRecords.h"
@@ -10,9 +12,11 @@
 #include "check/TerminalOperator.h"
 #include "hid/DeviceManager.h"
 #include "support/EventLoop.h"
+#include "support/ScriptedOperator.h"
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -21,6 +25,7 @@
 #include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <map>
 #include <pty.h>
 #include <unistd.h>
 
@@ -46,8 +51,16 @@ struct RecordingStore final : check::RunStore {
 
 /// A station on a layer of its own, with a records folder of its own.
 struct StationRig {
-    /// Starts a station running `plan`.
-    void start(const std::string& plan) {
+    /// Attaches the boards of a bench, each its own source, plugged in on its own schedule.
+    void attachBench(const std::string& bench) {
+        tomlfile::TomlError error;
+        const auto boards = board::ParseBench(bench, "bench.toml", error);
+        ASSERT_TRUE(boards) << error.text();
+        for (const board::VirtualBoardSetup& setup : *boards)
+            layer.addSource(std::make_unique<board::VirtualBoard>(setup));
+    }
+    /// Starts a station running `plan`, its operator steps answered by `person`.
+    void start(const std::string& plan, check::Operator* person = nullptr) {
         check::PlanError error;
         auto parsed = check::ParsePlan(plan, "plan.toml", error);
         ASSERT_TRUE(parsed) << error.text();
@@ -56,9 +69,13 @@ struct StationRig {
                 .toHex();
         station = std::make_unique<check::StationSession>(
             layer, *parsed, check::RunProvenance("plan.toml", plan, "bay 4", "Ingrid"),
-            QDir(dir.path()), nullptr, &store);
+            QDir(dir.path()), person, &store);
         QObject::connect(station.get(), &check::StationSession::done,
                          [this](int code) { exitCode = code; });
+        QObject::connect(station.get(), &check::StationSession::socketOpened,
+                         [this] { ++socketsOpened; });
+        QObject::connect(station.get(), &check::StationSession::socketClosed,
+                         [this] { ++socketsClosed; });
         station->start();
     }
     std::size_t checked() const {
@@ -66,6 +83,16 @@ struct StationRig {
         return tally.passed + tally.failed + tally.undecided;
     }
     QStringList records() const { return QDir(dir.path()).entryList(QDir::Files, QDir::Name); }
+    /// The JSON records by the port of their board.
+    std::map<QString, QJsonObject> recordsByPort() const {
+        std::map<QString, QJsonObject> found;
+        for (const QString& name : records())
+            if (name.endsWith(".json")) {
+                const QJsonObject each = record(name);
+                found[each["board"]["port"].toString()] = each;
+            }
+        return found;
+    }
     QJsonObject record(const QString& name) const {
         QFile file(QDir(dir.path()).filePath(name));
         if (!file.open(QIODevice::ReadOnly)) return {};
@@ -77,6 +104,8 @@ struct StationRig {
     hid::DeviceManager layer;
     std::unique_ptr<check::StationSession> station;
     int exitCode = -1;
+    int socketsOpened = 0;
+    int socketsClosed = 0;
     QString planSha256; ///< of the plan's text
 };
 
@@ -149,26 +178,140 @@ TEST(Station, EachBoardInTurnGivesItsRecordsAndCountsInTheTally) {
     }
 }
 
-TEST(Station, StoppingDuringACheckWritesThatBoardsRecordAndCountsItNeitherWay) {
+/// The A/D value the first step of a JSON record read.
+int FirstAdValue(const QJsonObject& record) {
+    return record["steps"][0]["measurements"][0]["value"].toInt(-1);
+}
+
+struct SocketsCase {
+    const char* what;
+    const char* bench;
+    int socketsClosed; ///< by the boards' own schedules
+    QString secondOutcome;
+    bool secondLeft;
+    int secondAdValue;
+};
+
+// Each board has its own run of the plan, reads its own board's value, writes its own records
+// (two boards of one serial too) and gets its own verdict, while the other runs beside it.
+TEST(Station, SeveralBoardsAreCheckedAtOnceEachWithItsOwnRecordsAndVerdict) {
+    const SocketsCase cases[] = {
+        {"a board plugged later and unplugged on its schedule",
+         "[[board]]\nport='bay-1'\nserial='SAME'\nad=150\n"
+         "[[board]]\nport='bay-2'\nserial='SAME'\nad=20\nplug_at_ms=100\nunplug_at_ms=2500\n",
+         1, "fail", false, 20},
+        {"a board that leaves during its check while the other passes",
+         "[[board]]\nport='bay-1'\nad=150\n"
+         "[[board]]\nport='bay-2'\nad=140\nunplug_at_ms=300\n",
+         1, "fail", true, 140},
+    };
+    for (const SocketsCase& each : cases) {
+        SCOPED_TRACE(each.what);
+        StationRig rig;
+        rig.attachBench(each.bench);
+        testing::internal::CaptureStdout();
+        rig.start("name='two'\n[[step]]\ntype='read_ad'\nmin=100\n"
+                  "[[step]]\ntype='wait_ms'\nduration_ms=1000\n"
+                  "[[step]]\ntype='read_ad'\nmin=100\n");
+        const bool ended = testsupport::WaitUntil(
+            [&] { return rig.checked() == 2 && rig.socketsClosed == each.socketsClosed; }, 15s);
+        rig.station->stop(SIGTERM);
+        const std::string output = testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(ended) << output;
+        EXPECT_EQ(rig.exitCode, check::StepFailed);
+        EXPECT_EQ(rig.station->tally().passed, 1u);
+        EXPECT_EQ(rig.station->tally().failed, 1u);
+        EXPECT_EQ(rig.records().size(), 4) << rig.records().join(' ').toStdString();
+        const auto records = rig.recordsByPort();
+        ASSERT_EQ(records.size(), 2u);
+        const QJsonObject first = records.at("bay-1");
+        const QJsonObject second = records.at("bay-2");
+        EXPECT_EQ(first["outcome"], "pass");
+        EXPECT_EQ(FirstAdValue(first), 150);
+        EXPECT_FALSE(first["board_left"].toBool());
+        // Its own reports only: two requests and their answers, none of the other board's.
+        EXPECT_EQ(first["reports"]["sent"].toInt(), 2);
+        EXPECT_EQ(first["reports"]["received"].toInt(), 2);
+        EXPECT_EQ(second["outcome"], each.secondOutcome);
+        EXPECT_EQ(FirstAdValue(second), each.secondAdValue);
+        EXPECT_EQ(second["board_left"].toBool(), each.secondLeft);
+        // At once: each run began before the other ended.
+        EXPECT_LT(first["started"].toString(), second["ended"].toString());
+        EXPECT_LT(second["started"].toString(), first["ended"].toString());
+        // Both sockets in use: each line tells its socket; the station's own lines none.
+        EXPECT_NE(output.find("\n[bay-2] Board: "), std::string::npos) << output;
+        EXPECT_NE(output.find("\n[bay-2] Records: "), std::string::npos) << output;
+        EXPECT_NE(output.find("\nBoards checked: 2"), std::string::npos) << output;
+    }
+}
+
+// One operator for both sockets: a question at a time, each labelled with its socket, and
+// each answer goes to the board whose question it answers.
+TEST(Station, EachSocketsQuestionIsAskedInTurnAndAnsweredForItAlone) {
+    using Answer = testsupport::ScriptedOperator::Answer;
+    testsupport::ScriptedOperator person({Answer({check::OperatorAnswer::Kind::Yes, {}}),
+                                          Answer({check::OperatorAnswer::Kind::No, {}})});
     StationRig rig;
-    board::VirtualBoard& board = board::VirtualBoard::attachTo(rig.layer);
+    rig.attachBench("[[board]]\nport='bay-1'\n[[board]]\nport='bay-2'\n");
+    rig.start("name='asks'\n[[step]]\ntype='prompt'\ntext='Press S1'\n", &person);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return rig.checked() == 2; }, 10s));
+    rig.station->stop(SIGTERM);
+    EXPECT_EQ(person.sockets, (std::vector<std::string>{"bay-1", "bay-2"}));
+    const auto records = rig.recordsByPort();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records.at("bay-1")["outcome"], "pass");
+    EXPECT_EQ(records.at("bay-2")["outcome"], "fail");
+}
+
+TEST(Station, StoppingInterruptsEveryCheckWritesItsRecordsAndCountsNone) {
+    StationRig rig;
+    rig.attachBench("[[board]]\nport='bay-1'\n[[board]]\nport='bay-2'\n");
+    int stepsDone = 0;
     rig.start(
         "name='long'\n[[step]]\ntype='read_ad'\n[[step]]\ntype='wait_ms'\nduration_ms=60000\n");
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return board.reportsReceived() == 1; }, 10s));
+    QObject::connect(rig.station.get(), &check::StationSession::stepFinished, [&] { ++stepsDone; });
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return stepsDone == 2; }, 10s));
     testsupport::DrainEvents();
     rig.station->stop(SIGINT);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return rig.exitCode != -1; }, 10s));
     EXPECT_EQ(rig.exitCode, check::AllPassed);
     EXPECT_EQ(rig.checked(), 0u);
     const QStringList records = rig.records();
-    ASSERT_EQ(records.size(), 2) << records.join(' ').toStdString();
-    EXPECT_EQ(rig.record(records[0])["outcome"], "aborted");
-    QFile junit(QDir(rig.dir.path()).filePath(records[1]));
-    ASSERT_TRUE(junit.open(QIODevice::ReadOnly));
-    const QByteArray xml = junit.readAll();
-    EXPECT_TRUE(xml.contains("tests=\"2\" failures=\"0\" errors=\"0\" skipped=\"1\""))
-        << xml.data();
-    EXPECT_TRUE(xml.contains("<skipped message=\"interrupted by SIGINT\"/>")) << xml.data();
+    ASSERT_EQ(records.size(), 4) << records.join(' ').toStdString();
+    for (const QString& name : records) {
+        SCOPED_TRACE(name.toStdString());
+        if (name.endsWith(".json")) {
+            EXPECT_EQ(rig.record(name)["outcome"], "aborted");
+            continue;
+        }
+        QFile junit(QDir(rig.dir.path()).filePath(name));
+        ASSERT_TRUE(junit.open(QIODevice::ReadOnly));
+        const QByteArray xml = junit.readAll();
+        EXPECT_TRUE(xml.contains("tests=\"2\" failures=\"0\" errors=\"0\" skipped=\"1\""))
+            << xml.data();
+        EXPECT_TRUE(xml.contains("<skipped message=\"interrupted by SIGINT\"/>")) << xml.data();
+    }
+}
+
+// Records that cannot be written are the station's fault: the board is not counted, and the
+// check in every other socket is interrupted, as a signal would, before the station stops.
+TEST(Station, AStationFaultInOneSocketStopsTheOthers) {
+    StationRig rig;
+    rig.attachBench("[[board]]\n[[board]]\nplug_at_ms=100\n");
+    testing::internal::CaptureStdout();
+    rig.start("name='short'\n[[step]]\ntype='wait_ms'\nduration_ms=600\n");
+    const bool both = testsupport::WaitUntil([&] { return rig.socketsOpened == 2; }, 10s);
+    QDir(rig.dir.path()).removeRecursively(); // where the records go is gone
+    const bool ended = testsupport::WaitUntil([&] { return rig.exitCode != -1; }, 10s);
+    const std::string output = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(both && ended) << output;
+    EXPECT_EQ(rig.exitCode, check::Undecided);
+    EXPECT_EQ(rig.checked(), 0u);
+    EXPECT_NE(output.find("[virtual-1] Station fault: this board's records cannot be written"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("[virtual-2] Interrupted by a station fault"), std::string::npos)
+        << output;
 }
 
 TEST(Station, ABoardThatCannotBeUsedIsToldAndNotCounted) {
@@ -186,6 +329,39 @@ TEST(Station, ABoardThatCannotBeUsedIsToldAndNotCounted) {
     EXPECT_NE(output.find("Boards checked: 0, 0 passed, 0 failed"), std::string::npos) << output;
     EXPECT_EQ(rig.exitCode, check::AllPassed);
     EXPECT_TRUE(rig.records().isEmpty());
+}
+
+// The queue asks one question at a time, in the order asked; a question withdrawn while it
+// waits is never asked, and one withdrawn while asked is withdrawn from the operator too.
+TEST(OperatorQueue, AsksInTurnAndForgetsWhatIsWithdrawn) {
+    using Kind = check::OperatorAnswer::Kind;
+    testsupport::ScriptedOperator person(
+        {check::OperatorAnswer{Kind::Yes, {}}, check::OperatorAnswer{Kind::No, {}}});
+    check::OperatorQueue queue(&person);
+    const auto bay1 = queue.seat("bay-1");
+    const auto bay2 = queue.seat("bay-2");
+    const auto bay3 = queue.seat("bay-3");
+    std::vector<std::string> answers;
+    for (const auto* seat : {bay1.get(), bay2.get(), bay3.get()})
+        QObject::connect(seat, &check::Operator::answered,
+                         [&answers, seat, &bay1, &bay2](const check::OperatorAnswer& answer) {
+                             answers.push_back(
+                                 (seat == bay1.get()   ? "bay-1 "
+                                  : seat == bay2.get() ? "bay-2 "
+                                                       : "bay-3 ") +
+                                 std::string(answer.kind == Kind::Yes ? "yes" : "no"));
+                         });
+    bay1->ask(check::OperatorQuestion::Confirm, "one", {});
+    bay2->ask(check::OperatorQuestion::Confirm, "two", {});
+    bay3->ask(check::OperatorQuestion::YesNo, "three", {});
+    bay2->withdraw(); // its step timed out while it waited
+    EXPECT_EQ(person.sockets, (std::vector<std::string>{"bay-1"}));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return answers.size() == 2; }, 5s));
+    EXPECT_EQ(answers, (std::vector<std::string>{"bay-1 yes", "bay-3 no"}));
+    EXPECT_EQ(person.sockets, (std::vector<std::string>{"bay-1", "bay-3"}));
+    bay1->ask(check::OperatorQuestion::Confirm, "again", {}); // no answer scripted for it
+    bay1->withdraw();
+    EXPECT_EQ(person.withdrawn, 3u) << "the question asked is withdrawn from the operator";
 }
 
 TEST(StationRecords, TheSerialBecomesAWordFitForAFileName) {
@@ -407,7 +583,7 @@ TEST(TerminalOperator, ReadsEachAnswerAsTypedOrScannedAndNothingTypedAhead) {
                          [&](const check::OperatorAnswer& answer) { answers.push_back(answer); });
         terminal.type("y\nearly\n");
         testsupport::DrainEvents();
-        person.ask(each.question, "Question \x1b[2J");
+        person.ask(each.question, "Question \x1b[2J", "1-1.2\x1b");
         terminal.type(each.typed);
         if (std::string(each.typed) == "ZB-") {
             testsupport::WaitUntil([] { return false; }, 50ms);
@@ -418,13 +594,13 @@ TEST(TerminalOperator, ReadsEachAnswerAsTypedOrScannedAndNothingTypedAhead) {
         ASSERT_EQ(answers.size(), 1u);
         EXPECT_EQ(answers[0].kind, each.kind);
         EXPECT_EQ(answers[0].text, each.text);
-        // The plan's text as the console shows any: its escape sequence written out, not sent.
+        // The plan's text and the socket as the console shows any: escapes written out, not sent.
         std::rewind(shown.get());
         char line[256] = {};
         ASSERT_TRUE(std::fgets(line, sizeof line, shown.get()));
         const std::string expected = each.question == OperatorQuestion::YesNo
-                                         ? "?? Question \\x1b[2J [y/n]"
-                                         : ">> Question \\x1b[2J\n";
+                                         ? "?? [1-1.2\\x1b] Question \\x1b[2J [y/n]"
+                                         : ">> [1-1.2\\x1b] Question \\x1b[2J\n";
         EXPECT_EQ(std::string(line).rfind(expected, 0), 0u) << line;
     }
 }
@@ -442,7 +618,7 @@ TEST(TerminalOperator, NoTerminalNoOperatorAndTheEndOfInputEndsTheQuestion) {
     std::vector<check::OperatorAnswer> answers;
     QObject::connect(&person, &check::Operator::answered,
                      [&](const check::OperatorAnswer& answer) { answers.push_back(answer); });
-    person.ask(check::OperatorQuestion::Confirm, "Press S1");
+    person.ask(check::OperatorQuestion::Confirm, "Press S1", {});
     ::close(terminal->typing); // the terminal hangs up
     terminal->typing = -1;
     EXPECT_TRUE(testsupport::WaitUntil([&] { return !answers.empty(); }, 5s));

@@ -37,7 +37,7 @@ struct ScriptedSource final : hid::DeviceSource {
     }
     ScriptedDevice& add(int vendorId, int productId, std::string product = "Board") {
         ScriptedDevice& device = devices.emplace_back(
-            hid::DeviceInfo{vendorId, productId, "ZOV", std::move(product), "S1", "", {}});
+            hid::DeviceInfo{vendorId, productId, "ZOV", std::move(product), "S1", "", "", {}});
         if (events) events->deviceArrived(device);
         return device;
     }

@@ -279,7 +279,7 @@ TEST_F(VirtualBoardFaults, EverythingAtOnceThenACalmEnding) {
 class HidrawFaults : public ::testing::Test {
 protected:
     static inline const hid::DeviceInfo Board{BoardVendor, BoardProduct,   "ZOV", "ZOV-USB",
-                                              "B1",        "/dev/hidraw5", {}};
+                                              "B1",        "/dev/hidraw5", "",    {}};
 
     void start(bool plugged) {
         attached = plugged;

@@ -66,7 +66,8 @@ protected:
         return bytes;
     }
 
-    HidrawDevice device{hid::DeviceInfo{0x1234, 0x0001, "ZOV", "Board", "1", "/dev/hidraw7", {}}};
+    HidrawDevice device{
+        hid::DeviceInfo{0x1234, 0x0001, "ZOV", "Board", "1", "/dev/hidraw7", "", {}}};
     int board = -1;
 };
 
@@ -142,7 +143,7 @@ TEST_F(HidrawDeviceTest, UnplugWhileReadingClosesOnceAfterDeliveringWhatCame) {
 
 TEST(HidrawDeviceClosed, ListedButNotOpenedDeviceRefusesWrites) {
     HidrawDevice keyboard(
-        hid::DeviceInfo{0x046d, 0xc31c, "Logitech", "Keyboard", "", "/dev/hidraw0", {}});
+        hid::DeviceInfo{0x046d, 0xc31c, "Logitech", "Keyboard", "", "/dev/hidraw0", "", {}});
     EXPECT_FALSE(keyboard.isOpen());
     EXPECT_EQ(keyboard.write(Report{}), hid::WriteResult::Refused);
     EXPECT_EQ(keyboard.info().path, "/dev/hidraw0");
@@ -177,7 +178,8 @@ protected:
     }
 
     std::shared_ptr<NodeScript> script = std::make_shared<NodeScript>();
-    HidrawDevice device{hid::DeviceInfo{0x1234, 0x0001, "ZOV", "Board", "1", "/dev/hidraw7", {}}};
+    HidrawDevice device{
+        hid::DeviceInfo{0x1234, 0x0001, "ZOV", "Board", "1", "/dev/hidraw7", "", {}}};
     int board = -1;
 };
 
@@ -362,7 +364,8 @@ TEST(HidrawDeviceInput, AThousandReportsASecondAllArriveWhileTheGuiThreadIsBusy)
     ASSERT_LT(capacity, 150) << "the stand-in queue must overflow if nobody read while busy";
 
     SmallQueuePair pair;
-    HidrawDevice device(hid::DeviceInfo{0x1234, 0x0001, "ZOV", "Board", "1", "/dev/hidraw7", {}});
+    HidrawDevice device(
+        hid::DeviceInfo{0x1234, 0x0001, "ZOV", "Board", "1", "/dev/hidraw7", "", {}});
     ASSERT_TRUE(device.attach(pair.console));
     std::vector<std::uint16_t> received;
     std::uint64_t lost = 0;
@@ -414,7 +417,8 @@ TEST(HidrawDeviceInput, AThousandReportsASecondAllArriveWhileTheGuiThreadIsBusy)
 TEST(HidrawDeviceInput, ReportsBeyondTheHandOffLimitAreCountedAsLost) {
     int fds[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds), 0);
-    HidrawDevice device(hid::DeviceInfo{0x1234, 0x0001, "ZOV", "Board", "1", "/dev/hidraw7", {}});
+    HidrawDevice device(
+        hid::DeviceInfo{0x1234, 0x0001, "ZOV", "Board", "1", "/dev/hidraw7", "", {}});
     ASSERT_TRUE(device.attach(fds[0]));
     std::vector<std::uint16_t> received;
     std::uint64_t lost = 0;

@@ -119,7 +119,7 @@ TEST_F(HidrawSourceTest, UnusableBoardIsRetriedOnATimerWhileUdevRuns) {
     options.hotplug = HidrawOptions::Hotplug::UdevMonitor;
     options.rescanInterval = std::chrono::milliseconds(20);
     const DeviceInfo numbered{BoardVendor, BoardProduct,   "ZOV", "ZOV-USB",
-                              "B2",        "/dev/hidraw4", {}};
+                              "B2",        "/dev/hidraw4", "",    {}};
     system.attached = {Board, numbered};
     system.failOpens(Board.path, {EACCES});
     system.details[numbered.path] = hidraw::NodeDetails{BoardVendor, BoardProduct, WithReportId()};
@@ -137,7 +137,7 @@ TEST_F(HidrawSourceTest, UnusableBoardIsRetriedOnATimerWhileUdevRuns) {
 
 TEST_F(HidrawSourceTest, OtherOpenFailuresNameTheNodeAndTheError) {
     system.attached = {Board,
-                       {BoardVendor, BoardProduct, "ZOV", "ZOV-USB", "B2", "/dev/hidraw4", {}}};
+                       {BoardVendor, BoardProduct, "ZOV", "ZOV-USB", "B2", "/dev/hidraw4", "", {}}};
     system.failOpens(Board.path, {EBUSY});
     system.failOpens("/dev/hidraw4", {EIO});
     start();

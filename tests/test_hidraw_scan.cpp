@@ -1,5 +1,8 @@
 #include "hidraw/HidrawScan.h"
+#include "hidraw/UsbPort.h"
 
+#include <QTemporaryDir>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using hid::DeviceInfo;
@@ -10,7 +13,7 @@ namespace {
 
 DeviceInfo device(const std::string& node, int vendor, int product,
                   const std::string& serial = "") {
-    return DeviceInfo{vendor, product, "maker", "product", serial, node, {}};
+    return DeviceInfo{vendor, product, "maker", "product", serial, node, "", {}};
 }
 
 std::vector<std::string> paths(const std::vector<DeviceInfo>& devices) {
@@ -81,6 +84,39 @@ TEST(ScanDiff, RepeatedNodeCountsOnce) {
     EXPECT_EQ(paths(diffScans({}, now).arrived), (Paths{"/dev/hidraw0"}));
     EXPECT_EQ(diffScans(now, {}).removed, (Paths{"/dev/hidraw0"}));
     EXPECT_TRUE(diffScans(now, {device("/dev/hidraw0", 1, 1)}).removed.empty());
+}
+
+// The port is read from a sysfs tree as the kernel lays it out: the node's "device" link leads
+// to its HID device, below the USB interface, below the USB device whose name is the port. A
+// bluetooth device has a USB device above it too, its dongle's, which is no port of a board.
+TEST(UsbPort, IsTheUsbDeviceWhoseInterfaceHasTheNodeAndEmptyWithoutOne) {
+    namespace fs = std::filesystem;
+    const struct {
+        const char* what;
+        const char* device; ///< where the node's "device" link leads, below devices/
+        const char* port;
+    } cases[] = {
+        {"a board behind a hub",
+         "pci0000:00/0000:00:14.0/usb1/1-1/1-1.2/1-1.2:1.0/0003:1234:0001.0004", "1-1.2"},
+        {"a board on a root port", "pci0000:00/0000:00:14.0/usb3/3-4/3-4:1.0/0003:1234:0001.0001",
+         "3-4"},
+        {"a uhid device", "virtual/misc/uhid/0003:1234:0001.0009", ""},
+        {"a bluetooth device",
+         "pci0000:00/0000:00:14.0/usb1/1-7/1-7:1.0/bluetooth/hci0/hci0:256/0005:046D:B33E.0005",
+         ""},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.what);
+        QTemporaryDir sysfs;
+        const fs::path root = sysfs.path().toStdString();
+        const fs::path device = root / "devices" / each.device;
+        fs::create_directories(device / "hidraw" / "hidraw3");
+        fs::create_directories(root / "class" / "hidraw");
+        fs::create_symlink(device / "hidraw" / "hidraw3", root / "class" / "hidraw" / "hidraw3");
+        fs::create_symlink(device, device / "hidraw" / "hidraw3" / "device");
+        EXPECT_EQ(hidraw::UsbPort("/dev/hidraw3", root.string()), each.port);
+        EXPECT_EQ(hidraw::UsbPort("/dev/hidraw4", root.string()), "") << "a node sysfs lacks";
+    }
 }
 
 } // namespace

@@ -397,6 +397,7 @@ TEST_F(Monitor, ShowsTheBoardNamesAsTheBoardGivesThem) {
                         "<b>bold</b>",
                         "<img src=\"serial.png\">",
                         "<i>node",
+                        "",
                         {}}));
     layer.addSource(std::make_unique<LockedBoardSource>("<b>locked</b>"));
     waitForRefresh();

@@ -22,7 +22,8 @@ const WrongBench WrongBenches[] = {
     {"unknown key at the top", "boards = 1\n", 1, 1,
      "unknown key 'boards' at the top of the bench; allowed: board"},
     {"unknown key, with the allowed ones", "[[board]]\nserail = 'x'\n", 2, 1,
-     "board 1: unknown key 'serail'; allowed: serial, manufacturer, product, ad, inputs, text, "
+     "board 1: unknown key 'serail'; allowed: serial, manufacturer, product, port, ad, inputs, "
+     "text, "
      "answer_delay_ms, answer_jitter_ms, miss_every, plug_at_ms, unplug_at_ms"},
     {"wrong type", "[[board]]\n[[board]]\nad = '128'\n", 3, 6,
      "board 2: 'ad' must be an integer from 0 to 255"},
@@ -44,6 +45,13 @@ const WrongBench WrongBenches[] = {
     {"... written as an escape, after others", "[[board]]\nproduct = \"a\\t\\u00e9\\u2603\"\n", 2,
      21, "U+2603"},
     {"U+0000", "[[board]]\nserial = \"a\\u0000\"\n", 2, 12, "'serial' has U+0000"},
+    {"a port with a space", "[[board]]\nport = 'bay 1'\n", 2, 8,
+     "'port' must be a name of 1 to 64 ASCII letters, digits, '-', '_', '.' and ':'"},
+    {"an empty port", "[[board]]\nport = ''\n", 2, 8, "'port' must be a name of 1 to 64"},
+    {"two boards on one port", "[[board]]\nport = 'a'\n[[board]]\nport = 'a'\n", 4, 8,
+     "board 2: its port 'a' is board 1's already; each board needs a port of its own"},
+    {"a port that is another board's default", "[[board]]\n[[board]]\nport = 'virtual-1'\n", 3, 8,
+     "board 2: its port 'virtual-1' is board 1's already"},
     {"an empty bench", "", 1, 1, "the bench needs at least one [[board]] table"},
     {"boards that are no tables", "board = [1]\n", 1, 9, "at least one [[board]] table"},
     {"too many boards", QByteArray("[[board]]\n").repeated(65).toStdString(), 65, 1,
@@ -67,6 +75,7 @@ TEST(BenchFile, ReadsEachKeyIntoItsBoardAndLeavesTheRestAsTheBuiltInBoard) {
         # Dots in comments and strings nest nothing ..................................
         [[board]]
         serial = "ZB-0042"
+        port = "1-1.2:x_y"
         manufacturer = "ZOV Electronics"
         product = """
 .....................................\
@@ -86,6 +95,7 @@ TEST(BenchFile, ReadsEachKeyIntoItsBoardAndLeavesTheRestAsTheBuiltInBoard) {
     ASSERT_EQ(bench->size(), 2u);
     const board::VirtualBoardSetup& set = (*bench)[0];
     EXPECT_EQ(set.serialNumber, "ZB-0042");
+    EXPECT_EQ(set.port, "1-1.2:x_y");
     EXPECT_EQ(set.manufacturer, "ZOV Electronics");
     EXPECT_EQ(set.product, std::string(37, '.'));
     EXPECT_EQ(set.adValue, 17);
@@ -101,6 +111,7 @@ TEST(BenchFile, ReadsEachKeyIntoItsBoardAndLeavesTheRestAsTheBuiltInBoard) {
     const board::VirtualBoardSetup builtIn;
     EXPECT_EQ(plain.serialNumber, "BENCH-2");
     EXPECT_EQ(plain.path, "virtual bench board 2");
+    EXPECT_EQ(plain.port, "virtual-2");
     EXPECT_EQ(plain.product, builtIn.product);
     EXPECT_EQ(plain.adValue, builtIn.adValue);
     EXPECT_EQ(plain.answerText, builtIn.answerText);

@@ -1,5 +1,6 @@
 // The board checks' station mode over a thousand plug cycles of the virtual board: what the
 // process holds (memory, descriptors, threads) after the first hundred boards and at the end.
+#include "bench/QuietStandardOutput.h"
 #include "bench/scenario/Measuring.h"
 #include "bench/scenario/Scenarios.h"
 #include "board/VirtualBoard.h"
@@ -10,8 +11,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <csignal>
-#include <cstdio>
-#include <unistd.h>
 
 namespace bench {
 
@@ -37,29 +36,6 @@ struct Held {
 Held HeldNow() {
     return {ResidentKiB(), EntriesOf("/proc/self/fd"), EntriesOf("/proc/self/task")};
 }
-
-/// Standard output goes to /dev/null while it lives: a station prints a banner per board.
-class QuietStandardOutput {
-public:
-    QuietStandardOutput() : saved_(::dup(STDOUT_FILENO)) {
-        std::fflush(stdout);
-        std::FILE* null = std::fopen("/dev/null", "w");
-        if (null) {
-            ::dup2(::fileno(null), STDOUT_FILENO);
-            std::fclose(null);
-        }
-    }
-    ~QuietStandardOutput() {
-        std::fflush(stdout);
-        ::dup2(saved_, STDOUT_FILENO);
-        ::close(saved_);
-    }
-    QuietStandardOutput(const QuietStandardOutput&) = delete;
-    QuietStandardOutput& operator=(const QuietStandardOutput&) = delete;
-
-private:
-    int saved_;
-};
 
 } // namespace
 

@@ -21,11 +21,11 @@ public:
     static constexpr int BoardVendor = 0x1234;
     static constexpr int BoardProduct = 0x0001;
     static inline const hid::DeviceInfo Board{BoardVendor, BoardProduct,   "ZOV", "ZOV-USB",
-                                              "B1",        "/dev/hidraw3", {}};
+                                              "B1",        "/dev/hidraw3", "",    {}};
     static inline const hid::DeviceInfo Keyboard{0x046d, 0xc31c,         "Logitech", "USB Keyboard",
-                                                 "",     "/dev/hidraw0", {}};
+                                                 "",     "/dev/hidraw0", "",         {}};
     static inline const hid::DeviceInfo Mouse{0x046d, 0xc077,         "Logitech", "USB Mouse",
-                                              "",     "/dev/hidraw1", {}};
+                                              "",     "/dev/hidraw1", "",         {}};
 
     /// The board's descriptor with numbered reports, which the console cannot drive.
     static std::vector<std::uint8_t> WithReportId() {

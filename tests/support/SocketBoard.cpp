@@ -51,6 +51,7 @@ hidraw::HidrawBackend SocketBoard::backend() {
                                                  "Socket board",
                                                  "S1",
                                                  Node,
+                                                 "",
                                                  {}}};
         },
         [this](const std::string&) {

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "check/CheckRecord.h"
+#include "hid/DeviceSource.h"
+
+#include <QFrame>
+
+class QLabel;
+class QListWidget;
+
+namespace stationwindow {
+
+/// One socket of the station: its board's serial (and the label scanned for it), the step
+/// running, each step's line (value, limits, outcome) as it comes, and at the end a verdict
+/// filling most of the panel: PASS on green, FAIL on red, ERROR on amber, in a large bold
+/// font, with the steps that did not pass, then "Unplug the board.". Everything from the
+/// board and the plan is shown as plain text.
+class SocketPanel final : public QFrame {
+    Q_OBJECT
+
+public:
+    SocketPanel(const QString& socket, const hid::DeviceInfo& board, QWidget* parent = nullptr);
+
+    void stepStarted(const check::StepResult& step);
+    void stepFinished(const check::StepResult& step);
+    /// The check ended; `counted`: it is in the tally (else it was interrupted, or its records
+    /// could not be written).
+    void showVerdict(const check::CheckRecord& record, bool counted);
+
+    /// The background of a verdict: green, red, amber; grey for a check that is not counted.
+    static QColor VerdictColour(int exitCode, bool counted);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void fitVerdict();
+
+    QLabel* board_;
+    QLabel* running_;
+    QListWidget* steps_;
+    QFrame* verdict_;
+    QLabel* word_;
+    QLabel* notes_;
+};
+
+} // namespace stationwindow

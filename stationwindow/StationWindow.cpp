@@ -1,0 +1,121 @@
+#include "stationwindow/StationWindow.h"
+
+#include "check/CheckSession.h"
+#include "check/ConsoleReport.h"
+#include "hid/CodePage1252.h"
+#include "stationwindow/PromptPanel.h"
+#include "stationwindow/SocketPanel.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace stationwindow {
+namespace {
+
+QLabel* PlainLabel(QWidget* parent, int pixels, bool bold, const char* name) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    QFont font = label->font();
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    label->setFont(font);
+    return label;
+}
+
+} // namespace
+
+StationWindow::StationWindow(QWidget* parent) : QWidget(parent) {
+    setWindowTitle("ZOV-USB test station");
+    plan_ = PlainLabel(this, 20, false, "plan");
+    prompt_ = new PromptPanel(this);
+    waiting_ = PlainLabel(this, 40, true, "waiting");
+    waiting_->setText("Waiting for a board...");
+    waiting_->setAlignment(Qt::AlignCenter);
+    tally_ = PlainLabel(this, 28, true, "tally");
+    auto* socketArea = new QWidget(this);
+    sockets_ = new QHBoxLayout(socketArea);
+    sockets_->setContentsMargins(0, 0, 0, 0);
+    sockets_->addWidget(waiting_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(plan_);
+    layout->addWidget(prompt_);
+    layout->addWidget(socketArea, 1);
+    layout->addWidget(tally_);
+    showTally();
+    // Room for two sockets side by side, within the smallest screen a station has (1366 x 768)
+    // with a desktop's panel and the window's title bar: the tally stays in view.
+    QSize size(1300, 680);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
+}
+
+void StationWindow::follow(check::StationSession& station) {
+    station_ = &station;
+    const check::Provenance& provenance = station.provenance();
+    QString plan = "Plan: " + QString::fromStdString(station.plan().name) + " (" +
+                   QString::fromStdString(check::StepCount(station.plan())) + ")";
+    if (provenance.stationId)
+        plan += "   Station: " + QString::fromStdString(*provenance.stationId);
+    if (provenance.operatorName)
+        plan += "   Operator: " + QString::fromStdString(*provenance.operatorName);
+    plan += "   Records: " + station.records().path();
+    plan_->setText(plan);
+    connect(&station, &check::StationSession::socketOpened, this, &StationWindow::opened);
+    connect(&station, &check::StationSession::socketClosed, this, &StationWindow::closed);
+    connect(&station, &check::StationSession::stepStarted, this,
+            [this](hid::Handle socket, const check::StepResult& step) {
+                if (const auto it = panels_.find(socket); it != panels_.end())
+                    it->second->stepStarted(step);
+            });
+    connect(&station, &check::StationSession::stepFinished, this,
+            [this](hid::Handle socket, const check::StepResult& step) {
+                if (const auto it = panels_.find(socket); it != panels_.end())
+                    it->second->stepFinished(step);
+            });
+    connect(&station, &check::StationSession::verdict, this, &StationWindow::verdict);
+}
+
+void StationWindow::opened(hid::Handle socket, const QString& name, const hid::DeviceInfo& board) {
+    auto* panel = new SocketPanel(name, board, this);
+    panels_[socket] = panel;
+    sockets_->addWidget(panel, 1);
+    waiting_->hide();
+}
+
+void StationWindow::closed(hid::Handle socket) {
+    const auto it = panels_.find(socket);
+    if (it == panels_.end()) return;
+    it->second->deleteLater();
+    panels_.erase(it);
+    waiting_->setVisible(panels_.empty());
+}
+
+void StationWindow::verdict(hid::Handle socket, const check::CheckRecord& record, bool counted) {
+    if (counted)
+        yield_.add(hid::fromWindows1252(record.board.serialNumber).toStdString(),
+                   record.exitCode() == check::AllPassed);
+    if (const auto it = panels_.find(socket); it != panels_.end())
+        it->second->showVerdict(record, counted);
+    showTally();
+}
+
+void StationWindow::showTally() {
+    const check::StationTally tally = station_ ? station_->tally() : check::StationTally{};
+    tally_->setText(QString::fromStdString(check::TallyLine(tally)).trimmed() + "   " +
+                    QString::fromStdString(yield_.text()));
+}
+
+void StationWindow::closeEvent(QCloseEvent* event) {
+    emit closing();
+    QWidget::closeEvent(event);
+}
+
+} // namespace stationwindow

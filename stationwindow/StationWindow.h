@@ -1,0 +1,53 @@
+#pragma once
+
+#include "check/StationSession.h"
+#include "stationwindow/FirstPassYield.h"
+
+#include <QWidget>
+#include <map>
+
+class QHBoxLayout;
+class QLabel;
+
+namespace stationwindow {
+
+class PromptPanel;
+class SocketPanel;
+
+/// The station for an operator: the plan and the station at the top, the question being asked,
+/// a panel for each socket holding a board (SocketPanel), and the tally with the first-pass
+/// yield always in view at the bottom. Follows a StationSession by its signals; never waits on
+/// it. Closing the window asks the station to stop, as SIGTERM does.
+class StationWindow final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit StationWindow(QWidget* parent = nullptr);
+
+    PromptPanel& prompt() { return *prompt_; }
+    /// Shows `station` from now on.
+    void follow(check::StationSession& station);
+
+signals:
+    void closing();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void opened(hid::Handle socket, const QString& name, const hid::DeviceInfo& board);
+    void closed(hid::Handle socket);
+    void verdict(hid::Handle socket, const check::CheckRecord& record, bool counted);
+    void showTally();
+
+    check::StationSession* station_ = nullptr;
+    QLabel* plan_;
+    PromptPanel* prompt_;
+    QLabel* waiting_;
+    QHBoxLayout* sockets_;
+    QLabel* tally_;
+    std::map<hid::Handle, SocketPanel*> panels_;
+    FirstPassYield yield_;
+};
+
+} // namespace stationwindow

@@ -1,0 +1,139 @@
+// The station window on two virtual boards at once: each socket's panel, the questions asked in
+// turn and answered with the keyboard alone, and the verdicts as shown, colour included.
+#include "board/VirtualBench.h"
+#include "board/VirtualBoard.h"
+#include "check/PlanParser.h"
+#include "check/StationSession.h"
+#include "hid/DeviceManager.h"
+#include "stationwindow/PromptPanel.h"
+#include "stationwindow/SocketPanel.h"
+#include "stationwindow/StationWindow.h"
+#include "support/EventLoop.h"
+#include "support/ShownPixels.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* Plan = "name = 'Line <i>2</i>'\n"
+                             "[[step]]\ntype = 'read_ad'\nmin = 100\n"
+                             "[[step]]\ntype = 'prompt'\ntext = 'Press <b>S1</b>'\n"
+                             "[[step]]\ntype = 'scan'\ntext = 'Scan the label'\n"
+                             "pattern = '^ZB-[0-9]+$'\n";
+
+struct WindowRig {
+    WindowRig() {
+        tomlfile::TomlError benchError;
+        const auto bench = board::ParseBench("[[board]]\nport='bay-1'\nserial='ZB-1'\nad=150\n"
+                                             "[[board]]\nport='bay-2'\nserial='ZB-2'\nad=150\n",
+                                             "bench.toml", benchError);
+        for (const board::VirtualBoardSetup& setup : *bench)
+            layer.addSource(std::make_unique<board::VirtualBoard>(setup));
+        check::PlanError error;
+        station.emplace(layer, *check::ParsePlan(Plan, "plan.toml", error),
+                        check::RunProvenance("plan.toml", Plan, "bay 4", {}), QDir(records.path()),
+                        &person);
+        window.follow(*station);
+        window.show();
+        station->start();
+    }
+    ~WindowRig() { station->stop(SIGTERM); }
+
+    stationwindow::SocketPanel* panel(const QString& socket) {
+        return window.findChild<stationwindow::SocketPanel*>("socket " + socket);
+    }
+    QString text(QWidget* in, const char* label) {
+        const auto* found = in ? in->findChild<QLabel*>(label) : nullptr;
+        return found ? found->text() : QString();
+    }
+    /// Waits for the next question; answers the socket it names, empty when none came.
+    QString nextQuestion() {
+        QWidget& prompt = window.prompt();
+        if (!testsupport::WaitUntil([&] { return prompt.isVisible(); }, 10s)) return {};
+        return prompt.findChildren<QLabel*>().first()->text();
+    }
+
+    QTemporaryDir records;
+    hid::DeviceManager layer;
+    stationwindow::StationWindow window;
+    stationwindow::PromptOperator person{window.prompt()};
+    std::optional<check::StationSession> station;
+};
+
+// bay-1 confirms with Enter and scans a label; bay-2 refuses with Esc and gives its scan up:
+// each socket's verdict is its own, large, on its colour, and the tally and the yield follow.
+TEST(StationWindow, TwoBoardsAnsweredWithKeysEndOnTheirOwnVerdicts) {
+    WindowRig rig;
+    QWidget& prompt = rig.window.prompt();
+    // Each question in turn, the socket it is for named above it.
+    EXPECT_EQ(rig.nextQuestion(), "Socket bay-1");
+    const auto* question = prompt.findChild<QLabel*>("question");
+    EXPECT_EQ(question->text(), "Press <b>S1</b>");
+    EXPECT_EQ(question->textFormat(), Qt::PlainText);
+    QTest::keyClick(&prompt, Qt::Key_Return);
+    EXPECT_EQ(rig.nextQuestion(), "Socket bay-2");
+    QTest::keyClick(&prompt, Qt::Key_Escape);
+    EXPECT_EQ(rig.nextQuestion(), "Socket bay-1");
+    auto* field = prompt.findChild<QLineEdit*>("scanned");
+    ASSERT_TRUE(field->isVisible());
+    QTest::keyClicks(field, "ZB-0042"); // as a scanner types it, Enter last
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(rig.nextQuestion(), "Socket bay-2");
+    QTest::keyClick(field, Qt::Key_Escape);
+
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return rig.station->tally().passed + rig.station->tally().failed == 2; }, 10s));
+    testsupport::DrainEvents();
+    EXPECT_FALSE(prompt.isVisible());
+    const struct {
+        QString socket;
+        QString word;
+        QColor colour;
+        const char* note;
+    } verdicts[] = {
+        {"bay-1", "PASS", QColor(0x1b, 0x7f, 0x2e), ""},
+        {"bay-2", "FAIL", QColor(0xc6, 0x28, 0x28), "failed: 2 prompt: "},
+    };
+    for (const auto& each : verdicts) {
+        SCOPED_TRACE(each.socket.toStdString());
+        stationwindow::SocketPanel* panel = rig.panel(each.socket);
+        ASSERT_TRUE(panel);
+        EXPECT_EQ(rig.text(panel, "verdict word"), each.word);
+        EXPECT_TRUE(rig.text(panel, "verdict notes").contains(each.note))
+            << rig.text(panel, "verdict notes").toStdString();
+        EXPECT_EQ(rig.text(panel, "unplug"), "Unplug the board.");
+        auto* verdict = panel->findChild<QFrame*>("verdict");
+        // The verdict fills most of the panel, in letters readable from across the room.
+        EXPECT_GT(verdict->height(), panel->height() / 2);
+        EXPECT_GE(panel->findChild<QLabel*>("verdict word")->font().pixelSize(), 100);
+        const QImage shown = verdict->grab().toImage();
+        EXPECT_EQ(QColor(shown.pixel(4, 4)), each.colour);
+        EXPECT_EQ(panel->findChild<QListWidget*>("steps")->count(), 3);
+    }
+    EXPECT_TRUE(rig.text(rig.panel("bay-1"), "board").contains("label ZB-0042"));
+    const QString tally = rig.text(&rig.window, "tally");
+    EXPECT_TRUE(tally.contains("Boards checked: 2, 1 passed, 1 failed")) << tally.toStdString();
+    EXPECT_TRUE(tally.contains("first-pass yield 50.0% (1 of 2)")) << tally.toStdString();
+    EXPECT_EQ(rig.text(&rig.window, "plan").left(23), "Plan: Line <i>2</i> (3 ");
+}
+
+TEST(FirstPassYield, CountsEachSerialsFirstCheckOnly) {
+    stationwindow::FirstPassYield yield;
+    EXPECT_EQ(yield.text(), "first-pass yield -");
+    yield.add("A", false);
+    yield.add("A", true); // reworked and checked again: not a first pass
+    yield.add("B", true);
+    yield.add("", true); // no serial: every check is a board of its own
+    yield.add("", false);
+    EXPECT_EQ(yield.text(), "first-pass yield 50.0% (2 of 4)");
+}
+
+} // namespace
