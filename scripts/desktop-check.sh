@@ -7,8 +7,10 @@
 # ends with SIGTERM, which must close the program cleanly. Then the station window
 # (check --station --window) on two virtual boards: on X11 at 1366x768 it must fit the screen
 # alone, its questions are answered by key presses (xdotool, through the X server) and both
-# verdicts shown, saved as docs/station-window.png; on Wayland, where weston takes no injected
-# keys, it is shown on a plan without questions, saved as docs/station-window-wayland.png.
+# verdicts shown, saved as station-window.png; on Wayland, where weston takes no injected
+# keys, it is shown on a plan without questions, saved as station-window-wayland.png. The
+# screenshots go to BUILD_DIR, or to SCREENSHOTS_DIR when set (SCREENSHOTS_DIR=docs renews the
+# README's).
 # Prints one line per check with its time, then "desktop-check: N checks passed, M failed";
 # fails if any check did.
 set -uo pipefail
@@ -17,6 +19,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/scripts/common.sh"
 BUILD=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
 PROGRAM=$BUILD/zov-usb-test
+SHOTS=$(cd "${SCREENSHOTS_DIR:-$BUILD}" && pwd)
 # The main window's fixed client size, which tells it from the others.
 MAIN_SIZE="818 835"
 # How long the windows may take to show.
@@ -261,11 +264,11 @@ verdicts_shown() {
     [ "$(grep -c -e 'PASS: board serial' -e 'FAIL: board serial' "$WORK/app.log")" -eq 2 ]
 }
 
-# station_shot NAME: the station window's whole screen, as docs/NAME.png.
+# station_shot NAME: the station window's whole screen, as NAME.png in $SHOTS.
 x11_station_shot() {
     wait_for 40 verdicts_shown || { cat "$WORK/app.log"; return 1; }
     sleep 1 # painted
-    import -window root "$ROOT/docs/$1.png"
+    import -window root "$SHOTS/$1.png"
 }
 
 # station_sigterm_ends_it: SIGTERM ends the station; one board failed, so its status is 1.
@@ -299,7 +302,7 @@ x11_station_run() {
 wayland_station_shot() {
     wait_for 40 verdicts_shown || { cat "$WORK/app.log"; return 1; }
     sleep 1
-    wayland_windows_shown && cp "$WORK/now.png" "$ROOT/docs/station-window-wayland.png"
+    wayland_windows_shown && cp "$WORK/now.png" "$SHOTS/station-window-wayland.png"
 }
 
 wayland_station_run() {
