@@ -44,7 +44,7 @@ StationWindow::StationWindow(QWidget* parent) : QWidget(parent) {
     sockets_->setContentsMargins(0, 0, 0, 0);
     sockets_->addWidget(waiting_);
     body_ = new QHBoxLayout;
-    body_->addWidget(socketArea, 5);
+    body_->addWidget(socketArea, 2);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(plan_);
@@ -73,7 +73,7 @@ void StationWindow::follow(check::StationSession& station) {
     plan_->setText(plan);
     if (check::RunStore* store = station.store()) {
         records_ = new RecordsPanel(*store, this);
-        body_->addWidget(records_, 2);
+        body_->addWidget(records_, 1);
     }
     connect(&station, &check::StationSession::socketOpened, this, &StationWindow::opened);
     connect(&station, &check::StationSession::socketClosed, this, &StationWindow::closed);
