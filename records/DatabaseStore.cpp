@@ -80,6 +80,7 @@ void DatabaseStore::deliverOnThread(const std::shared_ptr<const StoredRun>& run)
 }
 
 void DatabaseStore::drawPicture(PictureDelivery deliver) {
+    if (!thread_.isRunning()) return; // finished: its worker is gone
     QMetaObject::invokeMethod(worker_, [this, deliver = std::move(deliver)] {
         QString error;
         std::optional<Table> yield, failures;
