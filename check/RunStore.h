@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+class QImage; // drawn by the store, shown by a window: the checks need neither Qt part
+
 namespace check {
 
 /// Where `--records URL` keeps each finished run, besides its record files. The check knows
@@ -18,6 +20,13 @@ public:
     /// Waits until every run taken is stored or kept to be delivered later, telling each on
     /// standard output; false when one could be kept nowhere.
     virtual bool finish() = 0;
+
+    /// The line's records drawn, or (a null picture) why they could not be.
+    using PictureDelivery = std::function<void(const QImage& picture, const QString& problem)>;
+    /// Asks for the line's records as a picture (the yield per day and the failing steps),
+    /// drawn after every run taken so far and handed to `deliver` on a thread of the store's
+    /// own; returns at once. A store that draws none never calls it.
+    virtual void drawPicture(PictureDelivery /*deliver*/) {}
 };
 
 /// Opens the store of `--records URL`, with the station's records folder (empty for a single

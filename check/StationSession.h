@@ -50,6 +50,8 @@ public:
     const Plan& plan() const { return plan_; }
     const Provenance& provenance() const { return provenance_; }
     const QDir& records() const { return records_; }
+    /// Where the runs are also kept (--records); null when nowhere.
+    RunStore* store() const { return store_; }
     const StationTally& tally() const { return tally_; }
 
 signals:

@@ -2,6 +2,7 @@
 
 #include "hid/TerminalText.h"
 #include "records/Delivery.h"
+#include "records/Plot.h"
 #include "records/Spool.h"
 #include "records/StoredRun.h"
 
@@ -76,6 +77,21 @@ void DatabaseStore::deliverOnThread(const std::shared_ptr<const StoredRun>& run)
     const DeliveryReport report = delivery_->deliver(run.get());
     if (!report.lost.isEmpty()) lost_ = true;
     TellDelivery(report, *delivery_, run != nullptr);
+}
+
+void DatabaseStore::drawPicture(PictureDelivery deliver) {
+    if (!thread_.isRunning()) return; // finished: its worker is gone
+    QMetaObject::invokeMethod(worker_, [this, deliver = std::move(deliver)] {
+        QString error;
+        std::optional<Table> yield, failures;
+        if (Connection* connection = delivery_->connection(error)) {
+            yield = YieldTable(*connection, error);
+            if (yield) failures = FailureTable(*connection, error);
+        }
+        if (failures) return deliver(PlotImage(*yield, *failures), {});
+        deliver({}, QString("The records database %1 cannot be read: %2")
+                        .arg(delivery_->url().shown(), error));
+    });
 }
 
 bool DatabaseStore::finish() {

@@ -23,6 +23,8 @@ public:
 
     void store(const check::CheckRecord& record) override;
     bool finish() override;
+    /// Draws PlotImage on the store's thread, after the runs taken before.
+    void drawPicture(PictureDelivery deliver) override;
 
     static constexpr std::chrono::seconds RetryInterval{30};
 

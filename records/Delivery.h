@@ -40,11 +40,11 @@ public:
     DeliveryReport deliver(const StoredRun* run);
     const Spool& spool() const { return spool_; }
     const DatabaseUrl& url() const { return url_; }
+    /// The open connection, to a database of the latest schema (opened now when there is
+    /// none); null, with `error` set, when it cannot be opened.
+    Connection* connection(QString& error);
 
 private:
-    /// The open connection, to a database of the latest schema; null, with `error` set, when
-    /// there is none.
-    Connection* connection(QString& error);
     /// Delivers the spool's runs; false, with `problem` set, at the first the database did not
     /// take.
     /// Delivers the spool's runs, telling in `report` whether the file `newRun` was among them;

@@ -96,7 +96,7 @@ void DrawFailures(QPainter& painter, const Table& failures, QRect area) {
 
 } // namespace
 
-bool DrawPlot(const Table& yield, const Table& failures, const QString& path, QString& error) {
+QImage PlotImage(const Table& yield, const Table& failures) {
     QImage image(Width, 2 * PanelHeight, QImage::Format_RGB32);
     image.fill(Qt::white);
     {
@@ -108,8 +108,12 @@ bool DrawPlot(const Table& yield, const Table& failures, const QString& path, QS
             painter, failures,
             QRect(Margin, PanelHeight + Margin, Width - 2 * Margin, PanelHeight - Margin - 20));
     }
+    return image;
+}
+
+bool DrawPlot(const Table& yield, const Table& failures, const QString& path, QString& error) {
     QImageWriter writer(path, "png");
-    if (writer.write(image)) return true;
+    if (writer.write(PlotImage(yield, failures))) return true;
     error = writer.errorString();
     return false;
 }

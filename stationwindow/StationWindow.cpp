@@ -4,6 +4,7 @@
 #include "check/ConsoleReport.h"
 #include "hid/CodePage1252.h"
 #include "stationwindow/PromptPanel.h"
+#include "stationwindow/RecordsPanel.h"
 #include "stationwindow/SocketPanel.h"
 
 #include <QCloseEvent>
@@ -42,11 +43,13 @@ StationWindow::StationWindow(QWidget* parent) : QWidget(parent) {
     sockets_ = new QHBoxLayout(socketArea);
     sockets_->setContentsMargins(0, 0, 0, 0);
     sockets_->addWidget(waiting_);
+    body_ = new QHBoxLayout;
+    body_->addWidget(socketArea, 2);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(plan_);
     layout->addWidget(prompt_);
-    layout->addWidget(socketArea, 1);
+    layout->addLayout(body_, 1);
     layout->addWidget(tally_);
     showTally();
     // Room for two sockets side by side, within the smallest screen a station has (1366 x 768)
@@ -68,6 +71,10 @@ void StationWindow::follow(check::StationSession& station) {
         plan += "   Operator: " + QString::fromStdString(*provenance.operatorName);
     plan += "   Records: " + station.records().path();
     plan_->setText(plan);
+    if (check::RunStore* store = station.store()) {
+        records_ = new RecordsPanel(*store, this);
+        body_->addWidget(records_, 1);
+    }
     connect(&station, &check::StationSession::socketOpened, this, &StationWindow::opened);
     connect(&station, &check::StationSession::socketClosed, this, &StationWindow::closed);
     connect(&station, &check::StationSession::stepStarted, this,
@@ -105,6 +112,8 @@ void StationWindow::verdict(hid::Handle socket, const check::CheckRecord& record
     if (const auto it = panels_.find(socket); it != panels_.end())
         it->second->showVerdict(record, counted);
     showTally();
+    // The store took the run before the verdict came: the picture asked now includes it.
+    if (records_) records_->refresh();
 }
 
 void StationWindow::showTally() {

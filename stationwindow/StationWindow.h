@@ -12,11 +12,13 @@ class QLabel;
 namespace stationwindow {
 
 class PromptPanel;
+class RecordsPanel;
 class SocketPanel;
 
 /// The station for an operator: the plan and the station at the top, the question being asked,
-/// a panel for each socket holding a board (SocketPanel), and the tally with the first-pass
-/// yield always in view at the bottom. Follows a StationSession by its signals; never waits on
+/// a panel for each socket holding a board (SocketPanel), with the line's records beside them
+/// when the runs go to a database (RecordsPanel), and the tally with the first-pass yield
+/// always in view at the bottom. Follows a StationSession by its signals; never waits on
 /// it. Closing the window asks the station to stop, as SIGTERM does.
 class StationWindow final : public QWidget {
     Q_OBJECT
@@ -45,6 +47,8 @@ private:
     PromptPanel* prompt_;
     QLabel* waiting_;
     QHBoxLayout* sockets_;
+    QHBoxLayout* body_; ///< the sockets, and the records beside them
+    RecordsPanel* records_ = nullptr;
     QLabel* tally_;
     std::map<hid::Handle, SocketPanel*> panels_;
     FirstPassYield yield_;

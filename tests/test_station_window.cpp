@@ -1,11 +1,14 @@
 // The station window on two virtual boards at once: each socket's panel, the questions asked in
-// turn and answered with the keyboard alone, and the verdicts as shown, colour included.
+// turn and answered with the keyboard alone, the verdicts as shown, colour included, and the
+// line's records drawn beside the sockets.
 #include "board/VirtualBench.h"
 #include "board/VirtualBoard.h"
 #include "check/PlanParser.h"
 #include "check/StationSession.h"
 #include "hid/DeviceManager.h"
+#include "records/DatabaseStore.h"
 #include "stationwindow/PromptPanel.h"
+#include "stationwindow/RecordsPanel.h"
 #include "stationwindow/SocketPanel.h"
 #include "stationwindow/StationWindow.h"
 #include "support/EventLoop.h"
@@ -18,6 +21,7 @@
 #include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -29,8 +33,11 @@ constexpr const char* Plan = "name = 'Line <i>2</i>'\n"
                              "[[step]]\ntype = 'scan'\ntext = 'Scan the label'\n"
                              "pattern = '^ZB-[0-9]+$'\n";
 
+// Measured only: the boards pass with no question asked.
+constexpr const char* MeasuredPlan = "name = 'Line 2'\n[[step]]\ntype = 'read_ad'\nmin = 100\n";
+
 struct WindowRig {
-    WindowRig() {
+    explicit WindowRig(const char* plan = Plan, check::RunStore* store = nullptr) {
         tomlfile::TomlError benchError;
         const auto bench = board::ParseBench("[[board]]\nport='bay-1'\nserial='ZB-1'\nad=150\n"
                                              "[[board]]\nport='bay-2'\nserial='ZB-2'\nad=150\n",
@@ -38,9 +45,9 @@ struct WindowRig {
         for (const board::VirtualBoardSetup& setup : *bench)
             layer.addSource(std::make_unique<board::VirtualBoard>(setup));
         check::PlanError error;
-        station.emplace(layer, *check::ParsePlan(Plan, "plan.toml", error),
-                        check::RunProvenance("plan.toml", Plan, "bay 4", {}), QDir(records.path()),
-                        &person);
+        station.emplace(layer, *check::ParsePlan(plan, "plan.toml", error),
+                        check::RunProvenance("plan.toml", plan, "bay 4", {}), QDir(records.path()),
+                        &person, store);
         window.follow(*station);
         window.show();
         station->start();
@@ -123,6 +130,87 @@ TEST(StationWindow, TwoBoardsAnsweredWithKeysEndOnTheirOwnVerdicts) {
     EXPECT_TRUE(tally.contains("Boards checked: 2, 1 passed, 1 failed")) << tally.toStdString();
     EXPECT_TRUE(tally.contains("first-pass yield 50.0% (1 of 2)")) << tally.toStdString();
     EXPECT_EQ(rig.text(&rig.window, "plan").left(23), "Plan: Line <i>2</i> (3 ");
+}
+
+/// The records panel's picture, as shown.
+QImage RecordsPicture(WindowRig& rig) {
+    return rig.window.findChild<QLabel*>("records picture")->grab().toImage();
+}
+
+/// The share of `image`'s pixels of exactly `colour`.
+double Share(const QImage& image, QRgb colour) {
+    qint64 count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixel(x, y) == colour;
+    return double(count) / std::max(1, image.width() * image.height());
+}
+
+// With --records the window shows the line's records beside the sockets, drawn again after the
+// verdicts: both yield bars, first pass and final. A database that cannot be read is said in
+// plain text.
+TEST(StationWindow, ShowsTheLineRecordsBesideTheSockets) {
+    QTemporaryDir dir;
+    for (const bool reachable : {true, false}) {
+        SCOPED_TRACE(reachable ? "reachable" : "unreachable");
+        QString error;
+        const QString database = dir.filePath(reachable ? "line.db" : "missing/line.db");
+        records::DatabaseStore store(*records::ParseDatabaseUrl("sqlite:" + database, error),
+                                     dir.filePath(reachable ? "spool" : "spool-unreachable"));
+        WindowRig rig(MeasuredPlan, &store);
+        rig.window.resize(1300, 680); // a station's 1366 x 768 screen, as the window is sized
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return rig.station->tally().passed == 2; }, 10s));
+        auto* picture = rig.window.findChild<QLabel*>("records picture");
+        if (!reachable) {
+            ASSERT_TRUE(testsupport::WaitUntil(
+                [&] { return picture->text().contains("cannot be read"); }, 10s));
+            EXPECT_TRUE(picture->text().contains(database)) << picture->text().toStdString();
+            EXPECT_EQ(picture->textFormat(), Qt::PlainText);
+            continue;
+        }
+        // The bars stand for every board passing: more than the legend's swatches.
+        EXPECT_TRUE(testsupport::WaitUntil(
+            [&] {
+                const QImage shown = RecordsPicture(rig);
+                return Share(shown, qRgb(70, 130, 180)) > 0.005 &&
+                       Share(shown, qRgb(60, 170, 110)) > 0.005;
+            },
+            10s));
+        // Beside the sockets, never over them.
+        const QRect records = rig.window.findChild<stationwindow::RecordsPanel*>()->geometry();
+        for (const QString socket : {"bay-1", "bay-2"}) {
+            const stationwindow::SocketPanel* panel = rig.panel(socket);
+            const QRect shown(panel->mapTo(&rig.window, QPoint()), panel->size());
+            EXPECT_FALSE(shown.intersects(records)) << socket.toStdString();
+            EXPECT_GT(shown.width(), records.width() / 2) << socket.toStdString();
+        }
+    }
+}
+
+/// A store that keeps each picture request, for the test to answer from a thread of its own.
+struct HeldStore final : check::RunStore {
+    void store(const check::CheckRecord&) override {}
+    bool finish() override { return true; }
+    void drawPicture(PictureDelivery deliver) override { asked.push_back(std::move(deliver)); }
+    std::vector<PictureDelivery> asked;
+};
+
+// The window asks at start and once more for the verdicts that came while a picture was being
+// drawn; the picture comes from the store's thread as a posted event, and the window goes on
+// meanwhile.
+TEST(StationWindow, TakesTheRecordsPictureAsAPostedEvent) {
+    HeldStore store;
+    WindowRig rig(MeasuredPlan, &store);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return rig.station->tally().passed == 2; }, 10s));
+    testsupport::DrainEvents();
+    ASSERT_EQ(store.asked.size(), 1u); // the verdicts came with the first picture still out
+    auto* picture = rig.window.findChild<QLabel*>("records picture");
+    const QString before = picture->text();
+    std::thread([&] { store.asked[0](QImage(), "<b>down</b>"); }).join();
+    EXPECT_EQ(picture->text(), before); // nothing is touched off the GUI thread
+    testsupport::DrainEvents();
+    EXPECT_EQ(picture->text(), "<b>down</b>");
+    EXPECT_EQ(store.asked.size(), 2u); // the picture of the runs since
 }
 
 TEST(FirstPassYield, CountsEachSerialsFirstCheckOnly) {
