@@ -8,6 +8,7 @@
 // Figures are printed, never checked: they depend on the machine.
 #include "bench/QuietStandardOutput.h"
 #include "bench/scenario/Measuring.h"
+#include "bench/scenario/ReportCounter.h"
 #include "board/VirtualBoard.h"
 #include "check/PlanParser.h"
 #include "check/StationSession.h"
@@ -38,7 +39,7 @@ constexpr const char* ReadPlan = "name = 'read'\n"
 constexpr const char* PollPlan = "name = 'poll'\n"
                                  "[[step]]\ntype = 'poll'\nduration_ms = 3600000\n";
 
-/// A station of four virtual boards followed by its window, shown offscreen.
+/// A station of `boards` virtual boards followed by its window, shown offscreen.
 struct StationWindowRig {
     explicit StationWindowRig(const char* planText, int boards = Boards) {
         for (int n = 1; n <= boards; ++n) {
@@ -92,17 +93,8 @@ void BM_StationWindowIdle(benchmark::State& state) {
     MeasureCpu(state, 1s);
 }
 
-/// Counts the input reports that reach the layer.
-class AnswerCounter final : public hid::ReportObserver {
-public:
-    std::uint64_t answers = 0;
-    void record(hid::ReportDirection direction, hid::Handle, const hid::Report&) override {
-        if (direction == hid::ReportDirection::In) ++answers;
-    }
-};
-
 void BM_StationWindowPolling(benchmark::State& state) {
-    AnswerCounter counter; // outlives the layer that tells it
+    bench::ReportCounter counter; // outlives the layer that tells it
     StationWindowRig rig(PollPlan);
     rig.layer.addObserver(counter);
     int polling = 0;
@@ -111,11 +103,11 @@ void BM_StationWindowPolling(benchmark::State& state) {
     if (!bench::WaitUntil([&] { return polling == Boards; }, 10s))
         return state.SkipWithError("the boards did not all start polling");
     bench::RunFor(500ms); // past the start's layout and paints
-    const std::uint64_t answers0 = counter.answers;
+    const std::uint64_t answers0 = counter.in;
     const auto wall0 = bench::Clock::now();
     MeasureCpu(state, 1s);
     state.counters["answers/s"] =
-        double(counter.answers - answers0) / (bench::Ms(bench::Clock::now() - wall0) / 1000);
+        double(counter.in - answers0) / (bench::Ms(bench::Clock::now() - wall0) / 1000);
 }
 
 /// Per socket: when its board's last input report reached the layer, when the station sent
