@@ -22,8 +22,8 @@ ensure_packages "${BUILD_PACKAGES[@]}"
 BUILD="$ROOT/build-bench"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DZOV_BUILD_BENCHMARKS=ON -DZOV_BUILD_TESTS=OFF >/dev/null
-cmake --build "$BUILD" -j2 --target zov_micro zov_stations zov_scenario zov_records_bench \
-    zov-usb-test
+cmake --build "$BUILD" -j2 --target zov_micro zov_stations zov_station_window zov_scenario \
+    zov_records_bench zov-usb-test
 
 export QT_QPA_PLATFORM=offscreen
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
@@ -39,6 +39,11 @@ echo
 echo "== Station: one board and four at once (Google Benchmark)"
 stations=$("$BUILD/bench/zov_stations" 2>&1 | grep -v XDG_RUNTIME_DIR)
 echo "$stations"
+echo
+echo "== Station window: four boards idle and polling, answer to verdict (Google Benchmark)"
+station_window=$("$BUILD/bench/zov_station_window" 2>&1 |
+    grep -v -e XDG_RUNTIME_DIR -e propagateSizeHints)
+echo "$station_window"
 echo
 
 echo "== Run records' database (set ZOV_BENCH_POSTGRESQL=URL for PostgreSQL too)"
@@ -65,5 +70,11 @@ load_after=$(cut -d' ' -f1-3 /proc/loadavg)
     echo
     echo '```'
     echo "$stations" | sed -n '/^-\{10,\}/,$p'
+    echo '```'
+    echo
+    echo "Station window, four boards idle and polling, answer to verdict (Google Benchmark):"
+    echo
+    echo '```'
+    echo "$station_window" | sed -n '/^-\{10,\}/,$p'
     echo '```'
 } | tee "$BUILD/bench-results.md"

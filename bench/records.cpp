@@ -27,7 +27,7 @@ records::StoredRun PlanRun(int board, int minute, const std::string& plan = "pla
     record.provenance = {"zov-usb-test", "1.0.0", "host",
                          plan,           "ab12",  "bay " + std::to_string(board % 4),
                          "Ingrid"};
-    record.board = {0x1234, 0x0001, "ZOV", "ZOV-USB", "ZB-" + std::to_string(board), {}, {}};
+    record.board = {0x1234, 0x0001, "ZOV", "ZOV-USB", "ZB-" + std::to_string(board), {}, {}, {}};
     record.started = QDateTime(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC).addSecs(60LL * minute);
     record.ended = record.started.addSecs(5);
     for (int i = 1; i <= PlanSteps; ++i) {

@@ -4,6 +4,7 @@
 #include "hid/TerminalText.h"
 #include "hidraw/HidrawScan.h"
 #include "hidraw/NodeProblems.h"
+#include "hidraw/UsbPort.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,6 +38,7 @@ int describeNode(int fd, NodeDetails& details) {
 HidrawBackend HidrawBackend::system() {
     HidrawBackend backend;
     backend.enumerate = enumerateHidraw;
+    backend.usbPort = [](const std::string& node) { return UsbPort(node); };
     backend.open = [](const std::string& node) {
         const int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         return fd >= 0 ? fd : -errno;

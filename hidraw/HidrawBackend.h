@@ -19,12 +19,14 @@ struct NodeDetails {
     std::vector<std::uint8_t> reportDescriptor;
 };
 
-/// How the hidraw source reaches the system; tests put fakes in its place. enumerate, open
-/// and describe are called from the source's call thread, never from the GUI thread; warn
+/// How the hidraw source reaches the system; tests put fakes in its place. enumerate, usbPort,
+/// open and describe are called from the source's call thread, never from the GUI thread; warn
 /// from the GUI thread.
 struct HidrawBackend {
-    /// Every HID device now attached, one entry per node.
+    /// Every HID device now attached, one entry per node, without its port.
     std::function<std::vector<hid::DeviceInfo>()> enumerate;
+    /// The USB port of the device behind a node (UsbPort), asked for each node enumerated.
+    std::function<std::string(const std::string& node)> usbPort;
     /// Opens the node read-write and non-blocking: a descriptor, or -errno.
     std::function<int(const std::string& node)> open;
     /// Asks the open node for its ids (HIDIOCGRAWINFO) and its report descriptor
@@ -35,7 +37,7 @@ struct HidrawBackend {
     /// Tells the operator something, one line without the line end.
     std::function<void(const std::string& line)> warn;
 
-    /// hidapi enumeration, open(2), the hidraw ioctls, standard error.
+    /// hidapi enumeration, the ports from /sys, open(2), the hidraw ioctls, standard error.
     static HidrawBackend system();
 };
 

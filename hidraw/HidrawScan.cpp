@@ -1,7 +1,6 @@
 #include "hidraw/HidrawScan.h"
 
 #include "hid/CodePage1252.h"
-#include "hidraw/UsbPort.h"
 
 #include <hidapi.h>
 #include <map>
@@ -36,7 +35,7 @@ std::vector<hid::DeviceInfo> enumerateHidraw() {
                                           toWindows1252(entry->product_string),
                                           toWindows1252(entry->serial_number),
                                           entry->path,
-                                          UsbPort(entry->path),
+                                          {},
                                           {}});
     }
     hid_free_enumeration(list);

@@ -13,8 +13,8 @@ namespace hidraw {
 std::string toWindows1252(const wchar_t* text);
 
 /// Every HID device the kernel offers through hidraw, one entry per device node (path),
-/// in the order hidapi lists them, each with its USB port (UsbPort). Needs no udev daemon: it
-/// reads sysfs.
+/// in the order hidapi lists them, without their USB ports (HidrawBackend::usbPort). Needs no
+/// udev daemon: it reads sysfs.
 std::vector<hid::DeviceInfo> enumerateHidraw();
 
 /// What changed between two enumerations.

@@ -112,6 +112,8 @@ void HidrawSource::requestScan(bool afterPlug) {
     scanning_ = true;
     calls_.run([this, backend = backend_, afterPlug]() -> std::function<void()> {
         auto now = std::make_shared<std::vector<hid::DeviceInfo>>(backend->enumerate());
+        for (hid::DeviceInfo& device : *now)
+            device.port = backend->usbPort(device.path);
         return [this, now, afterPlug] { scanned(std::move(*now), afterPlug); };
     });
 }

@@ -11,9 +11,14 @@
 #include "check/StationSession.h"
 #include "check/TerminalOperator.h"
 #include "hid/DeviceManager.h"
+#include "hidraw/HidrawSource.h"
+#include "protocol/ReportLayout.h"
 #include "support/EventLoop.h"
+#include "support/FakeHidrawSystem.h"
+#include "support/FirmwareBoardEnd.h"
 #include "support/ScriptedOperator.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
@@ -243,6 +248,70 @@ TEST(Station, SeveralBoardsAreCheckedAtOnceEachWithItsOwnRecordsAndVerdict) {
         EXPECT_NE(output.find("\n[bay-2] Records: "), std::string::npos) << output;
         EXPECT_NE(output.find("\nBoards checked: 2"), std::string::npos) << output;
     }
+}
+
+// Two boards on hidraw nodes of the real source, each on a USB port that only sysfs tells, each
+// answered by firmware of its own: checked at once, each socket named by its board's port, each
+// record with that board's answer alone.
+TEST(Station, BoardsOnHidrawNodesAreCheckedAtOnceEachInTheSocketOfItsUsbPort) {
+    const struct {
+        std::string node;
+        std::string port;
+        std::uint8_t adValue;
+    } boards[] = {{"/dev/hidraw3", "1-1.2", 150}, {"/dev/hidraw5", "3-4", 120}};
+    testsupport::FakeHidrawSystem system;
+    std::map<std::string, std::unique_ptr<testsupport::FirmwareBoardEnd>> firmware;
+    for (const auto& each : boards) {
+        system.plug({protocol::DeviceVendorID,
+                     protocol::DeviceProductID,
+                     "ZOV",
+                     "ZOV-USB",
+                     "B" + each.port,
+                     each.node,
+                     "",
+                     {}});
+        system.placeOnPort(each.node, each.port);
+    }
+    // Opened on the source's call thread; the board's end is served from the GUI thread.
+    system.beforeAnswer = [&](const std::string& node) {
+        const std::lock_guard lock(system.mutex);
+        const int end = ::dup(system.boardEnd.at(node));
+        QMetaObject::invokeMethod(
+            qApp,
+            [&, node, end] {
+                auto served = std::make_unique<testsupport::FirmwareBoardEnd>(end);
+                for (const auto& board : boards)
+                    if (board.node == node) served->adValue = board.adValue;
+                firmware[node] = std::move(served);
+            },
+            Qt::QueuedConnection);
+    };
+    StationRig rig;
+    hidraw::HidrawOptions options;
+    options.openIds = {{protocol::DeviceVendorID, protocol::DeviceProductID}};
+    options.hotplug = hidraw::HidrawOptions::Hotplug::None;
+    rig.layer.addSource(std::make_unique<hidraw::HidrawSource>(options, system.backend()));
+    testing::internal::CaptureStdout();
+    rig.start("name='hidraw'\n[[step]]\ntype='read_ad'\nmin=100\n"
+              "[[step]]\ntype='wait_ms'\nduration_ms=300\n");
+    const bool ended = testsupport::WaitUntil([&] { return rig.checked() == 2; }, 10s);
+    rig.station->stop(SIGTERM);
+    const std::string output = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(ended) << output;
+    EXPECT_EQ(rig.station->tally().passed, 2u);
+    const auto records = rig.recordsByPort();
+    ASSERT_EQ(records.size(), 2u) << rig.records().join(' ').toStdString();
+    for (const auto& each : boards) {
+        SCOPED_TRACE(each.port);
+        const QJsonObject& record = records.at(QString::fromStdString(each.port));
+        EXPECT_EQ(record["outcome"], "pass");
+        EXPECT_EQ(record["board"]["serial"], QString::fromStdString("B" + each.port));
+        EXPECT_EQ(FirstAdValue(record), each.adValue);
+        EXPECT_EQ(record["reports"]["received"].toInt(), 1);
+        EXPECT_NE(output.find("\n[" + each.port + "] Records: "), std::string::npos) << output;
+    }
+    EXPECT_LT(records.at("1-1.2")["started"].toString(), records.at("3-4")["ended"].toString());
+    EXPECT_LT(records.at("3-4")["started"].toString(), records.at("1-1.2")["ended"].toString());
 }
 
 // One operator for both sockets: a question at a time, each labelled with its socket, and

@@ -1,5 +1,6 @@
 #include "hidraw/HidrawScan.h"
 #include "hidraw/UsbPort.h"
+#include "support/FakeSysfs.h"
 
 #include <QTemporaryDir>
 #include <filesystem>
@@ -90,7 +91,6 @@ TEST(ScanDiff, RepeatedNodeCountsOnce) {
 // to its HID device, below the USB interface, below the USB device whose name is the port. A
 // bluetooth device has a USB device above it too, its dongle's, which is no port of a board.
 TEST(UsbPort, IsTheUsbDeviceWhoseInterfaceHasTheNodeAndEmptyWithoutOne) {
-    namespace fs = std::filesystem;
     const struct {
         const char* what;
         const char* device; ///< where the node's "device" link leads, below devices/
@@ -108,14 +108,10 @@ TEST(UsbPort, IsTheUsbDeviceWhoseInterfaceHasTheNodeAndEmptyWithoutOne) {
     for (const auto& each : cases) {
         SCOPED_TRACE(each.what);
         QTemporaryDir sysfs;
-        const fs::path root = sysfs.path().toStdString();
-        const fs::path device = root / "devices" / each.device;
-        fs::create_directories(device / "hidraw" / "hidraw3");
-        fs::create_directories(root / "class" / "hidraw");
-        fs::create_symlink(device / "hidraw" / "hidraw3", root / "class" / "hidraw" / "hidraw3");
-        fs::create_symlink(device, device / "hidraw" / "hidraw3" / "device");
-        EXPECT_EQ(hidraw::UsbPort("/dev/hidraw3", root.string()), each.port);
-        EXPECT_EQ(hidraw::UsbPort("/dev/hidraw4", root.string()), "") << "a node sysfs lacks";
+        const std::string root = sysfs.path().toStdString();
+        testsupport::LayOutHidrawNode(root, "/dev/hidraw3", each.device);
+        EXPECT_EQ(hidraw::UsbPort("/dev/hidraw3", root), each.port);
+        EXPECT_EQ(hidraw::UsbPort("/dev/hidraw4", root), "") << "a node sysfs lacks";
     }
 }
 

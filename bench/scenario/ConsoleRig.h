@@ -1,10 +1,10 @@
 #pragma once
 
 #include "bench/scenario/Measuring.h"
+#include "bench/scenario/ReportCounter.h"
 #include "board/VirtualBoard.h"
 #include "hid/DeviceManager.h"
 #include "hid/HIDDLLInterface.h"
-#include "hid/ReportObserver.h"
 #include "monitor/BoardMonitor.h"
 #include "protocol/ReportLayout.h"
 #include "support/SocketBoard.h"
@@ -45,19 +45,6 @@ public:
 private:
     hid::HidLayer& layer_;
     hid::HIDDLLInterface router_;
-};
-
-/// Counts the input reports that reach the layer, and those it drops once queued. (Reports a
-/// device loses before they reach the layer are only in DeviceManager::droppedReports.)
-class ReportCounter final : public hid::ReportObserver {
-public:
-    std::uint64_t in = 0;
-    std::uint64_t dropped = 0;
-
-    void record(hid::ReportDirection direction, hid::Handle, const hid::Report&) override {
-        if (direction == hid::ReportDirection::In) ++in;
-        if (direction == hid::ReportDirection::Dropped) ++dropped;
-    }
 };
 
 /// The program's own arrangement: the real HID layer with a board as its source and the

@@ -22,6 +22,7 @@ hidraw::HidrawBackend FakeHidrawBackend(std::function<std::vector<hid::DeviceInf
                                         std::function<int(const std::string& node)> open) {
     hidraw::HidrawBackend backend;
     backend.enumerate = std::move(enumerate);
+    backend.usbPort = [](const std::string&) { return std::string(); };
     backend.open = std::move(open);
     backend.describe = DescribeAsBoard;
     backend.warn = [](const std::string&) {};

@@ -23,8 +23,9 @@ struct NodeTraits {
 /// board's end in `boardEnd`; on failure answers -errno and leaves `boardEnd` alone.
 int OpenFakeHidrawNode(int& boardEnd, NodeTraits traits = {});
 
-/// A backend that lists what `enumerate` answers and opens nodes with `open`. Every open node
-/// answers the identity ioctls as the board (a socket pair cannot), and warnings are dropped.
+/// A backend that lists what `enumerate` answers, on no USB port, and opens nodes with `open`.
+/// Every open node answers the identity ioctls as the board (a socket pair cannot), and
+/// warnings are dropped.
 hidraw::HidrawBackend FakeHidrawBackend(std::function<std::vector<hid::DeviceInfo>()> enumerate,
                                         std::function<int(const std::string& node)> open);
 

@@ -1,7 +1,9 @@
 #include "support/FakeHidrawSystem.h"
 
+#include "hidraw/UsbPort.h"
 #include "support/BoardNode.h"
 #include "support/FakeHidrawNode.h"
+#include "support/FakeSysfs.h"
 
 #include <algorithm>
 #include <unistd.h>
@@ -26,6 +28,11 @@ hidraw::HidrawBackend FakeHidrawSystem::backend() {
             if (beforeAnswer) beforeAnswer(node);
             return answer;
         });
+    backend.usbPort = [this](const std::string& node) {
+        const std::lock_guard lock(mutex);
+        callers.insert(std::this_thread::get_id());
+        return hidraw::UsbPort(node, sysfsRoot_);
+    };
     backend.describe = [this](int fd, hidraw::NodeDetails& answer) {
         const std::lock_guard lock(mutex);
         callers.insert(std::this_thread::get_id());
@@ -68,6 +75,13 @@ void FakeHidrawSystem::list(std::vector<hid::DeviceInfo> devices) {
 void FakeHidrawSystem::plug(const hid::DeviceInfo& device) {
     const std::lock_guard lock(mutex);
     attached.push_back(device);
+}
+
+void FakeHidrawSystem::placeOnPort(const std::string& node, const std::string& port) {
+    const std::lock_guard lock(mutex);
+    LayOutHidrawNode(sysfsRoot_, node,
+                     "pci0000:00/0000:00:14.0/usb1/" + port + "/" + port + ":1.0/0003:1234:0001." +
+                         std::filesystem::path(node).filename().string());
 }
 
 void FakeHidrawSystem::unplug(const std::string& node) {

@@ -3,6 +3,7 @@
 #include "hidraw/HidrawBackend.h"
 #include "support/ScriptedNode.h"
 
+#include <QTemporaryDir>
 #include <deque>
 #include <functional>
 #include <map>
@@ -15,10 +16,11 @@
 
 namespace testsupport {
 
-/// The system as a hidraw source sees it: an enumeration the test edits, nodes that open as
-/// fake hidraw nodes (or fail as told), and the lines the operator would read. The source
-/// calls enumerate, open and describe from its call thread: they, and what the test changes
-/// while the source may be calling them, hold the mutex.
+/// The system as a hidraw source sees it: an enumeration the test edits, a sysfs tree that
+/// gives the nodes placed on a USB port their port, nodes that open as fake hidraw nodes (or
+/// fail as told), and the lines the operator would read. The source calls enumerate, usbPort,
+/// open and describe from its call thread: they, and what the test changes while the source
+/// may be calling them, hold the mutex.
 struct FakeHidrawSystem {
     std::mutex mutex;
     std::vector<hid::DeviceInfo> attached;
@@ -44,6 +46,8 @@ struct FakeHidrawSystem {
 
     void list(std::vector<hid::DeviceInfo> devices);
     void plug(const hid::DeviceInfo& device);
+    /// The node's device is on the USB port `port` ("1-1.2") from now on, as sysfs tells it.
+    void placeOnPort(const std::string& node, const std::string& port);
     void unplug(const std::string& node);
     void failOpens(const std::string& node, std::deque<int> errors);
     void allowOpens(const std::string& node) { failOpens(node, {}); }
@@ -55,6 +59,9 @@ struct FakeHidrawSystem {
 
 private:
     int openNow(const std::string& node);
+
+    QTemporaryDir sysfs_;
+    const std::string sysfsRoot_ = sysfs_.path().toStdString();
 };
 
 } // namespace testsupport
