@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -88,6 +89,11 @@ TEST(StationWindow, TwoBoardsAnsweredWithKeysEndOnTheirOwnVerdicts) {
     EXPECT_EQ(question->textFormat(), Qt::PlainText);
     QTest::keyClick(&prompt, Qt::Key_Return);
     EXPECT_EQ(rig.nextQuestion(), "Socket bay-2");
+    // Enter held down repeats: the repeats answer nothing, not the question that came next.
+    QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r", true);
+    QApplication::sendEvent(&prompt, &repeated);
+    EXPECT_EQ(rig.nextQuestion(), "Socket bay-2");
+    EXPECT_EQ(question->text(), "Press <b>S1</b>");
     QTest::keyClick(&prompt, Qt::Key_Escape);
     EXPECT_EQ(rig.nextQuestion(), "Socket bay-1");
     auto* field = prompt.findChild<QLineEdit*>("scanned");
