@@ -63,6 +63,12 @@ void OperatorQueue::answered(const OperatorAnswer& answer) {
 }
 
 void OperatorQueue::askNext() {
+    // The operator's input ended while these waited: no one will answer them.
+    while (!asking_ && !queue_.empty() && person_ && !person_->unavailable().empty()) {
+        Seat* const seat = queue_.front().seat;
+        queue_.pop_front();
+        seat->tell({OperatorAnswer::Kind::Gone, {}});
+    }
     if (asking_ || queue_.empty() || !person_) return;
     asking_ = true;
     const Question& next = queue_.front();

@@ -14,7 +14,8 @@ namespace check {
 /// own (an Operator), and the operator is asked one question at a time, labelled with the
 /// socket it is for, in the order the sockets asked. A withdrawn question leaves the queue,
 /// and its answer, if the operator was answering it, is asked no more. Each answer goes to
-/// the seat whose question it answers, and to no other.
+/// the seat whose question it answers, and to no other. Once the operator's input has ended,
+/// each question still queued is answered Gone, as the one being asked was.
 class OperatorQueue final : public QObject {
     Q_OBJECT
 

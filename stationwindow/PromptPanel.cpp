@@ -85,13 +85,14 @@ void PromptPanel::withdraw() {
 }
 
 void PromptPanel::keyPressEvent(QKeyEvent* event) {
-    // The field lets Enter and Esc through to here, as a line edit does.
+    // The field lets Enter and Esc through to here, as a line edit does. A key held down
+    // answers once: its repeats would answer the next socket's question, unread.
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        return answer(true);
+        return event->isAutoRepeat() ? void() : answer(true);
     case Qt::Key_Escape:
-        return answer(false);
+        return event->isAutoRepeat() ? void() : answer(false);
     default:
         QFrame::keyPressEvent(event);
     }

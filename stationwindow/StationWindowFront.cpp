@@ -4,6 +4,7 @@
 #include "stationwindow/PromptPanel.h"
 #include "stationwindow/StationWindow.h"
 
+#include <QGuiApplication>
 #include <csignal>
 
 namespace stationwindow {
@@ -20,6 +21,9 @@ public:
         // interrupted, its records written.
         QObject::connect(&window_, &StationWindow::closing, &station,
                          [&station] { station.stop(SIGTERM); });
+        // The program ends when the station is done, not when its window closes: the checks
+        // that were under way have their records to write first.
+        QGuiApplication::setQuitOnLastWindowClosed(false);
         window_.show();
     }
 

@@ -11,14 +11,19 @@
 #include "stationwindow/RecordsPanel.h"
 #include "stationwindow/SocketPanel.h"
 #include "stationwindow/StationWindow.h"
+#include "stationwindow/StationWindowFront.h"
 #include "support/EventLoop.h"
 #include "support/ShownPixels.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <thread>
@@ -36,14 +41,18 @@ constexpr const char* Plan = "name = 'Line <i>2</i>'\n"
 // Measured only: the boards pass with no question asked.
 constexpr const char* MeasuredPlan = "name = 'Line 2'\n[[step]]\ntype = 'read_ad'\nmin = 100\n";
 
+void AttachBench(hid::DeviceManager& layer, const std::string& text) {
+    tomlfile::TomlError error;
+    const auto bench = board::ParseBench(text, "bench.toml", error);
+    ASSERT_TRUE(bench) << error.text();
+    for (const board::VirtualBoardSetup& setup : *bench)
+        layer.addSource(std::make_unique<board::VirtualBoard>(setup));
+}
+
 struct WindowRig {
     explicit WindowRig(const char* plan = Plan, check::RunStore* store = nullptr) {
-        tomlfile::TomlError benchError;
-        const auto bench = board::ParseBench("[[board]]\nport='bay-1'\nserial='ZB-1'\nad=150\n"
-                                             "[[board]]\nport='bay-2'\nserial='ZB-2'\nad=150\n",
-                                             "bench.toml", benchError);
-        for (const board::VirtualBoardSetup& setup : *bench)
-            layer.addSource(std::make_unique<board::VirtualBoard>(setup));
+        AttachBench(layer, "[[board]]\nport='bay-1'\nserial='ZB-1'\nad=150\n"
+                           "[[board]]\nport='bay-2'\nserial='ZB-2'\nad=150\n");
         check::PlanError error;
         station.emplace(layer, *check::ParsePlan(plan, "plan.toml", error),
                         check::RunProvenance("plan.toml", plan, "bay 4", {}), QDir(records.path()),
@@ -87,6 +96,11 @@ TEST(StationWindow, TwoBoardsAnsweredWithKeysEndOnTheirOwnVerdicts) {
     EXPECT_EQ(question->textFormat(), Qt::PlainText);
     QTest::keyClick(&prompt, Qt::Key_Return);
     EXPECT_EQ(rig.nextQuestion(), "Socket bay-2");
+    // Enter held down repeats: the repeats answer nothing, not the question that came next.
+    QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r", true);
+    QApplication::sendEvent(&prompt, &repeated);
+    EXPECT_EQ(rig.nextQuestion(), "Socket bay-2");
+    EXPECT_EQ(question->text(), "Press <b>S1</b>");
     QTest::keyClick(&prompt, Qt::Key_Escape);
     EXPECT_EQ(rig.nextQuestion(), "Socket bay-1");
     auto* field = prompt.findChild<QLineEdit*>("scanned");
@@ -211,6 +225,40 @@ TEST(StationWindow, TakesTheRecordsPictureAsAPostedEvent) {
     testsupport::DrainEvents();
     EXPECT_EQ(picture->text(), "<b>down</b>");
     EXPECT_EQ(store.asked.size(), 2u); // the picture of the runs since
+}
+
+// Closing the window ends the station as SIGTERM does: the program runs on until every check
+// under way has written its records (aborted), and ends with the station's exit status.
+TEST(StationWindow, ClosingItEndsTheStationOnlyOnceEveryRecordIsWritten) {
+    QTemporaryDir records;
+    hid::DeviceManager layer;
+    AttachBench(layer, "[[board]]\nport='bay-1'\n[[board]]\nport='bay-2'\n");
+    const char* plan = "name='long'\n[[step]]\ntype='read_ad'\n"
+                       "[[step]]\ntype='wait_ms'\nduration_ms=60000\n";
+    check::PlanError error;
+    const std::unique_ptr<check::StationFront> front = stationwindow::MakeStationWindow();
+    check::StationSession station(layer, *check::ParsePlan(plan, "plan.toml", error),
+                                  check::RunProvenance("plan.toml", plan, {}, {}),
+                                  QDir(records.path()), &front->person());
+    front->show(station);
+    const int doneOffset = 10; // tells the station's exit from any other end of the loop
+    QObject::connect(
+        &station, &check::StationSession::done, qApp,
+        [doneOffset](int code) { QCoreApplication::exit(doneOffset + code); },
+        Qt::QueuedConnection);
+    int stepsDone = 0;
+    QObject::connect(&station, &check::StationSession::stepFinished, [&] {
+        if (++stepsDone == 2)
+            for (QWidget* each : QApplication::topLevelWidgets())
+                if (qobject_cast<stationwindow::StationWindow*>(each))
+                    QMetaObject::invokeMethod(each, &QWidget::close, Qt::QueuedConnection);
+    });
+    QTimer::singleShot(20s, qApp, [] { QCoreApplication::exit(-1); });
+    station.start();
+    EXPECT_EQ(QCoreApplication::exec(), doneOffset + check::AllPassed);
+    const QStringList written = QDir(records.path()).entryList({"*.json"}, QDir::Files);
+    ASSERT_EQ(written.size(), 2) << written.join(' ').toStdString();
+    EXPECT_EQ(station.tally().passed + station.tally().failed, 0u);
 }
 
 TEST(FirstPassYield, CountsEachSerialsFirstCheckOnly) {
