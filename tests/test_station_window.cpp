@@ -241,11 +241,10 @@ TEST(StationWindow, ClosingItEndsTheStationOnlyOnceEveryRecordIsWritten) {
                                   check::RunProvenance("plan.toml", plan, {}, {}),
                                   QDir(records.path()), &front->person());
     front->show(station);
-    const int doneOffset = 10; // tells the station's exit from any other end of the loop
+    static constexpr int doneOffset = 10; // tells the station's exit from any other end of the loop
     QObject::connect(
         &station, &check::StationSession::done, qApp,
-        [doneOffset](int code) { QCoreApplication::exit(doneOffset + code); },
-        Qt::QueuedConnection);
+        [](int code) { QCoreApplication::exit(doneOffset + code); }, Qt::QueuedConnection);
     int stepsDone = 0;
     QObject::connect(&station, &check::StationSession::stepFinished, [&] {
         if (++stepsDone == 2)
