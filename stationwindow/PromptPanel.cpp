@@ -1,5 +1,7 @@
 #include "stationwindow/PromptPanel.h"
 
+#include "stationwindow/PlainLabel.h"
+
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,14 +16,6 @@ QFont Sized(QFont font, int pixels, bool bold) {
     font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
-}
-
-QLabel* PlainLabel(QWidget* parent, int pixels, bool bold) {
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setFont(Sized(label->font(), pixels, bold));
-    return label;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "check/CheckSession.h"
 #include "check/ConsoleReport.h"
 #include "hid/CodePage1252.h"
+#include "stationwindow/PlainLabel.h"
 
 #include <QFontDatabase>
 #include <QLabel>
@@ -12,18 +13,6 @@
 
 namespace stationwindow {
 namespace {
-
-QLabel* PlainLabel(QWidget* parent, int pixels, bool bold, const char* name) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    QFont font = label->font();
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    label->setFont(font);
-    return label;
-}
 
 QString BoardText(const QString& socket, const hid::DeviceInfo& board) {
     const QString serial = hid::fromWindows1252(board.serialNumber);

@@ -3,6 +3,7 @@
 #include "check/CheckSession.h"
 #include "check/ConsoleReport.h"
 #include "hid/CodePage1252.h"
+#include "stationwindow/PlainLabel.h"
 #include "stationwindow/PromptPanel.h"
 #include "stationwindow/RecordsPanel.h"
 #include "stationwindow/SocketPanel.h"
@@ -15,22 +16,6 @@
 #include <QVBoxLayout>
 
 namespace stationwindow {
-namespace {
-
-QLabel* PlainLabel(QWidget* parent, int pixels, bool bold, const char* name) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    QFont font = label->font();
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    label->setFont(font);
-    return label;
-}
-
-} // namespace
-
 StationWindow::StationWindow(QWidget* parent) : QWidget(parent) {
     setWindowTitle("ZOV-USB test station");
     plan_ = PlainLabel(this, 20, false, "plan");
