@@ -14,6 +14,12 @@
 #include <unistd.h>
 
 namespace check {
+namespace {
+
+/// More boards than this ending at once wait for a writer; that many flushes keep a disk busy.
+constexpr int MostWritesAtOnce = 16;
+
+} // namespace
 
 std::string SocketName(const hid::DeviceInfo& board) {
     return board.port.empty() ? board.path : board.port;
@@ -24,7 +30,9 @@ StationSession::StationSession(hid::DeviceManager& layer, Plan plan, Provenance 
     : layer_(layer), plan_(std::move(plan)), provenance_(std::move(provenance)),
       records_(std::move(records)), queue_(person), store_(store), watch_(layer),
       colour_(ColourWanted(isatty(STDOUT_FILENO), std::getenv("NO_COLOR"))) {
-    writer_.setMaxThreadCount(1);
+    // Each board's records are flushed to disk on a thread of their own, so boards that end
+    // together do not wait on each other's flushes (the file system commits them together).
+    writer_.setMaxThreadCount(MostWritesAtOnce);
     connect(&watch_, &BoardWatch::boardArrived, this, &StationSession::open);
     connect(&watch_, &BoardWatch::boardLeft, this, &StationSession::boardLeft);
     connect(&watch_, &BoardWatch::boardUnusable, this, [](const QString& message) {

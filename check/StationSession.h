@@ -106,7 +106,7 @@ private:
     bool ended_ = false;
     bool stationFault_ = false; ///< a board's records could not be written
     StationTally tally_;
-    QThreadPool writer_; ///< writes the records, one board's at a time, off the event loop
+    QThreadPool writer_; ///< writes the records off the event loop, each board's on its own thread
 };
 
 } // namespace check

@@ -32,7 +32,10 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <pty.h>
+#include <set>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -466,6 +469,30 @@ TEST(StationRecords, TheNameHoldsTheUtcStartAndNeverReplacesARecord) {
     EXPECT_EQ(first.readAll(), "<a/>");
     EXPECT_EQ(QDir(dir.path(), {}, QDir::Name, QDir::Files | QDir::Hidden).count(), 5u)
         << "two pairs and the file in the way, nothing else";
+
+    // Boards of one serial that end together are written at once, each on its own thread:
+    // each pair gets a name of its own, and both its files are that board's.
+    constexpr int AtOnce = 8;
+    std::vector<QString> bases(AtOnce);
+    std::vector<std::thread> writers;
+    for (int n = 0; n < AtOnce; ++n)
+        writers.emplace_back([&, n] {
+            QString ownError;
+            bases[n] = check::WriteStationRecords(records, "SN 1", started, QByteArray::number(n),
+                                                  "<" + QByteArray::number(n) + "/>", ownError);
+        });
+    for (std::thread& writer : writers)
+        writer.join();
+    EXPECT_EQ(std::set<QString>(bases.begin(), bases.end()).size(), std::size_t(AtOnce));
+    for (int n = 0; n < AtOnce; ++n) {
+        QFile json(bases[n] + ".json");
+        QFile xml(bases[n] + ".xml");
+        ASSERT_TRUE(json.open(QIODevice::ReadOnly) && xml.open(QIODevice::ReadOnly));
+        EXPECT_EQ(json.readAll(), QByteArray::number(n));
+        EXPECT_EQ(xml.readAll(), "<" + QByteArray::number(n) + "/>");
+    }
+    EXPECT_EQ(QDir(dir.path(), {}, QDir::Name, QDir::Files | QDir::Hidden).count(),
+              5u + 2 * AtOnce);
 }
 
 // Each way of claiming a name, alone as a file system may offer it: a free name gets the whole
