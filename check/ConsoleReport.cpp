@@ -56,6 +56,32 @@ struct Outcomes {
     }
 };
 
+/// A run's steps, each counted once by the worst of its runs; skipped ones are "not run", and
+/// a try that was tried again counts for nothing.
+struct StepOutcomes {
+    explicit StepOutcomes(const CheckRecord& record) {
+        std::map<std::pair<bool, std::size_t>, Outcomes> byStep;
+        for (const StepResult& step : record.steps) {
+            if (step.skipped || !step.decides()) continue;
+            byStep[{step.teardown, step.number}].add(step);
+            runs.add(step);
+            ++ran;
+        }
+        for (const auto& [number, outcome] : byStep)
+            ++(outcome.failed > 0      ? steps.failed
+               : outcome.undecided > 0 ? steps.undecided
+                                       : steps.passed);
+        stepsRun = byStep.size();
+        notRun = record.planSteps > stepsRun ? record.planSteps - stepsRun : 0;
+    }
+
+    Outcomes steps;
+    Outcomes runs;
+    std::size_t ran = 0;      ///< runs that decide
+    std::size_t stepsRun = 0; ///< steps with a run that decides
+    std::size_t notRun = 0;   ///< the plan's steps with none
+};
+
 std::string Figure(const Measurement& measurement) {
     std::string text = measurement.quantity + " " + measurement.shown();
     if (!measurement.limit.empty()) text += " [" + measurement.limit + "]";
@@ -102,28 +128,13 @@ std::string StepCount(const Plan& plan) {
 }
 
 std::string Summary(const CheckRecord& record) {
-    // A step counts once, by the worst of its runs; skipped ones are "not run", and a try that
-    // was tried again counts for nothing.
-    std::map<std::pair<bool, std::size_t>, Outcomes> byStep;
-    Outcomes runs;
-    std::size_t ran = 0;
-    for (const StepResult& step : record.steps) {
-        if (step.skipped || !step.decides()) continue;
-        byStep[{step.teardown, step.number}].add(step);
-        runs.add(step);
-        ++ran;
-    }
-    Outcomes steps;
-    for (const auto& [number, outcome] : byStep)
-        ++(outcome.failed > 0      ? steps.failed
-           : outcome.undecided > 0 ? steps.undecided
-                                   : steps.passed);
+    const StepOutcomes outcomes(record);
     std::string text = "Plan \"" + hid::TerminalText(record.planName) + "\" on " +
                        BoardLine(record.board) + ": " + Counted(record.planSteps, "step") + ": " +
-                       steps.text();
-    if (byStep.size() < record.planSteps)
-        text += ", " + std::to_string(record.planSteps - byStep.size()) + " not run";
-    if (ran != byStep.size()) text += " (" + std::to_string(ran) + " runs: " + runs.text() + ")";
+                       outcomes.steps.text();
+    if (outcomes.notRun > 0) text += ", " + std::to_string(outcomes.notRun) + " not run";
+    if (outcomes.ran != outcomes.stepsRun)
+        text += " (" + std::to_string(outcomes.ran) + " runs: " + outcomes.runs.text() + ")";
     if (record.boardLeft) text += "; the board left during the run";
     if (!record.interruptedBy.empty()) text += "; " + record.reason();
     if (record.writesInFlight > 0)
@@ -163,10 +174,7 @@ std::string Banner(const CheckRecord& record, bool colour) {
     std::string text = "\n";
     for (const std::string& note : VerdictNotes(record))
         text += "    " + note + "\n";
-    std::size_t failed = 0, undecided = 0;
-    for (const StepResult& step : record.steps)
-        if (!step.passed() && !step.skipped && step.decides()) ++(step.error ? undecided : failed);
-
+    const StepOutcomes outcomes(record);
     const int exitCode = record.exitCode();
     const auto& letters = exitCode == AllPassed    ? PassLetters
                           : exitCode == StepFailed ? FailLetters
@@ -184,9 +192,11 @@ std::string Banner(const CheckRecord& record, bool colour) {
     std::string closing = VerdictWord(exitCode) + ": board " +
                           (serial.empty() ? std::string("without a serial number")
                                           : "serial " + hid::TerminalText(serial)) +
-                          ", " + std::to_string(failed) + " of " +
-                          Counted(record.steps.size(), "step") + " failed";
-    if (undecided > 0) closing += ", " + std::to_string(undecided) + " could not decide";
+                          ", " + std::to_string(outcomes.steps.failed) + " of " +
+                          Counted(record.planSteps, "step") + " failed";
+    if (outcomes.steps.undecided > 0)
+        closing += ", " + std::to_string(outcomes.steps.undecided) + " could not decide";
+    if (outcomes.notRun > 0) closing += ", " + std::to_string(outcomes.notRun) + " not run";
     if (record.boardLeft) closing += ", the board left";
     return text + "\n    " + on + closing + off + "\n";
 }

@@ -23,8 +23,9 @@ std::string VerdictWord(int exitCode);
 /// read_ad: ..."), how many more, and a board that left; shown as the console shows text.
 std::vector<std::string> VerdictNotes(const CheckRecord& record);
 /// Station mode's verdict on a board: the first few steps that did not pass, then a large PASS,
-/// FAIL or ERROR, and last the verdict, the board's serial and how many steps failed, so that
-/// the verdict ends the screen however many fail. In colour (green, red, amber) when asked.
+/// FAIL or ERROR, and last the verdict, the board's serial and how many of the plan's steps
+/// failed (and how many were not run), so that the verdict ends the screen however many fail.
+/// In colour (green, red, amber) when asked.
 std::string Banner(const CheckRecord& record, bool colour);
 /// Colour for a terminal, unless NO_COLOR is set to a non-empty value (no-color.org).
 bool ColourWanted(bool terminal, const char* noColor);

@@ -536,6 +536,7 @@ TEST(StationBanner, ALargeVerdictForTheExitCodeEndsWithTheSerialAndTheCount) {
     record.board.serialNumber = "ZB-\x92"
                                 "42";
     record.steps.resize(40);
+    record.planSteps = 40;
     for (std::size_t n = 0; n < record.steps.size(); ++n) {
         record.steps[n].number = n + 1;
         record.steps[n].name = "read_ad";
@@ -556,6 +557,7 @@ TEST(StationBanner, ALargeVerdictForTheExitCodeEndsWithTheSerialAndTheCount) {
     EXPECT_LT(std::count(fail.begin(), fail.end(), '\n'), 20) << fail;
 
     record.steps.resize(3);
+    record.planSteps = 3;
     record.steps[2].error = true;
     record.board.serialNumber.clear();
     const std::string undecided = check::Banner(record, false);
@@ -563,6 +565,20 @@ TEST(StationBanner, ALargeVerdictForTheExitCodeEndsWithTheSerialAndTheCount) {
     EXPECT_NE(undecided.find("could not decide: 3 read_ad: no answer"), std::string::npos);
     EXPECT_EQ(LastLine(undecided),
               "    ERROR: board without a serial number, 0 of 3 steps failed, 1 could not decide");
+
+    // The count is of the plan's steps: a try tried again is no step of its own, and a step
+    // never run is told as such, not as passed.
+    record.planSteps = 4;
+    record.steps[0].failure = "no answer";
+    record.steps[0].retried = true;
+    record.steps[1].number = 1;
+    record.steps[1].attempt = 2;
+    record.steps[1].failure = "no answer";
+    record.steps[2].error = false;
+    record.steps[2].skipped = true;
+    record.steps[2].number = 2;
+    EXPECT_EQ(LastLine(check::Banner(record, false)),
+              "    FAIL: board without a serial number, 1 of 4 steps failed, 3 not run");
 }
 
 // Green, red and amber on a terminal; never on a pipe or with NO_COLOR set.
