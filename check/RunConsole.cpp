@@ -1,5 +1,6 @@
 #include "check/RunConsole.h"
 
+#include "check/Console.h"
 #include "check/ConsoleReport.h"
 #include "hid/TerminalText.h"
 
@@ -8,8 +9,7 @@
 namespace check {
 
 void PrintOut(const std::string& text) {
-    std::printf("%s", text.c_str());
-    std::fflush(stdout);
+    Console::standard().print(text);
 }
 
 std::unique_ptr<PlanRunner> PrintingRunner(hid::DeviceManager& layer, hid::Handle board,
@@ -40,13 +40,13 @@ void TellInterrupted(const std::string& signalName) {
 
 int EndRun(const CheckRecord& record, const QStringList& problems) {
     TellRecordProblems(problems);
-    std::printf("%s", Summary(record).c_str());
+    PrintOut(Summary(record));
     std::fflush(stdout);
     return problems.isEmpty() ? record.exitCode() : Undecided;
 }
 
 void PrintVerdict(int exitCode) {
-    std::printf("%s\n", VerdictWord(exitCode).c_str());
+    PrintOut(VerdictWord(exitCode) + "\n");
     std::fflush(stdout);
 }
 

@@ -15,7 +15,7 @@ namespace check {
 
 /// Where a run's lines go: text of whole lines, each ending with '\n'.
 using PrintText = std::function<void(const std::string& text)>;
-/// Prints on standard output, at once.
+/// Prints on standard output, at once, from any thread (check/Console.h).
 void PrintOut(const std::string& text);
 
 /// A runner of `plan` on `board`, not started yet, that prints the board and the plan at once

@@ -4,7 +4,6 @@
 #include "hid/TerminalText.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <termios.h>
 #include <unistd.h>
 
@@ -19,17 +18,18 @@ std::string Lowered(std::string text) {
 
 } // namespace
 
-TerminalOperator::TerminalOperator(int fd, std::FILE* out)
-    : fd_(fd), out_(out), terminal_(isatty(fd) == 1) {
+TerminalOperator::TerminalOperator(int fd, Console& console)
+    : fd_(fd), console_(console), terminal_(isatty(fd) == 1) {
     if (!terminal_) return;
     notifier_.emplace(fd_, QSocketNotifier::Read);
     notifier_->setEnabled(false); // read only while a question is asked
     connect(&*notifier_, &QSocketNotifier::activated, this, &TerminalOperator::readable);
 }
 
-void TerminalOperator::print(const std::string& text) const {
-    std::fputs(text.c_str(), out_);
-    std::fflush(out_);
+void TerminalOperator::endQuestion() {
+    asked_.reset();
+    if (notifier_) notifier_->setEnabled(false);
+    console_.answered();
 }
 
 std::string TerminalOperator::unavailable() const {
@@ -48,13 +48,13 @@ void TerminalOperator::ask(OperatorQuestion question, const std::string& text,
         (socket.empty() ? std::string() : SocketLabel(socket)) + hid::TerminalText(text);
     switch (question) {
     case OperatorQuestion::Confirm:
-        print(">> " + shown + "\n   Enter when done, n and Enter if it cannot be done: ");
+        console_.ask(">> " + shown + "\n   Enter when done, n and Enter if it cannot be done: ");
         break;
     case OperatorQuestion::YesNo:
-        print("?? " + shown + " [y/n]: ");
+        console_.ask("?? " + shown + " [y/n]: ");
         break;
     case OperatorQuestion::Text:
-        print(">> " + shown + "\n   Scan or type it, then Enter: ");
+        console_.ask(">> " + shown + "\n   Scan or type it, then Enter: ");
         break;
     }
     if (notifier_) notifier_->setEnabled(true);
@@ -62,9 +62,8 @@ void TerminalOperator::ask(OperatorQuestion question, const std::string& text,
 
 void TerminalOperator::withdraw() {
     if (!asked_) return;
-    asked_.reset();
-    if (notifier_) notifier_->setEnabled(false);
-    print("\n");
+    endQuestion();
+    console_.print("\n");
 }
 
 void TerminalOperator::readable() {
@@ -75,8 +74,8 @@ void TerminalOperator::readable() {
         ended_ = true;
         notifier_->setEnabled(false);
         if (asked_) {
-            asked_.reset();
-            print("\n");
+            endQuestion();
+            console_.print("\n");
             emit answered({OperatorAnswer::Kind::Gone, {}});
         }
         return;
@@ -109,10 +108,9 @@ void TerminalOperator::line(std::string text) {
         break;
     }
     if (!kind)
-        return print(*asked_ == OperatorQuestion::Confirm ? "   Enter, or n and Enter: "
-                                                          : "   y or n, then Enter: ");
-    asked_.reset();
-    notifier_->setEnabled(false);
+        return console_.ask(*asked_ == OperatorQuestion::Confirm ? "   Enter, or n and Enter: "
+                                                                 : "   y or n, then Enter: ");
+    endQuestion();
     emit answered({*kind, *kind == Kind::Text ? std::move(text) : std::string()});
 }
 

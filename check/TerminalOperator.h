@@ -1,9 +1,9 @@
 #pragma once
 
+#include "check/Console.h"
 #include "check/Operator.h"
 
 #include <QSocketNotifier>
-#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -19,8 +19,8 @@ class TerminalOperator final : public Operator {
     Q_OBJECT
 
 public:
-    /// Reads from `fd` and asks on `out` (standard input and output by default).
-    explicit TerminalOperator(int fd = 0, std::FILE* out = stdout);
+    /// Reads from `fd` and asks on `console` (standard input and output by default).
+    explicit TerminalOperator(int fd = 0, Console& console = Console::standard());
 
     std::string unavailable() const override;
     void ask(OperatorQuestion question, const std::string& text,
@@ -28,12 +28,13 @@ public:
     void withdraw() override;
 
 private:
-    void print(const std::string& text) const;
+    /// The question is over: its line ends, and the console's other lines go on below it.
+    void endQuestion();
     void readable();
     void line(std::string text);
 
     const int fd_;
-    std::FILE* const out_;
+    Console& console_;
     const bool terminal_;
     std::optional<QSocketNotifier> notifier_;
     std::string pending_; ///< bytes read after the last line's end

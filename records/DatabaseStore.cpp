@@ -1,5 +1,6 @@
 #include "records/DatabaseStore.h"
 
+#include "check/Console.h"
 #include "hid/TerminalText.h"
 #include "records/Delivery.h"
 #include "records/Plot.h"
@@ -9,14 +10,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
-#include <cstdio>
 
 namespace records {
 namespace {
 
 void Tell(const QString& line) {
-    std::printf("%s\n", hid::TerminalText(line.toStdString()).c_str());
-    std::fflush(stdout);
+    check::Console::standard().print(hid::TerminalText(line.toStdString()) + "\n");
 }
 
 void TellDelivery(const DeliveryReport& report, const Delivery& delivery, bool newRun) {
