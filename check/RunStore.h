@@ -20,6 +20,10 @@ public:
     /// Waits until every run taken is stored or kept to be delivered later, telling each on
     /// standard output; false when one could be kept nowhere.
     virtual bool finish() = 0;
+    /// Calls `then` once every run taken so far is stored or kept to be delivered later, and
+    /// told; on a thread of the store's own, or at once for a store that keeps runs at once.
+    /// Returns at once.
+    virtual void afterStored(std::function<void()> then) { then(); }
 
     /// The line's records drawn, or (a null picture) why they could not be.
     using PictureDelivery = std::function<void(const QImage& picture, const QString& problem)>;

@@ -9,6 +9,7 @@
 #include "hid/TerminalText.h"
 #include "unixsignals/SignalWatcher.h"
 
+#include <QThread>
 #include <algorithm>
 #include <cstdlib>
 #include <unistd.h>
@@ -29,7 +30,8 @@ StationSession::StationSession(hid::DeviceManager& layer, Plan plan, Provenance 
                                QDir records, Operator* person, RunStore* store)
     : layer_(layer), plan_(std::move(plan)), provenance_(std::move(provenance)),
       records_(std::move(records)), queue_(person), store_(store), watch_(layer),
-      colour_(ColourWanted(isatty(STDOUT_FILENO), std::getenv("NO_COLOR"))) {
+      colour_(ColourWanted(isatty(STDOUT_FILENO), std::getenv("NO_COLOR"))),
+      mailbox_(hid::GuiMailbox::create(*this)) {
     // Each board's records are flushed to disk on a thread of their own, so boards that end
     // together do not wait on each other's flushes (the file system commits them together).
     writer_.setMaxThreadCount(MostWritesAtOnce);
@@ -42,6 +44,7 @@ StationSession::StationSession(hid::DeviceManager& layer, Plan plan, Provenance 
 }
 
 StationSession::~StationSession() {
+    mailbox_->close();
     writer_.waitForDone(); // a write under way calls back into this station
 }
 
@@ -76,6 +79,15 @@ void StationSession::endWhenIdle() {
 void StationSession::end() {
     if (ended_) return;
     ended_ = true;
+    // The lines that tell where the last runs were stored come before the tally.
+    if (!store_) return tellTally();
+    store_->afterStored([this, mailbox = mailbox_, home = thread()] {
+        if (QThread::currentThread() == home) return tellTally(); // a store done at once
+        mailbox->post([this] { tellTally(); });
+    });
+}
+
+void StationSession::tellTally() {
     PrintOut(TallyLine(tally_));
     emit done(stationFault_ ? Undecided : tally_.exitCode());
 }

@@ -6,6 +6,7 @@
 #include "check/Plan.h"
 #include "check/PlanRunner.h"
 #include "check/RunStore.h"
+#include "hid/GuiThread.h"
 
 #include <QDir>
 #include <QObject>
@@ -90,8 +91,9 @@ private:
     void wind(const std::string& signalName);
     /// Ends the station once it is stopping and no check is under way any more.
     void endWhenIdle();
-    /// Prints the tally and sends done, once.
+    /// Prints the tally and sends done, once, after the store told its last runs.
     void end();
+    void tellTally();
 
     hid::DeviceManager& layer_;
     const Plan plan_;
@@ -106,6 +108,7 @@ private:
     bool ended_ = false;
     bool stationFault_ = false; ///< a board's records could not be written
     StationTally tally_;
+    std::shared_ptr<hid::GuiMailbox> mailbox_; ///< the store's word that it kept every run
     QThreadPool writer_; ///< writes the records off the event loop, each board's on its own thread
 };
 

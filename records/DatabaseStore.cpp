@@ -93,6 +93,11 @@ void DatabaseStore::drawPicture(PictureDelivery deliver) {
     });
 }
 
+void DatabaseStore::afterStored(std::function<void()> then) {
+    if (!thread_.isRunning()) return then(); // finished: every run is kept already
+    QMetaObject::invokeMethod(worker_, std::move(then));
+}
+
 bool DatabaseStore::finish() {
     if (thread_.isRunning()) {
         // Runs after every delivery already asked for; the connection goes with the thread's

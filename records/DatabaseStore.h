@@ -23,6 +23,7 @@ public:
 
     void store(const check::CheckRecord& record) override;
     bool finish() override;
+    void afterStored(std::function<void()> then) override;
     /// Draws PlotImage on the store's thread, after the runs taken before.
     void drawPicture(PictureDelivery deliver) override;
 

@@ -170,4 +170,38 @@ TEST(RecordsCrash, ARunKilledBeforeItsCommitIsInTheSpoolAndDeliveredNextTime) {
     EXPECT_EQ(StoredSerials(*records::ParseDatabaseUrl(url, error)).size(), 2);
 }
 
+// A station's tally comes after the lines that tell where its runs went, even when the database
+// makes the last one wait.
+TEST(RecordsStation, TellsWhereItsLastRunWentBeforeItsTally) {
+    QTemporaryDir dir;
+    const QString url = "sqlite:" + dir.filePath("line.db");
+    QString error;
+    auto writer = Open(*records::ParseDatabaseUrl(url, error)); // holds the database
+    ASSERT_TRUE(writer && records::Migrate(*writer, error) && writer->begin(error))
+        << error.toStdString();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_STATE_HOME", dir.filePath("state"));
+    QProcess station;
+    station.setProcessEnvironment(environment);
+    station.start(ZOV_PROGRAM, {"check", ZOV_SOURCE_DIR "/examples/smoke.toml", "--virtual-board",
+                                "--station", dir.filePath("records"), "--records", url});
+    QByteArray output;
+    QElapsedTimer waited;
+    waited.start();
+    while (!output.contains("Unplug the board.") && waited.elapsed() < 20000) {
+        station.waitForReadyRead(100);
+        output += station.readAllStandardOutput();
+    }
+    station.terminate();
+    EXPECT_FALSE(station.waitForFinished(300)) << "it waits for its run to be stored";
+    output += station.readAllStandardOutput();
+    EXPECT_FALSE(output.contains("Boards checked")) << output.toStdString();
+    writer->rollback();
+    ASSERT_TRUE(station.waitForFinished(60000));
+    output += station.readAllStandardOutput();
+    const qsizetype stored = output.indexOf("Records: run stored in " + url.toUtf8());
+    EXPECT_NE(stored, -1) << output.toStdString();
+    EXPECT_LT(stored, output.indexOf("Boards checked")) << output.toStdString();
+}
+
 } // namespace
