@@ -1,7 +1,9 @@
 #include "records/Connection.h"
 
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <atomic>
 
 namespace records {
@@ -10,6 +12,17 @@ namespace {
 QString UniqueName() {
     static std::atomic<unsigned> next{0};
     return QString("zov-records-%1").arg(next++);
+}
+
+/// The URI SQLite reads the file `path` by: as it stands on disk ("immutable") when its folder
+/// cannot be written and no writer's log is beside it.
+QString ReadingUri(const QString& path) {
+    const QFileInfo file(path);
+    const QFileInfo log(path + "-wal");
+    const bool asOnDisk =
+        !QFileInfo(file.absolutePath()).isWritable() && (!log.exists() || log.size() == 0);
+    return QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded) +
+           (asOnDisk ? "?immutable=1" : "?mode=ro");
 }
 
 } // namespace
@@ -28,7 +41,8 @@ Connection::~Connection() {
     QSqlDatabase::removeDatabase(name_);
 }
 
-std::unique_ptr<Connection> Connection::open(const DatabaseUrl& url, QString& error) {
+std::unique_ptr<Connection> Connection::open(const DatabaseUrl& url, QString& error,
+                                             Access access) {
     const bool postgresql = url.kind == DatabaseUrl::Kind::Postgresql;
     const QString driver = postgresql ? "QPSQL" : "QSQLITE";
     if (!QSqlDatabase::isDriverAvailable(driver)) {
@@ -45,10 +59,14 @@ std::unique_ptr<Connection> Connection::open(const DatabaseUrl& url, QString& er
         database.setUserName(url.user);
         database.setDatabaseName(url.database);
         database.setConnectOptions(QString("connect_timeout=%1").arg(ConnectSeconds));
-    } else {
+    } else if (access == Access::Write) {
         database.setDatabaseName(url.path);
         // Writers of other processes are waited for rather than refused.
         database.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(60000));
+    } else {
+        database.setDatabaseName(ReadingUri(url.path));
+        database.setConnectOptions(
+            QString("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(60000));
     }
     if (!database.open()) {
         error = ErrorText(database.lastError());
@@ -58,7 +76,7 @@ std::unique_ptr<Connection> Connection::open(const DatabaseUrl& url, QString& er
     // keeps the default journal.
     // The server's notices ("already exists, skipping") are not the operator's business.
     if (postgresql && !connection->run("SET client_min_messages TO WARNING", error)) return nullptr;
-    if (!postgresql) {
+    if (!postgresql && access == Access::Write) {
         QString ignored;
         connection->run("PRAGMA journal_mode=WAL", ignored);
         if (!connection->run("PRAGMA foreign_keys=ON", error)) return nullptr;

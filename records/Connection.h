@@ -16,9 +16,14 @@ QString ErrorText(const QSqlError& error);
 
 class Connection {
 public:
-    /// Opens the database `url` names (an SQLite file is made when missing); nothing, with
-    /// `error` set, when it cannot be reached. Waits at most ConnectSeconds for a server.
-    static std::unique_ptr<Connection> open(const DatabaseUrl& url, QString& error);
+    enum class Access { Write, Read };
+    /// Opens the database `url` names (to write, an SQLite file is made when missing); nothing,
+    /// with `error` set, when it cannot be reached. Waits at most ConnectSeconds for a server.
+    /// An SQLite file opened to read in a folder this user cannot write, with no writer's log
+    /// beside it (its "-wal" file), is read as it stands on disk: such a file holds every run,
+    /// and SQLite could not make the shared-memory file it otherwise needs.
+    static std::unique_ptr<Connection> open(const DatabaseUrl& url, QString& error,
+                                            Access access = Access::Write);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;

@@ -58,8 +58,16 @@ Answer Ask(const Request& request) {
         answer.error = "no records database " + request.url.path;
         return answer;
     }
-    auto connection = Connection::open(request.url, answer.error);
-    if (!connection || !Migrate(*connection, answer.error)) return answer;
+    // A database of this program's schema is only read, so that anyone who may read it may
+    // query it; an older one is brought to it first.
+    auto connection = Connection::open(request.url, answer.error, Connection::Access::Read);
+    if (!connection) return answer;
+    const int version = SchemaVersion(*connection, answer.error);
+    if (version < 0) return answer;
+    if (version != LatestSchema) {
+        connection = Connection::open(request.url, answer.error);
+        if (!connection || !Migrate(*connection, answer.error)) return answer;
+    }
     QString& error = answer.error;
     const QString& command = request.command;
     answer.table = command == "yield"        ? YieldTable(*connection, error)

@@ -5,9 +5,11 @@
 #include "records/Schema.h"
 #include "records/StoredRun.h"
 
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -81,6 +83,36 @@ TEST_P(RecordsCommand, PrintsEachQueryAsCsvOrJson) {
     EXPECT_EQ(board.output.count("\"outcome\": \"pass\""), 1) << board.output.toStdString();
     const Ran exported = Program({"records", url.text, "export"});
     EXPECT_EQ(exported.output.count("\r\n"), 4) << exported.output.toStdString();
+}
+
+// Someone who may read the line's database but not write in its folder (a quality engineer on
+// a share of the line's) queries it all the same: a database of the program's own schema is only
+// read. As root, whom permissions do not stop, the program runs as nobody.
+TEST_P(RecordsCommand, AReaderWhoCannotWriteItsFolderQueriesIt) {
+    if (GetParam() != "sqlite") GTEST_SKIP() << "a folder's permissions are SQLite's alone";
+    using Permission = QFileDevice::Permission;
+    const auto read = Permission::ReadOwner | Permission::ReadGroup | Permission::ReadOther;
+    const auto readAndEnter =
+        read | Permission::ExeOwner | Permission::ExeGroup | Permission::ExeOther;
+    QTemporaryDir programDir; // a copy of the program where nobody may run it
+    const QString program = programDir.filePath("zov-usb-test");
+    ASSERT_TRUE(QFile::copy(ZOV_PROGRAM, program));
+    ASSERT_TRUE(QFile::setPermissions(program, readAndEnter) &&
+                QFile::setPermissions(programDir.path(), readAndEnter) &&
+                QFile::setPermissions(url.path, read) &&
+                QFile::setPermissions(dir.path(), readAndEnter));
+    const QStringList arguments{"records", url.text, "yield"};
+    QProcess process;
+    if (::geteuid() == 0)
+        process.start("setpriv",
+                      QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", program} +
+                          arguments);
+    else
+        process.start(program, arguments);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    QFile::setPermissions(dir.path(), readAndEnter | Permission::WriteOwner); // to be removed
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_TRUE(process.readAllStandardOutput().contains("p.toml,bay 1,2026-03-01,2,1,2,50,100,3"));
 }
 
 TEST_P(RecordsCommand, KeepsHostileTextsInert) {
