@@ -5,18 +5,44 @@
 #include "hid/CodePage1252.h"
 #include "stationwindow/PlainLabel.h"
 
+#include <QEvent>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 namespace stationwindow {
 namespace {
 
+// A panel of this size or larger shows its text at full size; a smaller one, smaller in
+// proportion, down to SmallestText: a fixture of many boards has small panels.
+constexpr QSize FullSizePanel{420, 300};
+constexpr int SmallestText = 12; // the serial still reads at arm's length
+constexpr int BoardPixels = 24;
+constexpr int RunningPixels = 20;
+constexpr int StepPixels = 15;
+constexpr int NotesPixels = 20;
+constexpr int UnplugPixels = 30;
+// A layout's usual margins and spacing, tightened with the text.
+constexpr int Margin = 9;
+constexpr int Spacing = 6;
+constexpr int LargestWord = 220;
+// The most of the height the verdict word and its notes share that the notes take, in whole
+// lines: the word has the rest.
+constexpr int NotesShare = 35; // percent
+
 QString BoardText(const QString& socket, const hid::DeviceInfo& board) {
     const QString serial = hid::fromWindows1252(board.serialNumber);
     return socket + "   serial " + (serial.isEmpty() ? "(none)" : serial);
+}
+
+void SetPixelSize(QWidget* widget, int pixels) {
+    QFont font = widget->font();
+    font.setPixelSize(pixels);
+    widget->setFont(font);
 }
 
 } // namespace
@@ -25,30 +51,36 @@ SocketPanel::SocketPanel(const QString& socket, const hid::DeviceInfo& board, QW
     : QFrame(parent) {
     setObjectName("socket " + socket);
     setFrameShape(QFrame::StyledPanel);
-    board_ = PlainLabel(this, 24, true, "board");
+    board_ = PlainLabel(this, BoardPixels, true, "board");
     board_->setText(BoardText(socket, board));
-    running_ = PlainLabel(this, 20, false, "running");
+    running_ = PlainLabel(this, RunningPixels, false, "running");
     steps_ = new QListWidget(this);
     steps_->setObjectName("steps");
     steps_->setFocusPolicy(Qt::NoFocus);
+    steps_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored); // it scrolls
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(15);
+    mono.setPixelSize(StepPixels);
     steps_->setFont(mono);
 
     verdict_ = new QFrame(this);
     verdict_->setObjectName("verdict");
     verdict_->setAutoFillBackground(true);
-    word_ = PlainLabel(verdict_, 96, true, "verdict word");
+    word_ = PlainLabel(verdict_, LargestWord, true, "verdict word");
     word_->setAlignment(Qt::AlignCenter);
     word_->setWordWrap(false);
-    notes_ = PlainLabel(verdict_, 20, true, "verdict notes");
-    auto* unplug = PlainLabel(verdict_, 30, true, "unplug");
-    unplug->setText("Unplug the board.");
-    unplug->setAlignment(Qt::AlignCenter);
+    // The word takes the room left to it and fits its letters to that, never the other way.
+    word_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    word_->installEventFilter(this);
+    verdict_->installEventFilter(this);
+    notes_ = PlainLabel(verdict_, NotesPixels, true, "verdict notes");
+    notes_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    unplug_ = PlainLabel(verdict_, UnplugPixels, true, "unplug");
+    unplug_->setText("Unplug the board.");
+    unplug_->setAlignment(Qt::AlignCenter);
     auto* verdictLayout = new QVBoxLayout(verdict_);
-    verdictLayout->addWidget(word_, 3);
-    verdictLayout->addWidget(notes_, 1);
-    verdictLayout->addWidget(unplug);
+    verdictLayout->addWidget(word_, 1);
+    verdictLayout->addWidget(notes_);
+    verdictLayout->addWidget(unplug_);
     verdict_->hide();
 
     auto* layout = new QVBoxLayout(this);
@@ -78,13 +110,14 @@ void SocketPanel::showVerdict(const check::CheckRecord& record, bool counted) {
     const int exitCode = record.exitCode();
     if (!record.label.empty())
         board_->setText(board_->text() + "   label " + QString::fromStdString(record.label));
-    running_->clear();
+    running_->hide();
     steps_->hide();
     QStringList notes;
     for (const std::string& note : check::VerdictNotes(record))
         notes << QString::fromStdString(note);
     if (!counted) notes.prepend("not counted: the check was stopped, or its records not written");
     notes_->setText(notes.join('\n'));
+    notes_->setVisible(!notes.isEmpty());
     word_->setText(counted ? QString::fromStdString(check::VerdictWord(exitCode)) : "STOPPED");
     const QColor back = VerdictColour(exitCode, counted);
     QPalette palette = verdict_->palette();
@@ -98,14 +131,64 @@ void SocketPanel::showVerdict(const check::CheckRecord& record, bool counted) {
 
 void SocketPanel::resizeEvent(QResizeEvent* event) {
     QFrame::resizeEvent(event);
-    fitVerdict();
+    fitContents();
+}
+
+bool SocketPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize) {
+        if (watched == word_) fitVerdict();
+        if (watched == verdict_) fitNotes();
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+void SocketPanel::fitContents() {
+    const double scale = std::min(
+        {1.0, double(width()) / FullSizePanel.width(), double(height()) / FullSizePanel.height()});
+    const auto scaled = [scale](int pixels) {
+        return std::max(SmallestText, int(std::lround(pixels * scale)));
+    };
+    SetPixelSize(board_, scaled(BoardPixels));
+    SetPixelSize(running_, scaled(RunningPixels));
+    SetPixelSize(steps_, scaled(StepPixels));
+    SetPixelSize(notes_, scaled(NotesPixels));
+    SetPixelSize(unplug_, scaled(UnplugPixels));
+    const int margin = std::max(2, int(std::lround(Margin * scale)));
+    const int spacing = std::max(2, int(std::lround(Spacing * scale)));
+    for (QLayout* each : {layout(), verdict_->layout()}) {
+        each->setContentsMargins(margin, margin, margin, margin);
+        each->setSpacing(spacing);
+    }
+    fitNotes();
+}
+
+void SocketPanel::fitNotes() {
+    const int line = notes_->fontMetrics().lineSpacing();
+    const int shared = word_->height() + notes_->height(); // the word takes what the notes leave
+    notes_->setMaximumHeight(shared * NotesShare / 100 / line * line);
 }
 
 void SocketPanel::fitVerdict() {
-    // As large as the panel allows: at 1366 x 768 with two sockets, letters some 150 px high.
+    // As large as the word's room allows: at 1366 x 768 with two sockets, letters some 200 px
+    // high; in a panel of a fixture of 20, some 60.
+    const QString word = word_->text();
+    // A twentieth of the width left clear: the letters stand off the edges of their ground.
+    const QSize room(word_->contentsRect().width() * 19 / 20, word_->contentsRect().height());
+    if (word.isEmpty() || room.isEmpty()) return;
     QFont font = word_->font();
-    const int byWidth = width() * 10 / (std::max<int>(3, int(word_->text().size())) * 8);
-    font.setPixelSize(std::clamp(std::min(byWidth, height() / 3), 24, 220));
+    font.setPixelSize(LargestWord);
+    const QFontMetrics largest(font);
+    int pixels =
+        std::min({LargestWord, LargestWord * room.width() / largest.horizontalAdvance(word),
+                  LargestWord * room.height() / largest.height()});
+    // Hinting keeps the letters from growing quite in proportion: smaller until they fit.
+    for (; pixels > 1; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        if (metrics.horizontalAdvance(word) <= room.width() && metrics.height() <= room.height())
+            break;
+    }
+    font.setPixelSize(std::max(pixels, 1));
     word_->setFont(font);
 }
 

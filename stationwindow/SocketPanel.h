@@ -13,8 +13,9 @@ namespace stationwindow {
 /// One socket of the station: its board's serial (and the label scanned for it), the step
 /// running, each step's line (value, limits, outcome) as it comes, and at the end a verdict
 /// filling most of the panel: PASS on green, FAIL on red, ERROR on amber, in a large bold
-/// font, with the steps that did not pass, then "Unplug the board.". Everything from the
-/// board and the plan is shown as plain text.
+/// font, with the steps that did not pass, then "Unplug the board.". Its text follows its size:
+/// a small panel, of a fixture of many boards, shows it smaller. Everything from the board and
+/// the plan is shown as plain text.
 class SocketPanel final : public QFrame {
     Q_OBJECT
 
@@ -32,8 +33,15 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// Sizes the text, the margins and the verdict word's share to the panel: as they are in
+    /// a large panel, smaller in a small one.
+    void fitContents();
+    /// The notes as many lines as leave the verdict word most of the room: the first ones.
+    void fitNotes();
+    /// The verdict word's letters as large as its room holds.
     void fitVerdict();
 
     QLabel* board_;
@@ -42,6 +50,7 @@ private:
     QFrame* verdict_;
     QLabel* word_;
     QLabel* notes_;
+    QLabel* unplug_;
 };
 
 } // namespace stationwindow

@@ -6,6 +6,7 @@
 #include "stationwindow/PlainLabel.h"
 #include "stationwindow/PromptPanel.h"
 #include "stationwindow/RecordsPanel.h"
+#include "stationwindow/SocketGrid.h"
 #include "stationwindow/SocketPanel.h"
 
 #include <QCloseEvent>
@@ -24,10 +25,13 @@ StationWindow::StationWindow(QWidget* parent) : QWidget(parent) {
     waiting_->setText("Waiting for a board...");
     waiting_->setAlignment(Qt::AlignCenter);
     tally_ = PlainLabel(this, 28, true, "tally");
+    sockets_ = new SocketGrid(this);
+    sockets_->hide();
     auto* socketArea = new QWidget(this);
-    sockets_ = new QHBoxLayout(socketArea);
-    sockets_->setContentsMargins(0, 0, 0, 0);
-    sockets_->addWidget(waiting_);
+    auto* socketLayout = new QVBoxLayout(socketArea);
+    socketLayout->setContentsMargins(0, 0, 0, 0);
+    socketLayout->addWidget(waiting_);
+    socketLayout->addWidget(sockets_);
     body_ = new QHBoxLayout;
     body_->addWidget(socketArea, 2);
 
@@ -37,8 +41,8 @@ StationWindow::StationWindow(QWidget* parent) : QWidget(parent) {
     layout->addLayout(body_, 1);
     layout->addWidget(tally_);
     showTally();
-    // Room for two sockets side by side, within the smallest screen a station has (1366 x 768)
-    // with a desktop's panel and the window's title bar: the tally stays in view.
+    // Room for two sockets side by side and for 20 in a grid, within the smallest screen a station
+    // has (1366 x 768) with a desktop's panel and the window's title bar: the tally stays in view.
     QSize size(1300, 680);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableGeometry().size());
@@ -76,18 +80,20 @@ void StationWindow::follow(check::StationSession& station) {
 }
 
 void StationWindow::opened(hid::Handle socket, const QString& name, const hid::DeviceInfo& board) {
-    auto* panel = new SocketPanel(name, board, this);
+    auto* panel = new SocketPanel(name, board);
     panels_[socket] = panel;
-    sockets_->addWidget(panel, 1);
+    sockets_->add(panel);
     waiting_->hide();
+    sockets_->show();
 }
 
 void StationWindow::closed(hid::Handle socket) {
     const auto it = panels_.find(socket);
     if (it == panels_.end()) return;
-    it->second->deleteLater();
+    sockets_->remove(it->second);
     panels_.erase(it);
     waiting_->setVisible(panels_.empty());
+    sockets_->setVisible(!panels_.empty());
 }
 
 void StationWindow::verdict(hid::Handle socket, const check::CheckRecord& record, bool counted) {

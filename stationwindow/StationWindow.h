@@ -13,10 +13,12 @@ namespace stationwindow {
 
 class PromptPanel;
 class RecordsPanel;
+class SocketGrid;
 class SocketPanel;
 
 /// The station for an operator: the plan and the station at the top, the question being asked,
-/// a panel for each socket holding a board (SocketPanel), with the line's records beside them
+/// a panel for each socket holding a board (SocketPanel) in a grid that fits the window
+/// however many there are (SocketGrid), with the line's records beside them
 /// when the runs go to a database (RecordsPanel), and the tally with the first-pass yield
 /// always in view at the bottom. Follows a StationSession by its signals; never waits on
 /// it. Closing the window asks the station to stop, as SIGTERM does.
@@ -46,7 +48,7 @@ private:
     QLabel* plan_;
     PromptPanel* prompt_;
     QLabel* waiting_;
-    QHBoxLayout* sockets_;
+    SocketGrid* sockets_;
     QHBoxLayout* body_; ///< the sockets, and the records beside them
     RecordsPanel* records_ = nullptr;
     QLabel* tally_;

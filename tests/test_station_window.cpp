@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -38,21 +39,43 @@ constexpr const char* Plan = "name = 'Line <i>2</i>'\n"
                              "[[step]]\ntype = 'scan'\ntext = 'Scan the label'\n"
                              "pattern = '^ZB-[0-9]+$'\n";
 
-// Measured only: the boards pass with no question asked.
+// Measured only: no question asked, each board passes or fails on its A/D value.
 constexpr const char* MeasuredPlan = "name = 'Line 2'\n[[step]]\ntype = 'read_ad'\nmin = 100\n";
 
-void AttachBench(hid::DeviceManager& layer, const std::string& text) {
+/// Attaches the bench in `text` to `layer`; answers its boards, in the bench's order.
+std::vector<board::VirtualBoard*> AttachBench(hid::DeviceManager& layer, const std::string& text) {
     tomlfile::TomlError error;
     const auto bench = board::ParseBench(text, "bench.toml", error);
-    ASSERT_TRUE(bench) << error.text();
-    for (const board::VirtualBoardSetup& setup : *bench)
-        layer.addSource(std::make_unique<board::VirtualBoard>(setup));
+    EXPECT_TRUE(bench) << error.text();
+    std::vector<board::VirtualBoard*> boards;
+    for (const board::VirtualBoardSetup& setup : bench.value_or(board::VirtualBench{})) {
+        auto each = std::make_unique<board::VirtualBoard>(setup);
+        boards.push_back(each.get());
+        layer.addSource(std::move(each));
+    }
+    return boards;
+}
+
+/// The serial of the board in socket bay-`n`: as long as a production serial.
+QString Serial(int n) {
+    return QString("ZB-2412-%1").arg(n, 5, 10, QChar('0'));
+}
+
+/// `count` boards in the sockets bay-1, bay-2, ...: each reads an A/D value of 150, or with
+/// `evenOnesLow` the even ones 20.
+std::string BayBench(int count, bool evenOnesLow = false) {
+    std::string text;
+    for (int n = 1; n <= count; ++n)
+        text += "[[board]]\nport='bay-" + std::to_string(n) + "'\nserial='" +
+                Serial(n).toStdString() + "'\nad=" + (evenOnesLow && n % 2 == 0 ? "20" : "150") +
+                "\n";
+    return text;
 }
 
 struct WindowRig {
-    explicit WindowRig(const char* plan = Plan, check::RunStore* store = nullptr) {
-        AttachBench(layer, "[[board]]\nport='bay-1'\nserial='ZB-1'\nad=150\n"
-                           "[[board]]\nport='bay-2'\nserial='ZB-2'\nad=150\n");
+    explicit WindowRig(const char* plan = Plan, check::RunStore* store = nullptr,
+                       const std::string& bench = BayBench(2))
+        : boards(AttachBench(layer, bench)) {
         check::PlanError error;
         station.emplace(layer, *check::ParsePlan(plan, "plan.toml", error),
                         check::RunProvenance("plan.toml", plan, "bay 4", {}), QDir(records.path()),
@@ -79,6 +102,7 @@ struct WindowRig {
 
     QTemporaryDir records;
     hid::DeviceManager layer;
+    std::vector<board::VirtualBoard*> boards;
     stationwindow::StationWindow window;
     stationwindow::PromptOperator person{window.prompt()};
     std::optional<check::StationSession> station;
@@ -144,6 +168,105 @@ TEST(StationWindow, TwoBoardsAnsweredWithKeysEndOnTheirOwnVerdicts) {
     EXPECT_TRUE(tally.contains("Boards checked: 2, 1 passed, 1 failed")) << tally.toStdString();
     EXPECT_TRUE(tally.contains("first-pass yield 50.0% (1 of 2)")) << tally.toStdString();
     EXPECT_EQ(rig.text(&rig.window, "plan").left(23), "Plan: Line <i>2</i> (3 ");
+}
+
+/// The part of `widget` that its parents leave in view, in its window's coordinates.
+QRect InView(const QWidget* widget) {
+    QRect shown(widget->mapTo(widget->window(), QPoint()), widget->size());
+    for (const QWidget* above = widget->parentWidget(); above; above = above->parentWidget())
+        shown &= QRect(above->mapTo(above->window(), QPoint()), above->size());
+    return shown;
+}
+
+qint64 Area(const QRect& rect) {
+    return qint64(rect.width()) * rect.height();
+}
+
+/// The socket panels still open: those of the boards unplugged are gone.
+QList<stationwindow::SocketPanel*> OpenPanels(WindowRig& rig) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return rig.window.findChildren<stationwindow::SocketPanel*>();
+}
+
+/// Scrolls `widget` into view, when it is in a scroll area.
+void ScrollTo(QWidget* widget) {
+    for (QWidget* above = widget->parentWidget(); above; above = above->parentWidget())
+        if (auto* area = qobject_cast<QScrollArea*>(above)) {
+            area->ensureWidgetVisible(widget, 0, 0);
+            testsupport::DrainEvents();
+        }
+}
+
+// However many boards the fixture holds, the window keeps the size it was given on the smallest
+// station screen, the sockets share it without overlapping, the tally stays in view and every
+// verdict is shown whole, in letters that read from the operator's place; past what the window
+// holds, the sockets scroll. Boards unplugged leave their room to the rest.
+TEST(StationWindow, LaysOutEverySocketWithinTheWindow) {
+    // 40 px letters have capitals some 28 px high: 8 mm on an 18.5" screen at 1366 x 768,
+    // twice the 4.4 mm (5 arc minutes) that normal sight resolves at three metres.
+    constexpr int ReadableWord = 40;
+    const struct {
+        int boards;
+        bool scrolls;
+    } cases[] = {{1, false}, {2, false}, {4, false}, {8, false}, {20, false}, {40, true}};
+    for (const auto& each : cases) {
+        SCOPED_TRACE(std::to_string(each.boards) + " boards");
+        // Every other board fails: its verdict has notes, which leave the word its room.
+        WindowRig rig(MeasuredPlan, nullptr, BayBench(each.boards, true));
+        rig.window.resize(1300, 680); // a station's 1366 x 768 screen, as the window is sized
+        ASSERT_TRUE(testsupport::WaitUntil(
+            [&] {
+                const check::StationTally tally = rig.station->tally();
+                return tally.passed + tally.failed == unsigned(each.boards);
+            },
+            20s));
+        testsupport::DrainEvents();
+        // The size it was given, frame and all within the screen.
+        EXPECT_EQ(rig.window.width(), 1300);
+        EXPECT_EQ(rig.window.height(), 680);
+        EXPECT_TRUE(QRect(0, 0, 1366, 768).contains(rig.window.frameGeometry()))
+            << rig.window.frameGeometry().width() << " x " << rig.window.frameGeometry().height();
+        auto* tally = rig.window.findChild<QLabel*>("tally");
+        EXPECT_EQ(tally->visibleRegion(), QRegion(tally->rect()));
+        std::vector<QRect> taken;
+        for (int n = 1; n <= each.boards; ++n) {
+            SCOPED_TRACE("bay-" + std::to_string(n));
+            stationwindow::SocketPanel* panel = rig.panel("bay-" + QString::number(n));
+            ASSERT_TRUE(panel);
+            for (const QRect& other : taken)
+                EXPECT_FALSE(panel->geometry().intersects(other)) << "overlaps another socket";
+            taken.push_back(panel->geometry());
+            auto* word = panel->findChild<QLabel*>("verdict word");
+            auto* board = panel->findChild<QLabel*>("board");
+            if (each.scrolls) ScrollTo(panel);
+            EXPECT_EQ(word->text(), n % 2 ? "PASS" : "FAIL");
+            // Shown whole: nothing above clips it or covers it, and its text fits it.
+            EXPECT_EQ(word->visibleRegion(), QRegion(word->rect()));
+            const QFontMetrics metrics(word->font());
+            EXPECT_LE(metrics.horizontalAdvance(word->text()), word->contentsRect().width());
+            EXPECT_LE(metrics.height(), word->contentsRect().height());
+            EXPECT_GE(word->font().pixelSize(), ReadableWord);
+            EXPECT_EQ(board->visibleRegion(), QRegion(board->rect()));
+            EXPECT_LE(board->heightForWidth(board->width()), board->height());
+            EXPECT_TRUE(board->text().contains("serial " + Serial(n)));
+        }
+        if (each.boards < 4) continue;
+        // Unplug three boards in four: the ones left take the socket area between them.
+        const std::size_t left = each.boards / 4;
+        for (std::size_t n = left; n < rig.boards.size(); ++n)
+            rig.boards[n]->unplug();
+        ASSERT_TRUE(
+            testsupport::WaitUntil([&] { return OpenPanels(rig).size() == qsizetype(left); }));
+        testsupport::DrainEvents();
+        const QList<stationwindow::SocketPanel*> panels = OpenPanels(rig);
+        qint64 shown = 0;
+        for (const auto* panel : panels) {
+            shown += Area(InView(panel));
+            for (const auto* other : panels)
+                EXPECT_TRUE(panel == other || !panel->geometry().intersects(other->geometry()));
+        }
+        EXPECT_GE(2 * shown, Area(InView(panels.front()->parentWidget())));
+    }
 }
 
 /// The records panel's picture, as shown.

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QScrollArea>
+#include <vector>
+
+namespace stationwindow {
+
+/// The station window's socket panels in a grid that fills the area it is given: the number of
+/// columns that makes the panels largest in a readable shape, chosen again as panels come and
+/// go and as the area resizes. Panels never shrink below MinimumPanel: when that many do not
+/// fit, the grid scrolls vertically instead, so the window never grows with the sockets and
+/// what is above and below the grid stays in view.
+class SocketGrid final : public QScrollArea {
+    Q_OBJECT
+
+public:
+    /// The smallest panel shown. 240 px wide holds the longest verdict word, STOPPED, in
+    /// letters of 40 px; 120 px high holds the board line, the word in letters of 40 px and
+    /// more, and "Unplug the board.". A fixture of 20 boards fits a window of 1300 x 680 (the
+    /// smallest station screen's) in five columns of four without scrolling.
+    static constexpr QSize MinimumPanel{240, 120};
+
+    explicit SocketGrid(QWidget* parent = nullptr);
+
+    /// Adds `panel` after the others and shows it.
+    void add(QWidget* panel);
+    /// Takes `panel` out, the others taking its room, and deletes it once control returns to
+    /// the event loop.
+    void remove(QWidget* panel);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void reflow();
+
+    QWidget* tiles_;
+    std::vector<QWidget*> panels_; ///< in the order they came
+};
+
+} // namespace stationwindow
