@@ -48,15 +48,16 @@ void TerminalOperator::ask(OperatorQuestion question, const std::string& text,
         (socket.empty() ? std::string() : SocketLabel(socket)) + hid::TerminalText(text);
     switch (question) {
     case OperatorQuestion::Confirm:
-        console_.ask(">> " + shown + "\n   Enter when done, n and Enter if it cannot be done: ");
+        question_ = ">> " + shown + "\n   Enter when done, n and Enter if it cannot be done: ";
         break;
     case OperatorQuestion::YesNo:
-        console_.ask("?? " + shown + " [y/n]: ");
+        question_ = "?? " + shown + " [y/n]: ";
         break;
     case OperatorQuestion::Text:
-        console_.ask(">> " + shown + "\n   Scan or type it, then Enter: ");
+        question_ = ">> " + shown + "\n   Scan or type it, then Enter: ";
         break;
     }
+    console_.ask(question_);
     if (notifier_) notifier_->setEnabled(true);
 }
 
@@ -107,9 +108,9 @@ void TerminalOperator::line(std::string text) {
         kind = Kind::Text;
         break;
     }
-    if (!kind)
-        return console_.ask(*asked_ == OperatorQuestion::Confirm ? "   Enter, or n and Enter: "
-                                                                 : "   y or n, then Enter: ");
+    // Asked again whole: another socket's lines may come before the answer, and the operator
+    // must still see whose question it is.
+    if (!kind) return console_.ask(question_);
     endQuestion();
     emit answered({*kind, *kind == Kind::Text ? std::move(text) : std::string()});
 }

@@ -39,7 +39,8 @@ private:
     std::optional<QSocketNotifier> notifier_;
     std::string pending_; ///< bytes read after the last line's end
     std::optional<OperatorQuestion> asked_;
-    bool ended_ = false; ///< the terminal's input ended (Ctrl+D)
+    std::string question_; ///< the question asked, as shown
+    bool ended_ = false;   ///< the terminal's input ended (Ctrl+D)
 };
 
 } // namespace check

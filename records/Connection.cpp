@@ -15,10 +15,11 @@ QString UniqueName() {
 }
 
 /// The URI SQLite reads the file `path` by: as it stands on disk ("immutable") when its folder
-/// cannot be written and no writer's log is beside it.
+/// cannot be written and no writer's log is beside it. A link is followed first: the folder
+/// and the log are those of the file itself.
 QString ReadingUri(const QString& path) {
-    const QFileInfo file(path);
-    const QFileInfo log(path + "-wal");
+    const QFileInfo file(QFileInfo(path).canonicalFilePath());
+    const QFileInfo log(file.absoluteFilePath() + "-wal");
     const bool asOnDisk =
         !QFileInfo(file.absolutePath()).isWritable() && (!log.exists() || log.size() == 0);
     return QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded) +

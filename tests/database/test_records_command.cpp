@@ -87,7 +87,9 @@ TEST_P(RecordsCommand, PrintsEachQueryAsCsvOrJson) {
 
 // Someone who may read the line's database but not write in its folder (a quality engineer on
 // a share of the line's) queries it all the same: a database of the program's own schema is only
-// read. As root, whom permissions do not stop, the program runs as nobody.
+// read. As root, whom permissions do not stop, the program runs as nobody. The runs a station
+// still holds in the file's log count too, also when the file is named through a link in a
+// folder of its own: the log lies beside the file itself.
 TEST_P(RecordsCommand, AReaderWhoCannotWriteItsFolderQueriesIt) {
     if (GetParam() != "sqlite") GTEST_SKIP() << "a folder's permissions are SQLite's alone";
     using Permission = QFileDevice::Permission;
@@ -97,22 +99,44 @@ TEST_P(RecordsCommand, AReaderWhoCannotWriteItsFolderQueriesIt) {
     QTemporaryDir programDir; // a copy of the program where nobody may run it
     const QString program = programDir.filePath("zov-usb-test");
     ASSERT_TRUE(QFile::copy(ZOV_PROGRAM, program));
+    QTemporaryDir linkDir;
+    const QString link = linkDir.filePath("line.db");
+    ASSERT_TRUE(QFile::link(url.path, link));
+    // A station writing: its run of the next day is in the log until it closes the file.
+    auto station = Open(url);
+    QString error;
+    const auto run =
+        MadeRun("C", "p.toml", "bay 1", QDateTime(QDate(2026, 3, 2), QTime(8, 0), Qt::UTC),
+                {{"A/D value", 150, 100, 200}});
+    ASSERT_EQ(records::WriteRun(*station, records::StoredRunOf(run, records::NewRunId()), error),
+              records::Written::Stored)
+        << error.toStdString();
     ASSERT_TRUE(QFile::setPermissions(program, readAndEnter) &&
                 QFile::setPermissions(programDir.path(), readAndEnter) &&
                 QFile::setPermissions(url.path, read) &&
-                QFile::setPermissions(dir.path(), readAndEnter));
-    const QStringList arguments{"records", url.text, "yield"};
-    QProcess process;
-    if (::geteuid() == 0)
-        process.start("setpriv",
-                      QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", program} +
-                          arguments);
-    else
-        process.start(program, arguments);
-    EXPECT_TRUE(process.waitForFinished(60000));
-    QFile::setPermissions(dir.path(), readAndEnter | Permission::WriteOwner); // to be removed
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    EXPECT_TRUE(process.readAllStandardOutput().contains("p.toml,bay 1,2026-03-01,2,1,2,50,100,3"));
+                QFile::setPermissions(dir.path(), readAndEnter) &&
+                QFile::setPermissions(linkDir.path(), readAndEnter));
+    for (const QString& path : {url.path, link}) {
+        const QStringList arguments{"records", "sqlite:" + path, "yield"};
+        QProcess process;
+        if (::geteuid() == 0)
+            process.start("setpriv", QStringList{"--reuid=nobody", "--regid=nogroup",
+                                                 "--clear-groups", program} +
+                                         arguments);
+        else
+            process.start(program, arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        const QByteArray output = process.readAllStandardOutput();
+        EXPECT_TRUE(output.contains("p.toml,bay 1,2026-03-01,2,1,2,50,100,3"))
+            << path.toStdString();
+        EXPECT_TRUE(output.contains("p.toml,bay 1,2026-03-02,1,1,1,100,100,1"))
+            << path.toStdString() << ":\n"
+            << output.toStdString();
+    }
+    // to be removed
+    QFile::setPermissions(dir.path(), readAndEnter | Permission::WriteOwner);
+    QFile::setPermissions(linkDir.path(), readAndEnter | Permission::WriteOwner);
 }
 
 TEST_P(RecordsCommand, KeepsHostileTextsInert) {
