@@ -15,10 +15,11 @@ class SocketGrid final : public QScrollArea {
 
 public:
     /// The smallest panel shown. 240 px wide holds the longest verdict word, STOPPED, in
-    /// letters of 40 px; 120 px high holds the board line, the word in letters of 40 px and
-    /// more, and "Unplug the board.". A fixture of 20 boards fits a window of 1300 x 680 (the
-    /// smallest station screen's) in five columns of four without scrolling.
-    static constexpr QSize MinimumPanel{240, 120};
+    /// letters of 40 px; 136 px high holds the board line on two lines (a scanned label takes
+    /// it to a second), the word in letters of 40 px and more, a line of notes and "Unplug the
+    /// board.". A fixture of 20 boards fits a window of 1300 x 680 (the smallest station
+    /// screen's) in five columns of four without scrolling.
+    static constexpr QSize MinimumPanel{240, 136};
 
     explicit SocketGrid(QWidget* parent = nullptr);
 
