@@ -28,6 +28,9 @@ public:
     /// Takes `panel` out, the others taking its room, and deletes it once control returns to
     /// the event loop.
     void remove(QWidget* panel);
+    /// Scrolls `panel` into view once the layouts have settled (a question shown above the
+    /// grid shrinks it), unless it is gone by then.
+    void bringIntoView(QWidget* panel);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -320,6 +320,22 @@ TEST(StationWindow, ShowsEveryVerdictReadablyInTheSmallestPanel) {
     }
 }
 
+// A question for a socket scrolled out of view brings its panel into view: the operator sees
+// which board is asking, with the grid shrunk below the question.
+TEST(StationWindow, ScrollsToTheSocketAsked) {
+    const char* plan = "name = 'Line 2'\n[[step]]\ntype = 'prompt'\ntext = 'Press S1'\n";
+    WindowRig rig(plan, nullptr, BayBench(40));
+    rig.window.resize(1300, 680);
+    for (const int n : {1, 2, 40}) {
+        const QString socket = "bay-" + QString::number(n);
+        while (rig.nextQuestion() != "Socket " + socket)
+            QTest::keyClick(&rig.window.prompt(), Qt::Key_Return);
+        testsupport::DrainEvents();
+        const QWidget* line = rig.panel(socket)->findChild<QLabel*>("board");
+        EXPECT_EQ(line->visibleRegion(), QRegion(line->rect())) << socket.toStdString();
+    }
+}
+
 /// The records panel's picture, as shown.
 QImage RecordsPicture(WindowRig& rig) {
     return rig.window.findChild<QLabel*>("records picture")->grab().toImage();
