@@ -71,6 +71,7 @@ void PromptPanel::ask(check::OperatorQuestion question, const QString& text,
         field_->setFocus();
     else
         setFocus();
+    emit asked(socket);
 }
 
 void PromptPanel::withdraw() {

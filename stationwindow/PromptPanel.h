@@ -25,6 +25,8 @@ public:
     void withdraw();
 
 signals:
+    /// A question for `socket` is shown (empty: for no socket in particular).
+    void asked(const QString& socket);
     void answered(const check::OperatorAnswer& answer);
 
 protected:

@@ -1,5 +1,6 @@
 #include "stationwindow/SocketGrid.h"
 
+#include <QPointer>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -65,6 +66,15 @@ void SocketGrid::remove(QWidget* panel) {
     panel->hide();
     panel->deleteLater();
     reflow();
+}
+
+void SocketGrid::bringIntoView(QWidget* panel) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, panel = QPointer(panel)] {
+            if (panel) ensureWidgetVisible(panel, 0, 0);
+        },
+        Qt::QueuedConnection);
 }
 
 void SocketGrid::resizeEvent(QResizeEvent* event) {

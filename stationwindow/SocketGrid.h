@@ -15,10 +15,11 @@ class SocketGrid final : public QScrollArea {
 
 public:
     /// The smallest panel shown. 240 px wide holds the longest verdict word, STOPPED, in
-    /// letters of 40 px; 120 px high holds the board line, the word in letters of 40 px and
-    /// more, and "Unplug the board.". A fixture of 20 boards fits a window of 1300 x 680 (the
-    /// smallest station screen's) in five columns of four without scrolling.
-    static constexpr QSize MinimumPanel{240, 120};
+    /// letters of 40 px; 136 px high holds the board line on two lines (a scanned label takes
+    /// it to a second), the word in letters of 40 px and more, a line of notes and "Unplug the
+    /// board.". A fixture of 20 boards fits a window of 1300 x 680 (the smallest station
+    /// screen's) in five columns of four without scrolling.
+    static constexpr QSize MinimumPanel{240, 136};
 
     explicit SocketGrid(QWidget* parent = nullptr);
 
@@ -27,6 +28,9 @@ public:
     /// Takes `panel` out, the others taking its room, and deletes it once control returns to
     /// the event loop.
     void remove(QWidget* panel);
+    /// Scrolls `panel` into view once the layouts have settled (a question shown above the
+    /// grid shrinks it), unless it is gone by then.
+    void bringIntoView(QWidget* panel);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

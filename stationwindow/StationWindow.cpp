@@ -21,6 +21,7 @@ StationWindow::StationWindow(QWidget* parent) : QWidget(parent) {
     setWindowTitle("ZOV-USB test station");
     plan_ = PlainLabel(this, 20, false, "plan");
     prompt_ = new PromptPanel(this);
+    connect(prompt_, &PromptPanel::asked, this, &StationWindow::asked);
     waiting_ = PlainLabel(this, 40, true, "waiting");
     waiting_->setText("Waiting for a board...");
     waiting_->setAlignment(Qt::AlignCenter);
@@ -94,6 +95,11 @@ void StationWindow::closed(hid::Handle socket) {
     panels_.erase(it);
     waiting_->setVisible(panels_.empty());
     sockets_->setVisible(!panels_.empty());
+}
+
+void StationWindow::asked(const QString& socket) {
+    for (const auto& [handle, panel] : panels_)
+        if (panel->objectName() == "socket " + socket) sockets_->bringIntoView(panel);
 }
 
 void StationWindow::verdict(hid::Handle socket, const check::CheckRecord& record, bool counted) {

@@ -41,6 +41,9 @@ protected:
 private:
     void opened(hid::Handle socket, const QString& name, const hid::DeviceInfo& board);
     void closed(hid::Handle socket);
+    /// Scrolls the panel of the socket a question is for into view: the operator sees the
+    /// board that asks.
+    void asked(const QString& socket);
     void verdict(hid::Handle socket, const check::CheckRecord& record, bool counted);
     void showTally();
 

@@ -9,6 +9,7 @@
 #include "records/DatabaseStore.h"
 #include "stationwindow/PromptPanel.h"
 #include "stationwindow/RecordsPanel.h"
+#include "stationwindow/SocketGrid.h"
 #include "stationwindow/SocketPanel.h"
 #include "stationwindow/StationWindow.h"
 #include "stationwindow/StationWindowFront.h"
@@ -266,6 +267,72 @@ TEST(StationWindow, LaysOutEverySocketWithinTheWindow) {
                 EXPECT_TRUE(panel == other || !panel->geometry().intersects(other->geometry()));
         }
         EXPECT_GE(2 * shown, Area(InView(panels.front()->parentWidget())));
+    }
+}
+
+// The smallest panel the grid shows holds each verdict whole, in letters that read from the
+// operator's place: the longest word, STOPPED, and a failure with its notes and a scanned label
+// that takes the board line to a second line.
+TEST(StationWindow, ShowsEveryVerdictReadablyInTheSmallestPanel) {
+    constexpr int ReadableWord = 40; // as above
+    const struct {
+        const char* word;
+        int failing; // steps that did not pass, each a note
+        bool error;
+        bool counted;
+        const char* label;
+    } cases[] = {{"PASS", 0, false, true, ""},
+                 {"FAIL", 5, false, true, "ZB-0042"},
+                 {"ERROR", 1, true, true, "ZB-0042"},
+                 {"STOPPED", 1, false, false, ""}};
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.word);
+        QWidget grid; // a panel of the grid: sized by it, never by its contents
+        grid.resize(stationwindow::SocketGrid::MinimumPanel);
+        hid::DeviceInfo board;
+        board.serialNumber = Serial(64).toStdString();
+        auto* panel = new stationwindow::SocketPanel("bay-64", board, &grid);
+        panel->resize(stationwindow::SocketGrid::MinimumPanel);
+        grid.show();
+        check::CheckRecord record;
+        record.board = board;
+        record.label = each.label;
+        for (int n = 1; n <= each.failing; ++n) {
+            check::StepResult step;
+            step.number = std::size_t(n);
+            step.name = "read_ad";
+            step.failure = "A/D value 20 breaks its limit >= 100";
+            step.error = each.error;
+            record.steps.push_back(step);
+        }
+        panel->showVerdict(record, each.counted);
+        testsupport::DrainEvents();
+        auto* word = panel->findChild<QLabel*>("verdict word");
+        auto* line = panel->findChild<QLabel*>("board");
+        EXPECT_EQ(word->text(), each.word);
+        EXPECT_EQ(word->visibleRegion(), QRegion(word->rect()));
+        const QFontMetrics metrics(word->font());
+        EXPECT_LE(metrics.horizontalAdvance(word->text()), word->contentsRect().width());
+        EXPECT_LE(metrics.height(), word->contentsRect().height());
+        EXPECT_GE(word->font().pixelSize(), ReadableWord);
+        EXPECT_LE(line->heightForWidth(line->width()), line->height());
+        EXPECT_TRUE(line->text().contains(each.label));
+    }
+}
+
+// A question for a socket scrolled out of view brings its panel into view: the operator sees
+// which board is asking, with the grid shrunk below the question.
+TEST(StationWindow, ScrollsToTheSocketAsked) {
+    const char* plan = "name = 'Line 2'\n[[step]]\ntype = 'prompt'\ntext = 'Press S1'\n";
+    WindowRig rig(plan, nullptr, BayBench(40));
+    rig.window.resize(1300, 680);
+    for (const int n : {1, 2, 40}) {
+        const QString socket = "bay-" + QString::number(n);
+        while (rig.nextQuestion() != "Socket " + socket)
+            QTest::keyClick(&rig.window.prompt(), Qt::Key_Return);
+        testsupport::DrainEvents();
+        const QWidget* line = rig.panel(socket)->findChild<QLabel*>("board");
+        EXPECT_EQ(line->visibleRegion(), QRegion(line->rect())) << socket.toStdString();
     }
 }
 
