@@ -47,17 +47,21 @@ void TellDelivery(const DeliveryReport& report, const Delivery& delivery, bool n
 } // namespace
 
 DatabaseStore::DatabaseStore(DatabaseUrl url, QString spoolFolder)
-    : worker_(new QObject), url_(std::move(url)), spoolFolder_(std::move(spoolFolder)) {
-    worker_->moveToThread(&thread_);
-    QObject::connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
-    thread_.start();
+    : worker_(new QObject), spooler_(new QObject), url_(std::move(url)),
+      spoolFolder_(std::move(spoolFolder)) {
+    for (const auto& [object, thread] :
+         {std::pair{worker_, &thread_}, std::pair{spooler_, &spoolThread_}}) {
+        object->moveToThread(thread);
+        QObject::connect(thread, &QThread::finished, object, &QObject::deleteLater);
+        thread->start();
+    }
     QMetaObject::invokeMethod(worker_, [this] {
-        delivery_ = std::make_unique<Delivery>(url_, Spool(spoolFolder_));
+        delivery_ = std::make_unique<Delivery>(url_, Spool(spoolFolder_), RetryInterval);
         auto* retry = new QTimer(worker_);
         retry->setInterval(RetryInterval);
-        QObject::connect(retry, &QTimer::timeout, worker_, [this] { deliverOnThread(nullptr); });
+        QObject::connect(retry, &QTimer::timeout, worker_, [this] { deliverWaiting(); });
         retry->start();
-        if (!delivery_->spool().waiting().isEmpty()) deliverOnThread(nullptr);
+        deliverWaiting();
     });
 }
 
@@ -66,21 +70,36 @@ DatabaseStore::~DatabaseStore() {
 }
 
 void DatabaseStore::store(const check::CheckRecord& record) {
-    // The rows are made here, from the record as it is now; the thread gets a copy of its own.
+    // The rows are made here, from the record as it is now; the threads get a copy of their own.
     auto run = std::make_shared<const StoredRun>(StoredRunOf(record, NewRunId()));
-    QMetaObject::invokeMethod(worker_, [this, run] { deliverOnThread(run); });
+    QMetaObject::invokeMethod(spooler_, [this, run] {
+        // On disk at once, however long the database keeps the delivery before it waiting.
+        QString error;
+        const std::optional<QString> spooledAs = Spool(spoolFolder_).add(*run, error);
+        QMetaObject::invokeMethod(worker_, [this, run, spooledAs, error] {
+            const DeliveryReport report = delivery_->deliverSpooled(*run, spooledAs, error);
+            if (!report.lost.isEmpty()) lost_ = true;
+            TellDelivery(report, *delivery_, true);
+        });
+    });
 }
 
-void DatabaseStore::deliverOnThread(const std::shared_ptr<const StoredRun>& run) {
-    if (!run && delivery_->spool().waiting().isEmpty()) return;
-    const DeliveryReport report = delivery_->deliver(run.get());
-    if (!report.lost.isEmpty()) lost_ = true;
-    TellDelivery(report, *delivery_, run != nullptr);
+void DatabaseStore::afterSpooled(std::function<void()> then) {
+    // The spool's thread passes it on after the runs it took before: on the database's thread
+    // it comes after their deliveries.
+    QMetaObject::invokeMethod(spooler_, [this, then = std::move(then)]() mutable {
+        QMetaObject::invokeMethod(worker_, std::move(then));
+    });
+}
+
+void DatabaseStore::deliverWaiting() {
+    if (delivery_->spool().waiting().isEmpty()) return;
+    TellDelivery(delivery_->deliver(nullptr), *delivery_, false);
 }
 
 void DatabaseStore::drawPicture(PictureDelivery deliver) {
     if (!thread_.isRunning()) return; // finished: its worker is gone
-    QMetaObject::invokeMethod(worker_, [this, deliver = std::move(deliver)] {
+    afterSpooled([this, deliver = std::move(deliver)] {
         QString error;
         std::optional<Table> yield, failures;
         if (Connection* connection = delivery_->connection(error)) {
@@ -95,10 +114,15 @@ void DatabaseStore::drawPicture(PictureDelivery deliver) {
 
 void DatabaseStore::afterStored(std::function<void()> then) {
     if (!thread_.isRunning()) return then(); // finished: every run is kept already
-    QMetaObject::invokeMethod(worker_, std::move(then));
+    afterSpooled(std::move(then));
 }
 
 bool DatabaseStore::finish() {
+    if (spoolThread_.isRunning()) {
+        // After every run taken: each is spooled, and its delivery asked for.
+        QMetaObject::invokeMethod(spooler_, [this] { spoolThread_.quit(); });
+        spoolThread_.wait();
+    }
     if (thread_.isRunning()) {
         // Runs after every delivery already asked for; the connection goes with the thread's
         // last event.

@@ -10,8 +10,25 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QStandardPaths>
+#include <algorithm>
+#include <atomic>
 
 namespace records {
+namespace {
+
+/// The time in milliseconds, later than every stamp this process gave before: runs spooled in
+/// one millisecond keep their order.
+qint64 SpoolStamp() {
+    static std::atomic<qint64> last{0};
+    qint64 given = last.load();
+    qint64 stamp;
+    do
+        stamp = std::max(QDateTime::currentMSecsSinceEpoch(), given + 1);
+    while (!last.compare_exchange_weak(given, stamp));
+    return stamp;
+}
+
+} // namespace
 
 std::optional<QString> Spool::add(const StoredRun& run, QString& error) {
     if (!QDir().mkpath(folder_)) {
@@ -19,12 +36,10 @@ std::optional<QString> Spool::add(const StoredRun& run, QString& error) {
         return std::nullopt;
     }
     const QByteArray contents = QJsonDocument(RunJson(run)).toJson(QJsonDocument::Compact);
-    // The time, zero-padded to sort as text; the run's id keeps two runs spooled in one
-    // millisecond apart.
-    const QString name =
-        folder_ + "/" +
-        QString::number(QDateTime::currentMSecsSinceEpoch()).rightJustified(15, '0') + "-" +
-        run.uuid() + ".json";
+    // The time, zero-padded to sort as text; the run's id keeps runs of other processes
+    // spooled in one millisecond apart.
+    const QString name = folder_ + "/" + QString::number(SpoolStamp()).rightJustified(15, '0') +
+                         "-" + run.uuid() + ".json";
     switch (check::WriteNewFile(name, contents, error)) {
     case check::NewFile::Written:
         return name;

@@ -2,10 +2,12 @@
 // writes and started again; the runs it could not take wait in the spool and are delivered
 // once, in order. Also the same through the program, `check --records URL`.
 #include "RecordsTesting.h"
+#include "records/DatabaseStore.h"
 #include "records/Delivery.h"
 #include "records/Schema.h"
 #include "records/Spool.h"
 #include "records/StoredRun.h"
+#include "support/EventLoop.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -168,6 +170,59 @@ TEST(RecordsCrash, ARunKilledBeforeItsCommitIsInTheSpoolAndDeliveredNextTime) {
         << output.toStdString();
     QString error;
     EXPECT_EQ(StoredSerials(*records::ParseDatabaseUrl(url, error)).size(), 2);
+}
+
+// Runs that end while the database keeps a delivery waiting (another writer holds it) are on
+// disk at once, each in the spool, not held in memory behind that delivery; once the database is
+// free they all reach it.
+TEST(RecordsStore, EveryRunIsSpooledAtOnceWhileTheDatabaseKeepsADeliveryWaiting) {
+    QTemporaryDir dir;
+    const QString url = "sqlite:" + dir.filePath("line.db");
+    QString error;
+    auto writer = Open(*records::ParseDatabaseUrl(url, error));
+    ASSERT_TRUE(writer && records::Migrate(*writer, error) && writer->begin(error))
+        << error.toStdString();
+    const records::Spool spool(dir.filePath("spool"));
+    {
+        records::DatabaseStore store(*records::ParseDatabaseUrl(url, error), spool.folder());
+        for (const char* serial : {"A", "B", "C"})
+            store.store(MadeRun(serial, "p.toml", "bay 1", QDateTime::currentDateTimeUtc(),
+                                {{"A/D value", 150, 100, 200}}));
+        const bool spooled = testsupport::WaitUntil([&] { return spool.waiting().size() == 3; });
+        writer->rollback();
+        EXPECT_TRUE(spooled) << spool.waiting().size() << " of 3 runs spooled";
+        EXPECT_TRUE(store.finish());
+    }
+    EXPECT_EQ(StoredSerials(*records::ParseDatabaseUrl(url, error)), (QStringList{"A", "B", "C"}));
+    EXPECT_TRUE(spool.waiting().isEmpty());
+}
+
+// After a failed delivery a new run rests in the spool until the retry, rather than waiting for
+// the database again; the retry delivers every run.
+TEST(RecordsStore, ANewRunWaitsInTheSpoolForTheRetryAfterAFailure) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("later"); // the database's folder, missing at first
+    QString error;
+    records::Delivery delivery(*records::ParseDatabaseUrl("sqlite:" + folder + "/line.db", error),
+                               records::Spool(dir.filePath("spool")), std::chrono::hours(1));
+    const auto run = [](const char* serial) {
+        return records::StoredRunOf(MadeRun(serial, "p.toml", "bay 1",
+                                            QDateTime::currentDateTimeUtc(),
+                                            {{"A/D value", 150, 100, 200}}),
+                                    records::NewRunId());
+    };
+    const records::StoredRun first = run("A");
+    EXPECT_TRUE(delivery.deliver(&first).spooled);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const records::StoredRun second = run("B");
+    const records::DeliveryReport rested = delivery.deliver(&second);
+    EXPECT_TRUE(rested.spooled);
+    EXPECT_EQ(rested.stored, 0);
+    EXPECT_EQ(rested.waiting, 2);
+    EXPECT_FALSE(rested.problem.isEmpty());
+    const records::DeliveryReport retried = delivery.deliver(nullptr);
+    EXPECT_EQ(retried.stored, 2);
+    EXPECT_EQ(retried.waiting, 0);
 }
 
 // A station's tally comes after the lines that tell where its runs went, even when the database
