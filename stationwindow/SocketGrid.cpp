@@ -44,6 +44,40 @@ int FittingColumns(QSize area, int count) {
     return best;
 }
 
+bool IsDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+/// The run of digits in `text` from `at` on, its leading zeros left out; `at` goes past it.
+QStringView Number(const QString& text, qsizetype& at) {
+    qsizetype end = at;
+    while (end < text.size() && IsDigit(text[end]))
+        ++end;
+    qsizetype start = at;
+    while (start + 1 < end && text[start] == u'0')
+        ++start;
+    at = end;
+    return QStringView(text).mid(start, end - start);
+}
+
+/// Whether the place `a` comes before `b`: character by character, but a run of digits by its
+/// value ("bay-2" before "bay-10", "1-1.2" before "1-1.10").
+bool PlacedBefore(const QString& a, const QString& b) {
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (IsDigit(a[i]) && IsDigit(b[j])) {
+            const QStringView x = Number(a, i), y = Number(b, j);
+            if (x.size() != y.size()) return x.size() < y.size();
+            if (const int order = x.compare(y); order != 0) return order < 0;
+            continue;
+        }
+        if (a[i] != b[j]) return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
+
 } // namespace
 
 SocketGrid::SocketGrid(QWidget* parent) : QScrollArea(parent), tiles_(new QWidget) {
@@ -54,15 +88,20 @@ SocketGrid::SocketGrid(QWidget* parent) : QScrollArea(parent), tiles_(new QWidge
     setWidget(tiles_); // sized by reflow(), never by its contents
 }
 
-void SocketGrid::add(QWidget* panel) {
+void SocketGrid::add(QWidget* panel, const QString& place) {
     panel->setParent(tiles_);
-    panels_.push_back(panel);
+    const auto at = std::upper_bound(places_.begin(), places_.end(), place, PlacedBefore);
+    panels_.insert(panels_.begin() + (at - places_.begin()), panel);
+    places_.insert(at, place);
     reflow();
     panel->show();
 }
 
 void SocketGrid::remove(QWidget* panel) {
-    std::erase(panels_, panel);
+    if (const auto at = std::find(panels_.begin(), panels_.end(), panel); at != panels_.end()) {
+        places_.removeAt(at - panels_.begin());
+        panels_.erase(at);
+    }
     panel->hide();
     panel->deleteLater();
     reflow();

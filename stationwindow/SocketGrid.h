@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QScrollArea>
+#include <QStringList>
 #include <vector>
 
 namespace stationwindow {
@@ -23,8 +24,10 @@ public:
 
     explicit SocketGrid(QWidget* parent = nullptr);
 
-    /// Adds `panel` after the others and shows it.
-    void add(QWidget* panel);
+    /// Adds `panel`, the socket `place`'s, and shows it. Panels are in the order of their
+    /// places, numbers by their value ("bay-2" before "bay-10"), so that they read as the
+    /// fixture's sockets do, whatever order the boards came in.
+    void add(QWidget* panel, const QString& place);
     /// Takes `panel` out, the others taking its room, and deletes it once control returns to
     /// the event loop.
     void remove(QWidget* panel);
@@ -39,7 +42,8 @@ private:
     void reflow();
 
     QWidget* tiles_;
-    std::vector<QWidget*> panels_; ///< in the order they came
+    std::vector<QWidget*> panels_; ///< in the order of their places
+    QStringList places_;           ///< each panel's
 };
 
 } // namespace stationwindow

@@ -83,7 +83,7 @@ void StationWindow::follow(check::StationSession& station) {
 void StationWindow::opened(hid::Handle socket, const QString& name, const hid::DeviceInfo& board) {
     auto* panel = new SocketPanel(name, board);
     panels_[socket] = panel;
-    sockets_->add(panel);
+    sockets_->add(panel, name);
     waiting_->hide();
     sockets_->show();
 }

@@ -73,6 +73,14 @@ std::string BayBench(int count, bool evenOnesLow = false) {
     return text;
 }
 
+/// The same bench, its boards plugged in from the last bay to the first.
+std::string BayBenchLastFirst(int count, bool evenOnesLow = false) {
+    std::string text;
+    for (int n = count; n >= 1; --n)
+        text += BayBench(n, evenOnesLow).substr(BayBench(n - 1, evenOnesLow).size());
+    return text;
+}
+
 struct WindowRig {
     explicit WindowRig(const char* plan = Plan, check::RunStore* store = nullptr,
                        const std::string& bench = BayBench(2))
@@ -213,7 +221,7 @@ TEST(StationWindow, LaysOutEverySocketWithinTheWindow) {
     for (const auto& each : cases) {
         SCOPED_TRACE(std::to_string(each.boards) + " boards");
         // Every other board fails: its verdict has notes, which leave the word its room.
-        WindowRig rig(MeasuredPlan, nullptr, BayBench(each.boards, true));
+        WindowRig rig(MeasuredPlan, nullptr, BayBenchLastFirst(each.boards, true));
         rig.window.resize(1300, 680); // a station's 1366 x 768 screen, as the window is sized
         ASSERT_TRUE(testsupport::WaitUntil(
             [&] {
@@ -236,6 +244,12 @@ TEST(StationWindow, LaysOutEverySocketWithinTheWindow) {
             ASSERT_TRUE(panel);
             for (const QRect& other : taken)
                 EXPECT_FALSE(panel->geometry().intersects(other)) << "overlaps another socket";
+            // The fixture's order, numbers by value, however the boards came: reading on
+            // along its row, or down to the next.
+            if (!taken.empty()) {
+                EXPECT_TRUE(panel->y() == taken.back().y() ? panel->x() > taken.back().x()
+                                                           : panel->y() > taken.back().y());
+            }
             taken.push_back(panel->geometry());
             auto* word = panel->findChild<QLabel*>("verdict word");
             auto* board = panel->findChild<QLabel*>("board");
