@@ -34,11 +34,6 @@ constexpr int LargestWord = 220;
 // lines: the word has the rest.
 constexpr int NotesShare = 35; // percent
 
-QString BoardText(const QString& socket, const hid::DeviceInfo& board) {
-    const QString serial = hid::fromWindows1252(board.serialNumber);
-    return socket + "   serial " + (serial.isEmpty() ? "(none)" : serial);
-}
-
 void SetPixelSize(QWidget* widget, int pixels) {
     QFont font = widget->font();
     font.setPixelSize(pixels);
@@ -48,11 +43,10 @@ void SetPixelSize(QWidget* widget, int pixels) {
 } // namespace
 
 SocketPanel::SocketPanel(const QString& socket, const hid::DeviceInfo& board, QWidget* parent)
-    : QFrame(parent) {
+    : QFrame(parent), socket_(socket), serial_(hid::fromWindows1252(board.serialNumber)) {
     setObjectName("socket " + socket);
     setFrameShape(QFrame::StyledPanel);
     board_ = PlainLabel(this, BoardPixels, true, "board");
-    board_->setText(BoardText(socket, board));
     running_ = PlainLabel(this, RunningPixels, false, "running");
     steps_ = new QListWidget(this);
     steps_->setObjectName("steps");
@@ -88,6 +82,7 @@ SocketPanel::SocketPanel(const QString& socket, const hid::DeviceInfo& board, QW
     layout->addWidget(running_);
     layout->addWidget(steps_, 1);
     layout->addWidget(verdict_, 4);
+    fitBoard();
 }
 
 void SocketPanel::stepStarted(const check::StepResult& step) {
@@ -108,8 +103,8 @@ QColor SocketPanel::VerdictColour(int exitCode, bool counted) {
 
 void SocketPanel::showVerdict(const check::CheckRecord& record, bool counted) {
     const int exitCode = record.exitCode();
-    if (!record.label.empty())
-        board_->setText(board_->text() + "   label " + QString::fromStdString(record.label));
+    label_ = QString::fromStdString(record.label);
+    fitBoard();
     running_->hide();
     steps_->hide();
     QStringList notes;
@@ -159,7 +154,20 @@ void SocketPanel::fitContents() {
         each->setContentsMargins(margin, margin, margin, margin);
         each->setSpacing(spacing);
     }
+    fitBoard();
     fitNotes();
+}
+
+void SocketPanel::fitBoard() {
+    const QMargins margins = layout()->contentsMargins();
+    const int room = contentsRect().width() - margins.left() - margins.right();
+    const QFontMetrics metrics(board_->font());
+    const auto fitted = [&](const QString& text) {
+        return metrics.elidedText(text, Qt::ElideMiddle, room);
+    };
+    QString text = socket_ + "   serial " + (serial_.isEmpty() ? "(none)" : fitted(serial_));
+    if (!label_.isEmpty()) text += "   label " + fitted(label_);
+    board_->setText(text);
 }
 
 void SocketPanel::fitNotes() {

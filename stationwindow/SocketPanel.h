@@ -43,7 +43,14 @@ private:
     void fitNotes();
     /// The verdict word's letters as large as its room holds.
     void fitVerdict();
+    /// The socket, the serial and the label, each whole on a line where the line wraps; a
+    /// serial or label longer than a line loses its middle, keeping both ends, where boards'
+    /// numbers differ.
+    void fitBoard();
 
+    const QString socket_;
+    const QString serial_;
+    QString label_; ///< scanned, known at the verdict
     QLabel* board_;
     QLabel* running_;
     QListWidget* steps_;

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
@@ -304,7 +305,7 @@ TEST(StationWindow, ShowsEveryVerdictReadablyInTheSmallestPanel) {
         QWidget grid; // a panel of the grid: sized by it, never by its contents
         grid.resize(stationwindow::SocketGrid::MinimumPanel);
         hid::DeviceInfo board;
-        board.serialNumber = Serial(64).toStdString();
+        board.serialNumber = "0123456789ABCDEF0123456789ABCDEF"; // as many boards give
         auto* panel = new stationwindow::SocketPanel("bay-64", board, &grid);
         panel->resize(stationwindow::SocketGrid::MinimumPanel);
         grid.show();
@@ -329,8 +330,15 @@ TEST(StationWindow, ShowsEveryVerdictReadablyInTheSmallestPanel) {
         EXPECT_LE(metrics.horizontalAdvance(word->text()), word->contentsRect().width());
         EXPECT_LE(metrics.height(), word->contentsRect().height());
         EXPECT_GE(word->font().pixelSize(), ReadableWord);
+        // The board line whole, each word of it within the panel: a serial too long for a
+        // line keeps its ends, where boards' numbers differ.
         EXPECT_LE(line->heightForWidth(line->width()), line->height());
         EXPECT_TRUE(line->text().contains(each.label));
+        EXPECT_TRUE(line->text().contains(QRegularExpression("serial 0123.*….*CDEF")))
+            << line->text().toStdString();
+        for (const QString& part : line->text().split(' ', Qt::SkipEmptyParts))
+            EXPECT_LE(line->fontMetrics().horizontalAdvance(part), line->contentsRect().width())
+                << part.toStdString();
     }
 }
 
