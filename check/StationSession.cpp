@@ -188,9 +188,10 @@ void StationSession::recorded(hid::Handle board, const QString& base, const QStr
        : exitCode == StepFailed ? tally_.failed
                                 : tally_.undecided);
     print(board, Banner(record, colour_));
-    print(board, "Unplug the board.\n");
+    const bool present = layer_.deviceInfo(board) != nullptr;
+    if (present) print(board, "Unplug the board.\n");
     emit verdict(board, record, true);
-    if (!layer_.deviceInfo(board)) close(board);
+    if (!present) close(board);
     endWhenIdle();
 }
 

@@ -122,6 +122,16 @@ void SocketPanel::showVerdict(const check::CheckRecord& record, bool counted) {
     verdict_->setPalette(palette);
     verdict_->show();
     fitVerdict();
+    if (record.boardLeft) pulledVerdictShown_.emplace().start();
+}
+
+std::optional<std::chrono::milliseconds> SocketPanel::pulledVerdictShownFor() const {
+    if (!pulledVerdictShown_) return std::nullopt;
+    return std::chrono::milliseconds(pulledVerdictShown_->elapsed());
+}
+
+void SocketPanel::boardGone() {
+    unplug_->hide();
 }
 
 void SocketPanel::resizeEvent(QResizeEvent* event) {

@@ -3,7 +3,10 @@
 #include "check/CheckRecord.h"
 #include "hid/DeviceSource.h"
 
+#include <QElapsedTimer>
 #include <QFrame>
+#include <chrono>
+#include <optional>
 
 class QLabel;
 class QListWidget;
@@ -27,6 +30,12 @@ public:
     /// The check ended; `counted`: it is in the tally (else it was interrupted, or its records
     /// could not be written).
     void showVerdict(const check::CheckRecord& record, bool counted);
+    const QString& socket() const { return socket_; }
+    /// For a board pulled during its check, how long its verdict has been shown: the operator,
+    /// who was not told to unplug it, may not have seen it yet. Nothing for any other.
+    std::optional<std::chrono::milliseconds> pulledVerdictShownFor() const;
+    /// The board left: "Unplug the board." goes.
+    void boardGone();
 
     /// The background of a verdict: green, red, amber; grey for a check that is not counted.
     static QColor VerdictColour(int exitCode, bool counted);
@@ -58,6 +67,7 @@ private:
     QLabel* word_;
     QLabel* notes_;
     QLabel* unplug_;
+    std::optional<QElapsedTimer> pulledVerdictShown_;
 };
 
 } // namespace stationwindow

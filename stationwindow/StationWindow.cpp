@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace stationwindow {
@@ -81,6 +82,7 @@ void StationWindow::follow(check::StationSession& station) {
 }
 
 void StationWindow::opened(hid::Handle socket, const QString& name, const hid::DeviceInfo& board) {
+    if (const auto left = lingering_.find(name); left != lingering_.end()) drop(left->second);
     auto* panel = new SocketPanel(name, board);
     panels_[socket] = panel;
     sockets_->add(panel, name);
@@ -91,10 +93,23 @@ void StationWindow::opened(hid::Handle socket, const QString& name, const hid::D
 void StationWindow::closed(hid::Handle socket) {
     const auto it = panels_.find(socket);
     if (it == panels_.end()) return;
-    sockets_->remove(it->second);
+    SocketPanel* panel = it->second;
     panels_.erase(it);
-    waiting_->setVisible(panels_.empty());
-    sockets_->setVisible(!panels_.empty());
+    const auto shown = panel->pulledVerdictShownFor();
+    if (!shown || *shown >= VerdictShown) return drop(panel);
+    panel->boardGone();
+    if (const auto earlier = lingering_.find(panel->socket()); earlier != lingering_.end())
+        drop(earlier->second);
+    lingering_[panel->socket()] = panel;
+    QTimer::singleShot(VerdictShown - *shown, panel, [this, panel] { drop(panel); });
+}
+
+void StationWindow::drop(SocketPanel* panel) {
+    std::erase_if(lingering_, [panel](const auto& each) { return each.second == panel; });
+    sockets_->remove(panel);
+    const bool none = panels_.empty() && lingering_.empty();
+    waiting_->setVisible(none);
+    sockets_->setVisible(!none);
 }
 
 void StationWindow::asked(const QString& socket) {

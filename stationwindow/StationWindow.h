@@ -4,6 +4,7 @@
 #include "stationwindow/FirstPassYield.h"
 
 #include <QWidget>
+#include <chrono>
 #include <map>
 
 class QHBoxLayout;
@@ -26,6 +27,11 @@ class StationWindow final : public QWidget {
     Q_OBJECT
 
 public:
+    /// The verdict of a board pulled during its check stays in view this long after it came,
+    /// unless the next board takes its socket first: the operator was not told to unplug it,
+    /// and may not have seen it yet.
+    static constexpr std::chrono::milliseconds VerdictShown{5000};
+
     explicit StationWindow(QWidget* parent = nullptr);
 
     PromptPanel& prompt() { return *prompt_; }
@@ -41,6 +47,8 @@ protected:
 private:
     void opened(hid::Handle socket, const QString& name, const hid::DeviceInfo& board);
     void closed(hid::Handle socket);
+    /// Takes the panel of a socket whose board left out of the window.
+    void drop(SocketPanel* panel);
     /// Scrolls the panel of the socket a question is for into view: the operator sees the
     /// board that asks.
     void asked(const QString& socket);
@@ -56,6 +64,8 @@ private:
     RecordsPanel* records_ = nullptr;
     QLabel* tally_;
     std::map<hid::Handle, SocketPanel*> panels_;
+    /// By socket name: the panels whose boards left while their verdicts stay in view.
+    std::map<QString, SocketPanel*> lingering_;
     FirstPassYield yield_;
 };
 

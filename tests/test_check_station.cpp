@@ -250,6 +250,9 @@ TEST(Station, SeveralBoardsAreCheckedAtOnceEachWithItsOwnRecordsAndVerdict) {
         // Both sockets in use: each line tells its socket; the station's own lines none.
         EXPECT_NE(output.find("\n[bay-2] Board: "), std::string::npos) << output;
         EXPECT_NE(output.find("\n[bay-2] Records: "), std::string::npos) << output;
+        // Only a board still there is told to be unplugged.
+        EXPECT_EQ(output.find("\n[bay-2] Unplug the board.") != std::string::npos, !each.secondLeft)
+            << output;
         EXPECT_NE(output.find("\nBoards checked: 2"), std::string::npos) << output;
     }
 }

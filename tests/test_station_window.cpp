@@ -207,6 +207,45 @@ void ScrollTo(QWidget* widget) {
         }
 }
 
+// A board pulled during its check was never told to be unplugged: its verdict stays in view a
+// while after its socket closes, or until the next board takes that socket.
+TEST(StationWindow, ABoardPulledDuringItsCheckKeepsItsVerdictInViewAWhile) {
+    WindowRig rig("name='long'\n[[step]]\ntype='wait_ms'\nduration_ms=60000\n", nullptr,
+                  BayBench(2));
+    const auto panels = [&](const QString& socket) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return rig.window.findChildren<stationwindow::SocketPanel*>("socket " + socket);
+    };
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return OpenPanels(rig).size() == 2; }));
+    int closed = 0;
+    QObject::connect(&*rig.station, &check::StationSession::socketClosed, [&] { ++closed; });
+    for (auto* board : rig.boards)
+        board->unplug();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return closed == 2; }));
+    testsupport::DrainEvents();
+    for (const QString socket : {"bay-1", "bay-2"}) {
+        SCOPED_TRACE(socket.toStdString());
+        ASSERT_EQ(panels(socket).size(), 1);
+        stationwindow::SocketPanel* panel = panels(socket).front();
+        EXPECT_TRUE(panel->isVisible());
+        EXPECT_EQ(rig.text(panel, "verdict word"), "FAIL");
+        EXPECT_TRUE(rig.text(panel, "verdict notes").contains("the board left"));
+        EXPECT_FALSE(panel->findChild<QLabel*>("unplug")->isVisible());
+    }
+    EXPECT_FALSE(rig.window.findChild<QLabel*>("waiting")->isVisible());
+    // The next board in bay-1 takes its socket at once; bay-2's verdict goes in its time.
+    rig.boards[0]->plug();
+    ASSERT_TRUE(testsupport::WaitUntil([&] {
+        return std::ranges::any_of(panels("bay-1"), [](const auto* panel) {
+            return !panel->template findChild<QFrame*>("verdict")->isVisible();
+        });
+    }));
+    EXPECT_EQ(panels("bay-1").size(), 1);
+    EXPECT_EQ(panels("bay-2").size(), 1);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return panels("bay-2").isEmpty(); },
+                                       2 * stationwindow::StationWindow::VerdictShown));
+}
+
 // However many boards the fixture holds, the window keeps the size it was given on the smallest
 // station screen, the sockets share it without overlapping, the tally stays in view and every
 // verdict is shown whole, in letters that read from the operator's place; past what the window
