@@ -5,6 +5,7 @@
 #include "records/Schema.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 
 namespace records {
@@ -53,12 +54,14 @@ bool Delivery::deliverSpool(DeliveryReport& report, const QString& newRun) {
         QString error;
         const auto run = Spool::read(path, error);
         if (!run) {
-            setAside(path, ".unreadable", error, report);
+            // Gone since it was listed: another station sharing the spool delivered it.
+            if (QFileInfo::exists(path)) setAside(path, ".unreadable", error, report);
             --report.waiting;
             continue;
         }
         Connection* connection = this->connection(report.problem);
-        if (connection && WriteRun(*connection, *run, error) == Written::Failed) {
+        Written written = Written::Failed;
+        if (connection && (written = WriteRun(*connection, *run, error)) == Written::Failed) {
             // A database that still answers refused this run itself (a file edited by hand,
             // a text it cannot hold): trying it again would hold back every run behind it.
             if (answers()) {
@@ -78,6 +81,8 @@ bool Delivery::deliverSpool(DeliveryReport& report, const QString& newRun) {
         failedAt_.reset();
         QFile::remove(path);
         --report.waiting;
+        // Already there: delivered before the program died, or by another station just now.
+        if (written == Written::AlreadyStored) continue;
         ++report.stored;
         if (path == newRun) report.newStored = true;
     }

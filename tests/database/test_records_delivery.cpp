@@ -225,6 +225,44 @@ TEST(RecordsStore, ANewRunWaitsInTheSpoolForTheRetryAfterAFailure) {
     EXPECT_EQ(retried.waiting, 0);
 }
 
+// Two stations that share a records folder and a database share a spool: delivering it at once,
+// each run reaches the database once, none is left in the spool, and a run the other station
+// delivered first is neither set aside nor counted as delivered twice.
+TEST(RecordsSpool, TwoDeliveriesOfOneSpoolAtOnceStoreEachRunOnce) {
+    QTemporaryDir dir;
+    QString error;
+    const records::DatabaseUrl url =
+        *records::ParseDatabaseUrl("sqlite:" + dir.filePath("line.db"), error);
+    const records::Spool spool(dir.filePath("spool"));
+    constexpr int Runs = 40;
+    for (int i = 0; i < Runs; ++i) {
+        const records::StoredRun run = records::StoredRunOf(
+            MadeRun(std::to_string(i), "p.toml", "bay 1", QDateTime::currentDateTimeUtc(),
+                    {{"A/D value", 150, 100, 200}}),
+            records::NewRunId());
+        ASSERT_TRUE(records::Spool(spool).add(run, error)) << error.toStdString();
+    }
+    records::DeliveryReport reports[2];
+    {
+        std::unique_ptr<QThread> stations[2];
+        for (int i = 0; i < 2; ++i) {
+            stations[i].reset(QThread::create(
+                [&, i] { reports[i] = records::Delivery(url, spool).deliver(nullptr); }));
+            stations[i]->start();
+        }
+        for (const auto& station : stations)
+            station->wait();
+    }
+    for (const records::DeliveryReport& report : reports) {
+        EXPECT_TRUE(report.setAside.isEmpty()) << report.setAside.join('\n').toStdString();
+        EXPECT_TRUE(report.problem.isEmpty()) << report.problem.toStdString();
+    }
+    EXPECT_EQ(reports[0].stored + reports[1].stored, Runs);
+    EXPECT_EQ(StoredSerials(url).size(), Runs);
+    EXPECT_TRUE(QDir(spool.folder()).entryList(QDir::Files).isEmpty())
+        << QDir(spool.folder()).entryList(QDir::Files).join(' ').toStdString();
+}
+
 // A station's tally comes after the lines that tell where its runs went, even when the database
 // makes the last one wait.
 TEST(RecordsStation, TellsWhereItsLastRunWentBeforeItsTally) {
