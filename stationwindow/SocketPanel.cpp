@@ -172,11 +172,14 @@ void SocketPanel::fitBoard() {
     const QMargins margins = layout()->contentsMargins();
     const int room = contentsRect().width() - margins.left() - margins.right();
     const QFontMetrics metrics(board_->font());
-    const auto fitted = [&](const QString& text) {
-        return metrics.elidedText(text, Qt::ElideMiddle, room);
+    // The serial takes what the socket leaves of the first line, the label what its word leaves
+    // of a second: two lines at most, however long both are.
+    const auto fitted = [&](const QString& lead, const QString& text) {
+        const int left = std::max(room - metrics.horizontalAdvance(lead), room / 2);
+        return lead + metrics.elidedText(text, Qt::ElideMiddle, left);
     };
-    QString text = socket_ + "   serial " + (serial_.isEmpty() ? "(none)" : fitted(serial_));
-    if (!label_.isEmpty()) text += "   label " + fitted(label_);
+    QString text = fitted(socket_ + "   serial ", serial_.isEmpty() ? "(none)" : serial_);
+    if (!label_.isEmpty()) text += "   " + fitted("label ", label_);
     board_->setText(text);
 }
 
