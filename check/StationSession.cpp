@@ -167,6 +167,7 @@ void StationSession::recorded(hid::Handle board, const QString& base, const QStr
     print(board, Summary(record));
     const int exitCode = record.exitCode();
     const bool interrupted = !record.interruptedBy.empty();
+    const bool present = layer_.deviceInfo(board) != nullptr;
     if (base.isEmpty()) {
         // The station's fault, not the board's: it is not counted, and the station stops. No
         // verdict is shown for a board that has no record.
@@ -174,23 +175,22 @@ void StationSession::recorded(hid::Handle board, const QString& base, const QStr
                          hid::TerminalText(error.toStdString()) +
                          "); it is not counted, and the station stops.\n");
         stationFault_ = true;
-        emit verdict(board, record, false);
+        emit verdict(board, record, false, present);
         wind("a station fault");
         return endWhenIdle(); // when the station was stopping already
     }
     print(board, "Records: " + hid::TerminalText(base.toStdString()) + ".json, .xml\n");
     if (interrupted) {
         print(board, "Its check was interrupted: this board is not counted.\n");
-        emit verdict(board, record, false);
+        emit verdict(board, record, false, present);
         return endWhenIdle();
     }
     ++(exitCode == AllPassed    ? tally_.passed
        : exitCode == StepFailed ? tally_.failed
                                 : tally_.undecided);
     print(board, Banner(record, colour_));
-    const bool present = layer_.deviceInfo(board) != nullptr;
     if (present) print(board, "Unplug the board.\n");
-    emit verdict(board, record, true);
+    emit verdict(board, record, true, present);
     if (!present) close(board);
     endWhenIdle();
 }

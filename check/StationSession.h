@@ -64,7 +64,9 @@ signals:
     void stepFinished(hid::Handle socket, const check::StepResult& step);
     /// The socket's check ended with `record`. `counted`: it is in the tally, which is updated
     /// already; an interrupted check, or one whose records could not be written, is not.
-    void verdict(hid::Handle socket, const check::CheckRecord& record, bool counted);
+    /// `attached`: its board is still there, told to be unplugged; else it was pulled during
+    /// its check or before its records were written, and its socket closes next.
+    void verdict(hid::Handle socket, const check::CheckRecord& record, bool counted, bool attached);
     /// The socket's board left; the socket is free.
     void socketClosed(hid::Handle socket);
 

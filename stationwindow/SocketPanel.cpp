@@ -101,7 +101,7 @@ QColor SocketPanel::VerdictColour(int exitCode, bool counted) {
                                            : QColor(0xff, 0xb3, 0x00);
 }
 
-void SocketPanel::showVerdict(const check::CheckRecord& record, bool counted) {
+void SocketPanel::showVerdict(const check::CheckRecord& record, bool counted, bool attached) {
     const int exitCode = record.exitCode();
     label_ = QString::fromStdString(record.label);
     fitBoard();
@@ -122,16 +122,13 @@ void SocketPanel::showVerdict(const check::CheckRecord& record, bool counted) {
     verdict_->setPalette(palette);
     verdict_->show();
     fitVerdict();
-    if (record.boardLeft) pulledVerdictShown_.emplace().start();
+    unplug_->setVisible(attached);
+    if (!attached) pulledVerdictShown_.emplace().start();
 }
 
 std::optional<std::chrono::milliseconds> SocketPanel::pulledVerdictShownFor() const {
     if (!pulledVerdictShown_) return std::nullopt;
     return std::chrono::milliseconds(pulledVerdictShown_->elapsed());
-}
-
-void SocketPanel::boardGone() {
-    unplug_->hide();
 }
 
 void SocketPanel::resizeEvent(QResizeEvent* event) {

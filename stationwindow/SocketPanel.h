@@ -28,14 +28,12 @@ public:
     void stepStarted(const check::StepResult& step);
     void stepFinished(const check::StepResult& step);
     /// The check ended; `counted`: it is in the tally (else it was interrupted, or its records
-    /// could not be written).
-    void showVerdict(const check::CheckRecord& record, bool counted);
+    /// could not be written); `attached`: its board is still there, to be unplugged.
+    void showVerdict(const check::CheckRecord& record, bool counted, bool attached = true);
     const QString& socket() const { return socket_; }
-    /// For a board pulled during its check, how long its verdict has been shown: the operator,
-    /// who was not told to unplug it, may not have seen it yet. Nothing for any other.
+    /// For a board pulled before its verdict came, how long the verdict has been shown: the
+    /// operator, who was not told to unplug it, may not have seen it yet. Nothing for any other.
     std::optional<std::chrono::milliseconds> pulledVerdictShownFor() const;
-    /// The board left: "Unplug the board." goes.
-    void boardGone();
 
     /// The background of a verdict: green, red, amber; grey for a check that is not counted.
     static QColor VerdictColour(int exitCode, bool counted);

@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace stationwindow {
 StationWindow::StationWindow(QWidget* parent) : QWidget(parent) {
@@ -96,8 +97,10 @@ void StationWindow::closed(hid::Handle socket) {
     SocketPanel* panel = it->second;
     panels_.erase(it);
     const auto shown = panel->pulledVerdictShownFor();
-    if (!shown || *shown >= VerdictShown) return drop(panel);
-    panel->boardGone();
+    const bool taken = std::ranges::any_of(panels_, [panel](const auto& each) {
+        return each.second->socket() == panel->socket();
+    }); // the next board is in the socket already
+    if (!shown || *shown >= VerdictShown || taken) return drop(panel);
     if (const auto earlier = lingering_.find(panel->socket()); earlier != lingering_.end())
         drop(earlier->second);
     lingering_[panel->socket()] = panel;
@@ -117,12 +120,13 @@ void StationWindow::asked(const QString& socket) {
         if (panel->objectName() == "socket " + socket) sockets_->bringIntoView(panel);
 }
 
-void StationWindow::verdict(hid::Handle socket, const check::CheckRecord& record, bool counted) {
+void StationWindow::verdict(hid::Handle socket, const check::CheckRecord& record, bool counted,
+                            bool attached) {
     if (counted)
         yield_.add(hid::fromWindows1252(record.board.serialNumber).toStdString(),
                    record.exitCode() == check::AllPassed);
     if (const auto it = panels_.find(socket); it != panels_.end())
-        it->second->showVerdict(record, counted);
+        it->second->showVerdict(record, counted, attached);
     showTally();
     // The store took the run before the verdict came: the picture asked now includes it.
     if (records_) records_->refresh();

@@ -52,7 +52,7 @@ private:
     /// Scrolls the panel of the socket a question is for into view: the operator sees the
     /// board that asks.
     void asked(const QString& socket);
-    void verdict(hid::Handle socket, const check::CheckRecord& record, bool counted);
+    void verdict(hid::Handle socket, const check::CheckRecord& record, bool counted, bool attached);
     void showTally();
 
     check::StationSession* station_ = nullptr;
