@@ -59,13 +59,14 @@ start_program() {
     pids+=("$app")
 }
 
-# sigterm_ends_it: SIGTERM closes the window and the program ends with status 0.
+# sigterm_ends_it [STATUS]: SIGTERM closes the window and the program ends with STATUS (0).
 sigterm_ends_it() {
+    local expected=${1:-0}
     kill -TERM "$app"
     local status=0
     wait "$app" || status=$?
     cat "$WORK/app.log"
-    [ "$status" -eq 0 ] || { echo "ended with status $status"; return 1; }
+    [ "$status" -eq "$expected" ] || { echo "ended with status $status"; return 1; }
 }
 
 # x11_frames: one line per visible window of the program: x y width height title.
@@ -266,15 +267,6 @@ x11_station_shot() {
     import -window root "$SHOTS/$1.png"
 }
 
-# station_sigterm_ends_it: SIGTERM ends the station; one board failed, so its status is 1.
-station_sigterm_ends_it() {
-    kill -TERM "$app"
-    local status=0
-    wait "$app" || status=$?
-    cat "$WORK/app.log"
-    [ "$status" -eq 1 ] || { echo "ended with status $status"; return 1; }
-}
-
 x11_station_run() {
     Xvfb -displayfd 3 -noreset -screen 0 "1366x768x24" -nolisten tcp 3>"$WORK/display" \
         >"$WORK/xvfb.log" 2>&1 &
@@ -288,7 +280,7 @@ x11_station_run() {
     check "x11 1366x768: the station window fits the screen alone" x11_station_fits
     check "x11 1366x768: key presses answer both sockets' questions" x11_station_keys
     check "x11 1366x768: both verdicts shown, saved" x11_station_shot station-window
-    check "x11 1366x768: SIGTERM ends the station" station_sigterm_ends_it
+    check "x11 1366x768: SIGTERM ends the station" sigterm_ends_it 1
     kill "$xvfb"
     wait "$xvfb" 2>/dev/null
     unset DISPLAY
@@ -348,7 +340,7 @@ wayland_station_run() {
     wait_for $((SHOW_SECONDS * 4)) both_read
     check "wayland 1366x768: key presses answer both sockets' questions" wayland_station_keys
     check "wayland 1366x768: both verdicts shown, saved" wayland_station_shot
-    check "wayland 1366x768: SIGTERM ends the station" station_sigterm_ends_it
+    check "wayland 1366x768: SIGTERM ends the station" sigterm_ends_it 1
     kill "$weston" "$xvfb"
     wait "$weston" "$xvfb" 2>/dev/null
     unset DISPLAY
