@@ -1,5 +1,6 @@
 // Per-call costs of the paths every report takes: the window's answer handler for each code,
 // a send with its output mirror, one polling tick, the trace line and the layer's input queue.
+#include "bench/RunBenchmarks.h"
 #include "board/VirtualBoard.h"
 #include "check/PendingAnswers.h"
 #include "hid/DeviceManager.h"
@@ -183,9 +184,5 @@ int main(int argc, char** argv) {
     // The window is built but never shown; the offscreen platform keeps the run headless.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunBenchmarks(argc, argv);
 }

@@ -1,6 +1,7 @@
 // The run records' database: runs written per second (a plan of 10 steps), then the yield and
 // failures queries over 1,000,000 step results, into and over SQLite and, when
 // ZOV_BENCH_POSTGRESQL names a server's database, PostgreSQL. Figures only, never checked.
+#include "bench/RunBenchmarks.h"
 #include "check/CheckRecord.h"
 #include "records/Connection.h"
 #include "records/Queries.h"
@@ -171,8 +172,5 @@ BENCHMARK(BM_FailuresOverMillionStepsPostgresql)->Unit(benchmark::kMillisecond)-
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv); // Qt's SQL drivers are plugins, loaded through it
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunBenchmarks(argc, argv);
 }

@@ -7,6 +7,7 @@
 //   verdict panel (an application event filter), per board; the records are written between.
 // Figures are printed, never checked: they depend on the machine.
 #include "bench/QuietStandardOutput.h"
+#include "bench/RunBenchmarks.h"
 #include "bench/scenario/Measuring.h"
 #include "bench/scenario/ReportCounter.h"
 #include "board/VirtualBoard.h"
@@ -186,9 +187,5 @@ BENCHMARK(BM_StationWindowVerdict)
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunBenchmarks(argc, argv);
 }

@@ -3,6 +3,7 @@
 // longest step) on one virtual board and on four at once. Boards checked side by side take
 // about as long as one when the event loop keeps up with all of them.
 #include "bench/QuietStandardOutput.h"
+#include "bench/RunBenchmarks.h"
 #include "board/VirtualBoard.h"
 #include "check/PlanParser.h"
 #include "check/StationSession.h"
@@ -70,9 +71,5 @@ BENCHMARK(BM_StationProduction)
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunBenchmarks(argc, argv);
 }
