@@ -60,24 +60,22 @@ std::unique_ptr<Connection> Connection::open(const DatabaseUrl& url, QString& er
         database.setUserName(url.user);
         database.setDatabaseName(url.database);
         database.setConnectOptions(QString("connect_timeout=%1").arg(ConnectSeconds));
-    } else if (access == Access::Write) {
-        database.setDatabaseName(url.path);
-        // Writers of other processes are waited for rather than refused.
-        database.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(60000));
     } else {
-        database.setDatabaseName(ReadingUri(url.path));
-        database.setConnectOptions(
-            QString("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(60000));
+        // Writers of other processes are waited for rather than refused.
+        const QString busy = "QSQLITE_BUSY_TIMEOUT=60000";
+        const bool write = access == Access::Write;
+        database.setDatabaseName(write ? url.path : ReadingUri(url.path));
+        database.setConnectOptions(write ? busy : "QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;" + busy);
     }
     if (!database.open()) {
         error = ErrorText(database.lastError());
         return nullptr;
     }
-    // WAL lets the queries read while a station writes; a folder that cannot take its files
-    // keeps the default journal.
     // The server's notices ("already exists, skipping") are not the operator's business.
     if (postgresql && !connection->run("SET client_min_messages TO WARNING", error)) return nullptr;
     if (!postgresql && access == Access::Write) {
+        // WAL lets the queries read while a station writes; a folder that cannot take its
+        // files keeps the default journal.
         QString ignored;
         connection->run("PRAGMA journal_mode=WAL", ignored);
         if (!connection->run("PRAGMA foreign_keys=ON", error)) return nullptr;
