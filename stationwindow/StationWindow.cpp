@@ -117,7 +117,7 @@ void StationWindow::drop(SocketPanel* panel) {
 
 void StationWindow::asked(const QString& socket) {
     for (const auto& [handle, panel] : panels_)
-        if (panel->objectName() == "socket " + socket) sockets_->bringIntoView(panel);
+        if (panel->socket() == socket) sockets_->bringIntoView(panel);
 }
 
 void StationWindow::verdict(hid::Handle socket, const check::CheckRecord& record, bool counted,
