@@ -115,19 +115,24 @@ x11_no_overlap() {
 }
 
 # x11_run SIZE RULE: the checks on an Xvfb screen of SIZE (WIDTHxHEIGHT).
-x11_run() {
-    local size=$1 rule=$2
+# start_xvfb SIZE: an X server of SIZE (1366x768), ready; its pid in $xvfb, DISPLAY exported.
+start_xvfb() {
     # Xvfb picks a free display and writes its number to descriptor 3. Without -noreset it
     # starts over when its last client leaves (the readiness probe below), and a client that
     # connects meanwhile is shut out.
-    Xvfb -displayfd 3 -noreset -screen 0 "${size}x24" -nolisten tcp 3>"$WORK/display" \
+    Xvfb -displayfd 3 -noreset -screen 0 "${1}x24" -nolisten tcp 3>"$WORK/display" \
         >"$WORK/xvfb.log" 2>&1 &
-    local xvfb=$!
+    xvfb=$!
     pids+=("$xvfb")
     wait_for 40 test -s "$WORK/display"
     DISPLAY=":$(cat "$WORK/display")"
     export DISPLAY
     wait_for 40 xwininfo -root >/dev/null 2>&1
+}
+
+x11_run() {
+    local size=$1 rule=$2
+    start_xvfb "$size"
     start_program QT_QPA_PLATFORM=xcb
     check "x11 $size: the three windows show" x11_windows_shown
     if [ "$rule" = all ]; then
@@ -261,25 +266,18 @@ verdicts_shown() {
 }
 
 # station_shot NAME: the station window's whole screen, as NAME.png in $SHOTS.
-x11_station_shot() {
+station_shot() {
     wait_for 40 verdicts_shown || { cat "$WORK/app.log"; return 1; }
     sleep 1 # painted
     import -window root "$SHOTS/$1.png"
 }
 
 x11_station_run() {
-    Xvfb -displayfd 3 -noreset -screen 0 "1366x768x24" -nolisten tcp 3>"$WORK/display" \
-        >"$WORK/xvfb.log" 2>&1 &
-    local xvfb=$!
-    pids+=("$xvfb")
-    wait_for 40 test -s "$WORK/display"
-    DISPLAY=":$(cat "$WORK/display")"
-    export DISPLAY
-    wait_for 40 xwininfo -root >/dev/null 2>&1
+    start_xvfb 1366x768
     start_station station.toml QT_QPA_PLATFORM=xcb
     check "x11 1366x768: the station window fits the screen alone" x11_station_fits
     check "x11 1366x768: key presses answer both sockets' questions" x11_station_keys
-    check "x11 1366x768: both verdicts shown, saved" x11_station_shot station-window
+    check "x11 1366x768: both verdicts shown, saved" station_shot station-window
     check "x11 1366x768: SIGTERM ends the station" sigterm_ends_it 1
     kill "$xvfb"
     wait "$xvfb" 2>/dev/null
@@ -311,22 +309,10 @@ wayland_station_keys() {
     done
 }
 
-wayland_station_shot() {
-    wait_for 40 verdicts_shown || { cat "$WORK/app.log"; return 1; }
-    sleep 1 # painted
-    import -window root "$SHOTS/station-window-wayland.png"
-}
-
 # The station window on Wayland with key presses: weston's X11 backend inside an Xvfb of
 # 1366x768, so that the X server's injected keys reach weston's seat.
 wayland_station_run() {
-    Xvfb -displayfd 3 -noreset -screen 0 "1366x768x24" -nolisten tcp 3>"$WORK/display" \
-        >"$WORK/xvfb.log" 2>&1 &
-    local xvfb=$!
-    pids+=("$xvfb")
-    wait_for 40 test -s "$WORK/display"
-    DISPLAY=":$(cat "$WORK/display")"
-    export DISPLAY
+    start_xvfb 1366x768
     WAYLAND_SOCKET=wayland-station
     XDG_RUNTIME_DIR="$WORK" weston --backend=x11-backend.so --use-pixman --width=1366 --height=768 \
         --socket="$WAYLAND_SOCKET" --idle-time=0 >"$WORK/weston.log" 2>&1 &
@@ -339,7 +325,7 @@ wayland_station_run() {
     start_station station.toml QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$WAYLAND_SOCKET"
     wait_for $((SHOW_SECONDS * 4)) both_read
     check "wayland 1366x768: key presses answer both sockets' questions" wayland_station_keys
-    check "wayland 1366x768: both verdicts shown, saved" wayland_station_shot
+    check "wayland 1366x768: both verdicts shown, saved" station_shot station-window-wayland
     check "wayland 1366x768: SIGTERM ends the station" sigterm_ends_it 1
     kill "$weston" "$xvfb"
     wait "$weston" "$xvfb" 2>/dev/null
